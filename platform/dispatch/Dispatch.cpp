@@ -1,0 +1,82 @@
+#include "dispatch/Dispatch.h"
+
+#include <asio/post.hpp>
+#include <asio/steady_timer.hpp>
+
+namespace dispatch {
+
+DispatchQueue& DispatchQueue::main() {
+    static DispatchQueue queue("com.apple.main-thread", MainTag{});
+    return queue;
+}
+
+DispatchQueue::DispatchQueue(std::string label, MainTag)
+    : label_(std::move(label)),
+      context_(std::make_unique<asio::io_context>()),
+      work_(std::make_unique<asio::executor_work_guard<asio::io_context::executor_type>>(
+          context_->get_executor())) {}
+
+DispatchQueue::DispatchQueue(std::string label)
+    : DispatchQueue(std::move(label), MainTag{}) {
+    worker_ = std::thread([context = context_.get()] { context->run(); });
+}
+
+DispatchQueue::~DispatchQueue() {
+    work_.reset();
+    context_->stop();
+    if (worker_.joinable()) worker_.join();
+}
+
+void DispatchQueue::async(Task task) {
+    asio::post(*context_, std::move(task));
+}
+
+void DispatchQueue::asyncAfter(Duration delay, Task task) {
+    auto timer = std::make_shared<asio::steady_timer>(*context_, delay);
+    timer->async_wait([timer, task = std::move(task)](const std::error_code& error) {
+        if (!error) task();
+    });
+}
+
+bool DispatchQueue::isCurrent() const {
+    return context_->get_executor().running_in_this_thread();
+}
+
+void runMain() {
+    auto& context = DispatchQueue::main().context();
+    context.restart();
+    context.run();
+}
+
+void stopMain() {
+    DispatchQueue::main().context().stop();
+}
+
+bool runMainUntil(const std::function<bool()>& done, Duration timeout) {
+    auto& context = DispatchQueue::main().context();
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    context.restart();
+    while (!done()) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) return false;
+        // Wake at least every 10 ms so `done` is also checked when it is set from
+        // another thread.
+        context.run_one_until(std::min(deadline, now + std::chrono::milliseconds(10)));
+        if (context.stopped()) context.restart();
+    }
+    return true;
+}
+
+void runMainFor(Duration duration) {
+    auto& context = DispatchQueue::main().context();
+    context.restart();
+    context.run_for(duration);
+}
+
+void drainMain() {
+    auto& context = DispatchQueue::main().context();
+    context.restart();
+    context.poll();
+}
+
+}  // namespace dispatch

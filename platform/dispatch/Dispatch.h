@@ -1,0 +1,68 @@
+#pragma once
+// Work queues: one main queue whose tasks run on the thread that runs the main
+// loop, and serial queues that each run their tasks in order on a thread of their own.
+// Tasks may be posted from any thread; delayed tasks cannot be cancelled, so a task
+// that may outlive its owner should hold a weak reference to it.
+
+#include <asio/io_context.hpp>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace dispatch {
+
+using Task = std::function<void()>;
+using Duration = std::chrono::steady_clock::duration;
+
+class DispatchQueue {
+public:
+    // The process's main queue. Its tasks run only while some thread runs the main
+    // loop (runMain, or runMainUntil/runMainFor/drainMain in tests).
+    static DispatchQueue& main();
+
+    // A serial queue with its own worker thread; the destructor finishes the task in
+    // progress, drops the rest and joins the thread.
+    explicit DispatchQueue(std::string label);
+    ~DispatchQueue();
+    DispatchQueue(const DispatchQueue&) = delete;
+    DispatchQueue& operator=(const DispatchQueue&) = delete;
+
+    void async(Task task);
+    void asyncAfter(Duration delay, Task task);
+
+    // True when called from a task of this queue.
+    bool isCurrent() const;
+    const std::string& label() const { return label_; }
+
+    // The event loop behind the queue, for I/O objects whose completions must run
+    // on this queue (sockets, timers, the HTTP client).
+    asio::io_context& context() { return *context_; }
+
+private:
+    struct MainTag {};
+    DispatchQueue(std::string label, MainTag);
+
+    std::string label_;
+    std::unique_ptr<asio::io_context> context_;
+    std::unique_ptr<asio::executor_work_guard<asio::io_context::executor_type>> work_;
+    std::thread worker_;
+};
+
+// Runs the main loop on the calling thread until stopMain() is called.
+void runMain();
+// Makes runMain() return; safe from any thread and from signal-handling tasks.
+void stopMain();
+
+// Test helpers: run the main loop on the calling thread.
+// Runs until `done` returns true (checked after every task) or `timeout` passes;
+// returns the last value of `done`.
+bool runMainUntil(const std::function<bool()>& done, Duration timeout);
+// Runs the main loop for the given time.
+void runMainFor(Duration duration);
+// Runs every main-queue task that is ready now, without waiting.
+void drainMain();
+
+}  // namespace dispatch

@@ -1,0 +1,267 @@
+#include "log/Log.h"
+
+#include <systemd/sd-journal.h>
+#include <syslog.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+
+namespace oslog {
+
+std::int64_t Arg::integer() const {
+    switch (kind_) {
+    case Kind::integer: return integer_;
+    case Kind::unsignedInteger: return static_cast<std::int64_t>(unsigned_);
+    case Kind::real: return static_cast<std::int64_t>(real_);
+    case Kind::text: return 0;
+    }
+    return 0;
+}
+
+std::uint64_t Arg::unsignedInteger() const {
+    return kind_ == Kind::unsignedInteger ? unsigned_ : static_cast<std::uint64_t>(integer());
+}
+
+double Arg::real() const {
+    switch (kind_) {
+    case Kind::real: return real_;
+    case Kind::integer: return static_cast<double>(integer_);
+    case Kind::unsignedInteger: return static_cast<double>(unsigned_);
+    case Kind::text: return 0;
+    }
+    return 0;
+}
+
+namespace {
+
+template <class T>
+std::string printfOne(const std::string& spec, T value) {
+    char small[128];
+    int length = std::snprintf(small, sizeof small, spec.c_str(), value);
+    if (length < 0) return {};
+    if (static_cast<size_t>(length) < sizeof small) return std::string(small, length);
+    std::string large(static_cast<size_t>(length) + 1, '\0');
+    std::snprintf(large.data(), large.size(), spec.c_str(), value);
+    large.resize(static_cast<size_t>(length));
+    return large;
+}
+
+std::string asText(const Arg& arg) {
+    switch (arg.kind()) {
+    case Arg::Kind::text: return std::string(arg.text());
+    case Arg::Kind::integer: return std::to_string(arg.integer());
+    case Arg::Kind::unsignedInteger: return std::to_string(arg.unsignedInteger());
+    case Arg::Kind::real: return printfOne("%g", arg.real());
+    }
+    return {};
+}
+
+constexpr std::string_view kPrivate = "<private>";
+
+// Expands one conversion. `spec` holds the flags, width and precision, `conversion`
+// the final character.
+std::string convert(const std::string& spec, char conversion, bool isPublic, bool isPrivate,
+                    const Arg& arg) {
+    switch (conversion) {
+    case 's':
+    case '@':
+        if (!isPublic) return std::string(kPrivate);
+        return printfOne("%" + spec + "s", asText(arg).c_str());
+    case 'd':
+    case 'i':
+        if (isPrivate) return std::string(kPrivate);
+        if (arg.kind() == Arg::Kind::text) return std::string(arg.text());
+        return printfOne("%" + spec + "lld", static_cast<long long>(arg.integer()));
+    case 'u':
+    case 'x':
+    case 'X':
+    case 'o':
+        if (isPrivate) return std::string(kPrivate);
+        if (arg.kind() == Arg::Kind::text) return std::string(arg.text());
+        return printfOne("%" + spec + "ll" + conversion,
+                         static_cast<unsigned long long>(arg.unsignedInteger()));
+    case 'c':
+        if (isPrivate) return std::string(kPrivate);
+        return printfOne("%" + spec + "c", static_cast<int>(arg.integer()));
+    case 'f':
+    case 'F':
+    case 'e':
+    case 'E':
+    case 'g':
+    case 'G':
+        if (isPrivate) return std::string(kPrivate);
+        return printfOne("%" + spec + conversion, arg.real());
+    default:
+        return {};
+    }
+}
+
+}  // namespace
+
+std::string format(std::string_view fmt, std::initializer_list<Arg> args) {
+    std::string out;
+    out.reserve(fmt.size() + 32);
+    auto next = args.begin();
+    size_t i = 0;
+    while (i < fmt.size()) {
+        char c = fmt[i++];
+        if (c != '%' || i >= fmt.size()) {
+            out += c;
+            continue;
+        }
+        if (fmt[i] == '%') {
+            out += '%';
+            ++i;
+            continue;
+        }
+        bool isPublic = false;
+        bool isPrivate = false;
+        if (fmt[i] == '{') {
+            size_t close = fmt.find('}', i);
+            if (close == std::string_view::npos) break;
+            std::string_view marker = fmt.substr(i + 1, close - i - 1);
+            isPublic = marker.find("public") != std::string_view::npos;
+            isPrivate = marker.find("private") != std::string_view::npos;
+            i = close + 1;
+        }
+        std::string spec;
+        while (i < fmt.size() && std::string_view("-+ #0123456789.*").find(fmt[i]) != std::string_view::npos) {
+            if (fmt[i] != '*') spec += fmt[i];
+            ++i;
+        }
+        while (i < fmt.size() && std::string_view("hlqLzjt").find(fmt[i]) != std::string_view::npos) ++i;
+        if (i >= fmt.size()) break;
+        char conversion = fmt[i++];
+        if (next == args.end()) continue;
+        out += convert(spec, conversion, isPublic, isPrivate, *next++);
+    }
+    return out;
+}
+
+namespace {
+
+Level levelFromEnvironment() {
+    const char* value = std::getenv("BRIMVALE_LOG_LEVEL");
+    std::string_view name = value ? value : "";
+    if (name == "debug") return Level::debug;
+    if (name == "error") return Level::error;
+    return Level::info;
+}
+
+std::atomic<Level>& currentLevel() {
+    static std::atomic<Level> level{levelFromEnvironment()};
+    return level;
+}
+
+struct Sinks {
+    std::mutex mutex;
+    std::vector<MemorySink*> memory;
+};
+
+Sinks& sinks() {
+    static Sinks instance;
+    return instance;
+}
+
+bool journaldRuns() {
+    static const bool runs = std::filesystem::exists("/run/systemd/journal/socket");
+    return runs;
+}
+
+const char* levelName(Level level) {
+    switch (level) {
+    case Level::debug: return "Debug";
+    case Level::info: return "Info";
+    case Level::error: return "Error";
+    }
+    return "";
+}
+
+int syslogPriority(Level level) {
+    switch (level) {
+    case Level::debug: return LOG_DEBUG;
+    case Level::info: return LOG_INFO;
+    case Level::error: return LOG_ERR;
+    }
+    return LOG_INFO;
+}
+
+void writeToStderr(const Record& record) {
+    using namespace std::chrono;
+    auto now = system_clock::now();
+    std::time_t seconds = system_clock::to_time_t(now);
+    auto millis = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+    // One fprintf per record keeps concurrent records on lines of their own.
+    std::fprintf(stderr, "%s.%03d [%d] <%s> [%s:%s] %s\n", stamp, static_cast<int>(millis),
+                 static_cast<int>(getpid()), levelName(record.level), record.subsystem.c_str(),
+                 record.category.c_str(), record.message.c_str());
+}
+
+}  // namespace
+
+void setMinimumLevel(Level level) { currentLevel().store(level); }
+
+Level minimumLevel() { return currentLevel().load(std::memory_order_relaxed); }
+
+void Logger::write(Level level, std::string message) const {
+    if (!isEnabled(level)) return;
+    Record record{level, subsystem_, category_, std::move(message)};
+    {
+        auto& all = sinks();
+        std::lock_guard lock(all.mutex);
+        for (MemorySink* sink : all.memory) sink->add(record);
+    }
+    if (journaldRuns()) {
+        sd_journal_send("MESSAGE=%s", record.message.c_str(), "PRIORITY=%d", syslogPriority(level),
+                        "SUBSYSTEM=%s", subsystem_.c_str(), "CATEGORY=%s", category_.c_str(),
+                        nullptr);
+    } else {
+        writeToStderr(record);
+    }
+}
+
+MemorySink::MemorySink() {
+    auto& all = sinks();
+    std::lock_guard lock(all.mutex);
+    all.memory.push_back(this);
+}
+
+MemorySink::~MemorySink() {
+    auto& all = sinks();
+    std::lock_guard lock(all.mutex);
+    std::erase(all.memory, this);
+}
+
+std::vector<Record> MemorySink::records() const {
+    std::lock_guard lock(mutex_);
+    return records_;
+}
+
+bool MemorySink::contains(std::string_view text) const {
+    std::lock_guard lock(mutex_);
+    return std::any_of(records_.begin(), records_.end(), [&](const Record& record) {
+        return record.message.find(text) != std::string::npos;
+    });
+}
+
+void MemorySink::clear() {
+    std::lock_guard lock(mutex_);
+    records_.clear();
+}
+
+void MemorySink::add(const Record& record) {
+    std::lock_guard lock(mutex_);
+    records_.push_back(record);
+}
+
+}  // namespace oslog

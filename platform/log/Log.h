@@ -1,0 +1,124 @@
+#pragma once
+// Unified log: records carry a subsystem, a category and a level. Format strings use
+// printf-style conversions; "%{public}s" and "%{public}d" show their value, while an
+// unmarked or "%{private}" string or object conversion (%s, %@) is recorded as
+// "<private>". Scalars without a marker are shown, as the system's log does.
+//
+// Records go to journald where it runs and to stderr otherwise. Debug records are
+// dropped unless the level filter lets them through (environment variable
+// BRIMVALE_LOG_LEVEL=debug|info|error, or setMinimumLevel). Tests capture records
+// with a MemorySink.
+
+#include <cstdint>
+#include <initializer_list>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+namespace oslog {
+
+enum class Level { debug, info, error };
+
+// One format argument, converted at the call site.
+class Arg {
+public:
+    enum class Kind { text, integer, unsignedInteger, real };
+
+    Arg(std::string_view value) : kind_(Kind::text), text_(value) {}
+    Arg(const std::string& value) : kind_(Kind::text), text_(value) {}
+    Arg(const char* value) : kind_(Kind::text), text_(value ? value : "(null)") {}
+    template <class T>
+        requires std::is_integral_v<T> && std::is_signed_v<T>
+    Arg(T value) : kind_(Kind::integer), integer_(value) {}
+    template <class T>
+        requires std::is_integral_v<T> && std::is_unsigned_v<T> && (!std::is_same_v<T, bool>)
+    Arg(T value) : kind_(Kind::unsignedInteger), unsigned_(value) {}
+    Arg(bool value) : kind_(Kind::integer), integer_(value ? 1 : 0) {}
+    Arg(double value) : kind_(Kind::real), real_(value) {}
+
+    Kind kind() const { return kind_; }
+    std::string_view text() const { return text_; }
+    std::int64_t integer() const;
+    std::uint64_t unsignedInteger() const;
+    double real() const;
+
+private:
+    Kind kind_;
+    std::string_view text_;
+    std::int64_t integer_ = 0;
+    std::uint64_t unsigned_ = 0;
+    double real_ = 0;
+};
+
+// Expands a format string with the arguments, honouring privacy markers.
+// Missing arguments expand to nothing; surplus arguments are ignored.
+std::string format(std::string_view format, std::initializer_list<Arg> args);
+
+struct Record {
+    Level level;
+    std::string subsystem;
+    std::string category;
+    std::string message;
+};
+
+// Records at or above this level are kept. Default: info, or BRIMVALE_LOG_LEVEL.
+void setMinimumLevel(Level level);
+Level minimumLevel();
+inline bool isEnabled(Level level) { return level >= minimumLevel(); }
+
+class Logger {
+public:
+    Logger(std::string subsystem, std::string category)
+        : subsystem_(std::move(subsystem)), category_(std::move(category)) {}
+
+    template <class... Args>
+    void info(std::string_view fmt, const Args&... args) const {
+        log(Level::info, fmt, args...);
+    }
+    template <class... Args>
+    void debug(std::string_view fmt, const Args&... args) const {
+        log(Level::debug, fmt, args...);
+    }
+    template <class... Args>
+    void error(std::string_view fmt, const Args&... args) const {
+        log(Level::error, fmt, args...);
+    }
+    template <class... Args>
+    void log(Level level, std::string_view fmt, const Args&... args) const {
+        if (isEnabled(level)) write(level, format(fmt, {Arg(args)...}));
+    }
+
+    // Records an already formatted message.
+    void write(Level level, std::string message) const;
+
+    const std::string& subsystem() const { return subsystem_; }
+    const std::string& category() const { return category_; }
+
+private:
+    std::string subsystem_;
+    std::string category_;
+};
+
+// Captures every kept record while it exists (several may exist at once).
+class MemorySink {
+public:
+    MemorySink();
+    ~MemorySink();
+    MemorySink(const MemorySink&) = delete;
+    MemorySink& operator=(const MemorySink&) = delete;
+
+    std::vector<Record> records() const;
+    // True when some record's message contains `text`.
+    bool contains(std::string_view text) const;
+    void clear();
+
+    void add(const Record& record);
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<Record> records_;
+};
+
+}  // namespace oslog

@@ -1,0 +1,72 @@
+#include "dispatch/Dispatch.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+using namespace std::chrono_literals;
+using dispatch::DispatchQueue;
+
+TEST(Dispatch, MainQueueRunsTasksInOrderOnTheLoopThread) {
+    std::vector<int> order;
+    bool onMain = true;
+    std::thread poster([&] {
+        for (int i = 0; i < 3; ++i) {
+            DispatchQueue::main().async([&, i] {
+                order.push_back(i);
+                onMain = onMain && DispatchQueue::main().isCurrent();
+            });
+        }
+    });
+    poster.join();
+    EXPECT_FALSE(DispatchQueue::main().isCurrent());
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return order.size() == 3; }, 2s));
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
+    EXPECT_TRUE(onMain);
+}
+
+TEST(Dispatch, DelayedTasksRunInDeadlineOrderAndNotBefore) {
+    std::vector<int> order;
+    const auto start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::duration firstAt{};
+    DispatchQueue::main().asyncAfter(60ms, [&] { order.push_back(2); });
+    DispatchQueue::main().asyncAfter(30ms, [&] {
+        firstAt = std::chrono::steady_clock::now() - start;
+        order.push_back(1);
+    });
+    dispatch::drainMain();
+    EXPECT_TRUE(order.empty());
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return order.size() == 2; }, 2s));
+    EXPECT_EQ(order, (std::vector<int>{1, 2}));
+    EXPECT_GE(firstAt, 30ms);
+}
+
+TEST(Dispatch, RunMainReturnsAfterStopFromAnotherThread) {
+    std::atomic<bool> ran{false};
+    DispatchQueue::main().async([&] { ran = true; });
+    std::thread stopper([] {
+        std::this_thread::sleep_for(20ms);
+        dispatch::stopMain();
+    });
+    dispatch::runMain();
+    stopper.join();
+    EXPECT_TRUE(ran);
+}
+
+TEST(Dispatch, SerialQueueRunsOnItsOwnThreadAndDropsPendingWorkOnDestruction) {
+    std::atomic<int> count{0};
+    std::atomic<bool> onQueue{false};
+    std::atomic<bool> lateRan{false};
+    {
+        DispatchQueue queue("test.serial");
+        for (int i = 0; i < 100; ++i) queue.async([&] { ++count; });
+        queue.async([&] { onQueue = queue.isCurrent() && !DispatchQueue::main().isCurrent(); });
+        queue.asyncAfter(10s, [&] { lateRan = true; });
+        while (count < 100 || !onQueue) std::this_thread::yield();
+    }
+    EXPECT_EQ(count, 100);
+    EXPECT_TRUE(onQueue);
+    EXPECT_FALSE(lateRan);
+}
