@@ -1,0 +1,263 @@
+#include "Reachability.h"
+
+#include "dispatch/Dispatch.h"
+
+#include <netinet/in.h>
+
+#include <cstring>
+#include <future>
+#include <thread>
+
+namespace {
+const char* const serialQueueLabel = "com.brimvale.ios-dns.ext.reachability";
+}
+
+ReachabilityError ReachabilityError::withAddress(const sockaddr& address, int code) {
+    ReachabilityError error(Kind::failedToCreateWithAddress, code);
+    error.address_ = address;
+    return error;
+}
+
+ReachabilityError ReachabilityError::withHostname(std::string hostname, int code) {
+    ReachabilityError error(Kind::failedToCreateWithHostname, code);
+    error.hostname_ = std::move(hostname);
+    return error;
+}
+
+const char* ReachabilityError::what() const noexcept {
+    switch (kind_) {
+    case Kind::failedToCreateWithAddress: return "failedToCreateWithAddress";
+    case Kind::failedToCreateWithHostname: return "failedToCreateWithHostname";
+    case Kind::unableToSetCallback: return "unableToSetCallback";
+    case Kind::unableToSetDispatchQueue: return "unableToSetDispatchQueue";
+    case Kind::unableToGetFlags: return "unableToGetFlags";
+    }
+    return "ReachabilityError";
+}
+
+std::string description(Reachability::Connection connection) {
+    switch (connection) {
+    case Reachability::Connection::none: return "unavailable";
+    case Reachability::Connection::unavailable: return "No Connection";
+    case Reachability::Connection::wifi: return "WiFi";
+    case Reachability::Connection::cellular: return "Cellular";
+    }
+    return "";
+}
+
+std::string description(Reachability::NetworkStatus status) {
+    switch (status) {
+    case Reachability::NetworkStatus::notReachable: return "No Connection";
+    case Reachability::NetworkStatus::reachableViaWiFi: return "WiFi";
+    case Reachability::NetworkStatus::reachableViaWWAN: return "Cellular";
+    }
+    return "";
+}
+
+Reachability::Reachability(std::shared_ptr<net::ReachabilityTarget> reference,
+                           dispatch::DispatchQueue* notificationQueue)
+    : reachabilityRef_(std::move(reference)),
+      reachabilitySerialQueue_(std::make_unique<dispatch::DispatchQueue>(serialQueueLabel)),
+      notificationQueue_(notificationQueue) {}
+
+std::shared_ptr<Reachability> Reachability::make(std::shared_ptr<net::ReachabilityTarget> reference,
+                                                 dispatch::DispatchQueue* notificationQueue) {
+    return std::shared_ptr<Reachability>(new Reachability(std::move(reference), notificationQueue));
+}
+
+std::shared_ptr<Reachability> Reachability::make(dispatch::DispatchQueue* notificationQueue) {
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    const auto& address = reinterpret_cast<const sockaddr&>(any);
+    auto reference = net::makeReachabilityWithAddress(address);
+    if (!reference) throw ReachabilityError::withAddress(address, net::lastReachabilityError());
+    return make(std::move(reference), notificationQueue);
+}
+
+std::shared_ptr<Reachability> Reachability::makeWithHostname(const std::string& hostname,
+                                                             dispatch::DispatchQueue* notificationQueue) {
+    auto reference = net::makeReachabilityWithName(hostname);
+    if (!reference) throw ReachabilityError::withHostname(hostname, net::lastReachabilityError());
+    return make(std::move(reference), notificationQueue);
+}
+
+Reachability::~Reachability() {
+    unregister();
+    // The last reference may go away in a task of the serial queue itself; that queue
+    // cannot join its own thread, so it is let go from another one.
+    if (reachabilitySerialQueue_->isCurrent()) {
+        std::thread([queue = std::move(reachabilitySerialQueue_)] {}).detach();
+    }
+}
+
+void Reachability::startNotifier() {
+    if (notifierRunning_) return;
+    auto weakifier = std::make_shared<Weakifier>(Weakifier{weak_from_this()});
+    if (!reachabilityRef_->setCallback([weakifier](Flags flags) {
+            // Reported flags are taken as they are, without reading them again.
+            if (auto self = weakifier->reachability.lock()) self->setFlags(flags);
+        })) {
+        stopNotifier();
+        throw ReachabilityError(ReachabilityError::Kind::unableToSetCallback, net::lastReachabilityError());
+    }
+    if (!reachabilityRef_->setDispatchQueue(reachabilitySerialQueue_.get())) {
+        stopNotifier();
+        throw ReachabilityError(ReachabilityError::Kind::unableToSetDispatchQueue,
+                                net::lastReachabilityError());
+    }
+    onSerialQueue([this] { refreshFlags(true); });
+    notifierRunning_ = true;
+}
+
+void Reachability::stopNotifier() {
+    unregister();
+}
+
+void Reachability::unregister() {
+    reachabilityRef_->setCallback({});
+    reachabilityRef_->setDispatchQueue(nullptr);
+    notifierRunning_ = false;
+}
+
+void Reachability::onSerialQueue(const std::function<void()>& work) {
+    if (reachabilitySerialQueue_->isCurrent()) {
+        work();
+        return;
+    }
+    std::promise<void> done;
+    reachabilitySerialQueue_->async([&] {
+        try {
+            work();
+            done.set_value();
+        } catch (...) {
+            done.set_exception(std::current_exception());
+        }
+    });
+    done.get_future().get();
+}
+
+void Reachability::refreshFlags(bool stopOnFailure) {
+    Flags flags = 0;
+    if (!reachabilityRef_->getFlags(flags)) {
+        const int code = net::lastReachabilityError();
+        if (stopOnFailure) stopNotifier();
+        throw ReachabilityError(ReachabilityError::Kind::unableToGetFlags, code);
+    }
+    setFlags(flags);
+}
+
+void Reachability::refreshIfAbsent() {
+    if (flags()) return;
+    try {
+        // A failed read here only leaves the flags absent; the notifier keeps running.
+        onSerialQueue([this] { refreshFlags(false); });
+    } catch (const ReachabilityError&) {
+    }
+}
+
+std::optional<Reachability::Flags> Reachability::flags() const {
+    std::lock_guard lock(mutex_);
+    return flags_;
+}
+
+void Reachability::setFlags(Flags flags) {
+    {
+        std::lock_guard lock(mutex_);
+        if (flags_ == flags) return;
+        flags_ = flags;
+    }
+    notifyChange();
+}
+
+void Reachability::notifyChange() {
+    auto work = [weak = weak_from_this()] {
+        auto self = weak.lock();
+        if (!self) return;
+        Callback callback;
+        NotificationCenter* center;
+        {
+            std::lock_guard lock(self->mutex_);
+            const auto connection = connectionFor(self->flags_, self->allowsCellularConnection_);
+            const bool reachable = connection == Connection::wifi || connection == Connection::cellular;
+            callback = reachable ? self->whenReachable_ : self->whenUnreachable_;
+            center = self->notificationCenter_;
+        }
+        if (callback) callback(*self);
+        center->post(reachabilityChanged, self.get());
+    };
+    if (notificationQueue_) {
+        notificationQueue_->async(std::move(work));
+    } else {
+        work();
+    }
+}
+
+Reachability::Connection Reachability::connectionFor(std::optional<Flags> flags, bool allowsCellular) {
+    using namespace net::reachability;
+    if (!flags || !(*flags & reachable)) return Connection::unavailable;
+    if (*flags & isWWAN) return allowsCellular ? Connection::cellular : Connection::unavailable;
+    if ((*flags & connectionRequired) &&
+        !((*flags & (connectionOnTraffic | connectionOnDemand)) && !(*flags & interventionRequired))) {
+        return Connection::unavailable;
+    }
+    return Connection::wifi;
+}
+
+Reachability::Connection Reachability::connection() {
+    refreshIfAbsent();
+    return connectionFor(flags(), allowsCellularConnection_);
+}
+
+std::string Reachability::currentReachabilityString() {
+    return ::description(connection());
+}
+
+bool Reachability::isReachable() {
+    const auto current = connection();
+    return current == Connection::wifi || current == Connection::cellular;
+}
+
+bool Reachability::isReachableViaWWAN() { return connection() == Connection::cellular; }
+bool Reachability::isReachableViaWiFi() { return connection() == Connection::wifi; }
+
+std::string Reachability::description() const {
+    const auto current = flags();
+    return current ? flagsDescription(*current) : "unavailable flags";
+}
+
+std::string Reachability::flagsDescription(Flags flags) {
+    using namespace net::reachability;
+    std::string text;
+    auto letter = [&](Flags bit, char c) { text += (flags & bit) ? c : '-'; };
+    letter(isWWAN, 'W');
+    letter(reachable, 'R');
+    text += ' ';
+    letter(connectionRequired, 'c');
+    letter(transientConnection, 't');
+    letter(interventionRequired, 'i');
+    letter(connectionOnTraffic, 'C');
+    letter(connectionOnDemand, 'D');
+    letter(isLocalAddress, 'l');
+    letter(isDirect, 'd');
+    return text;
+}
+
+void Reachability::setWhenReachable(Callback callback) {
+    std::lock_guard lock(mutex_);
+    whenReachable_ = std::move(callback);
+}
+
+void Reachability::setWhenUnreachable(Callback callback) {
+    std::lock_guard lock(mutex_);
+    whenUnreachable_ = std::move(callback);
+}
+
+NotificationCenter& Reachability::notificationCenter() const {
+    std::lock_guard lock(mutex_);
+    return *notificationCenter_;
+}
+
+void Reachability::setNotificationCenter(NotificationCenter& center) {
+    std::lock_guard lock(mutex_);
+    notificationCenter_ = &center;
+}

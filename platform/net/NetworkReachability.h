@@ -1,0 +1,58 @@
+#pragma once
+// Reachability of a target as the system's reachability references report it: a
+// flags word read from the kernel's routing tables, and change callbacks delivered
+// on a dispatch queue when link, address or route events arrive over rtnetlink.
+
+#include <sys/socket.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace dispatch {
+class DispatchQueue;
+}
+
+namespace net {
+
+using ReachabilityFlags = std::uint32_t;
+
+namespace reachability {
+inline constexpr ReachabilityFlags transientConnection = 1u << 0;
+inline constexpr ReachabilityFlags reachable = 1u << 1;
+inline constexpr ReachabilityFlags connectionRequired = 1u << 2;
+inline constexpr ReachabilityFlags connectionOnTraffic = 1u << 3;
+inline constexpr ReachabilityFlags interventionRequired = 1u << 4;
+inline constexpr ReachabilityFlags connectionOnDemand = 1u << 5;
+inline constexpr ReachabilityFlags isLocalAddress = 1u << 16;
+inline constexpr ReachabilityFlags isDirect = 1u << 17;
+inline constexpr ReachabilityFlags isWWAN = 1u << 18;
+}  // namespace reachability
+
+// One reachability reference. Implementations are thread-safe.
+class ReachabilityTarget {
+public:
+    using Callback = std::function<void(ReachabilityFlags)>;
+    virtual ~ReachabilityTarget() = default;
+
+    // Installs the change callback; an empty one removes it. False on failure.
+    virtual bool setCallback(Callback callback) = 0;
+    // Starts delivering changes on `queue`; nullptr stops. The queue must outlive
+    // the delivery (stop before destroying it). False on failure.
+    virtual bool setDispatchQueue(dispatch::DispatchQueue* queue) = 0;
+    // Reads the current flags. False on failure.
+    virtual bool getFlags(ReachabilityFlags& flags) = 0;
+};
+
+// The error code of the last failing reachability call on this thread (errno style).
+int lastReachabilityError();
+
+// Reachability of an address; the all-zero address stands for the default route:
+// reachable when a default route leaves through an interface that is up and running.
+// nullptr (with lastReachabilityError set) for an unsupported address family.
+std::shared_ptr<ReachabilityTarget> makeReachabilityWithAddress(const sockaddr& address);
+// Reachability of a host name, resolved whenever the flags are read.
+std::shared_ptr<ReachabilityTarget> makeReachabilityWithName(const std::string& hostname);
+
+}  // namespace net

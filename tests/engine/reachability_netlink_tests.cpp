@@ -1,0 +1,141 @@
+// Reachability and the device address against the kernel's own tables, each test in
+// a network namespace of its own (the test runs itself again under `unshare -rn`).
+
+#include "InterfaceAddress.h"
+#include "Reachability.h"
+
+#include "dispatch/Dispatch.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <future>
+#include <string>
+
+using namespace std::chrono_literals;
+namespace flag = net::reachability;
+
+namespace {
+
+bool insideNamespace() { return std::getenv("BRIMVALE_TEST_NETNS") != nullptr; }
+
+// Runs the current test again inside a fresh network namespace; true when it passed.
+bool rerunInNamespace() {
+    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    char self[4096] = {};
+    if (::readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return false;
+    const std::string command = std::string("BRIMVALE_TEST_NETNS=1 timeout 30 unshare -rn '") + self +
+                                "' --gtest_filter=" + info->test_suite_name() + "." + info->name() +
+                                " > /dev/null";
+    return std::system(command.c_str()) == 0;
+}
+
+void sh(const std::string& command) {
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+// A link pair with an address on `name`; `name` is up and running once its peer is up.
+void addLink(const std::string& name, const std::string& address) {
+    sh("ip link add " + name + " type veth peer name " + name + "p");
+    sh("ip link set " + name + " up && ip link set " + name + "p up");
+    sh("ip addr add " + address + " dev " + name);
+}
+
+}  // namespace
+
+#define IN_NAMESPACE()                                \
+    if (!insideNamespace()) {                         \
+        EXPECT_TRUE(rerunInNamespace());              \
+        return;                                       \
+    }
+
+TEST(ReachabilityNetlink, DefaultRouteDecidesReachability) {
+    IN_NAMESPACE();
+    sh("ip link set lo up");
+    net::ReachabilityFlags flags = 0;
+    auto watch = Reachability::make();
+    EXPECT_EQ(watch->connection(), Reachability::Connection::unavailable);
+
+    addLink("eth0", "10.1.0.2/24");
+    sh("ip route add default via 10.1.0.1 dev eth0");
+    auto fresh = Reachability::make();
+    EXPECT_EQ(fresh->connection(), Reachability::Connection::wifi);
+    ASSERT_TRUE(fresh->flags());
+    EXPECT_EQ(*fresh->flags(), flag::reachable);
+
+    // A route without a gateway is direct; a modem link is wide-area.
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    auto target = net::makeReachabilityWithAddress(reinterpret_cast<const sockaddr&>(any));
+    addLink("wwan0", "10.2.0.2/24");
+    sh("ip route replace default dev wwan0");
+    ASSERT_TRUE(target->getFlags(flags));
+    EXPECT_EQ(flags, flag::reachable | flag::isDirect | flag::isWWAN);
+
+    // A link that is down does not count.
+    sh("ip link set wwan0p down");
+    ASSERT_TRUE(target->getFlags(flags));
+    EXPECT_EQ(flags, 0u);
+}
+
+TEST(ReachabilityNetlink, AddressTargets) {
+    IN_NAMESPACE();
+    sh("ip link set lo up");
+    addLink("eth0", "10.1.0.2/24");
+    auto at = [](const char* text) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        inet_pton(AF_INET, text, &address.sin_addr);
+        net::ReachabilityFlags flags = 0;
+        EXPECT_TRUE(net::makeReachabilityWithAddress(reinterpret_cast<const sockaddr&>(address))->getFlags(flags));
+        return flags;
+    };
+    EXPECT_EQ(at("10.1.0.2"), flag::reachable | flag::isLocalAddress | flag::isDirect);
+    EXPECT_EQ(at("10.1.0.9"), flag::reachable | flag::isDirect);
+    EXPECT_EQ(at("192.0.2.1"), 0u);
+    EXPECT_EQ(Reachability::makeWithHostname("localhost")->connection(), Reachability::Connection::wifi);
+}
+
+TEST(ReachabilityNetlink, RouteChangesReachTheWatch) {
+    IN_NAMESPACE();
+    sh("ip link set lo up");
+    addLink("eth0", "10.1.0.2/24");
+    dispatch::DispatchQueue notifications("test.notifications");
+    auto watch = Reachability::make(&notifications);
+    std::promise<std::string> reachable;
+    std::promise<void> unreachable;
+    watch->setWhenReachable([&](Reachability& w) { reachable.set_value(w.description()); });
+    watch->startNotifier();  // first notification: unreachable
+    watch->setWhenUnreachable([&](Reachability&) { unreachable.set_value(); });
+
+    sh("ip route add default via 10.1.0.1 dev eth0");
+    auto description = reachable.get_future();
+    ASSERT_EQ(description.wait_for(5s), std::future_status::ready);
+    EXPECT_EQ(description.get(), "-R -------");
+
+    sh("ip route del default");
+    ASSERT_EQ(unreachable.get_future().wait_for(5s), std::future_status::ready);
+}
+
+TEST(InterfaceAddress, DefaultRouteInterfaceAndItsLastAddress) {
+    IN_NAMESPACE();
+    sh("ip link set lo up && sysctl -qw net.ipv6.conf.default.disable_ipv6=1");
+    EXPECT_EQ(localInterfaceAddress(), "");
+    addLink("eth0", "10.1.0.2/24");
+    addLink("eth1", "10.3.0.2/24");
+    sh("ip route add default via 10.1.0.1 dev eth0");
+    EXPECT_EQ(localInterfaceAddress(), "10.1.0.2");
+    // The answer follows route changes although it is cached.
+    sh("ip route replace default via 10.3.0.1 dev eth1");
+    EXPECT_EQ(localInterfaceAddress(), "10.3.0.2");
+    sh("ip addr add 10.3.0.3/24 dev eth1");
+    EXPECT_EQ(localInterfaceAddress(), "10.3.0.3");
+    // IPv6 addresses follow the IPv4 ones in the list, so one wins when present.
+    sh("sysctl -qw net.ipv6.conf.eth1.disable_ipv6=0 && ip -6 addr flush dev eth1 && "
+       "ip addr add fd00::2/64 dev eth1 nodad");
+    EXPECT_EQ(localInterfaceAddress(), "fd00::2");
+}

@@ -1,0 +1,110 @@
+#include "ConnectionReport.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using json = nlohmann::ordered_json;
+
+namespace {
+
+ExchangeOutcome answered(std::map<std::string, std::string> headers, std::optional<std::int64_t> body,
+                         std::int64_t request) {
+    ExchangeOutcome outcome;
+    outcome.header = [headers = std::move(headers)](const std::string& name) -> std::optional<std::string> {
+        auto found = headers.find(name);
+        if (found == headers.end()) return std::nullopt;
+        return found->second;
+    };
+    outcome.bodyBytes = body;
+    outcome.requestBytes = request;
+    return outcome;
+}
+
+}  // namespace
+
+TEST(ConnectionReportJson, FreshReportHoldsOnlyItsDefaults) {
+    const auto before = ConnectionReport::nowSeconds();
+    json encoded = ConnectionReport();
+    std::vector<std::string> keys;
+    for (const auto& item : encoded.items()) keys.push_back(item.key());
+    EXPECT_EQ(keys, (std::vector<std::string>{"agent", "hw", "extensionConnection", "reportingType", "packets",
+                                              "port", "time", "protocol", "final_connection_object"}));
+    EXPECT_EQ(encoded["agent"], "ios-dns");
+    EXPECT_EQ(encoded["hw"], "ff:ff:ff:ff:ff:ff");
+    EXPECT_EQ(encoded["protocol"], 6);
+    EXPECT_EQ(encoded["packets"], 2);
+    EXPECT_EQ(encoded["port"], 53);
+    EXPECT_GE(encoded["time"].get<std::int64_t>(), before);
+    EXPECT_EQ(json(ConnectionReports()).dump(), "{}");
+}
+
+TEST(ConnectionReportJson, RoundTripKeepsEveryMemberAndIgnoresStrangers) {
+    auto report = makeConnectionReport(
+        "1.0 (7)", "pupil", "aa:bb", "10.0.0.2",
+        answered({{"x-verdict-categoryid", "12"}, {"x-verdict-denied", "true"}, {"x-verdict-noise", "false"},
+                  {"x-verdict-destinationhost", "ads.example"}, {"bv-tx-id", "tx1"}},
+                 48, 33));
+    json encoded = ConnectionReports{std::vector<ConnectionReport>{report}};
+    encoded["items"][0]["stranger"] = 1;
+    auto decoded = encoded.get<ConnectionReports>();
+    ASSERT_TRUE(decoded.items);
+    ASSERT_EQ(decoded.items->size(), 1u);
+    EXPECT_EQ(json(decoded.items->front()), json(report));
+    EXPECT_EQ(json(report).dump().find("\"prot\""), std::string::npos);
+
+    auto partial = json::parse(R"({"agent":"x","upload":5})").get<ConnectionReport>();
+    EXPECT_EQ(partial.agent, "x");
+    EXPECT_EQ(partial.upload, 5);
+    EXPECT_FALSE(partial.hw);
+    EXPECT_FALSE(partial.time);
+}
+
+TEST(ConnectionReportBuild, VerdictHeadersFillTheReport) {
+    auto report = makeConnectionReport(
+        "2.1 (9)", "pupil", "aa:bb:cc:dd:ee:ff", "10.0.0.2",
+        answered({{"x-verdict-categoryid", "12"},
+                  {"x-verdict-subcategoryid", "34"},
+                  {"x-verdict-tagid", "t"},
+                  {"x-verdict-denied", "TRUE"},
+                  {"x-verdict-noise", "true"},
+                  {"x-verdict-denialid", "rule-7"},
+                  {"x-verdict-destinationip", "0.0.0.0"},
+                  {"x-verdict-destinationhost", "blocked.example"},
+                  {"bv-tx-id", "tx-1"}},
+                 60, 33));
+    EXPECT_EQ(report.agent, "ios-dns v2.1 (9)");
+    EXPECT_EQ(report.user, "pupil");
+    EXPECT_EQ(report.hw, "aa:bb:cc:dd:ee:ff");
+    EXPECT_EQ(report.categoryId, "12");
+    EXPECT_EQ(report.subCategoryId, "34");
+    EXPECT_EQ(report.tag, "t");
+    EXPECT_EQ(report.app_filtering_denied, false);  // only "true" exactly counts
+    EXPECT_EQ(report.noise, true);
+    EXPECT_EQ(report.verdict_application_rule, "rule-7");
+    EXPECT_EQ(report.destIp, "0.0.0.0");
+    EXPECT_EQ(report.httpHost, "blocked.example");
+    EXPECT_EQ(report.id, "tx-1");
+    EXPECT_EQ(report.upload, 33);
+    EXPECT_EQ(report.download, 60);
+    EXPECT_EQ(report.sourceIp, "10.0.0.2");
+}
+
+TEST(ConnectionReportBuild, FailedExchangeAndMissingIdentity) {
+    ExchangeOutcome failed;
+    failed.requestBytes = 29;
+    json encoded = makeConnectionReport("1.0", std::nullopt, std::nullopt, "", failed);
+    EXPECT_FALSE(encoded.contains("user"));
+    EXPECT_FALSE(encoded.contains("hw"));
+    EXPECT_FALSE(encoded.contains("download"));
+    EXPECT_FALSE(encoded.contains("app_filtering_denied"));
+    EXPECT_FALSE(encoded.contains("categoryId"));
+    EXPECT_EQ(encoded["upload"], 29);
+    EXPECT_EQ(encoded["sourceIp"], "");
+
+    // An answer without the verdict headers and without a body.
+    json bare = makeConnectionReport("1.0", "u", "m", "", answered({}, std::nullopt, 12));
+    EXPECT_FALSE(bare.contains("app_filtering_denied"));
+    EXPECT_FALSE(bare.contains("download"));
+    EXPECT_EQ(bare["upload"], 12);
+}
