@@ -1,0 +1,173 @@
+#pragma once
+// HTTP session manager on libcurl's multi interface, driven by a dispatch queue's
+// event loop (the main queue unless told otherwise): one multiplexed HTTP/2
+// connection per host and session, reused across requests. Requests may be made
+// from any thread; their response handlers always run on the session's queue.
+
+#include "dispatch/Dispatch.h"
+
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace http {
+
+using Bytes = std::vector<std::uint8_t>;
+// Request headers: one dictionary from name to value, sent with the names as written.
+using HTTPHeaders = std::map<std::string, std::string>;
+
+struct Error {
+    enum class Code {
+        timedOut,
+        cannotFindHost,
+        cannotConnectToHost,
+        notConnectedToInternet,
+        networkConnectionLost,
+        secureConnectionFailed,
+        badURL,
+        cancelled,
+        unacceptableStatusCode,
+        responseSerializationFailed,
+        unknown,
+    };
+    Code code = Code::unknown;
+    std::string localizedDescription;
+    std::string detail;  // the transport's own words, for diagnostics
+};
+
+class HTTPURLResponse {
+public:
+    long statusCode = 0;
+    std::string url;
+    // Header fields in arrival order, names as received.
+    std::vector<std::pair<std::string, std::string>> headerFields;
+
+    // Case-insensitive lookup; the last field of that name wins.
+    std::optional<std::string> valueForHTTPHeaderField(std::string_view name) const;
+    // Exact-case lookup in the header dictionary.
+    std::optional<std::string> headerField(std::string_view name) const;
+    // ["name": "value", ...]
+    std::string headersDescription() const;
+};
+
+struct DataResponse {
+    std::string url;
+    std::optional<HTTPURLResponse> response;  // absent when no HTTP response arrived
+    std::optional<Bytes> data;                // absent when no body arrived
+    std::optional<Error> error;               // absent on success
+
+    bool isSuccess() const { return !error; }
+};
+
+struct JSONResponse : DataResponse {
+    std::optional<nlohmann::json> value;  // any JSON value, fragments included
+};
+
+// ["name": "value", ...] in name order.
+std::string describe(const HTTPHeaders& headers);
+
+struct SessionConfiguration {
+    // Explicit proxy settings; when present, the environment's proxies are not used.
+    struct ProxySettings {
+        bool proxyAutoConfigEnable = false;
+    };
+
+    static SessionConfiguration defaultConfiguration() { return {}; }
+
+    std::chrono::duration<double> timeoutIntervalForResource{604800.0};
+    // When the network is unreachable, keep trying until the resource time-out
+    // instead of failing at once.
+    bool waitsForConnectivity = false;
+    std::optional<ProxySettings> connectionProxyDictionary;
+};
+
+class Engine;
+
+class DataRequest : public std::enable_shared_from_this<DataRequest> {
+public:
+    // Status codes outside 200 to 299 fail the response handlers that follow.
+    DataRequest& validate();
+    DataRequest& responseData(std::function<void(const DataResponse&)> handler);
+    DataRequest& responseJSON(std::function<void(const JSONResponse&)> handler);
+
+    const std::string& url() const { return url_; }
+    const std::string& method() const { return method_; }
+    const HTTPHeaders& headers() const { return headers_; }
+
+private:
+    friend class Engine;
+    friend class Session;
+    DataRequest(std::string url, std::string method, HTTPHeaders headers, Bytes body);
+
+    void complete(DataResponse response);
+    void deliver(const std::function<void(const DataResponse&)>& handler);
+
+    std::string url_;
+    std::string method_;
+    HTTPHeaders headers_;
+    Bytes body_;
+
+    // Transfer state, touched only on the session's queue.
+    std::chrono::steady_clock::time_point deadline_{};
+    long status_ = 0;
+    HTTPURLResponse receiving_;
+    Bytes received_;
+    bool gotBody_ = false;
+
+    mutable std::mutex mutex_;
+    bool validated_ = false;
+    std::optional<DataResponse> result_;
+    std::vector<std::function<void(const DataResponse&)>> handlers_;
+    dispatch::DispatchQueue* queue_ = nullptr;
+};
+
+class Session {
+public:
+    explicit Session(SessionConfiguration configuration,
+                     dispatch::DispatchQueue& queue = dispatch::DispatchQueue::main());
+    // Cancels running requests unless finishTasksAndInvalidate() was called.
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // The shared session on the default configuration.
+    static Session& defaultSession();
+
+    std::shared_ptr<DataRequest> request(std::string url, std::string method = "GET",
+                                         HTTPHeaders headers = {});
+    std::shared_ptr<DataRequest> upload(Bytes body, std::string url, std::string method = "POST",
+                                        HTTPHeaders headers = {});
+
+    // Running requests complete; later ones fail at once with `cancelled`.
+    void finishTasksAndInvalidate();
+
+    const SessionConfiguration& configuration() const { return configuration_; }
+    std::string description() const;
+
+private:
+    std::shared_ptr<DataRequest> start(std::shared_ptr<DataRequest> request);
+
+    SessionConfiguration configuration_;
+    dispatch::DispatchQueue& queue_;
+    std::shared_ptr<Engine> engine_;
+};
+
+// Test hooks, set only by host processes: entries in curl's --resolve form
+// "host:port:address", and a file of trusted certificate authorities.
+void setResolveOverrides(std::vector<std::string> entries);
+void addResolveOverride(std::string entry);
+void setCertificateAuthorityBundle(std::string path);
+// Reads BRIMVALE_RESOLVE (comma-separated entries) and BRIMVALE_CA_BUNDLE.
+void applyHookEnvironment();
+
+}  // namespace http
