@@ -1,0 +1,115 @@
+#include "networkextension/DNSProxyManager.h"
+
+#include "dispatch/Dispatch.h"
+#include "foundation/PropertyList.h"
+#include "foundation/UserDefaults.h"
+
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+namespace ne {
+namespace {
+
+namespace fs = std::filesystem;
+using foundation::Dictionary;
+using foundation::Value;
+
+// A refused write means this process may not change the system's configuration.
+ManagerError errorFromErrno(int err, const std::string& what) {
+    bool refused = err == EACCES || err == EPERM || err == EROFS;
+    return {configurationErrorDomain, refused ? errorCodePermissionDenied : errorCodeReadWriteFailed,
+            what + ": " + std::strerror(err)};
+}
+
+void fail(ManagerError* out, ManagerError error) {
+    if (out) *out = std::move(error);
+}
+
+std::string textItem(const Dictionary& dict, std::string_view key) {
+    auto it = dict.find(key);
+    const std::string* text = it == dict.end() ? nullptr : it->second.string();
+    return text ? *text : std::string();
+}
+
+}  // namespace
+
+std::string ManagerError::debugDescription() const {
+    return "Error Domain=" + domain + " Code=" + std::to_string(code) + " \"" + reason + "\"";
+}
+
+fs::path dnsProxyPreferencesPath() { return foundation::stateDirectory() / "System" / "DNSProxy.plist"; }
+
+std::optional<DNSProxyPreferences> readDNSProxyPreferences(const fs::path& file, ManagerError* error) {
+    std::error_code ec;
+    if (!fs::exists(file, ec)) return DNSProxyPreferences{};
+    auto root = foundation::readPropertyList(file);
+    const Dictionary* dict = root ? root->dictionary() : nullptr;
+    if (!dict) {
+        fail(error, {configurationErrorDomain, errorCodeReadWriteFailed, "unreadable preferences " + file.string()});
+        return std::nullopt;
+    }
+    DNSProxyPreferences prefs;
+    prefs.localizedDescription = textItem(*dict, "localizedDescription");
+    prefs.providerBundleIdentifier = textItem(*dict, "providerBundleIdentifier");
+    if (auto it = dict->find("enabled"); it != dict->end())
+        if (const bool* enabled = std::get_if<bool>(&it->second)) prefs.enabled = *enabled;
+    if (auto it = dict->find("providerConfiguration"); it != dict->end())
+        if (const Dictionary* config = it->second.dictionary()) prefs.providerConfiguration = foundation::textEntries(*config);
+    return prefs;
+}
+
+bool writeDNSProxyPreferences(const fs::path& file, const DNSProxyPreferences& prefs, ManagerError* error) {
+    Dictionary root{{"localizedDescription", prefs.localizedDescription}, {"enabled", prefs.enabled}};
+    if (!prefs.providerBundleIdentifier.empty()) root["providerBundleIdentifier"] = prefs.providerBundleIdentifier;
+    if (prefs.providerConfiguration) {
+        Dictionary config;
+        for (const auto& [key, value] : *prefs.providerConfiguration) config[key] = value;
+        root["providerConfiguration"] = std::move(config);
+    }
+    errno = 0;
+    if (foundation::writePropertyListAtomically(file, Value(std::move(root)))) return true;
+    fail(error, errorFromErrno(errno ? errno : EIO, "cannot write " + file.string()));
+    return false;
+}
+
+std::shared_ptr<DNSProxyManager> DNSProxyManager::sharedManager() {
+    static const auto manager = std::make_shared<DNSProxyManager>();
+    return manager;
+}
+
+void DNSProxyManager::loadFromPreferences(Completion completion) {
+    ManagerError error;
+    auto prefs = readDNSProxyPreferences(dnsProxyPreferencesPath(), &error);
+    if (prefs) {
+        localizedDescription = prefs->localizedDescription;
+        enabled = prefs->enabled;
+        providerProtocol.reset();
+        if (!prefs->providerBundleIdentifier.empty() || prefs->providerConfiguration) {
+            providerProtocol = std::make_shared<DNSProxyProviderProtocol>();
+            providerProtocol->providerBundleIdentifier = prefs->providerBundleIdentifier;
+            providerProtocol->providerConfiguration = prefs->providerConfiguration;
+        }
+    }
+    std::optional<ManagerError> outcome;
+    if (!prefs) outcome = error;
+    dispatch::DispatchQueue::main().async([completion = std::move(completion), outcome] {
+        if (completion) completion(outcome);
+    });
+}
+
+void DNSProxyManager::saveToPreferences(Completion completion) {
+    DNSProxyPreferences prefs{localizedDescription, enabled, {}, {}};
+    if (providerProtocol) {
+        prefs.providerBundleIdentifier = providerProtocol->providerBundleIdentifier;
+        prefs.providerConfiguration = providerProtocol->providerConfiguration;
+    }
+    ManagerError error;
+    std::optional<ManagerError> outcome;
+    if (!writeDNSProxyPreferences(dnsProxyPreferencesPath(), prefs, &error)) outcome = error;
+    dispatch::DispatchQueue::main().async([completion = std::move(completion), outcome] {
+        if (completion) completion(outcome);
+    });
+}
+
+}  // namespace ne

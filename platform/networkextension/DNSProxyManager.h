@@ -1,0 +1,73 @@
+#pragma once
+// The system's DNS proxy preferences as an app sees them: one shared manager that
+// loads and saves the preferences with completions. The preferences live in the
+// property-list file <state>/System/DNSProxy.plist, which the extension's host
+// process reads; a save the system refuses (this process may not change the
+// system's DNS configuration) fails with errorCodePermissionDenied.
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace ne {
+
+using ProviderConfiguration = std::map<std::string, std::string>;
+
+// An error value as the platform reports it to completions.
+struct ManagerError {
+    std::string domain;
+    int code = 0;
+    std::string reason;
+
+    // The form the platform's error objects print themselves in.
+    std::string debugDescription() const;
+};
+
+inline constexpr const char* configurationErrorDomain = "NEConfigurationErrorDomain";
+inline constexpr int errorCodeReadWriteFailed = 5;
+inline constexpr int errorCodePermissionDenied = 10;
+
+class DNSProxyProviderProtocol {
+public:
+    std::string providerBundleIdentifier;
+    std::optional<ProviderConfiguration> providerConfiguration;
+};
+
+// What the preferences file holds.
+struct DNSProxyPreferences {
+    std::string localizedDescription;
+    bool enabled = false;
+    std::string providerBundleIdentifier;
+    std::optional<ProviderConfiguration> providerConfiguration;
+    bool operator==(const DNSProxyPreferences&) const = default;
+};
+
+// <state>/System/DNSProxy.plist, the state folder taken from the environment at each call.
+std::filesystem::path dnsProxyPreferencesPath();
+// Reads the file; no file gives empty preferences, an unreadable one an error.
+std::optional<DNSProxyPreferences> readDNSProxyPreferences(const std::filesystem::path& file,
+                                                           ManagerError* error = nullptr);
+// Writes the file atomically; false with `error` filled on failure.
+bool writeDNSProxyPreferences(const std::filesystem::path& file, const DNSProxyPreferences& prefs,
+                              ManagerError* error = nullptr);
+
+class DNSProxyManager {
+public:
+    using Completion = std::function<void(std::optional<ManagerError>)>;
+
+    static std::shared_ptr<DNSProxyManager> sharedManager();
+
+    // Both read or write the preferences at once and hand the outcome to the
+    // completion later, on the main queue.
+    void loadFromPreferences(Completion completion);
+    void saveToPreferences(Completion completion);
+
+    std::string localizedDescription;
+    std::shared_ptr<DNSProxyProviderProtocol> providerProtocol;
+    bool enabled = false;
+};
+
+}  // namespace ne

@@ -1,0 +1,327 @@
+#include "ui/Controls.h"
+
+#include "graphics/CairoContext.h"
+
+#include <cairo.h>
+#include <fontconfig/fontconfig.h>
+#include <pango/pangocairo.h>
+#include <pango/pangofc-fontmap.h>
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+
+namespace ui {
+namespace {
+
+struct FontFace {
+    std::string family;
+    int weight;  // OpenType scale, as Pango counts
+};
+
+std::mutex fontsMutex;
+std::map<std::string, FontFace> registeredFaces;  // by PostScript name
+
+// Points map 1:1 to user-space units, and metrics do not follow the pixel grid,
+// so measuring and drawing agree at every scale.
+void prepareContext(PangoContext* context) {
+    pango_cairo_context_set_resolution(context, 72);
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+    pango_cairo_context_set_font_options(context, options);
+    cairo_font_options_destroy(options);
+}
+
+// Byte offset of a UTF-16 offset in a UTF-8 text.
+std::size_t byteOffsetOfUtf16(const std::string& text, std::size_t units) {
+    std::size_t i = 0;
+    while (i < text.size() && units > 0) {
+        auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        units -= std::min<std::size_t>(units, length == 4 ? 2 : 1);
+        i += length;
+    }
+    return std::min(i, text.size());
+}
+
+struct TextSpec {
+    std::string text;
+    const Font* font = nullptr;
+    double width = 0;  // 0: unbounded
+    int lines = 1;     // 0: unlimited
+    double kern = 0;
+    std::size_t kernStart = 0, kernEnd = 0;  // bytes
+    TextAlignment alignment = TextAlignment::left;
+};
+
+PangoLayout* makeLayout(PangoContext* context, const TextSpec& spec) {
+    PangoLayout* layout = pango_layout_new(context);
+    pango_layout_set_text(layout, spec.text.c_str(), static_cast<int>(spec.text.size()));
+    PangoFontDescription* fallback = nullptr;
+    if (spec.font) {
+        pango_layout_set_font_description(layout, spec.font->description());
+    } else {
+        fallback = pango_font_description_from_string("Sans");
+        pango_font_description_set_absolute_size(fallback, 17 * PANGO_SCALE);
+        pango_layout_set_font_description(layout, fallback);
+        pango_font_description_free(fallback);
+    }
+    if (spec.width > 0) {
+        pango_layout_set_width(layout, static_cast<int>(spec.width * PANGO_SCALE));
+        pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+        if (spec.lines > 0) {
+            pango_layout_set_height(layout, -spec.lines);
+            pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
+        }
+    }
+    pango_layout_set_alignment(layout, spec.alignment == TextAlignment::center  ? PANGO_ALIGN_CENTER
+                                       : spec.alignment == TextAlignment::right ? PANGO_ALIGN_RIGHT
+                                                                                : PANGO_ALIGN_LEFT);
+    if (spec.kern != 0 && spec.kernEnd > spec.kernStart) {
+        PangoAttrList* attributes = pango_attr_list_new();
+        PangoAttribute* spacing = pango_attr_letter_spacing_new(static_cast<int>(spec.kern * PANGO_SCALE));
+        spacing->start_index = static_cast<guint>(spec.kernStart);
+        spacing->end_index = static_cast<guint>(spec.kernEnd);
+        pango_attr_list_insert(attributes, spacing);
+        pango_layout_set_attributes(layout, attributes);
+        pango_attr_list_unref(attributes);
+    }
+    return layout;
+}
+
+Size measure(const TextSpec& spec) {
+    static PangoContext* context = [] {
+        PangoContext* c = pango_font_map_create_context(pango_cairo_font_map_get_default());
+        prepareContext(c);
+        return c;
+    }();
+    PangoLayout* layout = makeLayout(context, spec);
+    PangoRectangle logical;
+    pango_layout_get_extents(layout, nullptr, &logical);
+    g_object_unref(layout);
+    return {logical.width / double(PANGO_SCALE), logical.height / double(PANGO_SCALE)};
+}
+
+// Draws the text centred vertically in `box`, as labels and button titles show it.
+void drawText(gfx::Context& context, const TextSpec& spec, Rect box, const ColorRef& color) {
+    auto* cairoContext = dynamic_cast<gfx::CairoContext*>(&context);
+    if (!cairoContext || spec.text.empty()) return;
+    cairo_t* cr = cairoContext->cairo();
+    cairo_save(cr);
+    PangoContext* pangoContext = pango_cairo_create_context(cr);
+    prepareContext(pangoContext);
+    PangoLayout* layout = makeLayout(pangoContext, spec);
+    PangoRectangle logical;
+    pango_layout_get_extents(layout, nullptr, &logical);
+    double height = logical.height / double(PANGO_SCALE);
+    gfx::RGBA c = color ? color->rgba() : gfx::RGBA{0, 0, 0, 1};
+    cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
+    cairo_move_to(cr, box.origin.x, box.origin.y + (box.size.height - height) / 2);
+    pango_cairo_show_layout(cr, layout);
+    g_object_unref(layout);
+    g_object_unref(pangoContext);
+    cairo_restore(cr);
+}
+
+}  // namespace
+
+// ---- Font ----------------------------------------------------------------------
+
+void Font::registerFonts(const std::filesystem::path& folder) {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        auto extension = entry.path().extension().string();
+        if (extension != ".ttf" && extension != ".otf") continue;
+        const auto* file = reinterpret_cast<const FcChar8*>(entry.path().c_str());
+        int count = 0;
+        FcPattern* pattern = FcFreeTypeQuery(file, 0, nullptr, &count);
+        if (!pattern) continue;
+        FcChar8* postscript = nullptr;
+        FcChar8* family = nullptr;
+        double weight = FC_WEIGHT_REGULAR;
+        if (FcPatternGetString(pattern, FC_POSTSCRIPT_NAME, 0, &postscript) == FcResultMatch &&
+            FcPatternGetString(pattern, FC_FAMILY, 0, &family) == FcResultMatch) {
+            FcPatternGetDouble(pattern, FC_WEIGHT, 0, &weight);
+            std::lock_guard lock(fontsMutex);
+            FcConfigAppFontAddFile(FcConfigGetCurrent(), file);
+            registeredFaces[reinterpret_cast<const char*>(postscript)] = {
+                reinterpret_cast<const char*>(family), static_cast<int>(FcWeightToOpenTypeDouble(weight))};
+        }
+        FcPatternDestroy(pattern);
+    }
+    pango_fc_font_map_config_changed(PANGO_FC_FONT_MAP(pango_cairo_font_map_get_default()));
+}
+
+std::shared_ptr<const Font> Font::named(const std::string& name, double pointSize) {
+    std::lock_guard lock(fontsMutex);
+    auto face = registeredFaces.find(name);
+    if (face == registeredFaces.end()) return nullptr;
+    return std::make_shared<Font>(name, face->second.family, face->second.weight, pointSize);
+}
+
+Font::Font(std::string name, std::string family, int weight, double pointSize)
+    : name_(std::move(name)), pointSize_(pointSize), description_(pango_font_description_new()) {
+    pango_font_description_set_family(description_, family.c_str());
+    pango_font_description_set_weight(description_, static_cast<PangoWeight>(weight));
+    pango_font_description_set_absolute_size(description_, pointSize * PANGO_SCALE);
+}
+
+Font::~Font() { pango_font_description_free(description_); }
+
+Size measureText(const std::string& text, const Font* font, double width, int lines, double kern) {
+    TextSpec spec{text, font, width, lines, kern, 0, kern != 0 ? text.size() : 0};
+    return measure(spec);
+}
+
+// ---- Label ---------------------------------------------------------------------
+
+void Label::setText(std::optional<std::string> text) {
+    text_ = std::move(text);
+    attributed_.reset();
+    setNeedsLayout();
+    setNeedsDisplay();
+}
+
+void Label::setAttributedText(AttributedText text) {
+    text_ = text.text;
+    attributed_ = std::move(text);
+    setNeedsLayout();
+    setNeedsDisplay();
+}
+
+void Label::setFont(FontRef font) {
+    font_ = std::move(font);
+    setNeedsDisplay();
+}
+
+void Label::setTextColor(ColorRef color) {
+    textColor_ = std::move(color);
+    setNeedsDisplay();
+}
+
+void Label::setNumberOfLines(int lines) {
+    numberOfLines_ = std::max(0, lines);
+    setNeedsDisplay();
+}
+
+void Label::setTextAlignment(TextAlignment alignment) {
+    alignment_ = alignment;
+    setNeedsDisplay();
+}
+
+namespace {
+TextSpec labelSpec(const Label& label, double width) {
+    TextSpec spec{label.text().value_or(""), label.font().get(), width, label.numberOfLines()};
+    spec.alignment = label.textAlignment();
+    if (const auto& attributed = label.attributedText()) {
+        spec.kern = attributed->kern;
+        spec.kernStart = byteOffsetOfUtf16(spec.text, attributed->kernLocation);
+        spec.kernEnd = byteOffsetOfUtf16(spec.text, attributed->kernLocation + attributed->kernLength);
+    }
+    return spec;
+}
+}  // namespace
+
+Size Label::sizeThatFits(Size size) const {
+    if (!text_ || text_->empty()) return {0, 0};
+    Size fitting = measure(labelSpec(*this, size.width > 0 ? size.width : 0));
+    fitting = {std::ceil(fitting.width), std::ceil(fitting.height)};
+    if (size.width > 0) fitting.width = std::min(fitting.width, size.width);
+    return fitting;
+}
+
+void Label::drawContent(gfx::Context& context) const {
+    drawText(context, labelSpec(*this, bounds().size.width), bounds(), textColor_);
+}
+
+// ---- Button --------------------------------------------------------------------
+
+Button::Button(Rect frame) : View(frame), titleLabel_(std::make_shared<Label>()) {
+    titleLabel_->setFont(Font::named("Lato-Regular", 15));
+}
+
+template <class T>
+T Button::forState(const std::map<unsigned, T>& values, ControlState state) {
+    if (auto it = values.find(state); it != values.end() && it->second) return it->second;
+    if (auto it = values.find(stateNormal); it != values.end()) return it->second;
+    return T{};
+}
+
+void Button::setTitle(std::optional<std::string> title, ControlState state) {
+    titles_[state] = std::move(title);
+    titleLabel_->setText(this->title(this->state()));
+    setNeedsDisplay();
+}
+
+std::optional<std::string> Button::title(ControlState state) const { return forState(titles_, state); }
+
+void Button::setTitleColor(ColorRef color, ControlState state) {
+    titleColors_[state] = std::move(color);
+    setNeedsDisplay();
+}
+
+ColorRef Button::titleColor(ControlState state) const { return forState(titleColors_, state); }
+
+void Button::setBackgroundImage(gfx::ImageRef image, ControlState state) {
+    backgrounds_[state] = std::move(image);
+    setNeedsDisplay();
+}
+
+gfx::ImageRef Button::backgroundImage(ControlState state) const { return forState(backgrounds_, state); }
+
+void Button::setEnabled(bool enabled) {
+    enabled_ = enabled;
+    setNeedsDisplay();
+}
+
+void Button::setHighlighted(bool highlighted) {
+    highlighted_ = highlighted;
+    setNeedsDisplay();
+}
+
+ControlState Button::state() const {
+    if (!enabled_) return stateDisabled;
+    return highlighted_ ? stateHighlighted : stateNormal;
+}
+
+void Button::sendActions() {
+    if (!enabled_) return;
+    auto keepAlive = shared_from_this();
+    for (const auto& action : std::vector(actions_)) action();
+}
+
+void Button::drawContent(gfx::Context& context) const {
+    if (auto image = backgroundImage(state())) image->drawInRect(bounds());
+    ColorRef color = titleColor(state());
+    if (!color) color = tintColor();
+    TextSpec spec{title(state()).value_or(""), titleLabel_->font().get(), bounds().size.width, 1};
+    spec.alignment = TextAlignment::center;
+    drawText(context, spec, bounds(), color);
+}
+
+// ---- Table cells -----------------------------------------------------------------
+
+TableViewCell::TableViewCell(bool withDetail) : View(Rect{0, 0, 320, 44}), textLabel_(std::make_shared<Label>()) {
+    textLabel_->setFrame({16, 0, 200, 44});
+    addSubview(textLabel_);
+    if (withDetail) {
+        detailTextLabel_ = std::make_shared<Label>();
+        detailTextLabel_->setFrame({216, 0, 88, 44});
+        detailTextLabel_->setTextAlignment(TextAlignment::right);
+        addSubview(detailTextLabel_);
+    }
+}
+
+// ---- ImageView -----------------------------------------------------------------
+
+void ImageView::setImage(gfx::ImageRef image) {
+    image_ = std::move(image);
+    setNeedsDisplay();
+}
+
+void ImageView::drawContent(gfx::Context&) const {
+    if (image_) image_->drawInRect(bounds());
+}
+
+}  // namespace ui
