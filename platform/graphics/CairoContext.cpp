@@ -94,8 +94,10 @@ CairoContext::~CairoContext() {
 }
 
 cairo_t* CairoContext::cairo() {
-    cairo_matrix_t m = toCairo(ctm());
-    cairo_set_matrix(cr_, &m);
+    if (ctm().isInvertible()) {
+        cairo_matrix_t m = toCairo(ctm());
+        cairo_set_matrix(cr_, &m);
+    }
     return cr_;
 }
 
@@ -229,8 +231,14 @@ void CairoContext::doStroke(const BezierPath& path) {
 }
 
 void CairoContext::doClip(const BezierPath& path) {
-    cairo_matrix_t m = toCairo(ctm());
-    cairo_set_matrix(cr_, &m);
+    // A singular matrix would put cairo into a permanent error state; the
+    // empty path that comes with one clips everything away in any space.
+    if (ctm().isInvertible()) {
+        cairo_matrix_t m = toCairo(ctm());
+        cairo_set_matrix(cr_, &m);
+    } else {
+        cairo_identity_matrix(cr_);
+    }
     loadPath(cr_, path);
     cairo_clip(cr_);
 }
@@ -255,7 +263,7 @@ void CairoContext::doGradient(const Gradient& g, Point start, Point end, unsigne
         dy /= len;
         Point edge = before ? end : start;
         double sign = before ? -1 : 1;  // from the edge into the kept side
-        const double far = 1e7;
+        const double far = 1e5;  // well inside cairo's fixed-point range
         cairo_move_to(cr_, edge.x - dy * far, edge.y + dx * far);
         cairo_line_to(cr_, edge.x + dy * far, edge.y - dx * far);
         cairo_line_to(cr_, edge.x + dy * far + sign * dx * far, edge.y - dx * far + sign * dy * far);
