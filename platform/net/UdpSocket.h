@@ -1,0 +1,80 @@
+#pragma once
+// Asynchronous UDP socket whose delegate callbacks run on a dispatch queue. Call its
+// operations on that queue. A host name is resolved in the background; sends made
+// meanwhile wait for the connection (or their time-out).
+
+#include "dispatch/Dispatch.h"
+
+#include <asio/ip/udp.hpp>
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace net {
+
+using Datagram = std::vector<std::uint8_t>;
+
+class UdpSocket;
+
+class UdpSocketDelegate {
+public:
+    virtual ~UdpSocketDelegate() = default;
+    virtual void udpSocketDidSendDataWithTag(UdpSocket&, long) {}
+    virtual void udpSocketDidNotSendDataWithTag(UdpSocket&, long, const std::string& /*error*/) {}
+    virtual void udpSocketDidReceiveData(UdpSocket&, const Datagram&, const std::string& /*fromAddress*/) {}
+    // `error` is absent when the socket was closed on request.
+    virtual void udpSocketDidClose(UdpSocket&, const std::optional<std::string>& /*error*/) {}
+};
+
+class UdpSocket : public std::enable_shared_from_this<UdpSocket> {
+public:
+    static std::shared_ptr<UdpSocket> make(std::weak_ptr<UdpSocketDelegate> delegate,
+                                           dispatch::DispatchQueue& delegateQueue);
+    // Closes without telling the delegate.
+    ~UdpSocket();
+    UdpSocket(const UdpSocket&) = delete;
+    UdpSocket& operator=(const UdpSocket&) = delete;
+
+    // False with `error` set when the socket is already connected or closed, or the
+    // address cannot be used.
+    bool connectToHost(const std::string& host, std::uint16_t port, std::string* error = nullptr);
+    bool beginReceiving(std::string* error = nullptr);
+    void sendData(Datagram data, dispatch::Duration timeout, long tag);
+    void close();
+
+    bool isConnected() const { return state_ == State::connected; }
+    bool isClosed() const { return state_ == State::closed; }
+    // "address:port" of the connected peer, or "" before the connection.
+    std::string connectedAddress() const;
+
+private:
+    enum class State { idle, resolving, connected, closed };
+    struct PendingSend {
+        Datagram data;
+        long tag;
+        std::chrono::steady_clock::time_point deadline;
+    };
+
+    UdpSocket(std::weak_ptr<UdpSocketDelegate> delegate, dispatch::DispatchQueue& queue);
+
+    void connectTo(const asio::ip::udp::endpoint& peer);
+    void flushSends();
+    void receiveNext();
+    void closeWithError(const std::optional<std::string>& error);
+
+    std::weak_ptr<UdpSocketDelegate> delegate_;
+    dispatch::DispatchQueue& queue_;
+    asio::ip::udp::socket socket_;
+    std::shared_ptr<asio::ip::udp::resolver> resolver_;
+    std::optional<asio::ip::udp::endpoint> peer_;
+    State state_ = State::idle;
+    bool receiving_ = false;
+    bool receivePending_ = false;
+    std::deque<PendingSend> pending_;
+};
+
+}  // namespace net

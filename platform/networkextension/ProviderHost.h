@@ -1,0 +1,59 @@
+#pragma once
+// Plays the system's part for a DNS proxy provider on this machine: listens for DNS
+// on UDP and TCP, offers each UDP datagram to the provider as a UDP flow whose remote
+// endpoint is the system-assigned resolver, offers each TCP connection as a TCP flow,
+// and writes the provider's answers back to the client. Entry points and flow
+// completions run on the host's own serial queue, as the system's threads would.
+// Flows outliving the host fail their operations; destroy the host only after the
+// provider has stopped using its flows.
+
+#include "dispatch/Dispatch.h"
+#include "networkextension/DNSProxyProvider.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace ne {
+
+struct ProviderHostOptions {
+    std::string listenAddress = "127.0.0.1";
+    std::uint16_t listenPort = 53;  // 0 picks a free port
+    // The system-assigned DNS server; empty means none is known.
+    std::string resolverAddress;
+};
+
+// The first "nameserver" entry of a resolv.conf file.
+std::optional<std::string> firstNameserver(const std::filesystem::path& resolvConf = "/etc/resolv.conf");
+
+class ProviderHost {
+public:
+    ProviderHost(std::shared_ptr<DNSProxyProvider> provider, ProviderHostOptions options);
+    ~ProviderHost();
+    ProviderHost(const ProviderHost&) = delete;
+    ProviderHost& operator=(const ProviderHost&) = delete;
+
+    // Binds the UDP and TCP listeners; false with `error` set on failure.
+    bool listen(std::string* error);
+    std::uint16_t udpPort() const;
+    std::uint16_t tcpPort() const;
+
+    void startProvider(std::optional<foundation::Dictionary> options, DNSProxyProvider::StartCompletion completion);
+    void stopProvider(ProviderStopReason reason, std::function<void()> completion);
+
+    const std::shared_ptr<DNSProxyProvider>& provider() const { return provider_; }
+    dispatch::DispatchQueue& systemQueue() { return *systemQueue_; }
+
+    // The sockets, shared with the flows (which hold them weakly).
+    struct Listeners;
+
+private:
+    std::shared_ptr<DNSProxyProvider> provider_;
+    ProviderHostOptions options_;
+    std::unique_ptr<dispatch::DispatchQueue> systemQueue_;
+    std::shared_ptr<Listeners> listeners_;
+};
+
+}  // namespace ne
