@@ -85,6 +85,9 @@ public:
 
     UserInterfaceIdiom userInterfaceIdiom() const { return idiom_; }
     void setUserInterfaceIdiom(UserInterfaceIdiom idiom) { idiom_ = idiom; }
+    // Size of the screen the windows fill; layouts made in code read it at load.
+    Size screenSize() const { return screenSize_; }
+    void setScreenSize(Size size) { screenSize_ = size; }
     Rect statusBarFrame() const { return statusBar_; }
     void setStatusBarFrame(Rect frame) { statusBar_ = frame; }
     // From the delegate's window's orientations, or Info.plist: portrait.
@@ -102,6 +105,7 @@ private:
     std::shared_ptr<ApplicationDelegate> delegate_;
     Window* keyWindow_ = nullptr;
     UserInterfaceIdiom idiom_ = UserInterfaceIdiom::phone;
+    Size screenSize_{390, 844};
     Rect statusBar_{0, 0, 390, 47};
     unsigned orientations_ = orientationPortrait;
     std::vector<std::string> openedURLs_;

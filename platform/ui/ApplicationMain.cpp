@@ -208,6 +208,7 @@ int applicationMain(int argc, char** argv, const LaunchDescription& launch) {
     auto& app = Application::shared();
     app.setUserInterfaceIdiom(options.idiom);
     Size windowSize = options.idiom == UserInterfaceIdiom::pad ? Size{820, 1180} : Size{390, 844};
+    app.setScreenSize(windowSize);
     app.setStatusBarFrame({0, 0, windowSize.width, options.idiom == UserInterfaceIdiom::pad ? 24.0 : 47.0});
 
     try {
