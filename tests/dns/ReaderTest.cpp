@@ -12,8 +12,8 @@ Bytes answer(std::string_view type, std::string_view rest) { return hex("00") + 
 
 Bytes label(std::size_t length, char fill = 'a')
 {
-    Bytes out{static_cast<std::uint8_t>(length)};
-    out.insert(out.end(), length, static_cast<std::uint8_t>(fill));
+    Bytes out(length + 1, static_cast<std::uint8_t>(fill));
+    out[0] = static_cast<std::uint8_t>(length);
     return out;
 }
 
