@@ -1,0 +1,78 @@
+#pragma once
+// What every circled icon shares: the group rectangle taken from the frame,
+// the circle filled first, and glyph paths whose points are fractions of the
+// group rectangle. Holes are made by winding (non-zero rule): a subpath inside
+// another one that runs the other way round.
+
+#include <initializer_list>
+
+#include "graphics/BezierPath.h"
+#include "graphics/Color.h"
+#include "graphics/Geometry.h"
+
+namespace style::artwork {
+
+// The frame's snapped rectangle with the fractions (0, 1) on both axes: the
+// frame's origin unchanged, its size taken to whole points.
+gfx::Rect circleGroup(const gfx::Rect& frame);
+
+// Fills the oval inscribed in the snapped (0, 1) rectangle of `group`.
+void fillCircle(const gfx::Rect& group, const gfx::ColorRef& color);
+
+// Makes `color` the fill colour and fills `path` with it.
+void fillPath(const gfx::BezierPath& path, const gfx::ColorRef& color);
+
+// Direction of a subpath as seen on screen (y growing downwards).
+enum class Turn { clockwise, anticlockwise };
+
+// A vertex of a rounded polygon: fractions, and the length of the corner cut
+// along each of its edges (0 keeps the corner sharp).
+struct Vertex {
+    double x, y;
+    double round = 0;
+};
+
+// Builds a glyph path whose points are fractions (kx, ky) of a reference
+// rectangle: (minX + width * kx, minY + height * ky), unsnapped.
+class Glyph {
+public:
+    explicit Glyph(const gfx::Rect& reference) : ref_(reference) {}
+
+    Glyph& move(double kx, double ky);
+    Glyph& line(double kx, double ky);
+    // End point, then the first and second control points.
+    Glyph& curve(double kx, double ky, double c1x, double c1y, double c2x, double c2y);
+    Glyph& close();
+
+    // Elliptical arc from the current point, which must lie on it at angle
+    // `from`, to angle `to` (degrees, 0 along +x, 90 along +y: clockwise on
+    // screen when to > from), as `pieces` cubic curves.
+    Glyph& arc(double cx, double cy, double rx, double ry, double from, double to, int pieces);
+
+    // Whole subpaths, each closed on its first point.
+    // Ellipse: one move, four quarter curves from its rightmost point.
+    Glyph& ellipse(double cx, double cy, double rx, double ry, Turn turn);
+    // Rectangle: one move, four lines from the top-left corner.
+    Glyph& rect(double x0, double y0, double x1, double y1, Turn turn);
+    // Rounded rectangle: four lines and four corner curves (radii in fractions).
+    Glyph& roundedRect(double x0, double y0, double x1, double y1, double rx, double ry, Turn turn);
+    // Polygon with one line per edge and one curve per rounded vertex,
+    // travelled in the order given.
+    Glyph& polygon(std::initializer_list<Vertex> vertices);
+
+    const gfx::BezierPath& path() const { return path_; }
+
+private:
+    gfx::Point at(double kx, double ky) const;
+
+    gfx::Rect ref_;
+    gfx::BezierPath path_;
+};
+
+// Point on an ellipse at `degrees` (0 along +x, 90 along +y).
+struct Fraction {
+    double x, y;
+};
+Fraction onEllipse(double cx, double cy, double rx, double ry, double degrees);
+
+}  // namespace style::artwork

@@ -1,0 +1,122 @@
+// Every circled icon on the recording backend, against a table of what each
+// picture must be: the fills in painter's order with their colours, each
+// glyph's subpaths (lines + curves and direction), its fill rule and its
+// extent as a fraction of the group rectangle, for each flag value.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "ArtworkTestSupport.h"
+
+namespace {
+
+using namespace artwork_test;
+
+struct Shape {
+    const char* color;
+    // One entry per subpath: "lines+curves" and a direction, c (clockwise on
+    // screen), a (anticlockwise) or * (either).
+    const char* subpaths;
+    Bounds extent;  // fractions of the group, to two places
+    bool evenOdd = false;
+};
+
+struct Row {
+    const char* message;
+    long flag;
+    const char* circle;  // nullptr: no circle
+    std::vector<Shape> glyph;
+};
+
+const std::vector<Row>& rows() {
+    static const std::vector<Row> table = {
+        {"drawCircleIconBellWithFrame:", 0, "bvBlue",
+         {{"whiteColor", "13+8a 4+2a", {0.275, 0.20, 0.73125, 0.7875}}}},
+        {"drawCircleIconExclamationWithFrame:", 0, "red",
+         {{"whiteColor", "4+0* 1+4*", {0.41250, 0.1625, 0.5875, 0.825}}}},
+        {"drawCircleIconGearsWithFrame:", 0, "bvBlue",
+         {{"whiteColor", "24+24a 0+4c 24+24a 0+4c 24+24a 0+4c", {0.2000, 0.1875, 0.8375, 0.8063}}}},
+    };
+    return table;
+}
+
+struct ExpectedSubpath {
+    int lines, curves;
+    char turn;
+};
+
+std::vector<ExpectedSubpath> parse(const char* text) {
+    std::vector<ExpectedSubpath> out;
+    std::istringstream in(text);
+    std::string item;
+    while (in >> item) {
+        ExpectedSubpath e{};
+        char plus = 0;
+        std::istringstream one(item);
+        one >> e.lines >> plus >> e.curves >> e.turn;
+        out.push_back(e);
+    }
+    return out;
+}
+
+void checkShape(const Fill& fill, const Shape& want, const gfx::Rect& g, const std::string& where) {
+    SCOPED_TRACE(where);
+    EXPECT_EQ(colorName(fill.color), want.color);
+    EXPECT_EQ(fill.path.usesEvenOddFillRule, want.evenOdd);
+    const auto got = subpaths(fill.path);
+    const auto expected = parse(want.subpaths);
+    ASSERT_EQ(got.size(), expected.size());
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        SCOPED_TRACE("subpath " + std::to_string(i + 1));
+        EXPECT_EQ(got[i].lines, expected[i].lines);
+        EXPECT_EQ(got[i].curves, expected[i].curves);
+        EXPECT_TRUE(got[i].closed);
+        EXPECT_TRUE(got[i].endsOnStart);
+        if (expected[i].turn == 'c') {
+            EXPECT_GT(got[i].signedArea, 0);
+        } else if (expected[i].turn == 'a') {
+            EXPECT_LT(got[i].signedArea, 0);
+        }
+    }
+    // The stated extents are rounded to two places.
+    const Bounds b = bounds(fill.path);
+    const double tolerance = 0.0051;
+    EXPECT_NEAR((b.minX - g.minX()) / g.width(), want.extent.minX, tolerance);
+    EXPECT_NEAR((b.maxX - g.minX()) / g.width(), want.extent.maxX, tolerance);
+    EXPECT_NEAR((b.minY - g.minY()) / g.height(), want.extent.minY, tolerance);
+    EXPECT_NEAR((b.maxY - g.minY()) / g.height(), want.extent.maxY, tolerance);
+}
+
+TEST(CircleIconTable, FillsColoursStructureAndExtents) {
+    const gfx::Rect frame{0, 0, 100, 100};
+    for (const Row& row : rows()) {
+        for (long flag : {row.flag, row.flag + 2}) {  // only the lowest bit may count
+            const std::string where = std::string(row.message) + " flag " + std::to_string(flag);
+            SCOPED_TRACE(where);
+            const Recording rec = record(row.message, frame, flag);
+            EXPECT_EQ(rec.otherOps, 0) << "bodies neither save, transform nor clip";
+            const std::size_t circleFills = row.circle ? 1 : 0;
+            ASSERT_EQ(rec.fills.size(), circleFills + row.glyph.size());
+            if (row.circle) {
+                EXPECT_EQ(colorName(rec.fills[0].color), row.circle);
+                const auto circle = subpaths(rec.fills[0].path);
+                ASSERT_EQ(circle.size(), 1u);
+                EXPECT_EQ(circle[0].curves, 4);
+                const Bounds b = bounds(rec.fills[0].path);
+                EXPECT_NEAR(b.minX, 0, 1e-9);
+                EXPECT_NEAR(b.maxX, 100, 1e-9);
+                EXPECT_NEAR(b.minY, 0, 1e-9);
+                EXPECT_NEAR(b.maxY, 100, 1e-9);
+            }
+            for (std::size_t i = 0; i < row.glyph.size(); ++i)
+                checkShape(rec.fills[circleFills + i], row.glyph[i], frame, "fill " + std::to_string(i + 1));
+            EXPECT_EQ(colorName(rec.finalFillColor), row.glyph.back().color);
+        }
+    }
+}
+
+}  // namespace
