@@ -1,0 +1,200 @@
+// The DNS proxy preferences and the app's enabling road: seeding, the four
+// outcomes with their log records, and the alert.
+
+#include "AppDelegate.h"
+#include "TestSupport.h"
+
+#include "dispatch/Dispatch.h"
+#include "log/Log.h"
+#include "ui/Application.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace ts = testing_support;
+
+std::filesystem::path systemFolder() { return ts::stateFolder() / "System"; }
+
+class Enabling : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ts::clearStateFolder();
+        ui::Application::shared().setKeyWindow(nullptr);
+    }
+    void TearDown() override { dispatch::drainMain(); }
+
+    // Launches like the system does and runs the main queue until the road ends.
+    void launch(app::AppDelegate& delegate) {
+        delegate.didFinishLaunching(ui::Application::shared());
+        dispatch::runMainFor(50ms);
+    }
+
+    // A window with a root controller, so that an alert has somewhere to go.
+    std::shared_ptr<ui::Window> showWindow() {
+        auto window = std::make_shared<ui::Window>(gfx::Rect{0, 0, 390, 844});
+        window->setRootViewController(std::make_shared<ui::ViewController>());
+        window->makeKeyAndVisible();
+        return window;
+    }
+
+    oslog::MemorySink log;
+};
+
+TEST_F(Enabling, PreferencesRoundTripThroughTheFile) {
+    auto file = ne::dnsProxyPreferencesPath();
+    ne::ManagerError error;
+    auto missing = ne::readDNSProxyPreferences(file, &error);
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(*missing, ne::DNSProxyPreferences{});
+
+    ne::DNSProxyPreferences prefs{"DNS", true, "com.brimvale.ios-dns.ext", ne::ProviderConfiguration{{"a", "1"}}};
+    ASSERT_TRUE(ne::writeDNSProxyPreferences(file, prefs, &error));
+    EXPECT_EQ(ne::readDNSProxyPreferences(file), prefs);
+
+    std::ofstream(file) << "not a property list";
+    EXPECT_FALSE(ne::readDNSProxyPreferences(file, &error));
+    EXPECT_EQ(error.code, ne::errorCodeReadWriteFailed);
+}
+
+TEST_F(Enabling, FreshInstallSeedsTheStoreAndSavesEnabledPreferences) {
+    auto window = showWindow();
+    app::AppDelegate delegate(std::make_shared<ne::DNSProxyManager>());
+    launch(delegate);
+
+    auto records = log.records();
+    ASSERT_GE(records.size(), 3u);
+    EXPECT_EQ(records[0].message, "Network extension enabled for bundle Id: <private>, app group Id: <private>");
+    EXPECT_EQ(records[0].category, "app");
+    EXPECT_EQ(records[1].message, "Fresh install, loading config from pre-canned defaults");
+    EXPECT_EQ(records[1].category, "appconfig");
+    EXPECT_EQ(records.back().message, "Saved preferences");
+
+    auto saved = ne::readDNSProxyPreferences(ne::dnsProxyPreferencesPath());
+    ASSERT_TRUE(saved && saved->providerConfiguration);
+    EXPECT_TRUE(saved->enabled);
+    EXPECT_EQ(saved->localizedDescription, "DNS");
+    EXPECT_EQ(saved->providerBundleIdentifier, "com.brimvale.ios-dns.ext");
+    EXPECT_EQ(*saved->providerConfiguration, (app::ProviderConfiguration{{"deviceName", "Brimvale"},
+                                                                         {"serverAddress", "dns.brimvale.example"},
+                                                                         {"macAddress", "ff:ff:ff:ff:ff:ff"},
+                                                                         {"deviceId", "bv.usa"},
+                                                                         {"userName", "ios"},
+                                                                         {"region", "syd-1"},
+                                                                         {"bypassDomains", ""}}));
+    EXPECT_EQ(delegate.defaults().string("userName"), "ios");
+    EXPECT_EQ(window->rootViewController()->presentedViewController(), nullptr);
+}
+
+TEST_F(Enabling, LaterLaunchKeepsTheStoreAndSavesWhatItHolds) {
+    app::AppDelegate first(std::make_shared<ne::DNSProxyManager>());
+    launch(first);
+    // The extension overwrote some values; a key went missing and another is no text.
+    foundation::UserDefaults store(app::appGroupSuite);
+    store.set("userName", "pupil-7");
+    store.set("region", std::int64_t{42});
+    store.remove("bypassDomains");
+    log.clear();
+
+    app::AppDelegate second(std::make_shared<ne::DNSProxyManager>());
+    launch(second);
+    EXPECT_TRUE(log.contains("Loading config from previosuly persisted user defaults"));
+    EXPECT_FALSE(log.contains("Fresh install"));
+    EXPECT_FALSE(store.object("bypassDomains")) << "a store holding serverAddress is never seeded again";
+
+    auto saved = ne::readDNSProxyPreferences(ne::dnsProxyPreferencesPath());
+    ASSERT_TRUE(saved && saved->providerConfiguration);
+    const auto& config = *saved->providerConfiguration;
+    EXPECT_EQ(config.size(), 7u);
+    EXPECT_EQ(config.at("userName"), "pupil-7");
+    EXPECT_EQ(config.at("region"), "42");       // numbers read as text, as the store gives them
+    EXPECT_EQ(config.at("bypassDomains"), "");  // a missing key reads as its seed
+}
+
+TEST_F(Enabling, ServerAddressOfAnyKindMeansNotFresh) {
+    foundation::UserDefaults(app::appGroupSuite).set("serverAddress", true);
+    app::AppDelegate delegate(std::make_shared<ne::DNSProxyManager>());
+    auto config = delegate.loadOrSeedConfiguration();
+    EXPECT_TRUE(log.contains("Loading config from previosuly persisted user defaults"));
+    EXPECT_EQ(config.at("serverAddress"), "dns.brimvale.example");  // not text: its seed
+    EXPECT_FALSE(delegate.defaults().object("deviceName"));
+}
+
+TEST_F(Enabling, LoadErrorLeavesTheManagerUntouched) {
+    std::filesystem::create_directories(systemFolder());
+    std::ofstream(ne::dnsProxyPreferencesPath()) << "<plist><dict><key>x</key>";
+    auto manager = std::make_shared<ne::DNSProxyManager>();
+    app::AppDelegate delegate(manager);
+    launch(delegate);
+
+    auto records = log.records();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].message.rfind("Network extension enabled", 0), 0u) << "logged before the outcome";
+    EXPECT_EQ(records[1].level, oslog::Level::error);
+    EXPECT_EQ(records[1].message.rfind("Error loading preferences when updating: Optional(Error Domain="), 0u);
+    EXPECT_EQ(manager->localizedDescription, "");
+    EXPECT_FALSE(manager->providerProtocol);
+    EXPECT_FALSE(manager->enabled);
+    EXPECT_FALSE(delegate.defaults().object("serverAddress")) << "nothing was seeded";
+}
+
+TEST_F(Enabling, RefusedSaveShowsTheFilteringDisabledAlert) {
+    std::filesystem::create_directories(systemFolder());
+    if (!ts::makeReadOnly(systemFolder())) GTEST_SKIP() << "no private mounts here";
+    auto window = showWindow();
+    app::AppDelegate delegate(std::make_shared<ne::DNSProxyManager>());
+    launch(delegate);
+    ts::undoReadOnly(systemFolder());
+
+    EXPECT_TRUE(log.contains(
+        "Failed to load configuration as DNS entilement is not enabled for this device. Supervision required."));
+    EXPECT_FALSE(log.contains("Error saving preferences"));
+    auto* alert = dynamic_cast<ui::AlertController*>(window->rootViewController()->presentedViewController());
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->title(), "Filtering Disabled");
+    EXPECT_EQ(alert->message(),
+              "To enable content filtering, this device must be enrolled with your school's Mobile Device "
+              "Management system. Please contact your administrator.");
+    ASSERT_EQ(alert->actions().size(), 1u);
+    EXPECT_EQ(alert->actions()[0].title, "OK");
+    EXPECT_EQ(alert->preferredStyle(), ui::AlertControllerStyle::alert);
+
+    alert->choose(0);
+    EXPECT_EQ(window->rootViewController()->presentedViewController(), nullptr);
+}
+
+TEST_F(Enabling, AlertWithoutKeyWindowIsDropped) {
+    app::AppDelegate delegate(std::make_shared<ne::DNSProxyManager>());
+    delegate.handleSaveResult(ne::ManagerError{"AnyDomain", 10, "refused"});
+    dispatch::runMainFor(20ms);
+    EXPECT_TRUE(log.contains("Supervision required."));
+    EXPECT_EQ(log.records().size(), 1u);
+}
+
+TEST_F(Enabling, OtherSaveErrorsOnlyLog) {
+    auto window = showWindow();
+    app::AppDelegate delegate(std::make_shared<ne::DNSProxyManager>());
+    for (int code : {9, 11}) {
+        delegate.handleSaveResult(ne::ManagerError{"NEVPNErrorDomain", code, "failed"});
+        EXPECT_TRUE(log.contains("Error saving preferences: Optional(Error Domain=NEVPNErrorDomain Code=" +
+                                 std::to_string(code) + " \"failed\")"));
+    }
+    // A System folder that cannot exist is a failure of another kind.
+    std::ofstream(systemFolder()) << "in the way";
+    launch(delegate);
+    dispatch::runMainFor(20ms);
+    EXPECT_FALSE(log.contains("Supervision required."));
+    EXPECT_EQ(window->rootViewController()->presentedViewController(), nullptr);
+}
+
+TEST_F(Enabling, SceneConfigurationKeepsTheSessionRole) {
+    app::AppDelegate delegate(std::make_shared<ne::DNSProxyManager>());
+    auto config = delegate.configurationForConnectingSceneSession(ui::Application::shared(), {"SomeRole"});
+    EXPECT_EQ(config.name, "Default Configuration");
+    EXPECT_EQ(config.role, "SomeRole");
+}
+
+}  // namespace
