@@ -230,6 +230,11 @@ void Logger::write(Level level, std::string message) const {
     }
 }
 
+void nsLog(std::string_view message) {
+    static const Logger plain("", "");
+    plain.write(Level::info, std::string(message));
+}
+
 MemorySink::MemorySink() {
     auto& all = sinks();
     std::lock_guard lock(all.mutex);

@@ -101,6 +101,9 @@ private:
     std::string category_;
 };
 
+// A plain message without subsystem or category, as a process's own diagnostic print.
+void nsLog(std::string_view message);
+
 // Captures every kept record while it exists (several may exist at once).
 class MemorySink {
 public:

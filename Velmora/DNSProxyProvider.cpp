@@ -1,0 +1,371 @@
+#include "Velmora/DNSProxyProvider.h"
+
+#include "Velmora/AppVersion.h"
+#include "Velmora/HexDump.h"
+#include "Velmora/Loggers.h"
+#include "Velmora/Reachability.h"
+#include "Velmora/dns/MessageReader.hpp"
+#include "foundation/ProcessInfo.h"
+
+#include <chrono>
+
+namespace {
+
+dispatch::DispatchQueue& mainQueue() { return dispatch::DispatchQueue::main(); }
+
+std::int64_t secondsSince1970() {
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+constexpr const char* cookieHeader = "X-Brimvale-Cookie";
+constexpr const char* dnsContentType = "application/dns-udpwireformat";
+
+bool debugEnabled() { return oslog::isEnabled(oslog::Level::debug); }
+
+}  // namespace
+
+std::string describeOptional(const std::optional<std::string>& text) {
+    return text ? "Optional(\"" + *text + "\")" : "nil";
+}
+
+// ---- Life cycle ----
+
+std::shared_ptr<DNSProxyProvider> DNSProxyProvider::make() {
+    auto provider = std::make_shared<DNSProxyProvider>();
+    mainQueue().async([provider] {
+        provider->startNetworkMonitor();
+        provider->scheduledReportingCheck();
+    });
+    return provider;
+}
+
+DNSProxyProvider::DNSProxyProvider()
+    : version_(appVersionString(true)),
+      defaults_(appGroupSuiteName),
+      sessionConfig_(http::SessionConfiguration::defaultConfiguration()),
+      connections_(std::vector<ConnectionReport>{}),
+      lastReportSent_(secondsSince1970()) {
+    extLogger().info("Network extension - init");
+    sessionConfig_.connectionProxyDictionary = http::SessionConfiguration::ProxySettings{false};
+    sessionConfig_.timeoutIntervalForResource = std::chrono::duration<double>(2.0);
+    sessionConfig_.waitsForConnectivity = true;
+    alamofireManager_ = makeSession();
+    alamofireProbeManager_ = makeSession();
+    systemDNSFallbackServer_ = fallbackDNSServer_;
+}
+
+DNSProxyProvider::~DNSProxyProvider() = default;
+
+std::shared_ptr<http::Session> DNSProxyProvider::makeSession() const {
+    return std::make_shared<http::Session>(sessionConfig_);
+}
+
+void DNSProxyProvider::startProxy(std::optional<foundation::Dictionary> options, StartCompletion completion) {
+    mainQueue().async([self = shared_from_this(), options = std::move(options), completion = std::move(completion)] {
+        extLogger().info("Starting proxy");
+        extLogger().debug("Options passed: %{public}s", options ? foundation::describe(*options) : "nil");
+        if (!options) {
+            extLogger().error("Issues unwrapping proxy configuration options");
+            // Tell the system, which would otherwise wait for the start forever.
+            completion(ne::ProviderError{1, "Issues unwrapping proxy configuration options"});
+            return;
+        }
+        std::map<std::string, std::string> payload;
+        if (auto vendorData = options->find("VendorData"); vendorData != options->end()) {
+            if (const auto* dictionary = vendorData->second.dictionary()) payload = foundation::textEntries(*dictionary);
+        }
+        self->updateUserDefaults(payload);
+        self->cookie_ = "";
+        completion(std::nullopt);
+    });
+}
+
+void DNSProxyProvider::stopProxy(ne::ProviderStopReason, std::function<void()> completion) {
+    mainQueue().async([completion = std::move(completion)] {
+        extLogger().info("Stopping proxy");
+        completion();
+    });
+}
+
+void DNSProxyProvider::sleep(std::function<void()> completion) {
+    mainQueue().async([completion = std::move(completion)] {
+        extLogger().info("Sleeping proxy");
+        completion();
+    });
+}
+
+void DNSProxyProvider::wake() {
+    mainQueue().async([] { extLogger().info("Waking proxy"); });
+}
+
+// ---- Configuration intake ----
+
+void DNSProxyProvider::updateUserDefaults(const std::map<std::string, std::string>& payload) {
+    extConfigLogger().info("Updating user defaults from config payload");
+    auto user = payload.find("userName");
+    defaults_.set("userName", user == payload.end() || user->second.empty() ? "user@ios" : user->second);
+    for (const char* key : {"deviceName", "serverAddress", "macAddress", "deviceId", "region", "bypassDomains"}) {
+        if (auto found = payload.find(key); found != payload.end())
+            defaults_.set(key, found->second);
+        else
+            defaults_.remove(key);
+    }
+    serverAddress_ = defaults_.string("serverAddress");
+    macAddress_ = defaults_.string("macAddress");
+    deviceId_ = defaults_.string("deviceId");
+    userName_ = defaults_.string("userName");
+    region_ = defaults_.string("region");
+    bypassDomains_ = defaults_.string("bypassDomains");
+    parseBypassDomains();
+}
+
+void DNSProxyProvider::parseBypassDomains() {
+    if (!bypassDomains_ || bypassDomains_->empty()) {
+        extConfigLogger().debug("No bypass domains in config");
+        return;
+    }
+    std::vector<std::string> domains;
+    std::string::size_type start = 0;
+    for (;;) {
+        auto comma = bypassDomains_->find(',', start);
+        domains.push_back(bypassDomains_->substr(start, comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    bypassDomainsArray_ = std::move(domains);
+    std::string list = "[";
+    for (std::size_t i = 0; i < bypassDomainsArray_.size(); ++i)
+        list += (i ? ", \"" : "\"") + bypassDomainsArray_[i] + "\"";
+    extConfigLogger().debug("Parsed bypass domains: %{public}s", list + "]");
+}
+
+// ---- Flow admission and dispatch ----
+
+bool DNSProxyProvider::flowRequiresTermination(const ne::AppProxyFlow& flow) {
+    return flow.metaData().sourceAppSigningIdentifier == "com.apple.mDNSResponder" &&
+           flow.remoteHostname() == "_dns.resolver.arpa.";
+}
+
+bool DNSProxyProvider::handleNewFlow(std::shared_ptr<ne::AppProxyFlow> flow) {
+    if (debugEnabled()) dnsFlowLogger().debug("Handling new flow: %{public}s", flow->debugDescription());
+    if (foundation::isOperatingSystemAtLeast({14, 2, 0}) && flowRequiresTermination(*flow)) {
+        extLogger().info("New flow requires termination, originating process: %{public}s, remoteHost: %{public}s",
+                         flow->metaData().sourceAppSigningIdentifier, flow->remoteHostname().value_or("unknown"));
+        return false;
+    }
+    if (std::dynamic_pointer_cast<ne::AppProxyTCPFlow>(flow)) {
+        dnsFlowLogger().error("TCP DNS not implemented yet");
+        return false;
+    }
+    if (auto udp = std::dynamic_pointer_cast<ne::AppProxyUDPFlow>(flow)) {
+        openFlow(std::move(udp));
+        return true;
+    }
+    return false;
+}
+
+void DNSProxyProvider::openFlow(std::shared_ptr<ne::AppProxyUDPFlow> flow) {
+    auto local = flow->localEndpoint();
+    flow->openWithLocalEndpoint(local, [self = shared_from_this(), flow](std::optional<ne::FlowError> error) {
+        self->onFlowOpened(error, flow);
+    });
+}
+
+void DNSProxyProvider::onFlowOpened(const std::optional<ne::FlowError>& error,
+                                    std::shared_ptr<ne::AppProxyUDPFlow> flow) {
+    if (error) {
+        dnsFlowLogger().error("Error opening flow: %{public}s, error: %{public}s", flow->debugDescription(),
+                              error->localizedDescription);
+        oslog::nsLog(error->localizedDescription);
+        return;
+    }
+    flow->readDatagrams([self = shared_from_this(), flow](std::optional<std::vector<ne::Datagram>> datagrams,
+                                                          std::optional<ne::EndpointList> endpoints,
+                                                          std::optional<ne::FlowError> readError) {
+        self->onDatagramsRead(std::move(datagrams), std::move(endpoints), std::move(readError), flow);
+    });
+}
+
+void DNSProxyProvider::onDatagramsRead(std::optional<std::vector<ne::Datagram>> datagrams,
+                                       std::optional<ne::EndpointList> endpoints, std::optional<ne::FlowError> error,
+                                       std::shared_ptr<ne::AppProxyUDPFlow> flow) {
+    if (error) {
+        dnsFlowLogger().error("Error reading from flow: %{public}s", error->localizedDescription);
+        oslog::nsLog(error->localizedDescription);
+        return;
+    }
+    // A read without a datagram leaves nothing to answer.
+    if (!datagrams || datagrams->empty()) return;
+    ne::Datagram query = std::move(datagrams->front());
+    if (debugEnabled())
+        dnsFlowLogger().debug("DNS Request [%{public}d bytes] : %{public}s", query.size(), datagramDump(query));
+    mainQueue().async([self = shared_from_this(), query = std::move(query), endpoints = std::move(endpoints),
+                       flow = std::move(flow)]() mutable {
+        self->dispatchQuery(query, std::move(endpoints), std::move(flow));
+    });
+}
+
+void DNSProxyProvider::dispatchQuery(const ne::Datagram& query, std::optional<ne::EndpointList> endpoints,
+                                     std::shared_ptr<ne::AppProxyUDPFlow> flow) {
+    if (filtering_ && !matchesBypassDomain(query)) {
+        if (hasForwardingConfiguration()) {
+            forwardQueryOverHttps(query, std::move(endpoints), std::move(flow));
+            return;
+        }
+        dnsFlowLogger().error("Configuration incomplete for filtering, passing the query through to the system resolver");
+    }
+    passThrough(query, std::move(endpoints), std::move(flow));
+}
+
+bool DNSProxyProvider::hasForwardingConfiguration() const {
+    return serverAddress_ && macAddress_ && deviceId_ && userName_;
+}
+
+bool DNSProxyProvider::matchesBypassDomain(const ne::Datagram& datagram) {
+    if (!bypassDomains_ || bypassDomains_->empty()) return false;
+    std::string name;
+    try {
+        auto message = velmora::dns::deserializeMessage(datagram);
+        if (message.questions.empty()) return false;
+        name = message.questions.front().name;
+    } catch (const velmora::dns::DecodeError&) {
+        return false;
+    }
+    if (!name.empty()) name.pop_back();  // the trailing dot; the root name becomes ""
+    for (const std::string& domain : bypassDomainsArray_) {
+        if (domain == name) {
+            passthroughFlowLogger().debug("Matched bypass domain: %{public}s, will use system DNS settings", domain);
+            return true;
+        }
+    }
+    return false;
+}
+
+// ---- HTTPS forwarding and the cookie ----
+
+http::HTTPHeaders DNSProxyProvider::requestHeaders(std::size_t bodySize) const {
+    return {
+        {"Accept", dnsContentType},
+        {"Content-type", dnsContentType},
+        {"Content-length", std::to_string(bodySize)},
+        {cookieHeader, cookie_.value_or("")},
+        {"X-Brimvale-ClientID", macAddress_.value_or("")},
+        {"X-Brimvale-ApplianceID", deviceId_.value_or("")},
+        {"X-Brimvale-Username", userName_.value_or("")},
+        {"X-Brimvale-ApiRegion", region_.value_or("")},
+    };
+}
+
+void DNSProxyProvider::forwardQueryOverHttps(const ne::Datagram& query, std::optional<ne::EndpointList> endpoints,
+                                             std::shared_ptr<ne::AppProxyUDPFlow> flow) {
+    auto headers = requestHeaders(query.size());
+    if (debugEnabled()) verdictFlowLogger().debug("Request headers: %{public}s", http::describe(headers));
+    if (!alamofireManager_) return;
+    const std::string url = "https://" + serverAddress_.value_or("") + "/dns-query";
+    alamofireManager_->upload(query, url, "POST", std::move(headers))
+        ->validate()
+        .responseData([self = shared_from_this(), flow = std::move(flow), endpoints = std::move(endpoints),
+                       query](const http::DataResponse& response) {
+            self->handleVerdictResponse(response, flow, endpoints, query);
+        });
+}
+
+void DNSProxyProvider::handleVerdictResponse(const http::DataResponse& response,
+                                             std::shared_ptr<ne::AppProxyUDPFlow> flow,
+                                             std::optional<ne::EndpointList> endpoints, const ne::Datagram& query) {
+    if (debugEnabled()) {
+        verdictFlowLogger().debug("Response headers: %{public}s",
+                                  response.response ? response.response->headersDescription() : "nil");
+    }
+    if (foundation::isOperatingSystemAtLeast({13, 0, 0})) {
+        updateCookie(response.response ? response.response->valueForHTTPHeaderField(cookieHeader) : std::nullopt);
+    } else if (response.response) {
+        if (auto value = response.response->headerField(cookieHeader)) updateCookie(value);
+    }
+
+    const long status = response.response ? response.response->statusCode : constUnknownResponse_;
+    if (response.error) {
+        verdictFlowLogger().error("Failed when getting verdict response: (%{public}d), error: %{public}s", status,
+                                  response.error->localizedDescription);
+    } else if (!response.data || response.data->empty()) {
+        // Nothing to hand back; the application's resolver will time out as on a failure.
+        verdictFlowLogger().error("Failed when getting verdict response: (%{public}d), error: %{public}s", status,
+                                  "empty response body");
+    } else {
+        const ne::Datagram& answer = *response.data;
+        if (debugEnabled()) {
+            dnsFlowLogger().debug("DNS response : [%{public}d bytes] : %{public}s", answer.size(),
+                                  datagramDump(answer));
+        }
+        flow->writeDatagrams({answer}, endpoints.value_or(ne::EndpointList{}),
+                             [flow](std::optional<ne::FlowError> error) { handleWriteCompletion(error, *flow); });
+    }
+    recordConnectionReport(response, static_cast<std::int64_t>(query.size()));
+}
+
+void DNSProxyProvider::handleWriteCompletion(const std::optional<ne::FlowError>& error,
+                                             const ne::AppProxyUDPFlow& flow) {
+    if (error) {
+        dnsFlowLogger().error("Failed to write datagrams to the flow: %{public}s, error: %{public}s",
+                              flow.debugDescription(), error->localizedDescription);
+    } else {
+        dnsFlowLogger().debug("Wrote datagrams back to the flow");
+    }
+}
+
+void DNSProxyProvider::updateCookie(const std::optional<std::string>& newCookie) {
+    if (!newCookie) return;
+    cookieLogger().debug("Current cookie : %{public}s", describeOptional(cookie_));
+    cookieLogger().debug("New cookie     : %{public}s", *newCookie);
+    if (!cookie_) return;
+    if (*cookie_ != *newCookie) {
+        cookieLogger().info("Cookie changed!");
+        cookieLogger().debug("Resetting now from: '%{public}s' to '%{public}s'", describeOptional(cookie_), *newCookie);
+        cookie_ = *newCookie;
+    } else {
+        cookieLogger().debug("Cookie unchanged");
+    }
+}
+
+// ---- Passthrough and the resolver set ----
+
+void DNSProxyProvider::passThrough(const ne::Datagram& query, std::optional<ne::EndpointList> endpoints,
+                                   std::shared_ptr<ne::AppProxyUDPFlow> flow) {
+    auto resolver = SystemResolver::make(query, std::move(endpoints), std::move(flow), systemDNSFallbackServer_);
+    resolver->sendQuery();
+    cacheSystemResolver(std::move(resolver));
+}
+
+void DNSProxyProvider::cacheSystemResolver(std::shared_ptr<SystemResolver> resolver) {
+    if (dnsConnections_.size() >= static_cast<std::size_t>(constSystemDNSCacheLimit_)) {
+        // Resolvers still waiting for their first answer keep themselves alive.
+        passthroughFlowLogger().debug("System DNS cache maxed out. Clearing now");
+        dnsConnections_.clear();
+        return;
+    }
+    dnsConnections_.insert(std::move(resolver));
+    passthroughFlowLogger().debug("System DNS cache: %{public}d", dnsConnections_.size());
+}
+
+void DNSProxyProvider::clearSystemDNSCache() {
+    passthroughFlowLogger().debug("Clearing system DNS cache..");
+    dnsConnections_.clear();
+    std::weak_ptr<DNSProxyProvider> weak = weak_from_this();
+    mainQueue().async([weak] {
+        if (auto self = weak.lock())
+            self->respawnSession(self->alamofireManager_,
+                                 "Gracefully ending current URLSession for DNS tasks and respawning..");
+    });
+    mainQueue().async([weak] {
+        if (auto self = weak.lock())
+            self->respawnSession(self->alamofireProbeManager_,
+                                 "Gracefully ending current URLSession for probe tasks and respawning..");
+    });
+}
+
+void DNSProxyProvider::respawnSession(std::shared_ptr<http::Session>& session, const std::string& message) {
+    connectionLogger().debug("%{public}s", message);
+    if (session) session->finishTasksAndInvalidate();
+    session = makeSession();
+}

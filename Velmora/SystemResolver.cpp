@@ -1,0 +1,98 @@
+#include "Velmora/SystemResolver.h"
+
+#include "Velmora/HexDump.h"
+#include "Velmora/Loggers.h"
+
+#include <sys/random.h>
+
+#include <random>
+
+long randomSendTag() {
+    constexpr std::uint32_t low = 100000, span = 900000;
+    // Rejection sampling keeps the draw uniform.
+    constexpr std::uint32_t limit = UINT32_MAX - UINT32_MAX % span;
+    for (;;) {
+        std::uint32_t value = 0;
+        if (getrandom(&value, sizeof value, 0) != sizeof value) {
+            value = static_cast<std::uint32_t>(std::random_device{}());
+        }
+        if (value < limit) return static_cast<long>(low + value % span);
+    }
+}
+
+SystemResolver::SystemResolver(ne::Datagram data, std::optional<ne::EndpointList> endpoints,
+                               std::shared_ptr<ne::AppProxyUDPFlow> flow, std::optional<std::string> fallbackServer)
+    : data_(std::move(data)), endpoints_(std::move(endpoints)), flow_(std::move(flow)),
+      fallbackServer_(std::move(fallbackServer)) {}
+
+std::shared_ptr<SystemResolver> SystemResolver::make(ne::Datagram data, std::optional<ne::EndpointList> endpoints,
+                                                     std::shared_ptr<ne::AppProxyUDPFlow> flow,
+                                                     std::optional<std::string> fallbackServer) {
+    std::shared_ptr<SystemResolver> resolver(
+        new SystemResolver(std::move(data), std::move(endpoints), std::move(flow), std::move(fallbackServer)));
+    resolver->passthroughSocket_ = net::UdpSocket::make(resolver, dispatch::DispatchQueue::main());
+    return resolver;
+}
+
+void SystemResolver::sendQuery() {
+    const std::string server = selectServer();
+    if (!passthroughSocket_->connectToHost(server, port) || !passthroughSocket_->beginReceiving()) {
+        passthroughFlowLogger().error("Error setting up DNS passthrough service");
+    }
+    // Stay alive for the first answer even when the resolver set lets go of us.
+    self_ = shared_from_this();
+    std::weak_ptr<SystemResolver> weak = self_;
+    dispatch::DispatchQueue::main().asyncAfter(firstAnswerWait, [weak] {
+        if (auto resolver = weak.lock()) resolver->self_.reset();
+    });
+    passthroughSocket_->sendData(data_.value_or(ne::Datagram{}), sendTimeout, randomSendTag());
+}
+
+std::string SystemResolver::selectServer() {
+    if (endpoints_ && !endpoints_->empty()) {
+        if (auto host = std::dynamic_pointer_cast<ne::HostEndpoint>(endpoints_->front())) {
+            passthroughFlowLogger().debug("Using system-assigned DNS setting: %{public}s", host->hostname());
+            return host->hostname();
+        }
+    }
+    const std::string fallback = fallbackServer_.value_or("");
+    passthroughFlowLogger().debug(
+        "Could not retrieve system-assigned DNS settings, using fallback server for now: %{public}s", fallback);
+    return fallback;
+}
+
+void SystemResolver::udpSocketDidSendDataWithTag(net::UdpSocket&, long) {}
+
+void SystemResolver::udpSocketDidReceiveData(net::UdpSocket&, const net::Datagram& data, const std::string&) {
+    handleReceivedDatagram(data);
+}
+
+void SystemResolver::udpSocketDidClose(net::UdpSocket&, const std::optional<std::string>& error) {
+    handleSocketClosed(error);
+}
+
+void SystemResolver::handleReceivedDatagram(const ne::Datagram& datagram) {
+    auto keepAlive = std::move(self_);  // the first answer has come
+    if (oslog::isEnabled(oslog::Level::debug)) {
+        passthroughFlowLogger().debug("DNS response : [%{public}d bytes] : %{public}s", datagram.size(),
+                                      datagramDump(datagram));
+    }
+    writeResponse(datagram);
+}
+
+void SystemResolver::writeResponse(const ne::Datagram& datagram) {
+    if (!flow_) return;
+    flow_->writeDatagrams({datagram}, endpoints_.value_or(ne::EndpointList{}),
+                          [](std::optional<ne::FlowError> error) {
+                              if (error) {
+                                  passthroughFlowLogger().error("Failed to write datagrams to the flow: %{public}s",
+                                                                error->localizedDescription);
+                              } else {
+                                  passthroughFlowLogger().debug("Wrote datagrams back to the flow");
+                              }
+                          });
+}
+
+void SystemResolver::handleSocketClosed(const std::optional<std::string>& error) {
+    passthroughFlowLogger().debug("Datagram closed [Error: %{public}s]", error.value_or("none"));
+}

@@ -1,0 +1,66 @@
+#pragma once
+// Passes one DNS query through to a DNS server over UDP and writes every datagram
+// that comes back to the query's flow. Lives on the main queue.
+
+#include "net/UdpSocket.h"
+#include "networkextension/Flow.h"
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+
+class SystemResolver : public net::UdpSocketDelegate, public std::enable_shared_from_this<SystemResolver> {
+public:
+    static constexpr std::uint16_t port = 53;
+    static constexpr std::chrono::milliseconds sendTimeout{2000};
+    // How long a resolver keeps itself alive for its first answer, whoever else holds it.
+    static constexpr std::chrono::milliseconds firstAnswerWait{2000};
+
+    SystemResolver() = delete;
+    // Creates the resolver and its socket; call on the main queue.
+    static std::shared_ptr<SystemResolver> make(ne::Datagram data, std::optional<ne::EndpointList> endpoints,
+                                                std::shared_ptr<ne::AppProxyUDPFlow> flow,
+                                                std::optional<std::string> fallbackServer);
+
+    const std::shared_ptr<net::UdpSocket>& passthroughSocket() const { return passthroughSocket_; }
+    void setPassthroughSocket(std::shared_ptr<net::UdpSocket> socket) { passthroughSocket_ = std::move(socket); }
+    const std::optional<ne::Datagram>& data() const { return data_; }
+    void setData(std::optional<ne::Datagram> data) { data_ = std::move(data); }
+    const std::optional<ne::EndpointList>& endpoints() const { return endpoints_; }
+    void setEndpoints(std::optional<ne::EndpointList> endpoints) { endpoints_ = std::move(endpoints); }
+    const std::shared_ptr<ne::AppProxyUDPFlow>& flow() const { return flow_; }
+    void setFlow(std::shared_ptr<ne::AppProxyUDPFlow> flow) { flow_ = std::move(flow); }
+    const std::optional<std::string>& fallbackServer() const { return fallbackServer_; }
+    void setFallbackServer(std::optional<std::string> server) { fallbackServer_ = std::move(server); }
+
+    void udpSocketDidSendDataWithTag(net::UdpSocket& socket, long tag) override;
+    void udpSocketDidReceiveData(net::UdpSocket& socket, const net::Datagram& data,
+                                 const std::string& fromAddress) override;
+    void udpSocketDidClose(net::UdpSocket& socket, const std::optional<std::string>& error) override;
+
+    virtual void sendQuery();
+    virtual void writeResponse(const ne::Datagram& datagram);
+    virtual std::string selectServer();
+
+    // True while the resolver keeps itself alive for its first answer.
+    bool awaitingFirstAnswer() const { return static_cast<bool>(self_); }
+
+protected:
+    SystemResolver(ne::Datagram data, std::optional<ne::EndpointList> endpoints,
+                   std::shared_ptr<ne::AppProxyUDPFlow> flow, std::optional<std::string> fallbackServer);
+
+private:
+    void handleReceivedDatagram(const ne::Datagram& datagram);
+    void handleSocketClosed(const std::optional<std::string>& error);
+
+    std::shared_ptr<net::UdpSocket> passthroughSocket_;
+    std::optional<ne::Datagram> data_;
+    std::optional<ne::EndpointList> endpoints_;
+    std::shared_ptr<ne::AppProxyUDPFlow> flow_;
+    std::optional<std::string> fallbackServer_;
+    std::shared_ptr<SystemResolver> self_;
+};
+
+// A send tag drawn uniformly from 100000 to 999999 by the system's secure source.
+long randomSendTag();
