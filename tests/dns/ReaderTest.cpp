@@ -17,52 +17,40 @@ Bytes label(std::size_t length, char fill = 'a')
     return out;
 }
 
+std::string describeQuestion(const Question& q)
+{
+    return q.name + " " + std::to_string(q.type) + (q.unique ? " true " : " false ") + std::to_string(q.internetClass);
+}
+
 const Bytes questionAbc = hex("03 61 62 63 00 00 01 00 01"); // at offset 12
 
-TEST(Reader, DecodesHeaderFlags)
+TEST(Reader, IgnoresReservedFlagsAndTrailingBytes)
 {
-    const auto m = deserializeMessage(header(0, 0, 0, 0, 0x8180));
-    EXPECT_EQ(m.type, MessageType::response);
-    EXPECT_TRUE(m.recursionDesired && m.recursionAvailable && !m.authoritativeAnswer && !m.truncation);
-    EXPECT_EQ(deserializeMessage(header(0, 0, 0, 0, 0x7800)).operationCode, 15);
-    EXPECT_EQ(deserializeMessage(header(0, 0, 0, 0, 0x000A)).returnCode, ReturnCode::nameNotContainedInZone);
     const auto reserved = deserializeMessage(header(0, 0, 0, 0, 0x0070) + Bytes(100, 0xFF));
     EXPECT_EQ(describe(reserved), describe(deserializeMessage(header(0))));
 }
 
 TEST(Reader, ReadsNamesWithAndWithoutPointers)
 {
-    std::size_t position = 0;
-    EXPECT_EQ(deserializeName(hex("03 61 62 63 00"), position), "abc.");
-    EXPECT_EQ(position, 5u);
-    position = 0;
-    EXPECT_EQ(deserializeName(hex("00"), position), ".");
-    EXPECT_EQ(position, 1u);
-
     // A second question "xy" + pointer to the first; its type and class are read after the pointer.
     const auto m = deserializeMessage(header(2) + questionAbc + hex("02 78 79 C0 0C 00 1C 80 01"));
-    ASSERT_EQ(m.questions.size(), 2u);
-    EXPECT_EQ(m.questions[1].name, "xy.abc.");
-    EXPECT_EQ(m.questions[1].type, RecordType::host6);
-    EXPECT_TRUE(m.questions[1].unique);
-    EXPECT_EQ(m.questions[1].internetClass, 1);
+    EXPECT_EQ(describeQuestion(m.questions.at(1)), "xy.abc. 28 true 1");
 
     // Lengths 0x40 to 0xBF are labels; case and UTF-8 text are kept.
     const auto wide = deserializeMessage(header(1) + label(0x7F) + hex("00 00 01 00 01"));
     EXPECT_EQ(wide.questions[0].name, std::string(0x7F, 'a') + ".");
-    position = 0;
+    std::size_t position = 0;
     EXPECT_EQ(deserializeName(hex("05 C3 A9 41 62 63 00"), position), "\xC3\xA9" "Abc.");
+    EXPECT_EQ(position, 7u);
 }
 
 TEST(Reader, ReadsRecordKinds)
 {
-    const auto m = deserializeMessage(header(0, 6) + answer("00 01", "00 04 C0 00 02 01") +
+    const auto m = deserializeMessage(header(0, 5) + answer("00 01", "00 04 C0 00 02 01") +
                                       answer("00 0F", "00 04 00 0A C0 0C") + answer("00 63", "00 00") +
                                       answer("00 10", "00 0A 03 61 3D 31 01 62 03 61 3D 32") +
-                                      answer("00 10", "00 09 05 78 3D 79 3D 7A 02 3D 76") +
-                                      answer("00 06", "00 16 00 00 FF FF FF FF FF FF FF FF 00 00 00 00 00 00 00 00 "
-                                                      "00 00 00 00"));
-    ASSERT_EQ(m.answers.size(), 6u);
+                                      answer("00 10", "00 09 05 78 3D 79 3D 7A 02 3D 76"));
+    ASSERT_EQ(m.answers.size(), 5u);
     EXPECT_EQ(presentation(std::get<HostRecord>(m.answers[0]).ip), "192.0.2.1");
     // Types without a kind of their own keep their data raw, pointers included.
     EXPECT_EQ(std::get<Record>(m.answers[1]).type, RecordType::mailExchange);
@@ -74,11 +62,6 @@ TEST(Reader, ReadsRecordKinds)
     EXPECT_EQ(txt.values, std::vector<std::string>{"b"});
     EXPECT_EQ(std::get<TextRecord>(m.answers[4]).attributes,
               (std::map<std::string, std::string>{{"x", "y=z"}, {"", "v"}}));
-
-    const auto& soa = std::get<StartOfAuthorityRecord>(m.answers[5]);
-    EXPECT_EQ(soa.mname, ".");
-    EXPECT_EQ(soa.serial, 4294967295u);
-    EXPECT_EQ(soa.refresh, -1);
 }
 
 // A zero-length TXT string ends the strings, but the next record still starts where the length says.

@@ -7,39 +7,34 @@
 namespace velmora::dns::test {
 namespace {
 
-// Random messages over a small pool of names, so that later names compress against earlier ones.
+// Random messages over a growing pool of names, so that later names compress against earlier ones.
 class MessageGenerator {
 public:
     explicit MessageGenerator(unsigned seed) : random_(seed) {}
 
     Message message()
     {
-        Message m;
-        m.id = static_cast<std::uint16_t>(number(0, 0xFFFF));
-        m.type = number(0, 1) ? MessageType::response : MessageType::query;
-        m.operationCode = static_cast<std::uint8_t>(number(0, 15));
-        m.authoritativeAnswer = number(0, 1);
-        m.truncation = number(0, 1);
-        m.recursionDesired = number(0, 1);
-        m.recursionAvailable = number(0, 1);
-        m.returnCode = static_cast<std::uint8_t>(number(0, 15));
+        Message m{word(), number(0, 1) ? MessageType::response : MessageType::query, std::uint8_t(number(0, 15)),
+                  bit(), bit(), bit(), bit(), std::uint8_t(number(0, 15)), {}, {}, {}, {}};
         // The unique bit of a question is not written, so generated questions never set it.
-        for (int i = number(0, 3); i > 0; --i) m.questions.push_back({name(), type(), false, klass()});
+        for (int i = number(0, 3); i > 0; --i) m.questions.push_back({name(), word(), false, klass()});
         for (auto* section : {&m.answers, &m.authorities, &m.additional}) {
             for (int i = number(0, 5); i > 0; --i) section->push_back(record());
         }
         return m;
     }
 
+private:
     ResourceRecord record()
     {
+        static constexpr std::uint16_t rawTypes[] = {2, 15, 41, 99, 255, 65535}; // no record kind of their own
         const auto n = name();
-        const bool u = number(0, 1);
+        const bool u = bit();
         const auto c = klass();
-        const auto t = static_cast<std::uint32_t>(random_());
+        const auto t = std::uint32_t(random_());
         switch (number(0, 7)) {
-        case 0: return Record{n, rawType(), c, u, t, bytes(number(0, 40))};
-        case 1: return HostRecord{n, u, c, t, IPv4(static_cast<std::uint32_t>(random_()))};
+        case 0: return Record{n, rawTypes[number(0, 5)], c, u, t, bytes(number(0, 40))};
+        case 1: return HostRecord{n, u, c, t, IPv4(std::uint32_t(random_()))};
         case 2: return HostRecord{n, u, c, t, *IPv6::fromNetworkBytes(bytes(16))};
         case 3: return ServiceRecord{n, u, c, t, word(), word(), word(), name()};
         case 4: {
@@ -49,48 +44,38 @@ public:
         }
         case 5: return PointerRecord{n, u, c, t, name()};
         case 6: return AliasRecord{n, u, c, t, name()};
-        default:
-            return StartOfAuthorityRecord{n, u, c, t, name(), name(), static_cast<std::uint32_t>(random_()),
-                                          static_cast<std::int32_t>(random_()), -1, 0, 0xFFFFFFFF};
+        default: return StartOfAuthorityRecord{n, u, c, t, name(), name(), t, std::int32_t(t), -1, 0, 0xFFFFFFFF};
         }
     }
 
-    // A name from the pool, a new name under a pool name, or the root.
+    // The root, a name from the pool, or a new label in front of a pool name or of nothing.
     std::string name()
     {
         const int choice = number(0, 9);
         if (choice == 0) return ".";
-        if (choice < 5 && !pool_.empty()) return pool_[static_cast<std::size_t>(number(0, int(pool_.size()) - 1))];
-        std::string parent = pool_.empty() || choice > 7 ? "" : pool_[static_cast<std::size_t>(number(0, int(pool_.size()) - 1))];
-        std::string fresh = text(number(1, 12), false) + "." + (parent == "." ? "" : parent);
-        if (fresh.size() > 200) fresh = text(number(1, 12), false) + ".";
+        if (choice < 5 && !pool_.empty()) return pool_[std::size_t(number(0, int(pool_.size()) - 1))];
+        const std::string parent = choice > 7 || pool_.empty() ? "" : pool_[std::size_t(number(0, int(pool_.size()) - 1))];
+        std::string fresh = text(number(1, 12), false) + "." + (parent == "." || parent.size() > 200 ? "" : parent);
         pool_.push_back(fresh);
         return fresh;
     }
 
-private:
     int number(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
-    std::uint16_t word() { return static_cast<std::uint16_t>(number(0, 0xFFFF)); }
-    std::uint16_t klass() { return static_cast<std::uint16_t>(number(0, 0x7FFF)); }
-    std::uint16_t type() { return word(); }
-    // Types without a record kind of their own.
-    std::uint16_t rawType()
-    {
-        static constexpr std::uint16_t types[] = {2, 15, 41, 99, 255, 65535};
-        return types[number(0, 5)];
-    }
+    bool bit() { return number(0, 1); }
+    std::uint16_t word() { return std::uint16_t(number(0, 0xFFFF)); }
+    std::uint16_t klass() { return std::uint16_t(number(0, 0x7FFF)); }
     Bytes bytes(int count)
     {
         Bytes out(static_cast<std::size_t>(count));
-        for (auto& b : out) b = static_cast<std::uint8_t>(random_());
+        for (auto& b : out) b = std::uint8_t(random_());
         return out;
     }
-    // Letters of both cases, digits, "-", multi-byte UTF-8, and "=" only where allowed.
+    // Letters of both cases, digits, "-", "_", multi-byte UTF-8, and "=" only where allowed.
     std::string text(int count, bool allowEquals)
     {
         static const std::string_view pieces[] = {"a", "Z", "7", "-", "_", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "="};
         std::string out;
-        for (int i = 0; i < count; ++i) out += pieces[static_cast<std::size_t>(number(0, allowEquals ? 8 : 7))];
+        for (int i = 0; i < count; ++i) out += pieces[number(0, allowEquals ? 8 : 7)];
         return out;
     }
 
@@ -107,7 +92,6 @@ TEST(RoundTrip, GeneratedMessagesReadBackUnchanged)
         const Message read = deserializeMessage(wire);
         ASSERT_EQ(describe(read), describe(original)) << "message " << i;
         ASSERT_EQ(read.serialize(), wire) << "message " << i;
-        ASSERT_EQ(describe(Message::deserializeTCP(original.serializeTCP())), describe(original));
     }
 }
 
@@ -127,18 +111,18 @@ TEST(RoundTrip, NamesBeyondPointerReachAreWrittenInFull)
 
 TEST(Writer, RefusesValuesTheFormatCannotHold)
 {
-    const auto withName = [](std::string name) {
+    const auto withAnswer = [](ResourceRecord record) {
         Message m;
-        m.questions = {{std::move(name), 1, false, 1}};
+        m.answers = {std::move(record)};
         return m;
     };
-    EXPECT_EQ(withName(std::string(100, 'a')).serialize()[12], 0x64);
-    EXPECT_EQ(deserializeMessage(withName(std::string(0xBF, 'a')).serialize()).questions[0].name.size(), 0xC0u);
-    EXPECT_THROW(withName(std::string(0xC0, 'a')).serialize(), EncodeError); // would read as a pointer
+    const auto withLabel = [&](std::size_t n) { return withAnswer(Record{std::string(n, 'a'), 99, 1, false, 0, {}}); };
+    EXPECT_EQ(withLabel(100).serialize()[12], 0x64);
+    EXPECT_EQ(name(deserializeMessage(withLabel(0xBF).serialize()).answers[0]).size(), 0xC0u);
+    EXPECT_THROW(withLabel(0xC0).serialize(), EncodeError); // its length byte would read as a pointer
 
     Message codes;
-    codes.operationCode = 15;
-    codes.returnCode = 15;
+    codes.operationCode = codes.returnCode = 15;
     EXPECT_EQ(codes.serialize()[2], 0x78);
     codes.operationCode = 16;
     EXPECT_THROW(codes.serialize(), EncodeError);
@@ -146,22 +130,12 @@ TEST(Writer, RefusesValuesTheFormatCannotHold)
     codes.returnCode = 200;
     EXPECT_THROW(codes.serialize(), EncodeError);
 
-    Message txt;
-    txt.answers = {TextRecord{".", false, 1, 0, {{"k", std::string(253, 'v')}}, {}}};
-    EXPECT_NO_THROW(txt.serialize());
-    std::get<TextRecord>(txt.answers[0]).attributes["k"] += "v";
-    EXPECT_THROW(txt.serialize(), EncodeError);
-
-    Message big;
-    big.answers = {Record{".", 99, 1, false, 0, Bytes(0xFFFF, 0)}};
+    EXPECT_NO_THROW(withAnswer(TextRecord{".", false, 1, 0, {{"k", std::string(253, 'v')}}, {}}).serialize());
+    EXPECT_THROW(withAnswer(TextRecord{".", false, 1, 0, {{"k", std::string(254, 'v')}}, {}}).serialize(), EncodeError);
+    const auto big = withAnswer(Record{".", 99, 1, false, 0, Bytes(0xFFFF, 0)});
     EXPECT_NO_THROW(big.serialize());
     EXPECT_THROW(big.serializeTCP(), EncodeError);
-    std::get<Record>(big.answers[0]).data.push_back(0);
-    EXPECT_THROW(big.serialize(), EncodeError);
-
-    Message many;
-    many.questions.resize(0x10000);
-    EXPECT_THROW(many.serialize(), EncodeError);
+    EXPECT_THROW(withAnswer(Record{".", 99, 1, false, 0, Bytes(0x10000, 0)}).serialize(), EncodeError);
 }
 
 } // namespace

@@ -2,8 +2,6 @@
 #include "Velmora/dns/Message.hpp"
 #include "WireHelpers.hpp"
 
-#include <unordered_set>
-
 namespace velmora::dns::test {
 namespace {
 
@@ -13,7 +11,6 @@ TEST(Address, ConvertsBetweenTextIntegersAndBytes)
     EXPECT_EQ(IPv4(0x7F000001).presentation(), "127.0.0.1");
     EXPECT_EQ(IPv4(0x7F000001).bytes(), hex("7F 00 00 01"));
     EXPECT_EQ(IPv4::fromNetworkBytes(hex("C0 A8 01 02"))->presentation(), "192.168.1.2");
-    EXPECT_EQ(IPv6::fromNetworkBytes(Bytes(16, 0xFF))->debugDescription(), "ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff");
 
     for (const char* text : {"1.2.3", "1.2.3.256", "", "::1"}) EXPECT_FALSE(IPv4::fromText(text)) << text;
     EXPECT_FALSE(IPv4::fromText(std::string_view("1.2.3.4\0", 8)));
@@ -49,16 +46,6 @@ TEST(RecordEquality, ComparesOnlyTheNamedFields)
     EXPECT_NE(p, otherName);
     EXPECT_EQ(std::hash<PointerRecord>{}(p), std::hash<PointerRecord>{}(otherName));
     EXPECT_NE(p, (PointerRecord{"p.", false, 1, 1, "e."}));
-
-    std::unordered_set<HostRecord> set{a, differentData};
-    EXPECT_EQ(set.size(), 1u);
-}
-
-TEST(Text, TypeMnemonics)
-{
-    EXPECT_EQ(debugDescription(std::uint16_t{28}), "AAAA");
-    EXPECT_EQ(debugDescription(std::uint16_t{255}), "*");
-    for (std::uint16_t unknown : {0, 3, 41, 254, 256, 65535}) EXPECT_EQ(debugDescription(unknown), "Unknown");
 }
 
 TEST(Text, MessageDescription)
@@ -73,14 +60,6 @@ TEST(Text, MessageDescription)
     EXPECT_EQ(m.operationCode, 20);
     EXPECT_TRUE(m.debugDescription().starts_with(
         "DNS Response(id: 0, returnCode: 3, authoritativeAnswer: false, truncation: false"));
-
-    m.questions = {{"a.", 1, false, 1}};
-    m.answers = {HostRecord{"a.", false, 1, 5, IPv4(1)}, TextRecord{"t.", false, 1, 5, {{"k", "v"}}, {}}};
-    const std::string text = m.debugDescription();
-    for (const char* part : {"questions: [Question(name: a., type: A (1)", "[HostRecord(name: a.", "ip: 0.0.0.1",
-                             ", TextRecord(name: t.", "attributes: [k: v]"}) {
-        EXPECT_NE(text.find(part), std::string::npos) << part << " in " << text;
-    }
 }
 
 } // namespace

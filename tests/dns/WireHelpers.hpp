@@ -12,16 +12,8 @@ namespace velmora::dns::test {
 inline Bytes hex(std::string_view text)
 {
     Bytes out;
-    int high = -1;
-    for (char c : text) {
-        if (c == ' ') continue;
-        const int digit = (c >= '0' && c <= '9') ? c - '0' : (c | 0x20) - 'a' + 10;
-        if (high < 0) {
-            high = digit;
-        } else {
-            out.push_back(static_cast<std::uint8_t>(high << 4 | digit));
-            high = -1;
-        }
+    for (std::size_t i = 0; i < text.size(); i += text[i] == ' ' ? 1 : 2) {
+        if (text[i] != ' ') out.push_back(static_cast<std::uint8_t>(std::stoi(std::string(text.substr(i, 2)), nullptr, 16)));
     }
     return out;
 }
