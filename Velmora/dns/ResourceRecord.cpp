@@ -1,5 +1,6 @@
 #include "Velmora/dns/ResourceRecord.hpp"
 
+#include <iomanip>
 #include <sstream>
 
 namespace velmora::dns {
@@ -77,7 +78,9 @@ struct Describe {
     std::string operator()(const Record& r) const
     {
         auto out = open("Record", r);
-        out << ", type: " << debugDescription(r.type) << " (" << r.type << "), data: " << r.data.size() << " bytes)";
+        out << ", type: " << debugDescription(r.type) << " (" << r.type << "), data: " << std::hex << std::setfill('0');
+        for (const std::uint8_t byte : r.data) out << std::setw(2) << unsigned{byte};
+        out << ")";
         return out.str();
     }
     std::string operator()(const HostRecord& r) const
