@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 #include <thread>
 
 #include "graphics/Graphics.h"
@@ -192,4 +193,27 @@ TEST(StyleKitImageKind, MapsToItsImageRoutine) {
     for (int y = 0; y < kind->pixelHeight(); y += 7)
         for (int x = 0; x < kind->pixelWidth(); x += 7) ASSERT_EQ(kind->pixel(x, y), direct->pixel(x, y));
     EXPECT_EQ(style::ImageKind::circleTick(true).image({30, 30})->size(), (gfx::Size{30, 30}));
+}
+
+namespace {
+std::string recordDump(std::string_view message, StyleKit::Flag flag) {
+    gfx::RecordingContext rec;
+    gfx::pushContext(rec);
+    StyleKit::perform(message, {3, 5, 48, 40}, flag);
+    gfx::popContext();
+    return rec.dump();
+}
+}  // namespace
+
+// Holds for whatever artwork is present: flags count by their lowest bit
+// only, and an alias draws exactly what its routine draws.
+TEST(StyleKitIndex, PresentBodiesHonourFlagsAndAliases) {
+    for (const StyleKit::Routine& r : StyleKit::routines()) {
+        if (!r.present() || r.kind != StyleKit::ParamKind::flag) continue;
+        EXPECT_EQ(recordDump(r.message, 2), recordDump(r.message, 0)) << r.message;
+        EXPECT_EQ(recordDump(r.message, 3), recordDump(r.message, 1)) << r.message;
+        if (!r.aliasOf.empty()) {
+            for (StyleKit::Flag flag : {0, 1}) EXPECT_EQ(recordDump(r.message, flag), recordDump(r.aliasOf, flag));
+        }
+    }
 }
