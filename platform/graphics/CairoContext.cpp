@@ -193,44 +193,29 @@ void CairoContext::drawWithShadow(Paint&& paint) {
     }
 }
 
-void CairoContext::doFill(const BezierPath& path) {
-    ColorRef color = state().fillColor;
+void CairoContext::drawPath(const BezierPath& path, bool stroke) {
+    ColorRef color = stroke ? state().strokeColor : state().fillColor;
     Transform t = ctm();
     drawWithShadow([&](cairo_t* cr, double dx, double dy, DeviceBounds* measure) {
         cairo_matrix_t m = shiftedMatrix(t, dx, dy);
         cairo_set_matrix(cr, &m);
         loadPath(cr, path);
+        if (stroke) setStrokeStyle(cr, path);
         if (measure) {
             double x1, y1, x2, y2;
-            cairo_fill_extents(cr, &x1, &y1, &x2, &y2);
+            (stroke ? cairo_stroke_extents : cairo_fill_extents)(cr, &x1, &y1, &x2, &y2);
             cairo_new_path(cr);
             *measure = toDevice(m, x1, y1, x2, y2);
             return;
         }
         setSource(cr, color, 1);
-        cairo_fill(cr);
+        (stroke ? cairo_stroke : cairo_fill)(cr);
     });
 }
 
-void CairoContext::doStroke(const BezierPath& path) {
-    ColorRef color = state().strokeColor;
-    Transform t = ctm();
-    drawWithShadow([&](cairo_t* cr, double dx, double dy, DeviceBounds* measure) {
-        cairo_matrix_t m = shiftedMatrix(t, dx, dy);
-        cairo_set_matrix(cr, &m);
-        loadPath(cr, path);
-        setStrokeStyle(cr, path);
-        if (measure) {
-            double x1, y1, x2, y2;
-            cairo_stroke_extents(cr, &x1, &y1, &x2, &y2);
-            cairo_new_path(cr);
-            *measure = toDevice(m, x1, y1, x2, y2);
-            return;
-        }
-        setSource(cr, color, 1);
-        cairo_stroke(cr);
-    });
-}
+void CairoContext::doFill(const BezierPath& path) { drawPath(path, false); }
+
+void CairoContext::doStroke(const BezierPath& path) { drawPath(path, true); }
 
 void CairoContext::doClip(const BezierPath& path) {
     // A singular matrix would put cairo into a permanent error state; the

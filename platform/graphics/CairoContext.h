@@ -37,6 +37,7 @@ protected:
 private:
     template <class Paint>
     void drawWithShadow(Paint&& paint);
+    void drawPath(const BezierPath& path, bool stroke);
 
     cairo_surface_t* surface_;
     cairo_t* cr_;
