@@ -1,23 +1,30 @@
 #include "foundation/ProcessInfo.h"
 
-#include <atomic>
+#include <mutex>
 #include <tuple>
 
 namespace foundation {
 
 namespace {
+std::mutex versionMutex;
 // This platform layer behaves like the newest system release the code knows of.
-std::atomic<OperatingSystemVersion> current{OperatingSystemVersion{17, 0, 0}};
+OperatingSystemVersion current{17, 0, 0};
 }  // namespace
 
-OperatingSystemVersion operatingSystemVersion() { return current.load(); }
+OperatingSystemVersion operatingSystemVersion() {
+    std::lock_guard lock(versionMutex);
+    return current;
+}
 
 bool isOperatingSystemAtLeast(OperatingSystemVersion version) {
-    auto now = current.load();
+    auto now = operatingSystemVersion();
     return std::tie(now.majorVersion, now.minorVersion, now.patchVersion) >=
            std::tie(version.majorVersion, version.minorVersion, version.patchVersion);
 }
 
-void setOperatingSystemVersion(OperatingSystemVersion version) { current.store(version); }
+void setOperatingSystemVersion(OperatingSystemVersion version) {
+    std::lock_guard lock(versionMutex);
+    current = version;
+}
 
 }  // namespace foundation

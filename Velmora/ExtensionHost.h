@@ -1,0 +1,41 @@
+#pragma once
+// The extension's host process: its command line, and how it decides what to start
+// the provider with (the saved DNS proxy preferences, else a configuration file).
+
+#include "networkextension/ProviderHost.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+inline constexpr const char* extensionBundleIdentifier = "com.brimvale.ios-dns.ext";
+
+struct HostArguments {
+    std::string listenAddress = "127.0.0.1";
+    std::uint16_t listenPort = 53;
+    std::optional<std::string> resolver;
+    std::optional<std::filesystem::path> configFile;
+    std::vector<std::string> resolveOverrides;
+    std::optional<std::string> caBundle;
+    bool help = false;
+    std::optional<std::string> error;  // set when the command line cannot be used
+};
+
+HostArguments parseHostArguments(int argc, const char* const* argv);
+std::string hostUsage(const std::string& program);
+
+// A provider configuration from a property-list or JSON file of text values.
+std::optional<std::map<std::string, std::string>> readConfigurationFile(const std::filesystem::path& file,
+                                                                       std::string* error);
+
+// The start options the system would hand over: {"VendorData": configuration}.
+foundation::Dictionary startOptions(const std::map<std::string, std::string>& configuration);
+
+// Starts the provider from the DNS proxy preferences file when it enables this
+// extension with a provider configuration; false when it does not. The one place
+// that turns saved preferences into a start.
+bool startFromPreferences(ne::ProviderHost& host, const std::filesystem::path& preferencesFile,
+                          ne::DNSProxyProvider::StartCompletion completion);

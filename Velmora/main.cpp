@@ -1,0 +1,104 @@
+// The Velmora extension's host process.
+
+#include "Velmora/DNSProxyProvider.h"
+#include "Velmora/ExtensionHost.h"
+#include "dispatch/Dispatch.h"
+#include "http/Session.h"
+#include "log/Log.h"
+#include "networkextension/DNSProxyManager.h"
+
+#include <asio/signal_set.hpp>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+
+namespace {
+
+const oslog::Logger& hostLogger() {
+    static const oslog::Logger logger("com.brimvale.ios-dns-client.ext", "host");
+    return logger;
+}
+
+void logStartOutcome(std::optional<ne::ProviderError> error) {
+    if (error)
+        hostLogger().error("Proxy start failed: %{public}s", error->localizedDescription);
+    else
+        hostLogger().info("Proxy started");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string program = argc > 0 ? argv[0] : "Velmora";
+    HostArguments arguments = parseHostArguments(argc, argv);
+    if (arguments.help) {
+        std::cout << hostUsage(program);
+        return 0;
+    }
+    if (arguments.error) {
+        std::cerr << program << ": " << *arguments.error << "\n" << hostUsage(program);
+        return 2;
+    }
+
+    http::applyHookEnvironment();
+    for (const auto& entry : arguments.resolveOverrides) http::addResolveOverride(entry);
+    if (arguments.caBundle) http::setCertificateAuthorityBundle(*arguments.caBundle);
+
+    ne::ProviderHostOptions options;
+    options.listenAddress = arguments.listenAddress;
+    options.listenPort = arguments.listenPort;
+    options.resolverAddress = arguments.resolver.value_or(ne::firstNameserver().value_or(""));
+    if (options.resolverAddress == options.listenAddress && options.listenPort == 53) {
+        // Passthrough queries would come straight back to us.
+        std::cerr << program << ": the resolver " << options.resolverAddress
+                  << " is this proxy's own address; pass --resolver\n";
+        return 2;
+    }
+
+    std::optional<std::map<std::string, std::string>> fileConfiguration;
+    if (arguments.configFile) {
+        std::string error;
+        fileConfiguration = readConfigurationFile(*arguments.configFile, &error);
+        if (!fileConfiguration) {
+            std::cerr << program << ": " << error << "\n";
+            return 2;
+        }
+    }
+
+    auto provider = DNSProxyProvider::make();
+    auto host = std::make_unique<ne::ProviderHost>(provider, options);
+    std::string listenError;
+    if (!host->listen(&listenError)) {
+        std::cerr << program << ": cannot listen on " << listenError << "\n";
+        return 1;
+    }
+    hostLogger().info("Answering DNS on %{public}s:%{public}d, system resolver %{public}s", options.listenAddress,
+                      host->udpPort(), options.resolverAddress.empty() ? "none" : options.resolverAddress);
+
+    if (!startFromPreferences(*host, ne::dnsProxyPreferencesPath(), logStartOutcome)) {
+        if (fileConfiguration) {
+            host->startProvider(startOptions(*fileConfiguration), logStartOutcome);
+        } else {
+            hostLogger().info("DNS proxy not enabled in the preferences and no --config given; not started");
+        }
+    }
+
+    asio::signal_set signals(dispatch::DispatchQueue::main().context(), SIGTERM, SIGINT);
+    signals.async_wait([&host](const std::error_code& error, int) {
+        if (error) return;
+        host->stopProvider(ne::ProviderStopReason::userInitiated, [] {
+            dispatch::DispatchQueue::main().async([] { dispatch::stopMain(); });
+        });
+    });
+    std::signal(SIGPIPE, SIG_IGN);
+    dispatch::runMain();
+
+    host.reset();  // closes the listeners
+    hostLogger().info("Proxy stopped");
+    std::fflush(nullptr);
+    // Timers and sessions of the provider run for the life of the process; end it
+    // here rather than unwinding them in static destruction.
+    _exit(0);
+}
