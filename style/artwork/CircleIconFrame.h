@@ -4,6 +4,7 @@
 // group rectangle. Holes are made by winding (non-zero rule): a subpath inside
 // another one that runs the other way round.
 
+#include <cstddef>
 #include <initializer_list>
 
 #include "graphics/BezierPath.h"
@@ -25,11 +26,14 @@ void fillPath(const gfx::BezierPath& path, const gfx::ColorRef& color);
 // Direction of a subpath as seen on screen (y growing downwards).
 enum class Turn { clockwise, anticlockwise };
 
-// A vertex of a rounded polygon: fractions, and the length of the corner cut
-// along each of its edges (0 keeps the corner sharp).
+// A vertex of a rounded polygon: fractions; the length of the corner cut
+// along each of its edges (0 keeps the corner sharp); how many curves draw
+// the rounded corner and how many straight pieces the edge leaving it.
 struct Vertex {
     double x, y;
     double round = 0;
+    int curves = 1;
+    int lines = 1;
 };
 
 // Builds a glyph path whose points are fractions (kx, ky) of a reference
@@ -43,6 +47,9 @@ public:
     // End point, then the first and second control points.
     Glyph& curve(double kx, double ky, double c1x, double c1y, double c2x, double c2y);
     Glyph& close();
+    // Rounds the corner at (vx, vy): a curve from the current point to (kx, ky)
+    // with its control points pulled towards the corner, as `pieces` curves.
+    Glyph& corner(double vx, double vy, double kx, double ky, int pieces = 1);
 
     // Elliptical arc from the current point, which must lie on it at angle
     // `from`, to angle `to` (degrees, 0 along +x, 90 along +y: clockwise on
@@ -56,8 +63,8 @@ public:
     Glyph& rect(double x0, double y0, double x1, double y1, Turn turn);
     // Rounded rectangle: four lines and four corner curves (radii in fractions).
     Glyph& roundedRect(double x0, double y0, double x1, double y1, double rx, double ry, Turn turn);
-    // Polygon with one line per edge and one curve per rounded vertex,
-    // travelled in the order given.
+    // Polygon travelled in the order given: its edges as lines, its rounded
+    // vertices as curves.
     Glyph& polygon(std::initializer_list<Vertex> vertices);
 
     const gfx::BezierPath& path() const { return path_; }
@@ -67,6 +74,8 @@ private:
 
     gfx::Rect ref_;
     gfx::BezierPath path_;
+    double curX_ = 0, curY_ = 0;  // current point, in fractions
+    std::size_t subpathStart_ = 0;  // element index of the current subpath's move
 };
 
 // Point on an ellipse at `degrees` (0 along +x, 90 along +y).

@@ -1,0 +1,61 @@
+// Circled figures one and two, for numbered steps.
+
+#include "style/StyleKit.h"
+#include "style/artwork/CircleIconFrame.h"
+
+namespace style::artwork {
+
+namespace {
+
+void one(const StyleKit::DrawCall& call) {
+    const gfx::Rect g = circleGroup(call.frame);
+    fillCircle(g, StyleKit::bvBlue());
+
+    // Stem with a flag to the upper left, standing on a base bar.
+    Glyph glyph(g);
+    glyph.polygon({{0.50, 0.29, 0.02},
+                   {0.565, 0.29, 0.02},
+                   {0.565, 0.655},
+                   {0.64, 0.655},
+                   {0.64, 0.73},
+                   {0.37, 0.73},
+                   {0.37, 0.655},
+                   {0.475, 0.655},
+                   {0.475, 0.39, 0.01},
+                   {0.395, 0.435, 0.015},
+                   {0.375, 0.37, 0.015}});
+    fillPath(glyph.path(), gfx::Color::whiteColor());
+}
+
+void two(const StyleKit::DrawCall& call) {
+    const gfx::Rect g = circleGroup(call.frame);
+    fillCircle(g, StyleKit::bvBlue());
+
+    // A hook of two elliptical arcs, a diagonal down to the left and a base bar.
+    const double cx = 0.5, cy = 0.405;
+    const double outerX = 0.15, outerY = 0.115, innerX = 0.08, innerY = 0.05;
+    const Fraction start = onEllipse(cx, cy, outerX, outerY, 160);
+    const Fraction innerEnd = onEllipse(cx, cy, innerX, innerY, 20);
+    Glyph glyph(g);
+    glyph.move(start.x, start.y)
+        .arc(cx, cy, outerX, outerY, 160, 400, 16)
+        .line(0.35, 0.675)
+        .line(0.35, 0.73)
+        .line(0.65, 0.73)
+        .line(0.65, 0.66)
+        .line(0.44, 0.66)
+        .line(innerEnd.x, innerEnd.y)
+        .arc(cx, cy, innerX, innerY, 20, -200, 16)
+        .line(start.x, start.y)
+        .close();
+    fillPath(glyph.path(), gfx::Color::whiteColor());
+}
+
+}  // namespace
+
+void registerCircleIconsNumbers(BodyRegistry& r) {
+    r.add("drawCircleIconOneWithFrame:", &one);
+    r.add("drawCircleIconTwoWithFrame:", &two);
+}
+
+}  // namespace style::artwork
