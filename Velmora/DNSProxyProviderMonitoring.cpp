@@ -1,17 +1,135 @@
-// Network monitoring and the safe-network probe.
+// Network monitoring and the safe-network probe. Everything here runs on the main
+// queue; delayed tasks and callbacks hold the provider weakly, so that a provider
+// that is let go ends its cycles instead of living on in them.
 
 #include "Velmora/DNSProxyProvider.h"
+#include "Velmora/Loggers.h"
+#include "Velmora/Reachability.h"
 
-void DNSProxyProvider::startNetworkMonitor() {}
+#include "dispatch/Dispatch.h"
 
-void DNSProxyProvider::scheduledProbeFired() {}
+#include <chrono>
+#include <string>
 
-void DNSProxyProvider::sendSafeNetworkProbe() {}
+namespace {
 
-void DNSProxyProvider::handleReachable(Reachability&) {}
+// The operator's probe host, over plain HTTP on the default port, without a path.
+const char* const probeURL = "http://probe.brimvale.example";
+constexpr std::chrono::milliseconds probeInterval{30000};
+constexpr std::chrono::milliseconds probeRetryDelay{500};
+constexpr std::chrono::milliseconds eventProbeDelay{500};
 
-void DNSProxyProvider::handleUnreachable(Reachability&) {}
+void afterOnMain(const std::shared_ptr<DNSProxyProvider>& provider, std::chrono::milliseconds delay,
+                 void (DNSProxyProvider::*operation)()) {
+    dispatch::DispatchQueue::main().asyncAfter(delay, [weak = std::weak_ptr<DNSProxyProvider>(provider), operation] {
+        if (auto self = weak.lock()) ((*self).*operation)();
+    });
+}
 
-void DNSProxyProvider::fireProbeAfterEvent() {}
+bool isValidUtf8(const http::Bytes& bytes) {
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto lead = bytes[i];
+        const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xe ? 3 : (lead >> 3) == 0x1e ? 4 : 0;
+        if (length == 0 || i + length > bytes.size()) return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((bytes[i + k] & 0xc0) != 0x80) return false;
+        }
+        i += length;
+    }
+    return true;
+}
 
-void DNSProxyProvider::handleProbeResponse(const http::JSONResponse&) {}
+std::string sessionDescription(const std::shared_ptr<http::Session>& session) {
+    return session ? session->description() : "nil";
+}
+
+}  // namespace
+
+void DNSProxyProvider::startNetworkMonitor() {
+    std::shared_ptr<Reachability> watch;
+    try {
+        watch = Reachability::make(&dispatch::DispatchQueue::main());
+    } catch (const ReachabilityError&) {
+        // Without a watch the probe cycle still runs; only network events are lost.
+        connectionLogger().error("Unable to start probe/reachability monitor");
+    }
+    setReachability(watch);
+    if (watch) {
+        std::weak_ptr<DNSProxyProvider> weak = weak_from_this();
+        watch->setWhenReachable([weak](Reachability& reachability) {
+            if (auto self = weak.lock()) self->handleReachable(reachability);
+        });
+        watch->setWhenUnreachable([weak](Reachability& reachability) {
+            if (auto self = weak.lock()) self->handleUnreachable(reachability);
+        });
+        try {
+            watch->startNotifier();
+        } catch (const ReachabilityError&) {
+            connectionLogger().error("Unable to start probe/reachability monitor");
+        }
+    }
+    scheduledProbeFired();
+}
+
+void DNSProxyProvider::handleReachable(Reachability& reachability) {
+    const auto connection = reachability.connection();
+    if (connection == Reachability::Connection::wifi) {
+        connectionLogger().debug("Network event, Reachable via WiFi");
+        clearSystemDNSCache();
+    } else if (connection == Reachability::Connection::cellular) {
+        connectionLogger().debug("Network event, Reachable via Cellular");
+    }
+    afterOnMain(shared_from_this(), eventProbeDelay, &DNSProxyProvider::fireProbeAfterEvent);
+}
+
+void DNSProxyProvider::handleUnreachable(Reachability&) {
+    connectionLogger().debug("Network event, Not reachable!");
+}
+
+void DNSProxyProvider::fireProbeAfterEvent() {
+    probeLogger().debug("Network event, firing probe now");
+    sendSafeNetworkProbe();
+}
+
+void DNSProxyProvider::scheduledProbeFired() {
+    probeLogger().debug("Scheduled safe network probe fired");
+    sendSafeNetworkProbe();
+    afterOnMain(shared_from_this(), probeInterval, &DNSProxyProvider::scheduledProbeFired);
+}
+
+void DNSProxyProvider::sendSafeNetworkProbe() {
+    const http::HTTPHeaders headers{{"Connection", "close"}};
+    if (!alamofireProbeManager()) return;
+    std::weak_ptr<DNSProxyProvider> weak = weak_from_this();
+    alamofireProbeManager()->request(probeURL, "GET", headers)->validate().responseJSON(
+        [weak](const http::JSONResponse& response) {
+            if (auto self = weak.lock()) self->handleProbeResponse(response);
+        });
+}
+
+void DNSProxyProvider::handleProbeResponse(const http::JSONResponse& response) {
+    if (!response.response) {
+        probeLogger().debug("Probe sent but no network, retrying in 500 ms (manager: %{public}s), (probe manager: %{public}s)",
+                            sessionDescription(alamofireManager()), sessionDescription(alamofireProbeManager()));
+        afterOnMain(shared_from_this(), probeRetryDelay, &DNSProxyProvider::sendSafeNetworkProbe);
+        setFiltering(true);
+        return;
+    }
+    const auto status = std::to_string(response.response->statusCode);
+    if (response.response->statusCode == 200) {
+        probeLogger().debug("Probe returned: %{public}s, safe network", status);
+        setFiltering(false);
+    } else if (response.response->statusCode == 404) {
+        std::string body;
+        if (response.data) {
+            body = isValidUtf8(*response.data) ? std::string(response.data->begin(), response.data->end())
+                                               : "<" + std::to_string(response.data->size()) + " bytes, not UTF-8>";
+        }
+        probeLogger().debug("Probe returned: %{public}s - %{public}s", status, body);
+        setFiltering(false);
+    } else {
+        probeLogger().debug("Probe returned: %{public}s, unsafe network", status);
+        setFiltering(true);
+    }
+}
