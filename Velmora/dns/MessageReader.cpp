@@ -94,6 +94,7 @@ std::uint32_t readUInt32(std::span<const std::uint8_t> bytes, std::size_t& posit
 std::string deserializeName(std::span<const std::uint8_t> bytes, std::size_t& position)
 {
     std::string text;
+    text.reserve(48); // most names fit, saving regrowth
     std::size_t cursor = position;
     std::size_t nameStart = position; // start of the name whose bytes are being read
     std::size_t octets = 1;           // the final zero byte
