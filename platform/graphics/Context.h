@@ -8,9 +8,10 @@
 //  - a singular transform (scale by 0) draws nothing until it is restored,
 //    and leaves the context usable;
 //  - shadows: offset and blur are in base space (the transform does not touch
-//    them), positive height goes down, the blur is Gaussian, the colour is
-//    multiplied by the global alpha; a shadow is drawn under each fill or
-//    stroke, or once under a finished transparency layer;
+//    them), positive height goes down, the blur is Gaussian (standard
+//    deviation half the blur radius), the colour is multiplied by the global
+//    alpha; a shadow is drawn under each fill, stroke or image, or once under
+//    a finished transparency layer (gradients cast none);
 //  - the global alpha replaces the previous one (it does not multiply);
 //  - linear gradients paint nothing beyond their end points unless asked.
 //

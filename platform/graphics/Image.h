@@ -37,7 +37,9 @@ public:
     // Pixel at device coordinates; transparent outside the image.
     Pixel pixel(int px, int py) const;
     // Pixel under a point (in points) of the image.
-    Pixel pixelAtPoint(double x, double y) const { return pixel(int(x * scale_), int(y * scale_)); }
+    Pixel pixelAtPoint(double x, double y) const {
+        return pixel(static_cast<int>(std::floor(x * scale_)), static_cast<int>(std::floor(y * scale_)));
+    }
 
     bool writePNG(const std::string& path) const;
     // Draw scaled into a rectangle of the current context (no-op without one).
