@@ -2,6 +2,7 @@
 #include "Velmora/dns/MessageWriter.hpp"
 #include "WireHelpers.hpp"
 
+#include <algorithm>
 #include <random>
 
 namespace velmora::dns::test {
@@ -67,7 +68,7 @@ private:
     Bytes bytes(int count)
     {
         Bytes out(static_cast<std::size_t>(count));
-        for (auto& b : out) b = std::uint8_t(random_());
+        std::generate(out.begin(), out.end(), [this] { return std::uint8_t(random_()); });
         return out;
     }
     // Letters of both cases, digits, "-", "_", multi-byte UTF-8, and "=" only where allowed.
