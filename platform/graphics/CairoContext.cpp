@@ -153,7 +153,7 @@ void CairoContext::drawWithShadow(Paint&& paint) {
         Size offset = baseTransform().applyToSize(shadow.offset);
         double baseScale = std::sqrt(std::fabs(baseTransform().determinant()));
         double sigma = shadow.blurRadius * baseScale / 2;
-        int margin = static_cast<int>(std::ceil(sigma * 3)) + 2;
+        int margin = static_cast<int>(std::min(std::ceil(sigma * 3), 2048.0)) + 2;  // huge blurs fade to nothing anyway
 
         // The content's device bounds, limited to what can throw a shadow onto the surface.
         DeviceBounds b;
@@ -166,16 +166,18 @@ void CairoContext::drawWithShadow(Paint&& paint) {
         if (right > left && bottom > top && std::isfinite(right - left) && std::isfinite(bottom - top)) {
             cairo_surface_t* mask = cairo_image_surface_create(
                 CAIRO_FORMAT_A8, static_cast<int>(right - left), static_cast<int>(bottom - top));
-            cairo_t* mcr = cairo_create(mask);
-            paint(mcr, -left, -top, nullptr);
-            cairo_destroy(mcr);
-            gaussianBlur(mask, sigma);
+            if (cairo_surface_status(mask) == CAIRO_STATUS_SUCCESS) {
+                cairo_t* mcr = cairo_create(mask);
+                paint(mcr, -left, -top, nullptr);
+                cairo_destroy(mcr);
+                gaussianBlur(mask, sigma);
 
-            cairo_save(cr_);
-            cairo_identity_matrix(cr_);
-            setSource(cr_, shadow.color, st.alpha);
-            cairo_mask_surface(cr_, mask, left + offset.width, top + offset.height);
-            cairo_restore(cr_);
+                cairo_save(cr_);
+                cairo_identity_matrix(cr_);
+                setSource(cr_, shadow.color, st.alpha);
+                cairo_mask_surface(cr_, mask, left + offset.width, top + offset.height);
+                cairo_restore(cr_);
+            }
             cairo_surface_destroy(mask);
         }
     }

@@ -62,8 +62,10 @@ std::atomic<double> screenScaleValue{2.0};
 class ImageContext : public CairoContext {
 public:
     static std::unique_ptr<ImageContext> make(Size size, bool opaque, double scale) {
-        bool drawable = size.width > 0 && size.height > 0 && std::isfinite(size.width) &&
-                        std::isfinite(size.height) && scale > 0;
+        // Cairo's limit on a side; anything larger (or not positive) draws nothing.
+        constexpr double maxPixels = 32767;
+        bool drawable = size.width > 0 && size.height > 0 && scale > 0 && size.width * scale <= maxPixels &&
+                        size.height * scale <= maxPixels;
         int pw = drawable ? std::max(1, static_cast<int>(std::ceil(size.width * scale))) : 1;
         int ph = drawable ? std::max(1, static_cast<int>(std::ceil(size.height * scale))) : 1;
         cairo_surface_t* surface =

@@ -66,8 +66,8 @@ void setScreenScale(double scale);
 
 // Opens a bitmap context of `size` points and makes it current on this thread.
 // Not opaque: pixels stay transparent where nothing is drawn. Scale 0 means
-// screenScale(). A size with a side <= 0 (or not finite) opens a context that
-// draws nothing and yields an empty image of that size.
+// screenScale(). A size with a side <= 0, not finite or beyond 32767 pixels
+// opens a context that draws nothing and yields an empty image of that size.
 void beginImageContext(Size size, bool opaque, double scale);
 // Image of the current image context so far, or null when the current context
 // is not an image context.

@@ -36,11 +36,11 @@ TEST(GraphicsImageContext, SizeScaleAndTransparentBackground) {
 }
 
 TEST(GraphicsImageContext, EmptyOrNegativeSizesGiveEmptyImages) {
-    for (Size size : {Size{0, 0}, Size{-5, 10}, Size{10, 0}}) {
+    for (Size size : {Size{0, 0}, Size{-5, 10}, Size{10, 0}, Size{1e9, 10}, Size{NAN, 5}}) {
         ImageRef image = render(size, 1, [](Context& c) { fill(c, {0, 0, 10, 10}, Color::blackColor()); });
         ASSERT_TRUE(image);
         EXPECT_TRUE(image->isEmpty());
-        EXPECT_EQ(image->size(), size);
+        EXPECT_EQ(image->pixelWidth(), 0);
         EXPECT_EQ(image->pixel(0, 0).a, 0);
     }
 }
@@ -102,6 +102,13 @@ TEST(GraphicsShadow, BlurSoftensTheEdgeAndGlobalAlphaScalesTheColour) {
     });
     EXPECT_EQ(clear->pixel(20, 20).a, 0);
     EXPECT_EQ(clear->pixel(8, 20).a, 0);
+
+    // Absurd blurs and offsets neither crash nor hide the shape.
+    ImageRef wild = render({40, 40}, 1, [](Context& c) {
+        c.setShadow({1e12, -1e12}, 1e9, Color::blackColor());
+        fill(c, {10, 10, 20, 20}, Color::whiteColor());
+    });
+    EXPECT_EQ(wild->pixel(20, 20), (Pixel{255, 255, 255, 255}));
 }
 
 TEST(GraphicsState, GlobalAlphaReplacesAndRestores) {
