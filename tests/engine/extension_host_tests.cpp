@@ -1,0 +1,116 @@
+#include "Velmora/ExtensionHost.h"
+#include "networkextension/DNSProxyManager.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <fstream>
+#include <future>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+HostArguments parse(std::vector<const char*> words) {
+    words.insert(words.begin(), "Velmora");
+    return parseHostArguments(static_cast<int>(words.size()), words.data());
+}
+
+// Records the start options it is given.
+class RecordingProvider : public ne::DNSProxyProvider {
+public:
+    void startProxy(std::optional<foundation::Dictionary> options, StartCompletion completion) override {
+        started.set_value(options);
+        completion(std::nullopt);
+    }
+    void stopProxy(ne::ProviderStopReason, std::function<void()> completion) override { completion(); }
+    bool handleNewFlow(std::shared_ptr<ne::AppProxyFlow>) override { return false; }
+    std::promise<std::optional<foundation::Dictionary>> started;
+};
+
+class TemporaryFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/brimvale-host-XXXXXX";
+        root_ = mkdtemp(pattern);
+    }
+    void TearDown() override { fs::remove_all(root_); }
+    fs::path root_;
+};
+
+using HostConfiguration = TemporaryFolder;
+
+}  // namespace
+
+TEST(HostArgumentsTest, ListenResolverAndHooks) {
+    auto defaults = parse({});
+    EXPECT_EQ(defaults.listenAddress, "127.0.0.1");
+    EXPECT_EQ(defaults.listenPort, 53);
+    EXPECT_FALSE(defaults.error);
+
+    auto full = parse({"--listen", "127.0.0.9:5300", "--resolver", "10.0.0.1", "--resolve", "a:443:127.0.0.3",
+                       "--resolve", "b:80:127.0.0.4", "--cacert", "/tmp/ca.pem", "--config", "/tmp/c.json"});
+    ASSERT_FALSE(full.error) << *full.error;
+    EXPECT_EQ(full.listenAddress, "127.0.0.9");
+    EXPECT_EQ(full.listenPort, 5300);
+    EXPECT_EQ(full.resolver, "10.0.0.1");
+    EXPECT_EQ(full.resolveOverrides, (std::vector<std::string>{"a:443:127.0.0.3", "b:80:127.0.0.4"}));
+    EXPECT_EQ(full.caBundle, "/tmp/ca.pem");
+
+    auto v6 = parse({"--listen", "[::1]:5301"});
+    EXPECT_EQ(v6.listenAddress, "::1");
+    EXPECT_EQ(v6.listenPort, 5301);
+    EXPECT_EQ(parse({"--listen", "::1"}).listenAddress, "::1");
+
+    EXPECT_TRUE(parse({"--listen", "127.0.0.1:99999"}).error);
+    EXPECT_TRUE(parse({"--listen", "127.0.0.1:x"}).error);
+    EXPECT_TRUE(parse({"--resolver"}).error);
+    EXPECT_TRUE(parse({"--bogus"}).error);
+    EXPECT_TRUE(parse({"--help"}).help);
+}
+
+TEST_F(HostConfiguration, ReadsJsonAndPropertyListFilesOfTextValues) {
+    std::ofstream(root_ / "c.json") << R"({"serverAddress": "dns.brimvale.example", "region": "syd-1", "n": 3})";
+    std::string error;
+    auto json = readConfigurationFile(root_ / "c.json", &error);
+    ASSERT_TRUE(json) << error;
+    EXPECT_EQ(json->size(), 2u);
+    EXPECT_EQ(json->at("serverAddress"), "dns.brimvale.example");
+
+    foundation::writePropertyListAtomically(root_ / "c.plist", foundation::Dictionary{{"userName", "ios"}});
+    auto plist = readConfigurationFile(root_ / "c.plist", &error);
+    ASSERT_TRUE(plist) << error;
+    EXPECT_EQ(plist->at("userName"), "ios");
+
+    std::ofstream(root_ / "list.json") << "[1, 2]";
+    EXPECT_FALSE(readConfigurationFile(root_ / "list.json", &error));
+    std::ofstream(root_ / "junk") << "neither";
+    EXPECT_FALSE(readConfigurationFile(root_ / "junk", &error));
+    EXPECT_FALSE(readConfigurationFile(root_ / "missing", &error));
+}
+
+TEST_F(HostConfiguration, StartsFromPreferencesOnlyWhenTheyEnableThisExtension) {
+    auto provider = std::make_shared<RecordingProvider>();
+    ne::ProviderHost host(provider, {"127.0.0.1", 0, ""});
+    const fs::path file = root_ / "System/DNSProxy.plist";
+    auto noop = [](std::optional<ne::ProviderError>) {};
+
+    EXPECT_FALSE(startFromPreferences(host, file, noop));  // no preferences yet
+
+    ne::DNSProxyPreferences preferences{"DNS", false, extensionBundleIdentifier, ne::ProviderConfiguration{{"userName", "ios"}}};
+    ASSERT_TRUE(ne::writeDNSProxyPreferences(file, preferences));
+    EXPECT_FALSE(startFromPreferences(host, file, noop));  // disabled
+
+    preferences.enabled = true;
+    preferences.providerBundleIdentifier = "com.example.other";
+    ASSERT_TRUE(ne::writeDNSProxyPreferences(file, preferences));
+    EXPECT_FALSE(startFromPreferences(host, file, noop));  // names another extension
+
+    preferences.providerBundleIdentifier = extensionBundleIdentifier;
+    ASSERT_TRUE(ne::writeDNSProxyPreferences(file, preferences));
+    ASSERT_TRUE(startFromPreferences(host, file, noop));
+    auto options = provider->started.get_future().get();
+    ASSERT_TRUE(options);
+    EXPECT_EQ(*options, startOptions({{"userName", "ios"}}));
+    EXPECT_EQ(foundation::describe(*options), "{VendorData = {userName = ios; }; }");
+}
