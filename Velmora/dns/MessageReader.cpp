@@ -3,6 +3,8 @@
 #include "Velmora/dns/RecordReader.hpp"
 #include "Velmora/dns/Utf8.hpp"
 
+#include <algorithm>
+
 namespace velmora::dns {
 
 namespace {

@@ -32,6 +32,11 @@ TEST(Reader, ReadsNamesWithAndWithoutPointers)
     EXPECT_EQ(m.questions.at(1).name, "xy.abc.");
     EXPECT_TRUE(m.questions[1].type == RecordType::host6 && m.questions[1].unique && m.questions[1].internetClass == 1);
 
+    // A label holding a dot stays one piece when read directly; behind a pointer the name is re-split.
+    const auto dotted = deserializeMessage(header(2) + hex("01 2E 01 61 00 00 01 00 01 C0 0C 00 01 00 01"));
+    EXPECT_EQ(dotted.questions[0].name, "..a.");
+    EXPECT_EQ(dotted.questions[1].name, "a.");
+
     // Lengths 0x40 to 0xBF are labels; case and UTF-8 text are kept.
     const auto wide = deserializeMessage(header(1) + label(0x7F) + hex("00 00 01 00 01"));
     EXPECT_EQ(wide.questions[0].name, std::string(0x7F, 'a') + ".");
