@@ -5,57 +5,23 @@
 #include "Reachability.h"
 
 #include "dispatch/Dispatch.h"
+#include "monitoring_netns.h"
 
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <cstdlib>
 #include <future>
 #include <string>
 
 using namespace std::chrono_literals;
 namespace flag = net::reachability;
 
-namespace {
-
-bool insideNamespace() { return std::getenv("BRIMVALE_TEST_NETNS") != nullptr; }
-
-// Runs the current test again inside a fresh network namespace; true when it passed.
-bool rerunInNamespace() {
-    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    char self[4096] = {};
-    if (::readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return false;
-    const std::string command = std::string("BRIMVALE_TEST_NETNS=1 timeout 30 unshare -rn '") + self +
-                                "' --gtest_filter=" + info->test_suite_name() + "." + info->name() +
-                                " > /dev/null";
-    return std::system(command.c_str()) == 0;
-}
-
-void sh(const std::string& command) {
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-}
-
-// A link pair with an address on `name`; `name` is up and running once its peer is up.
-void addLink(const std::string& name, const std::string& address) {
-    sh("ip link add " + name + " type veth peer name " + name + "p");
-    sh("ip link set " + name + " up && ip link set " + name + "p up");
-    sh("ip addr add " + address + " dev " + name);
-}
-
-}  // namespace
-
-#define IN_NAMESPACE()                                \
-    if (!insideNamespace()) {                         \
-        EXPECT_TRUE(rerunInNamespace());              \
-        return;                                       \
-    }
+using netns::addLink;
+using netns::sh;
 
 TEST(ReachabilityNetlink, DefaultRouteDecidesReachability) {
-    IN_NAMESPACE();
-    sh("ip link set lo up");
+    RUN_IN_OWN_NETNS();
     net::ReachabilityFlags flags = 0;
     auto watch = Reachability::make();
     EXPECT_EQ(watch->connection(), Reachability::Connection::unavailable);
@@ -83,8 +49,7 @@ TEST(ReachabilityNetlink, DefaultRouteDecidesReachability) {
 }
 
 TEST(ReachabilityNetlink, AddressTargets) {
-    IN_NAMESPACE();
-    sh("ip link set lo up");
+    RUN_IN_OWN_NETNS();
     addLink("eth0", "10.1.0.2/24");
     auto at = [](const char* text) {
         sockaddr_in address{};
@@ -101,8 +66,7 @@ TEST(ReachabilityNetlink, AddressTargets) {
 }
 
 TEST(ReachabilityNetlink, RouteChangesReachTheWatch) {
-    IN_NAMESPACE();
-    sh("ip link set lo up");
+    RUN_IN_OWN_NETNS();
     addLink("eth0", "10.1.0.2/24");
     dispatch::DispatchQueue notifications("test.notifications");
     auto watch = Reachability::make(&notifications);
@@ -122,8 +86,8 @@ TEST(ReachabilityNetlink, RouteChangesReachTheWatch) {
 }
 
 TEST(InterfaceAddress, DefaultRouteInterfaceAndItsLastAddress) {
-    IN_NAMESPACE();
-    sh("ip link set lo up && sysctl -qw net.ipv6.conf.default.disable_ipv6=1");
+    RUN_IN_OWN_NETNS();
+    sh("sysctl -qw net.ipv6.conf.default.disable_ipv6=1");
     EXPECT_EQ(localInterfaceAddress(), "");
     addLink("eth0", "10.1.0.2/24");
     addLink("eth1", "10.3.0.2/24");
