@@ -152,8 +152,9 @@ void CairoContext::drawWithShadow(Paint&& paint) {
         // Offset and blur live in base space: only the base transform applies.
         Size offset = baseTransform().applyToSize(shadow.offset);
         double baseScale = std::sqrt(std::fabs(baseTransform().determinant()));
-        double sigma = shadow.blurRadius * baseScale / 2;
-        int margin = static_cast<int>(std::min(std::ceil(sigma * 3), 2048.0)) + 2;  // huge blurs fade to nothing anyway
+        // Blurs wider than a screen fade to nothing anyway; the cap bounds the mask.
+        double sigma = std::min(shadow.blurRadius * baseScale / 2, 170.0);
+        int margin = static_cast<int>(std::ceil(sigma * 3)) + 2;
 
         // The content's device bounds, limited to what can throw a shadow onto the surface.
         DeviceBounds b;

@@ -107,6 +107,8 @@ TEST(GraphicsShadow, BlurSoftensTheEdgeAndGlobalAlphaScalesTheColour) {
     ImageRef wild = render({40, 40}, 1, [](Context& c) {
         c.setShadow({1e12, -1e12}, 1e9, Color::blackColor());
         fill(c, {10, 10, 20, 20}, Color::whiteColor());
+        c.setShadow({0, 0}, 1e12, Color::blackColor());
+        fill(c, {10, 10, 20, 20}, Color::whiteColor());
     });
     EXPECT_EQ(wild->pixel(20, 20), (Pixel{255, 255, 255, 255}));
 }
