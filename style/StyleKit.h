@@ -32,7 +32,8 @@
 //  3. A body draws into gfx::currentContext() (the calling thread's current
 //     context). Bodies that need the context itself return without drawing
 //     when there is none.
-// Until a body is registered, its entries draw nothing, its message entries
+// Until a body is registered, its direct drawing entries draw nothing, its
+// direct image routines return transparent images, its message entries
 // report false / return null, and missingRoutines() lists it.
 
 #include <cstdint>
