@@ -1,7 +1,7 @@
 #include "MainViewController.h"
 
 #include "AppLog.h"
-#include "AppVersion.h"
+#include "Velmora/AppVersion.h"
 #include "dispatch/Dispatch.h"
 #include "style/StyleKit.h"
 #include "style/interface/StyleDefinitions.h"
@@ -90,7 +90,7 @@ void MainViewController::viewWillLayoutSubviews() {
     setTextAndFont(deviceIdLabel, "Device:", "Bold", 15);
     with(deviceIdLabel, [](ui::Label& l) { l.sizeToFit(); });
     with(deviceId, [](ui::Label& l) { l.setFont(lato("Regular", 13)); });
-    setTextAndFont(versionLabel, ("Version " + versionText(false)).c_str(), "Regular", 15);
+    setTextAndFont(versionLabel, ("Version " + appVersionString(false)).c_str(), "Regular", 15);
     with(poweredBy, [](ui::Button& b) {
         b.setTitle(std::string("Powered by Brimvale"), ui::stateNormal);
         if (auto label = b.titleLabel()) label->setFont(lato("Bold", 15));
@@ -168,7 +168,7 @@ void MainViewController::setStatusAlpha(double alpha) {
 
 void MainViewController::copyConfigurationText() {
     if (!lastConfig_) return;
-    ui::Pasteboard::general().setString(configurationText(*lastConfig_, versionText(true)));
+    ui::Pasteboard::general().setString(configurationText(*lastConfig_, appVersionString(true)));
 }
 
 }  // namespace app

@@ -2,7 +2,7 @@
 // copied support text, the schools page, and the screen rendered headless.
 
 #include "AppDelegate.h"
-#include "AppVersion.h"
+#include "Velmora/AppVersion.h"
 #include "MainViewController.h"
 #include "TestSupport.h"
 
@@ -90,7 +90,7 @@ TEST_F(StatusScreen, LayoutConnectsEveryOutletAndSetsTextsAndFonts) {
     expect(c.username, nullptr, "Lato-Regular", 13);
     expect(c.deviceIdLabel, "Device:", "Lato-Bold", 15);
     expect(c.deviceId, nullptr, "Lato-Regular", 13);
-    EXPECT_EQ(c.versionLabel.lock()->text(), "Version " + app::versionText(false));
+    EXPECT_EQ(c.versionLabel.lock()->text(), "Version " + appVersionString(false));
     EXPECT_EQ(c.poweredBy.lock()->title(ui::stateNormal), "Powered by Brimvale");
     EXPECT_EQ(c.poweredBy.lock()->titleLabel()->font()->name(), "Lato-Bold");
 
@@ -173,7 +173,7 @@ TEST_F(StatusScreen, CopyWritesSevenLinesFromTheLoadedPreferences) {
                                                   "Server address: dns.example\n"
                                                   "Region: lon-2\n"
                                                   "Bypass Domains: [a.example,b.example]\n"
-                                                  "Version: " + app::versionText(true));
+                                                  "Version: " + appVersionString(true));
 
     EXPECT_EQ(app::configurationText({{"userName", "u"}}, "V"),
               "User: u\nDevice: (nil)\nDevice name: (nil)\nServer address: (nil)\nRegion: (nil)\n"
