@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# The app and the extension's host process meet only through the preferences and
+# the settings store: on an empty state folder the app seeds the store and saves
+# enabled preferences; the host process starts the provider with exactly that
+# configuration; a changed store reaches the provider at the app's next launch.
+# Run inside a network namespace of its own: usage end_to_end.sh BRIMVALE VELMORA
+set -euo pipefail
+brimvale=$1
+velmora=$2
+work=$(mktemp -d /tmp/brimvale-e2e-XXXXXX)
+export BRIMVALE_STATE_DIR=$work/state
+prefs=$BRIMVALE_STATE_DIR/System/DNSProxy.plist
+store=$BRIMVALE_STATE_DIR/AppGroups/group.com.brimvale.ios-dns-group.plist
+host_pid=""
+
+cleanup() {
+    [ -n "$host_pid" ] && kill -TERM "$host_pid" 2>/dev/null && wait "$host_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    for f in "$work"/*.log; do echo "--- $f" >&2; cat "$f" >&2; done
+    exit 1
+}
+
+# Waits up to 10 s for a command to succeed.
+wait_for() {
+    for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done
+    return 1
+}
+
+# Python one-liners over the property lists.
+plist_get() {  # FILE KEY... : prints the value at the key path
+    python3 -c 'import plistlib,sys
+v = plistlib.load(open(sys.argv[1], "rb"))
+for k in sys.argv[2:]: v = v[k]
+print(v)' "$@"
+}
+same_configuration() {  # the store holds exactly the preferences' provider configuration
+    python3 -c 'import plistlib,sys
+p = plistlib.load(open(sys.argv[1], "rb"))["providerConfiguration"]
+s = plistlib.load(open(sys.argv[2], "rb"))
+sys.exit(0 if len(p) == 7 and all(s.get(k) == v for k, v in p.items()) else 1)' "$prefs" "$store"
+}
+
+run_app() {  # one launch of the app, until it has saved the preferences and drawn its screen
+    rm -f "$prefs" "$work/screen.png"
+    timeout 20 "$brimvale" --png "$work/screen.png" 2>>"$work/app.log" &
+    local app=$!
+    wait_for test -s "$work/screen.png" || fail "the app drew no screen"
+    wait_for grep -q "Saved preferences" "$work/app.log" || fail "the app saved no preferences"
+    kill -TERM "$app"
+    wait "$app" || fail "the app did not end cleanly"
+}
+
+# 1. A fresh install seeds the store and saves enabled preferences naming the extension.
+run_app
+grep -q "Fresh install, loading config from pre-canned defaults" "$work/app.log" || fail "no seeding"
+[ "$(plist_get "$prefs" enabled)" = True ] || fail "preferences not enabled"
+[ "$(plist_get "$prefs" providerBundleIdentifier)" = com.brimvale.ios-dns.ext ] || fail "wrong extension"
+[ "$(plist_get "$prefs" providerConfiguration serverAddress)" = dns.brimvale.example ] || fail "no default server"
+
+# 2. The host process starts the provider with that configuration: the provider writes
+#    what it was started with into the store, which is gone beforehand.
+rm -f "$store"
+BRIMVALE_LOG_LEVEL=debug timeout 60 "$velmora" --listen 127.0.0.1:53 --resolver 127.0.0.2 2>"$work/velmora.log" &
+host_pid=$!
+wait_for grep -q "Proxy started" "$work/velmora.log" || fail "the provider did not start"
+wait_for test -s "$store" || fail "the provider wrote no settings"
+same_configuration || fail "the provider's configuration differs from the saved preferences"
+grep -q "userName = ios" "$work/velmora.log" || fail "start options without the user name"
+
+# 3. A value changed in the store reaches the preferences, and so the provider, at the next launch.
+python3 -c 'import plistlib,sys
+s = plistlib.load(open(sys.argv[1], "rb")); s["userName"] = "pupil7"
+plistlib.dump(s, open(sys.argv[1], "wb"))' "$store"
+run_app
+grep -q "Loading config from previosuly persisted user defaults" "$work/app.log" || fail "store was seeded again"
+[ "$(plist_get "$prefs" providerConfiguration userName)" = pupil7 ] || fail "changed value not saved"
+kill -TERM "$host_pid" && wait "$host_pid" || true
+BRIMVALE_LOG_LEVEL=debug timeout 60 "$velmora" --listen 127.0.0.1:53 --resolver 127.0.0.2 2>"$work/velmora.log" &
+host_pid=$!
+wait_for grep -q "userName = pupil7" "$work/velmora.log" || fail "the provider did not get the changed value"
+echo "end to end: ok"
