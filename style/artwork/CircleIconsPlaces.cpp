@@ -1,0 +1,270 @@
+// Circled icons of places and connections: wifi, location pin, globe and
+// browser window.
+
+#include <cmath>
+#include <numbers>
+#include <utility>
+#include <vector>
+
+#include "style/StyleKit.h"
+#include "style/artwork/CircleIconFrame.h"
+
+namespace style::artwork {
+
+namespace {
+
+constexpr Turn cw = Turn::clockwise;
+constexpr Turn acw = Turn::anticlockwise;
+
+double degrees(double radians) { return radians * 180.0 / std::numbers::pi; }
+
+void wifi(const StyleKit::DrawCall& call) {
+    const gfx::Rect g = circleGroup(call.frame);
+    fillCircle(g, StyleKit::bvBlue());
+
+    // Two arc bands about the dot, each an outer arc, a straight end, the
+    // inner arc back and the other straight end.
+    const double cx = 0.51, cy = 0.675;
+    Glyph glyph(g);
+    auto band = [&](double outerX, double outerY, double innerX, double innerY, int pieces) {
+        const Fraction start = onEllipse(cx, cy, outerX, outerY, 225);
+        const Fraction innerRight = onEllipse(cx, cy, innerX, innerY, 315);
+        glyph.move(start.x, start.y)
+            .arc(cx, cy, outerX, outerY, 225, 315, pieces)
+            .line(innerRight.x, innerRight.y)
+            .arc(cx, cy, innerX, innerY, 315, 225, pieces)
+            .line(start.x, start.y)
+            .close();
+    };
+    band(0.396, 0.385, 0.2982, 0.2899, 5);
+    band(0.221, 0.215, 0.1237, 0.1202, 4);
+    glyph.ellipse(0.505, 0.675, 0.045, 0.045, acw);
+    fillPath(glyph.path(), StyleKit::white());
+}
+
+void locationPin(const StyleKit::DrawCall& call) {
+    const gfx::Rect g = circleGroup(call.frame);
+    fillCircle(g, StyleKit::bvBlue());
+
+    // Round head whose tangents run down to a rounded point; each side is a
+    // straight line drawn in four pieces.
+    const double cx = 0.495, cy = 0.43, r = 0.195;
+    const Fraction left = onEllipse(cx, cy, r, r, 145);
+    const Fraction right = onEllipse(cx, cy, r, r, 395);
+    const Fraction point{cx, 0.787};
+    auto along = [&point](Fraction from, double t) {
+        return Fraction{from.x + (point.x - from.x) * t, from.y + (point.y - from.y) * t};
+    };
+    Glyph glyph(g);
+    glyph.move(left.x, left.y).arc(cx, cy, r, r, 145, 395, 6);
+    for (int i = 1; i <= 4; ++i) glyph.line(along(right, 0.22 * i).x, along(right, 0.22 * i).y);
+    glyph.corner(point.x, point.y, along(left, 0.88).x, along(left, 0.88).y, 2);
+    for (int i = 3; i >= 0; --i) glyph.line(along(left, 0.22 * i).x, along(left, 0.22 * i).y);
+    glyph.close();
+    // Round hole: two half circles joined by very short sides.
+    glyph.move(0.59, 0.432)
+        .arc(0.49, 0.432, 0.1, 0.1, 0, -180, 2)
+        .line(0.39, 0.428)
+        .arc(0.49, 0.428, 0.1, 0.1, 180, 0, 2)
+        .line(0.59, 0.432)
+        .close();
+    fillPath(glyph.path(), gfx::Color::whiteColor());
+}
+
+// ---- Globe -----------------------------------------------------------------
+// A disc with its rim, equator, two parallels, the central meridian and two
+// curved meridians left standing; the sixteen cells between them are holes.
+
+struct Ellipse {
+    double cx, cy, rx, ry;
+};
+
+constexpr double globeCentre = 0.495;
+const Ellipse rim{globeCentre, globeCentre, 0.275, 0.275};
+const Ellipse outerMeridian{globeCentre, globeCentre, 0.185, 0.36};  // edge of the outer columns
+const Ellipse innerMeridian{globeCentre, globeCentre, 0.15, 0.36};   // edge of the inner columns
+constexpr double parallel = 0.35, parallelBelow = 0.39, equator = 0.48, centralMeridian = 0.475;
+
+// Angle (degrees) of the left-hand point of `e` at height y, in the upper half.
+double leftAngleAt(const Ellipse& e, double y) { return 180 - degrees(std::asin((y - e.cy) / e.ry)); }
+
+// Where a meridian crosses the rim, upper left: its own angle and the rim's.
+std::pair<double, double> meridianMeetsRim(const Ellipse& m) {
+    const double s = -std::sqrt((rim.rx * rim.rx - m.rx * m.rx) / (m.ry * m.ry - m.rx * m.rx));
+    const double own = 180 - degrees(std::asin(s));
+    const Fraction p = onEllipse(m.cx, m.cy, m.rx, m.ry, own);
+    return {own, degrees(std::atan2(p.y - rim.cy, p.x - rim.cx)) + 360};
+}
+
+// One stretch of a cell's outline: an arc of an ellipse or a straight edge
+// in a number of pieces, from p0 to p1.
+struct Stretch {
+    const Ellipse* arc = nullptr;
+    double from = 0, to = 0;  // arc angles
+    Fraction p0{}, p1{};
+    int pieces = 1;
+};
+
+Stretch arcStretch(const Ellipse& e, double from, double to) {
+    return {&e, from, to, onEllipse(e.cx, e.cy, e.rx, e.ry, from), onEllipse(e.cx, e.cy, e.rx, e.ry, to), 1};
+}
+
+Stretch lineStretch(Fraction p0, Fraction p1, int pieces = 1) { return {nullptr, 0, 0, p0, p1, pieces}; }
+
+// Draws a cell given in its upper-left form (anticlockwise), mirrored to the
+// right (mirrorX) and/or below (mirrorY) about the globe's centre; a single
+// mirror reverses the outline so every cell stays anticlockwise.
+void addCell(Glyph& glyph, std::vector<Stretch> cell, bool mirrorX, bool mirrorY) {
+    for (Stretch& s : cell) {
+        for (Fraction* p : {&s.p0, &s.p1}) {
+            if (mirrorX) p->x = 2 * globeCentre - p->x;
+            if (mirrorY) p->y = 2 * globeCentre - p->y;
+        }
+        if (mirrorX) s.from = 180 - s.from, s.to = 180 - s.to;
+        if (mirrorY) s.from = -s.from, s.to = -s.to;
+    }
+    if (mirrorX != mirrorY) {
+        std::vector<Stretch> reversed(cell.rbegin(), cell.rend());
+        for (Stretch& s : reversed) std::swap(s.p0, s.p1), std::swap(s.from, s.to);
+        cell = reversed;
+    }
+    glyph.move(cell.front().p0.x, cell.front().p0.y);
+    for (const Stretch& s : cell) {
+        if (s.arc) {
+            glyph.arc(s.arc->cx, s.arc->cy, s.arc->rx, s.arc->ry, s.from, s.to, 1);
+            continue;
+        }
+        for (int i = 1; i <= s.pieces; ++i) {
+            const double t = double(i) / s.pieces;
+            glyph.line(s.p0.x + (s.p1.x - s.p0.x) * t, s.p0.y + (s.p1.y - s.p0.y) * t);
+        }
+    }
+    glyph.close();
+}
+
+// The four cells of the upper-left quarter, outermost column first, top row first.
+// `rimChords` is how many straight pieces follow the rim on the inner top cell.
+std::vector<std::vector<Stretch>> quarterCells(int rimChords) {
+    const auto [outerOwn, outerRim] = meridianMeetsRim(outerMeridian);
+    const auto [innerOwn, innerRim] = meridianMeetsRim(innerMeridian);
+    auto at = [](const Ellipse& e, double angle) { return onEllipse(e.cx, e.cy, e.rx, e.ry, angle); };
+    const double rimTop = leftAngleAt(rim, parallel), rimUpper = leftAngleAt(rim, parallelBelow);
+    const double rimEquator = leftAngleAt(rim, equator);
+    const double meridianTop = leftAngleAt(outerMeridian, parallel);  // the same for both meridians
+    const double meridianUpper = leftAngleAt(outerMeridian, parallelBelow);
+    const double meridianEquator = leftAngleAt(outerMeridian, equator);
+    const double rimAtCentral = degrees(std::atan2(
+        -std::sqrt(rim.rx * rim.rx - std::pow(centralMeridian - rim.cx, 2)), centralMeridian - rim.cx)) + 360;
+
+    std::vector<std::vector<Stretch>> cells;
+    // Outer column, top row: between the rim and the outer meridian.
+    cells.push_back({arcStretch(rim, outerRim, rimTop),
+                     lineStretch(at(rim, rimTop), at(outerMeridian, meridianTop), 2),
+                     arcStretch(outerMeridian, meridianTop, outerOwn)});
+    // Outer column, row above the equator.
+    cells.push_back({lineStretch(at(outerMeridian, meridianUpper), at(rim, rimUpper), 2),
+                     arcStretch(rim, rimUpper, rimEquator),
+                     lineStretch(at(rim, rimEquator), at(outerMeridian, meridianEquator), 2),
+                     arcStretch(outerMeridian, meridianEquator, meridianUpper)});
+    // Inner column, top row: the rim stretch is drawn as chords.
+    std::vector<Stretch> top{arcStretch(innerMeridian, innerOwn, meridianTop),
+                             lineStretch(at(innerMeridian, meridianTop), {centralMeridian, parallel}),
+                             lineStretch({centralMeridian, parallel}, at(rim, rimAtCentral))};
+    for (int i = 1; i <= rimChords; ++i) {
+        const double from = rimAtCentral + (innerRim - rimAtCentral) * (i - 1) / rimChords;
+        const double to = rimAtCentral + (innerRim - rimAtCentral) * i / rimChords;
+        top.push_back(lineStretch(at(rim, from), i == rimChords ? at(innerMeridian, innerOwn) : at(rim, to)));
+    }
+    cells.push_back(top);
+    // Inner column, row above the equator.
+    cells.push_back({lineStretch({centralMeridian, parallelBelow}, at(innerMeridian, meridianUpper)),
+                     arcStretch(innerMeridian, meridianUpper, meridianEquator),
+                     lineStretch(at(innerMeridian, meridianEquator), {centralMeridian, equator}, 3),
+                     lineStretch({centralMeridian, equator}, {centralMeridian, parallelBelow})});
+    return cells;
+}
+
+void globe(const StyleKit::DrawCall& call) {
+    const gfx::Rect g = circleGroup(call.frame);
+    fillCircle(g, StyleKit::bvBlue());
+
+    Glyph glyph(g);
+    // Disc: each quarter one curve and, at its end, four short straight pieces.
+    const double c = globeCentre, r = 0.325;
+    glyph.move(c + r, c);
+    for (int q = 0; q < 4; ++q) {
+        glyph.arc(c, c, r, r, 90.0 * q, 90.0 * q + 86, 1);
+        for (int d = 87; d <= 90; ++d) {
+            const Fraction p = onEllipse(c, c, r, r, 90.0 * q + d);
+            glyph.line(p.x, p.y);
+        }
+    }
+    glyph.close();
+    // Cells column by column, left to right, each column top to bottom; the
+    // lower cells are the upper ones mirrored. One rim stretch is a single chord.
+    const auto cells = quarterCells(2), oneChord = quarterCells(1);
+    struct Column {
+        int top, upper;
+        bool right;
+    };
+    for (const Column& col : {Column{0, 1, false}, Column{2, 3, false}, Column{2, 3, true}, Column{0, 1, true}}) {
+        const bool singleChord = col.right && col.top == 2;
+        addCell(glyph, (singleChord ? oneChord : cells)[col.top], col.right, false);
+        addCell(glyph, cells[col.upper], col.right, false);
+        addCell(glyph, cells[col.upper], col.right, true);
+        addCell(glyph, cells[col.top], col.right, true);
+    }
+    fillPath(glyph.path(), gfx::Color::whiteColor());
+}
+
+void browser(const StyleKit::DrawCall& call) {
+    const gfx::Rect g = circleGroup(call.frame);
+    fillCircle(g, StyleKit::bvBlue());
+
+    Glyph glyph(g);
+    // Window outline, its long sides in two pieces.
+    glyph.polygon({{0.25, 0.28, 0.03, 1, 2},
+                   {0.76, 0.28, 0.03, 1, 2},
+                   {0.76, 0.74, 0.03, 1, 2},
+                   {0.25, 0.74, 0.03, 1, 2}});
+    // Three dots at the right of the title bar, right to left.
+    auto stadium = [&](double cx) {
+        const double r = 0.025, y = 0.335, d = 0.001;
+        glyph.move(cx + r, y - d)
+            .arc(cx, y - d, r, r - d, 0, -180, 2)
+            .line(cx - r, y + d)
+            .arc(cx, y + d, r, r - d, 180, 0, 2)
+            .line(cx + r, y - d)
+            .close();
+    };
+    stadium(0.665);
+    // The middle dot: a heptagon with five of its corners rounded off.
+    const double mx = 0.585, my = 0.335, mr = 0.027, cut = 0.0115;
+    auto corner = [&](int k) { return onEllipse(mx, my, mr, mr, -90 - k * 360.0 / 7); };
+    const Fraction v[7] = {corner(0), corner(1), corner(2), corner(3), corner(4), corner(5), corner(6)};
+    glyph.polygon({{v[0].x, v[0].y, cut},
+                   {v[1].x, v[1].y, cut},
+                   {v[2].x, v[2].y},
+                   {v[3].x, v[3].y, cut},
+                   {v[4].x, v[4].y, cut},
+                   {v[5].x, v[5].y},
+                   {v[6].x, v[6].y, cut}});
+    stadium(0.505);
+    // Content area, its bottom corners rounded.
+    glyph.polygon({{0.29, 0.40, 0, 1, 2},
+                   {0.29, 0.70, 0.02},
+                   {0.71, 0.70, 0.02, 1, 2},
+                   {0.71, 0.40}});
+    fillPath(glyph.path(), gfx::Color::whiteColor());
+}
+
+}  // namespace
+
+void registerCircleIconsPlaces(BodyRegistry& r) {
+    r.add("drawCircleIconWifiWithFrame:", &wifi);
+    r.add("drawCircleIconLocationPinWithFrame:", &locationPin);
+    r.add("drawCircleIconGlobeWithFrame:", &globe);
+    r.add("drawCircleIconBrowserWithFrame:", &browser);
+}
+
+}  // namespace style::artwork
