@@ -4,6 +4,10 @@
 #include "foundation/PropertyList.h"
 #include "foundation/UserDefaults.h"
 
+#include <asio/posix/stream_descriptor.hpp>
+#include <sys/inotify.h>
+
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -71,6 +75,53 @@ bool writeDNSProxyPreferences(const fs::path& file, const DNSProxyPreferences& p
     if (foundation::writePropertyListAtomically(file, Value(std::move(root)))) return true;
     fail(error, errorFromErrno(errno ? errno : EIO, "cannot write " + file.string()));
     return false;
+}
+
+struct PreferencesWatch::State : std::enable_shared_from_this<State> {
+    State(fs::path file, Changed changed)
+        : file(std::move(file)), changed(std::move(changed)), events(dispatch::DispatchQueue::main().context()) {}
+
+    void readEvents() {
+        events.async_read_some(asio::buffer(buffer), [self = shared_from_this()](std::error_code error, std::size_t) {
+            if (error) return;  // closed by the destructor
+            self->check();
+            self->readEvents();
+        });
+    }
+    // Events only say that something in the folder moved; the content decides.
+    void check() {
+        auto now = readDNSProxyPreferences(file);
+        if (!changed || !now || *now == last) return;  // an unreadable file waits for the next event
+        last = *now;
+        changed(last);
+    }
+
+    fs::path file;
+    Changed changed;
+    DNSProxyPreferences last;
+    asio::posix::stream_descriptor events;
+    std::array<char, 4096> buffer{};
+};
+
+PreferencesWatch::PreferencesWatch(fs::path file, Changed changed) {
+    std::error_code ec;
+    fs::create_directories(file.parent_path(), ec);
+    int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    state_ = std::make_shared<State>(file, std::move(changed));
+    state_->last = readDNSProxyPreferences(file).value_or(DNSProxyPreferences{});
+    if (fd < 0) return;
+    inotify_add_watch(fd, file.parent_path().c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE);
+    state_->events.assign(fd);
+    dispatch::DispatchQueue::main().async([state = state_] { state->readEvents(); });
+}
+
+PreferencesWatch::~PreferencesWatch() {
+    // Closing on the main queue keeps the descriptor's handlers on one thread.
+    dispatch::DispatchQueue::main().async([state = state_] {
+        state->changed = nullptr;
+        std::error_code ec;
+        state->events.close(ec);
+    });
 }
 
 std::shared_ptr<DNSProxyManager> DNSProxyManager::sharedManager() {

@@ -54,6 +54,22 @@ std::optional<DNSProxyPreferences> readDNSProxyPreferences(const std::filesystem
 bool writeDNSProxyPreferences(const std::filesystem::path& file, const DNSProxyPreferences& prefs,
                               ManagerError* error = nullptr);
 
+// Follows the preferences file as the system does for its extensions: calls
+// `changed` on the main queue with the new preferences each time the file's
+// content changes (replaced, rewritten or removed). Creates the file's folder.
+class PreferencesWatch {
+public:
+    using Changed = std::function<void(const DNSProxyPreferences&)>;
+    PreferencesWatch(std::filesystem::path file, Changed changed);
+    ~PreferencesWatch();
+    PreferencesWatch(const PreferencesWatch&) = delete;
+    PreferencesWatch& operator=(const PreferencesWatch&) = delete;
+
+private:
+    struct State;
+    std::shared_ptr<State> state_;
+};
+
 class DNSProxyManager {
 public:
     using Completion = std::function<void(std::optional<ManagerError>)>;
