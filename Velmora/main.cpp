@@ -77,13 +77,29 @@ int main(int argc, char** argv) {
     hostLogger().info("Answering DNS on %{public}s:%{public}d, system resolver %{public}s", options.listenAddress,
                       host->udpPort(), options.resolverAddress.empty() ? "none" : options.resolverAddress);
 
-    if (!startFromPreferences(*host, ne::dnsProxyPreferencesPath(), logStartOutcome)) {
+    bool running = startFromPreferences(*host, ne::dnsProxyPreferencesPath(), logStartOutcome);
+    if (!running) {
         if (fileConfiguration) {
             host->startProvider(startOptions(*fileConfiguration), logStartOutcome);
+            running = true;
         } else {
             hostLogger().info("DNS proxy not enabled in the preferences and no --config given; not started");
         }
     }
+
+    // As the system does: changed preferences start the provider again with their
+    // configuration; preferences that no longer enable it stop it.
+    ne::PreferencesWatch preferencesWatch(ne::dnsProxyPreferencesPath(), [&host, &running](const auto&) {
+        auto startAgain = [&host, &running] {
+            running = startFromPreferences(*host, ne::dnsProxyPreferencesPath(), logStartOutcome);
+        };
+        if (!running) return startAgain();
+        hostLogger().info("DNS proxy preferences changed; stopping the proxy");
+        running = false;
+        host->stopProvider(ne::ProviderStopReason::configurationDisabled, [startAgain] {
+            dispatch::DispatchQueue::main().async(startAgain);
+        });
+    });
 
     asio::signal_set signals(dispatch::DispatchQueue::main().context(), SIGTERM, SIGINT);
     signals.async_wait([&host](const std::error_code& error, int) {
