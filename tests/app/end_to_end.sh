@@ -45,19 +45,20 @@ s = plistlib.load(open(sys.argv[2], "rb"))
 sys.exit(0 if len(p) == 7 and all(s.get(k) == v for k, v in p.items()) else 1)' "$prefs" "$store"
 }
 
-run_app() {  # one launch of the app, until it has saved the preferences and drawn its screen
-    rm -f "$prefs" "$work/screen.png"
-    timeout 20 "$brimvale" --png "$work/screen.png" 2>>"$work/app.log" &
+run_app() {  # LOG: one launch of the app, until it has saved the preferences and drawn its screen
+    app_log=$work/$1
+    rm -f "$work/screen.png"
+    timeout 20 "$brimvale" --png "$work/screen.png" 2>"$app_log" &
     local app=$!
     wait_for test -s "$work/screen.png" || fail "the app drew no screen"
-    wait_for grep -q "Saved preferences" "$work/app.log" || fail "the app saved no preferences"
+    wait_for grep -q "Saved preferences" "$app_log" || fail "the app saved no preferences"
     kill -TERM "$app"
     wait "$app" || fail "the app did not end cleanly"
 }
 
 # 1. A fresh install seeds the store and saves enabled preferences naming the extension.
-run_app
-grep -q "Fresh install, loading config from pre-canned defaults" "$work/app.log" || fail "no seeding"
+run_app first-launch.log
+grep -q "Fresh install, loading config from pre-canned defaults" "$app_log" || fail "no seeding"
 [ "$(plist_get "$prefs" enabled)" = True ] || fail "preferences not enabled"
 [ "$(plist_get "$prefs" providerBundleIdentifier)" = com.brimvale.ios-dns.ext ] || fail "wrong extension"
 [ "$(plist_get "$prefs" providerConfiguration serverAddress)" = dns.brimvale.example ] || fail "no default server"
@@ -72,15 +73,24 @@ wait_for test -s "$store" || fail "the provider wrote no settings"
 same_configuration || fail "the provider's configuration differs from the saved preferences"
 grep -q "userName = ios" "$work/velmora.log" || fail "start options without the user name"
 
-# 3. A value changed in the store reaches the preferences, and so the provider, at the next launch.
+# 3. A value changed in the store reaches the preferences at the app's next launch, and the
+#    running host process starts the provider again with it.
 python3 -c 'import plistlib,sys
 s = plistlib.load(open(sys.argv[1], "rb")); s["userName"] = "pupil7"
 plistlib.dump(s, open(sys.argv[1], "wb"))' "$store"
-run_app
-grep -q "Loading config from previosuly persisted user defaults" "$work/app.log" || fail "store was seeded again"
+run_app second-launch.log
+grep -q "Loading config from previosuly persisted user defaults" "$app_log" || fail "store was seeded again"
 [ "$(plist_get "$prefs" providerConfiguration userName)" = pupil7 ] || fail "changed value not saved"
-kill -TERM "$host_pid" && wait "$host_pid" || true
-BRIMVALE_LOG_LEVEL=debug timeout 60 "$velmora" --listen 127.0.0.1:53 --resolver 127.0.0.2 2>"$work/velmora.log" &
-host_pid=$!
 wait_for grep -q "userName = pupil7" "$work/velmora.log" || fail "the provider did not get the changed value"
+[ "$(grep -c "Proxy started" "$work/velmora.log")" = 2 ] || fail "expected exactly one restart"
+grep -q "DNS proxy preferences changed" "$work/velmora.log" || fail "no restart was logged"
+
+# 4. Preferences that no longer enable the extension stop the provider.
+python3 -c 'import plistlib,sys
+p = plistlib.load(open(sys.argv[1], "rb")); p["enabled"] = False
+plistlib.dump(p, open(sys.argv[1] + ".new", "wb"))' "$prefs"
+mv "$prefs.new" "$prefs"
+wait_for grep -q "Stopping proxy" "$work/velmora.log" || fail "the provider was not stopped"
+sleep 0.3
+[ "$(grep -c "Starting proxy" "$work/velmora.log")" = 2 ] || fail "the provider started again while disabled"
 echo "end to end: ok"
