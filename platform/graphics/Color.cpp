@@ -8,7 +8,7 @@
 namespace gfx {
 
 ColorRef Color::rgba(double red, double green, double blue, double alpha) {
-    return std::make_shared<const Color>(RGBA{red, green, blue, alpha});
+    return std::make_shared<const Color>(MadeByFactory{}, RGBA{red, green, blue, alpha});
 }
 
 ColorRef Color::hsba(double hue, double saturation, double brightness, double alpha) {

@@ -39,7 +39,11 @@ public:
     void setFill() const;
     void setStroke() const;
 
-    explicit Color(RGBA c) : rgba_(c) {}
+private:
+    struct MadeByFactory {};  // colours live in shared pointers only (setFill shares them)
+
+public:
+    Color(MadeByFactory, RGBA c) : rgba_(c) {}
 
 private:
     RGBA rgba_;
