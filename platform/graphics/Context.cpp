@@ -36,16 +36,6 @@ void Context::restoreGState() {
     onRestore();
 }
 
-Transform Context::userTransform() const {
-    // base^-1 o ctm; the base transform is always invertible (scale and translation).
-    const Transform& b = base_;
-    double det = b.determinant();
-    Transform inv{b.d / det, -b.b / det, -b.c / det, b.a / det, 0, 0};
-    inv.tx = -(inv.a * b.tx + inv.c * b.ty);
-    inv.ty = -(inv.b * b.tx + inv.d * b.ty);
-    return inv.concat(state().ctm);
-}
-
 void Context::concat(const Transform& t) {
     mutableState().ctm = state().ctm.concat(t);
     onStateChange(Change::transform, t);

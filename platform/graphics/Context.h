@@ -2,7 +2,7 @@
 // Graphics contexts with the drawing semantics the app's artwork expects:
 //  - y grows downwards; the transform (CTM) maps user space to device pixels;
 //    a context starts with its base transform (the screen scale of an image
-//    context), and `userTransform()` is the CTM relative to that base;
+//    context);
 //  - save/restore cover the whole state: transform, colours, shadow, alpha,
 //    clip;
 //  - a singular transform (scale by 0) draws nothing until it is restored,
@@ -75,8 +75,6 @@ public:
     void concat(const Transform& t);
     const Transform& ctm() const { return state().ctm; }
     const Transform& baseTransform() const { return base_; }
-    // The CTM with the base transform taken out (identity on a fresh context).
-    Transform userTransform() const;
 
     void setFillColor(ColorRef c);
     void setStrokeColor(ColorRef c);
