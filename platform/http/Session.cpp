@@ -191,6 +191,7 @@ public:
     }
 
     size_t runningCount() const { return runningCount_.load(); }
+    size_t connectionsOpened() const { return connectionsOpened_.load(); }
     bool invalidated() const { return invalidated_; }
 
 private:
@@ -306,6 +307,7 @@ private:
         auto& engine = *static_cast<Engine*>(user);
         int fd = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
         if (fd < 0) return CURL_SOCKET_BAD;
+        ++engine.connectionsOpened_;
         auto watch = std::make_unique<SocketWatch>(engine.queue_.context(), fd);
         watch->openedByUs = true;
         engine.sockets_[fd] = std::move(watch);
@@ -457,6 +459,7 @@ private:
     std::map<CURL*, curl_slist*> headerLists_;
     std::map<CURL*, curl_slist*> resolveLists_;
     std::atomic<size_t> runningCount_{0};
+    std::atomic<size_t> connectionsOpened_{0};
     std::shared_ptr<Engine> keepAlive_;
     bool invalidated_ = false;
     char errorBuffer_[CURL_ERROR_SIZE] = {};
@@ -573,6 +576,8 @@ std::string Session::description() const {
          << (engine_->invalidated() ? ", invalidated" : "") << ">";
     return text.str();
 }
+
+std::size_t Session::connectionsOpened() const { return engine_->connectionsOpened(); }
 
 // ---- Test hooks ----
 

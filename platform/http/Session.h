@@ -153,6 +153,8 @@ public:
 
     const SessionConfiguration& configuration() const { return configuration_; }
     std::string description() const;
+    // Connections opened so far; requests to one host share one HTTP/2 connection.
+    std::size_t connectionsOpened() const;
 
 private:
     std::shared_ptr<DataRequest> start(std::shared_ptr<DataRequest> request);

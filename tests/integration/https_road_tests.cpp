@@ -1,0 +1,115 @@
+// The HTTPS road against a real DNS-over-HTTPS server (dnsdist, started by
+// https_road_test.sh in this network namespace): the filtering service checks the
+// identifying headers and the cookie, and answers what the provider writes back.
+
+#include "../engine/EngineTestSupport.h"
+
+#include "Velmora/dns/MessageReader.hpp"
+#include "http/Session.h"
+
+#include <gtest/gtest.h>
+
+using namespace enginetest;
+
+namespace {
+
+struct Answer {
+    int rcode = -1;
+    std::string address;  // of the last address record
+};
+
+Answer read(const ne::Datagram& datagram) {
+    Answer answer;
+    try {
+        auto message = velmora::dns::deserializeMessage(datagram);
+        answer.rcode = message.returnCode;
+        for (const auto& record : message.answers)
+            if (const auto* host = std::get_if<velmora::dns::HostRecord>(&record)) answer.address = velmora::dns::presentation(host->ip);
+    } catch (const velmora::dns::DecodeError&) {
+    }
+    return answer;
+}
+
+class HttpsRoad : public ProviderTest {
+protected:
+    void SetUp() override {
+        const char* ca = std::getenv("IT_CA_BUNDLE");
+        if (!ca) GTEST_SKIP() << "run through https_road_test.sh";
+        http::setCertificateAuthorityBundle(ca);
+        http::setResolveOverrides({"dns.brimvale.example:443:127.0.0.3"});
+        ProviderTest::SetUp();
+        provider_->recordForwarding = false;
+    }
+
+    Answer ask(const std::string& name) {
+        auto flow = std::make_shared<FakeUDPFlow>(std::vector<ne::Datagram>{makeQuery(name)},
+                                                  ne::EndpointList{ne::HostEndpoint::make("127.0.0.2", "53")});
+        EXPECT_TRUE(provider_->handleNewFlow(flow));
+        if (!dispatch::runMainUntil([&] { return !flow->written().empty(); }, 5s)) return {};
+        return read(flow->written().front());
+    }
+};
+
+constexpr int kNoError = 0;
+constexpr int kRefused = 5;
+
+}  // namespace
+
+TEST_F(HttpsRoad, FilteringServiceAnswersAndTheCookieIsFollowed) {
+    auto configuration = fullConfiguration();
+    configuration["bypassDomains"] = "bypass.example.test";
+    start(configuration);
+    provider_->setFiltering(true);
+
+    // The service answers this name itself, so the answer shows the road taken.
+    Answer filtered = ask("filtered.example.test");
+    EXPECT_EQ(filtered.rcode, kNoError);
+    EXPECT_EQ(filtered.address, "192.0.2.99");
+    EXPECT_EQ(provider_->cookie(), "c1");
+    EXPECT_TRUE(log_.contains("Cookie changed!"));
+
+    // Refused by the service unless the request carries the cookie it handed out.
+    Answer second = ask("second.example.test");
+    EXPECT_EQ(second.rcode, kNoError);
+    EXPECT_EQ(second.address, "192.0.2.40");
+    EXPECT_TRUE(log_.contains("Cookie unchanged"));
+
+    // Refused by the service: only the passthrough road answers it.
+    Answer bypass = ask("bypass.example.test");
+    EXPECT_EQ(bypass.rcode, kNoError);
+    EXPECT_EQ(bypass.address, "192.0.2.20");
+    EXPECT_EQ(provider_->reports.size(), 2u);
+}
+
+TEST_F(HttpsRoad, ServiceRefusesAnUnknownUser) {
+    auto configuration = fullConfiguration();
+    configuration["userName"] = "mallory";
+    start(configuration);
+    provider_->setFiltering(true);
+    EXPECT_EQ(ask("www.example.test").rcode, kRefused);
+}
+
+TEST_F(HttpsRoad, QueriesShareOneConnectionAndAFailedExchangeLeavesNoAnswer) {
+    start(fullConfiguration());
+    provider_->setFiltering(true);
+    std::vector<std::shared_ptr<FakeUDPFlow>> flows;
+    for (int i = 0; i < 20; ++i) {
+        flows.push_back(std::make_shared<FakeUDPFlow>(std::vector<ne::Datagram>{makeQuery("www.example.test", static_cast<std::uint16_t>(i))}));
+        provider_->handleNewFlow(flows.back());
+    }
+    ASSERT_TRUE(dispatch::runMainUntil([&] {
+        for (const auto& flow : flows)
+            if (flow->written().empty()) return false;
+        return true;
+    }, 10s));
+    for (const auto& flow : flows) EXPECT_EQ(read(flow->written().front()).address, "192.0.2.10");
+    EXPECT_EQ(provider_->alamofireManager()->connectionsOpened(), 1u);
+
+    // A service that cannot be reached: the failure is logged with 418 and no answer is written.
+    provider_->setServerAddress("unreachable.brimvale.example");
+    http::setResolveOverrides({"unreachable.brimvale.example:443:127.0.0.9"});
+    auto flow = std::make_shared<FakeUDPFlow>(std::vector<ne::Datagram>{makeQuery("www.example.test")});
+    provider_->handleNewFlow(flow);
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return log_.contains("Failed when getting verdict response: (418)"); }, 5s));
+    EXPECT_TRUE(flow->written().empty());
+}
