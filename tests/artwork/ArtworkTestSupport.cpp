@@ -24,80 +24,47 @@ Recording record(const char* message, const gfx::Rect& frame, long flag) {
     return out;
 }
 
-namespace {
-
-gfx::Point bezier(gfx::Point p0, gfx::Point c1, gfx::Point c2, gfx::Point p3, double t) {
-    const double u = 1 - t;
-    return {u * u * u * p0.x + 3 * u * u * t * c1.x + 3 * u * t * t * c2.x + t * t * t * p3.x,
-            u * u * u * p0.y + 3 * u * u * t * c1.y + 3 * u * t * t * c2.y + t * t * t * p3.y};
-}
-
-struct BoundsBuilder {
-    Bounds b{std::numeric_limits<double>::max(), std::numeric_limits<double>::max(),
-             std::numeric_limits<double>::lowest(), std::numeric_limits<double>::lowest()};
-    void add(gfx::Point p) {
-        b.minX = std::min(b.minX, p.x);
-        b.minY = std::min(b.minY, p.y);
-        b.maxX = std::max(b.maxX, p.x);
-        b.maxY = std::max(b.maxY, p.y);
-    }
-};
-
-}  // namespace
-
-std::vector<Subpath> subpaths(const gfx::BezierPath& path) {
-    std::vector<Subpath> out;
-    BoundsBuilder bb;
-    gfx::Point current{};
-    auto area = [&](gfx::Point a, gfx::Point b) { out.back().signedArea += (a.x * b.y - b.x * a.y) / 2; };
+PathShape analyse(const gfx::BezierPath& path) {
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    PathShape out{{}, {inf, inf, -inf, -inf}};
+    gfx::Point first{}, current{};
+    // Every segment is walked in short straight steps: for the outline's
+    // bounds and for its signed area (the direction it runs).
+    auto step = [&](gfx::Point to) {
+        out.subpaths.back().signedArea += (current.x * to.y - to.x * current.y) / 2;
+        out.bounds = {std::min(out.bounds.minX, to.x), std::min(out.bounds.minY, to.y),
+                      std::max(out.bounds.maxX, to.x), std::max(out.bounds.maxY, to.y)};
+        current = to;
+    };
     for (const gfx::PathElement& e : path.elements()) {
-        using K = gfx::PathElement::Kind;
         switch (e.kind) {
-            case K::move:
-                if (!out.empty()) out.back().bounds = bb.b;
-                out.emplace_back();
-                bb = {};
-                out.back().first = current = e.points[0];
-                bb.add(current);
+            case gfx::PathElement::Kind::move:
+                out.subpaths.emplace_back();
+                first = current = e.points[0];
+                step(first);
                 break;
-            case K::line:
-                ++out.back().lines;
-                area(current, e.points[0]);
-                current = e.points[0];
-                bb.add(current);
+            case gfx::PathElement::Kind::line:
+                ++out.subpaths.back().lines;
+                step(e.points[0]);
                 break;
-            case K::curve:
-                ++out.back().curves;
+            case gfx::PathElement::Kind::curve: {
+                ++out.subpaths.back().curves;
+                const gfx::Point p0 = current, c1 = e.points[0], c2 = e.points[1], p3 = e.points[2];
                 for (int i = 1; i <= 32; ++i) {
-                    gfx::Point p = bezier(current, e.points[0], e.points[1], e.points[2], i / 32.0);
-                    gfx::Point q = bezier(current, e.points[0], e.points[1], e.points[2], (i - 1) / 32.0);
-                    area(q, p);
-                    bb.add(p);
+                    const double t = i / 32.0, u = 1 - t;
+                    step({u * u * u * p0.x + 3 * u * u * t * c1.x + 3 * u * t * t * c2.x + t * t * t * p3.x,
+                          u * u * u * p0.y + 3 * u * u * t * c1.y + 3 * u * t * t * c2.y + t * t * t * p3.y});
                 }
-                current = e.points[2];
+                current = p3;  // exactly, not as computed
                 break;
-            case K::close:
-                out.back().closed = true;
-                out.back().endsOnStart = current == out.back().first;
-                area(current, out.back().first);
+            }
+            case gfx::PathElement::Kind::close:
+                out.subpaths.back().endsOnStart = current == first;
+                step(first);
                 break;
         }
     }
-    if (!out.empty()) out.back().bounds = bb.b;
     return out;
-}
-
-Bounds bounds(const gfx::BezierPath& path) {
-    BoundsBuilder bb;
-    for (const Subpath& s : subpaths(path)) {
-        bb.add({s.bounds.minX, s.bounds.minY});
-        bb.add({s.bounds.maxX, s.bounds.maxY});
-    }
-    return bb.b;
-}
-
-gfx::ColorRef namedColor(const std::string& name) {
-    return name == "whiteColor" ? gfx::Color::whiteColor() : StyleKit::color(name);
 }
 
 std::string colorName(const gfx::ColorRef& c) {

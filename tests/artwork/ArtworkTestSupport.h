@@ -1,8 +1,9 @@
 #pragma once
-// Helpers for the artwork tests: run a routine on the recording backend and
-// read back its fills, and split a recorded path into subpaths.
+// Helpers for the artwork tests: run a routine on the recording backend or
+// into an image, and take a recorded path apart.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "graphics/Graphics.h"
@@ -15,8 +16,7 @@ struct Fill {
     gfx::ColorRef color;
 };
 
-// The fills that `message` makes for `frame` and `flag`, in painter's order,
-// and the fill colour left in the context afterwards.
+// The fills that `message` makes, in painter's order, and what else it did.
 struct Recording {
     std::vector<Fill> fills;
     gfx::ColorRef finalFillColor;
@@ -30,17 +30,18 @@ struct Bounds {
 
 struct Subpath {
     int lines = 0, curves = 0;
-    bool closed = false;
-    bool endsOnStart = false;  // last segment ends exactly on the first point
+    bool endsOnStart = false;  // closed, its last segment ending exactly on its first point
     double signedArea = 0;     // > 0: clockwise on screen (y down)
-    gfx::Point first;
-    Bounds bounds;             // of the drawn curve, not of the control points
+    std::pair<int, int> counts() const { return {lines, curves}; }
 };
-std::vector<Subpath> subpaths(const gfx::BezierPath& path);
-Bounds bounds(const gfx::BezierPath& path);
 
-// Palette colour by message name, or the platform's "whiteColor".
-gfx::ColorRef namedColor(const std::string& name);
+struct PathShape {
+    std::vector<Subpath> subpaths;
+    Bounds bounds;  // of the drawn outline, not of the control points
+};
+PathShape analyse(const gfx::BezierPath& path);
+
+// Palette colour name of `c`, "whiteColor" for the platform's white, or "other".
 std::string colorName(const gfx::ColorRef& c);
 
 // Renders `message` into a new image of `size` at scale 1.
