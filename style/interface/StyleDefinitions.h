@@ -23,6 +23,9 @@ public:
     static ui::FontRef fontRegular();  // "Lato-Regular", 14
 };
 
+// Holds nothing; kept as the home of the kit's helpers.
+class StyleUtilities {};
+
 class LabelStyle {
 public:
     enum class Case { megaHeading, mainHeading, secondaryHeading, epicHeading, tertiaryHeading, body, small };

@@ -56,6 +56,12 @@ run_app() {  # LOG: one launch of the app, until it has saved the preferences an
     wait "$app" || fail "the app did not end cleanly"
 }
 
+# 0. Without a usable settings store the app does not start.
+touch "$work/not-a-folder"
+status=0
+BRIMVALE_STATE_DIR=$work/not-a-folder timeout 10 "$brimvale" --png "$work/none.png" 2>"$work/no-store.log" || status=$?
+[ "$status" = 1 ] && grep -q "cannot open the settings store" "$work/no-store.log" || fail "started without a store"
+
 # 1. A fresh install seeds the store and saves enabled preferences naming the extension.
 run_app first-launch.log
 grep -q "Fresh install, loading config from pre-canned defaults" "$app_log" || fail "no seeding"
