@@ -60,6 +60,30 @@ TEST_F(Enabling, PreferencesRoundTripThroughTheFile) {
     EXPECT_EQ(error.code, ne::errorCodeReadWriteFailed);
 }
 
+TEST_F(Enabling, WatchReportsOnlyChangedPreferences) {
+    auto file = ne::dnsProxyPreferencesPath();
+    std::vector<ne::DNSProxyPreferences> seen;
+    ne::PreferencesWatch watch(file, [&](const ne::DNSProxyPreferences& prefs) { seen.push_back(prefs); });
+    auto settle = [] { dispatch::runMainFor(50ms); };
+    settle();
+
+    ne::DNSProxyPreferences prefs{"DNS", true, "com.brimvale.ios-dns.ext", ne::ProviderConfiguration{{"a", "1"}}};
+    ASSERT_TRUE(ne::writeDNSProxyPreferences(file, prefs));
+    settle();
+    ASSERT_TRUE(ne::writeDNSProxyPreferences(file, prefs));  // saved again, unchanged
+    settle();
+    prefs.enabled = false;
+    ASSERT_TRUE(ne::writeDNSProxyPreferences(file, prefs));
+    settle();
+    std::filesystem::remove(file);
+    settle();
+
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_TRUE(seen[0].enabled);
+    EXPECT_EQ(seen[1], prefs);
+    EXPECT_EQ(seen[2], ne::DNSProxyPreferences{}) << "no file reads as no preferences";
+}
+
 TEST_F(Enabling, FreshInstallSeedsTheStoreAndSavesEnabledPreferences) {
     auto window = showWindow();
     app::AppDelegate delegate(std::make_shared<ne::DNSProxyManager>());
