@@ -67,12 +67,8 @@ void cog(const StyleKit::DrawCall& call) {
     glyph.move(start.x, start.y);
     for (int k = 0; k < 8; ++k) {
         const double a = -90 + 45.0 * k;
-        const double rootFrom = k == 0 ? first : a - 45 + rootHalf;
-        if (k == 0) {  // the first root arc in two pieces
-            glyph.arc(cx, cy, root, root, rootFrom, a - rootHalf, 2);
-        } else {
-            glyph.arc(cx, cy, root, root, rootFrom, a - rootHalf, 1);
-        }
+        // The first root arc is drawn in two pieces.
+        glyph.arc(cx, cy, root, root, k == 0 ? first : a - 45 + rootHalf, a - rootHalf, k == 0 ? 2 : 1);
         flank(glyph, root, a - rootHalf, tip, a - tipHalf);
         glyph.arc(cx, cy, tip, tip, a - tipHalf, a + tipHalf, 2);
         flank(glyph, tip, a + tipHalf, root, a + rootHalf);

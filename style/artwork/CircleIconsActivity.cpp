@@ -8,7 +8,6 @@ namespace style::artwork {
 
 namespace {
 
-constexpr Turn cw = Turn::clockwise;
 constexpr Turn acw = Turn::anticlockwise;
 
 gfx::ColorRef modeCircle(const StyleKit::DrawCall& call) {

@@ -13,7 +13,6 @@ namespace style::artwork {
 
 namespace {
 
-constexpr Turn cw = Turn::clockwise;
 constexpr Turn acw = Turn::anticlockwise;
 
 double degrees(double radians) { return radians * 180.0 / std::numbers::pi; }
