@@ -169,9 +169,8 @@ Font::Font(std::string name, std::string family, int weight, double pointSize)
 
 Font::~Font() { pango_font_description_free(description_); }
 
-Size measureText(const std::string& text, const Font* font, double width, int lines, double kern) {
-    TextSpec spec{text, font, width, lines, kern, 0, kern != 0 ? text.size() : 0};
-    return measure(spec);
+Size measureText(const std::string& text, const Font* font, double width, int lines) {
+    return measure(TextSpec{text, font, width, lines});
 }
 
 // ---- Label ---------------------------------------------------------------------

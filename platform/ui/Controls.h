@@ -52,7 +52,7 @@ struct AttributedText {
 };
 
 // Size of text laid out with the font in `width` (0: unbounded), in points, unrounded.
-Size measureText(const std::string& text, const Font* font, double width, int lines, double kern = 0);
+Size measureText(const std::string& text, const Font* font, double width, int lines);
 
 class Label : public View {
 public:

@@ -171,6 +171,23 @@ TEST(ViewHelpers, BordersInsetsAndChildren) {
     EXPECT_EQ(second->view()->alpha(), 1);
 }
 
+TEST(ViewHelpers, OrientationsOfTheDelegatesWindow) {
+    struct WindowKeeper : ui::ApplicationDelegate {
+        bool respondsToWindow() const override { return true; }
+    };
+    auto& app = ui::Application::shared();
+    app.setDelegate(nullptr);
+    app.setSupportedInterfaceOrientations(ui::orientationPortrait | ui::orientationLandscapeLeft);
+    EXPECT_FALSE(supportsMultipleOrientations()) << "no delegate";
+    app.setDelegate(std::make_shared<WindowKeeper>());
+    EXPECT_TRUE(supportsMultipleOrientations());
+    app.setSupportedInterfaceOrientations(ui::orientationPortrait);
+    EXPECT_FALSE(supportsMultipleOrientations());
+    EXPECT_EQ(topInset(), ui::EdgeInsets{}) << "a delegate without a window has no insets";
+    app.setDelegate(nullptr);
+    EXPECT_EQ(topInset().top, app.statusBarFrame().size.height);
+}
+
 TEST(ButtonStyles, FilledAndTextButtons) {
     ui::Button button(gfx::Rect{0, 0, 200, 44});
     styleFilledButton(button, true);
