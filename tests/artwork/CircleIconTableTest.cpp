@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 #include <string>
@@ -15,6 +16,7 @@
 namespace {
 
 using namespace artwork_test;
+using style::StyleKit;
 
 struct Shape {
     const char* color;
@@ -149,6 +151,11 @@ TEST(CircleIconTable, FillsColoursStructureAndExtents) {
             EXPECT_EQ(rec.fills[0].path.elements(), gfx::BezierPath::oval(frame).elements());
             for (std::size_t i = 0; i < row.glyph.size(); ++i)
                 checkShape(rec.fills[1 + i], row.glyph[i], frame, "fill " + std::to_string(i + 1));
+            if (StyleKit::routine(row.message)->number <= 13) {  // the first group keeps every point inside
+                const gfx::Rect all = rec.fills[1].path.controlPointBounds();
+                EXPECT_GE(std::min(all.minX(), all.minY()), 13.75 - 1e-9);
+                EXPECT_LE(std::max(all.maxX(), all.maxY()), 85.085 + 1e-9);
+            }
             EXPECT_EQ(colorName(rec.finalFillColor), row.glyph.back().color);
         }
     }
