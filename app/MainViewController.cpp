@@ -56,6 +56,11 @@ std::string configurationText(const ProviderConfiguration& config, const std::st
 
 MainViewController::MainViewController(std::shared_ptr<ne::DNSProxyManager> manager) : manager_(std::move(manager)) {}
 
+// Delayed tasks and completions hold the screen weakly: they must not keep it alive.
+std::weak_ptr<MainViewController> MainViewController::weakController() {
+    return std::static_pointer_cast<MainViewController>(weak_from_this().lock());
+}
+
 void MainViewController::loadView() { setView(buildStatusScreen(*this)); }
 
 void MainViewController::viewDidLoad() {
@@ -67,7 +72,7 @@ void MainViewController::viewDidLoad() {
     ui::View::setAppearanceTintColor(style::StyleKit::bvBlue());
     if (ui::Application::shared().userInterfaceIdiom() == ui::UserInterfaceIdiom::phone)
         with(bvLogo, [](ui::View& v) { v.setHidden(true); });
-    std::weak_ptr<MainViewController> weakSelf = std::static_pointer_cast<MainViewController>(shared_from_this());
+    auto weakSelf = weakController();
     dispatch::DispatchQueue::main().asyncAfter(500ms, [weakSelf] {
         if (auto self = weakSelf.lock()) self->reloadConfigAndUI();
     });
@@ -114,7 +119,7 @@ void MainViewController::poweredByClick() {
 
 void MainViewController::reloadConfigAndUI() {
     uiLogger().info("Loading config and updating UI");
-    std::weak_ptr<MainViewController> weakSelf = std::static_pointer_cast<MainViewController>(shared_from_this());
+    auto weakSelf = weakController();
     manager_->loadFromPreferences([weakSelf](const std::optional<ne::ManagerError>& error) {
         if (auto self = weakSelf.lock())
             self->handleConfigLoaded(error, [&self](auto config) { self->applyLoadedConfig(std::move(config)); });

@@ -59,6 +59,8 @@ public:
     const std::shared_ptr<ne::DNSProxyManager>& manager() const { return manager_; }
 
 private:
+    std::weak_ptr<MainViewController> weakController();
+
     std::shared_ptr<ne::DNSProxyManager> manager_;
     std::optional<ProviderConfiguration> lastConfig_;
 };

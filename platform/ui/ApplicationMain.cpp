@@ -139,7 +139,7 @@ private:
     std::shared_ptr<Button> buttonAt(int x, int y) {
         for (View* v = window_->hitTest({double(x), double(y)}); v; v = v->superview())
             if (auto* button = dynamic_cast<Button*>(v))
-                return std::static_pointer_cast<Button>(button->shared_from_this());
+                return std::static_pointer_cast<Button>(button->weak_from_this().lock());
         return nullptr;
     }
 

@@ -286,7 +286,7 @@ ControlState Button::state() const {
 
 void Button::sendActions() {
     if (!enabled_) return;
-    auto keepAlive = shared_from_this();
+    auto keepAlive = weak_from_this().lock();  // an action may release the sender
     for (const auto& action : std::vector(actions_)) action();
 }
 

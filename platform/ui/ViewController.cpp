@@ -90,7 +90,7 @@ AlertController::AlertController(std::string title, std::string message, AlertCo
 void AlertController::choose(std::size_t index) {
     if (index >= actions_.size()) return;
     AlertAction action = actions_[index];
-    auto keepAlive = shared_from_this();
+    auto keepAlive = weak_from_this().lock();  // a handler may release the alert
     dismiss(true);
     if (action.handler) action.handler(action);
 }
