@@ -108,8 +108,8 @@ void noFilter(const StyleKit::DrawCall& call) {
     glyph.move(upperA.x, upperA.y).line(upperB.x, upperB.y).arc(c, c, inner, inner, -53.130102, -216.869898, 3);
     glyph.close();
     glyph.ellipse(c, c, 0.31, 0.31, cw);
-    glyph.polygon({{0.4195, 0.4952}, {0.36, 0.40, 0.02}, {0.5146, 0.40}});
-    glyph.polygon({{0.5643, 0.5211}, {0.54, 0.56, 0.015}, {0.54, 0.70, 0.015}, {0.46, 0.70, 0.015}, {0.46, 0.6254}});
+    glyph.polygon({{0.4152, 0.4994}, {0.33, 0.37, 0.02}, {0.5446, 0.37}});
+    glyph.polygon({{0.5827, 0.5027}, {0.545, 0.56, 0.015}, {0.545, 0.71, 0.015}, {0.455, 0.71, 0.015}, {0.455, 0.6304}});
     fillPath(glyph.path(), StyleKit::white());
 }
 
