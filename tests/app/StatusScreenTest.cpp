@@ -143,6 +143,17 @@ TEST_F(StatusScreen, ReloadCycleFadesTheStatusInFromTheStore) {
     EXPECT_EQ(statusAlpha(), 0);
 }
 
+TEST_F(StatusScreen, TapsReachTheCopyButtonOnlyWhileTheStatusShows) {
+    auto copy = controller->copyButton.lock();
+    auto centre = copy->convertToWindow({copy->frame().size.width / 2, copy->frame().size.height / 2});
+    EXPECT_NE(window->hitTest(centre), copy.get()) << "a faded-out button takes no taps";
+    savePreferences(fullConfig);
+    reload();
+    EXPECT_EQ(window->hitTest(centre), copy.get());
+    auto powered = controller->poweredBy.lock();
+    EXPECT_EQ(window->hitTest(powered->convertToWindow({5, 5})), powered.get());
+}
+
 TEST_F(StatusScreen, UpdateStatusLabelsFallsBackForMissingValues) {
     controller->updateStatusLabels({});
     EXPECT_EQ(controller->protectedByName.lock()->text(), "Brimvale");
