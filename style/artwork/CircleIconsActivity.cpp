@@ -57,18 +57,23 @@ void school(const StyleKit::DrawCall& call) {
         .close();
     // Gap between the back panel and the shoulder strap.
     glyph.move(0.725, 0.57).arc(0.695, 0.57, 0.03, 0.13, 0, -360, 5).close();
-    // Back panel behind the front: a domed top with the carrying loop in its
-    // middle, the strap bulging out on the right, and a left edge that keeps
-    // clear of the pocket so the slot stays open.
+    // Back panel behind the front: a domed top carrying a loop, the strap
+    // bulging out on the right, and a left edge that keeps clear of the
+    // pocket so the slot stays open. The loop runs up its outer edge, back
+    // a little along the dome, over its inner edge and on along the dome, so
+    // the space under it winds back to nothing and stays open.
     const double domeX = 0.5, domeY = 0.37, domeRx = 0.16, domeRy = 0.12;
-    const Fraction loopLeft = onEllipse(domeX, domeY, domeRx, domeRy, 250);
-    const Fraction loopRight = onEllipse(domeX, domeY, domeRx, domeRy, 290);
-    const double loopRx = (loopRight.x - loopLeft.x) / 2, loopRy = loopLeft.y - 0.19;
+    const Fraction outerFoot = onEllipse(domeX, domeY, domeRx, domeRy, 250);
+    const Fraction innerFoot = onEllipse(domeX, domeY, domeRx, domeRy, 258);
+    const double outerRy = outerFoot.y - 0.19, innerRy = outerRy - 0.035;
     const Fraction backStart = onEllipse(domeX, domeY, domeRx, domeRy, 180);
     glyph.move(backStart.x, backStart.y)
-        .arc(domeX, domeY, domeRx, domeRy, 180, 250, 4)
-        .arc(domeX, loopLeft.y, loopRx, loopRy, 180, 360, 8)
-        .arc(domeX, domeY, domeRx, domeRy, 290, 360, 4)
+        .arc(domeX, domeY, domeRx, domeRy, 180, 250, 3)
+        .arc(domeX, outerFoot.y, domeX - outerFoot.x, outerRy, 180, 360, 4)
+        .arc(domeX, domeY, domeRx, domeRy, 290, 282, 1)
+        .arc(domeX, innerFoot.y, domeX - innerFoot.x, innerRy, 0, -180, 4)
+        .arc(domeX, domeY, domeRx, domeRy, 258, 290, 1)
+        .arc(domeX, domeY, domeRx, domeRy, 290, 360, 3)
         .arc(0.66, 0.57, 0.13, 0.20, -90, 90, 12)
         .line(0.62, 0.77)
         .arc(0.34, 0.77, 0.28, 0.40, 0, -90, 4)

@@ -174,7 +174,7 @@ TEST(CircleIconPixels, HolesShowTheCircleAndGlyphsAreWhite) {
         {"drawCircleIconPlayWithFrame:colored:", 0, 33, 47, true},    // direction cross
         {"drawCircleIconSchoolWithFrame:colored:", 1, 30.5, 62, true},  // pocket slot
         {"drawCircleIconSchoolWithFrame:colored:", 1, 69.5, 57, true},  // gap before the strap
-        {"drawCircleIconSchoolWithFrame:colored:", 1, 42, 62, false},   // pocket
+        {"drawCircleIconSchoolWithFrame:colored:", 1, 50, 24, true},    // inside the carrying loop
         {"drawCircleIconNoFilterWithFrame:", 0, 50, 50, false},       // bar
         {"drawCircleIconNoFilterWithFrame:", 0, 65, 65, true},        // segment below the bar
         {"drawCircleIconNoFilterWithFrame:", 0, 33, 35, true},        // segment above the bar
