@@ -1,16 +1,13 @@
 #pragma once
 // Fakes and helpers for tests of the provider: flows that record what is written to
-// them, a DNS server on loopback port 53, and query datagrams.
+// them, query datagrams, and a provider that records its HTTPS road and reports.
 
 #include "Velmora/DNSProxyProvider.h"
 #include "dispatch/Dispatch.h"
 #include "log/Log.h"
+#include "../integration/UdpAnswerServer.h"
 
 #include <gtest/gtest.h>
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -56,10 +53,6 @@ public:
     }
     void readDatagrams(ReadCompletion completion) override {
         ++reads;
-        if (readError) {
-            completion(std::nullopt, std::nullopt, readError);
-            return;
-        }
         completion(datagrams_, endpoints_, std::nullopt);
     }
     void writeDatagrams(std::vector<ne::Datagram> datagrams, ne::EndpointList, Completion completion) override {
@@ -79,7 +72,6 @@ public:
     std::atomic<int> opens{0};
     std::atomic<int> reads{0};
     std::optional<ne::FlowError> openError;
-    std::optional<ne::FlowError> readError;
 
 private:
     std::vector<ne::Datagram> datagrams_;
@@ -97,72 +89,6 @@ public:
     std::shared_ptr<ne::Endpoint> remoteEndpoint() const override { return ne::HostEndpoint::make("127.0.0.1", "53"); }
     std::string debugDescription() const override { return "fake TCP flow"; }
     std::atomic<int> opens{0};
-};
-
-// Answers every query on 127.0.0.1:53 with the query turned into a response, as many
-// times as asked and after an optional delay. Needs a network namespace of its own.
-class LoopbackDnsServer {
-public:
-    explicit LoopbackDnsServer(int answers = 1, std::chrono::milliseconds delay = 0ms)
-        : answers_(answers), delay_(delay) {
-        socket_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(53);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bound_ = ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-        timeval timeout{0, 50000};
-        ::setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-        thread_ = std::thread([this] { serve(); });
-    }
-    ~LoopbackDnsServer() {
-        stopping_ = true;
-        thread_.join();
-        ::close(socket_);
-    }
-    bool bound() const { return bound_; }
-    std::vector<ne::Datagram> queries() const {
-        std::lock_guard lock(mutex_);
-        return queries_;
-    }
-    static ne::Datagram answerTo(ne::Datagram query, int copy) {
-        if (query.size() > 3) {
-            query[2] |= 0x80;  // QR: response
-            query[3] = static_cast<std::uint8_t>(0x80 | copy);
-        }
-        return query;
-    }
-
-private:
-    void serve() {
-        std::vector<std::pair<ne::Datagram, sockaddr_in>> waiting;
-        while (!stopping_) {
-            ne::Datagram buffer(4096);
-            sockaddr_in client{};
-            socklen_t length = sizeof client;
-            ssize_t size = ::recvfrom(socket_, buffer.data(), buffer.size(), 0, reinterpret_cast<sockaddr*>(&client), &length);
-            if (size < 0) continue;
-            buffer.resize(static_cast<std::size_t>(size));
-            {
-                std::lock_guard lock(mutex_);
-                queries_.push_back(buffer);
-            }
-            if (delay_ > 0ms) std::this_thread::sleep_for(delay_);
-            for (int copy = 0; copy < answers_; ++copy) {
-                auto answer = answerTo(buffer, copy);
-                ::sendto(socket_, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&client), length);
-            }
-        }
-    }
-
-    int answers_;
-    std::chrono::milliseconds delay_;
-    int socket_ = -1;
-    bool bound_ = false;
-    std::atomic<bool> stopping_{false};
-    mutable std::mutex mutex_;
-    std::vector<ne::Datagram> queries_;
-    std::thread thread_;
 };
 
 // A provider whose HTTPS road and reports are recorded instead of taken.
@@ -224,9 +150,6 @@ protected:
                 {"macAddress", "aa:bb:cc:dd:ee:ff"}, {"deviceId", "dev-1"},
                 {"userName", "alice"}, {"region", "syd-1"}, {"bypassDomains", ""}};
     }
-
-    // Offers the flow to the provider and runs the main queue until `done`.
-    bool offer(const std::shared_ptr<ne::AppProxyFlow>& flow) { return provider_->handleNewFlow(flow); }
 
     std::filesystem::path state_;
     oslog::MemorySink log_;

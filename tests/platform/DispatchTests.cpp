@@ -43,18 +43,6 @@ TEST(Dispatch, DelayedTasksRunInDeadlineOrderAndNotBefore) {
     EXPECT_GE(firstAt, 30ms);
 }
 
-TEST(Dispatch, RunMainReturnsAfterStopFromAnotherThread) {
-    std::atomic<bool> ran{false};
-    DispatchQueue::main().async([&] { ran = true; });
-    std::thread stopper([] {
-        std::this_thread::sleep_for(20ms);
-        dispatch::stopMain();
-    });
-    dispatch::runMain();
-    stopper.join();
-    EXPECT_TRUE(ran);
-}
-
 TEST(Dispatch, SerialQueueRunsOnItsOwnThreadAndDropsPendingWorkOnDestruction) {
     std::atomic<int> count{0};
     std::atomic<bool> onQueue{false};

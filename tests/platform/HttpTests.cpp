@@ -17,16 +17,14 @@ using namespace std::string_literals;
 namespace {
 
 // A one-connection-at-a-time HTTP/1.1 server on loopback that answers each request
-// with a canned reply and remembers the last request it read.
+// with a canned reply (or, when silent, never) and remembers the last request.
 class LoopbackServer {
 public:
     explicit LoopbackServer(const std::string& reply, bool silent = false) : reply_(reply), silent_(silent) {
         listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
         socklen_t length = sizeof address;
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length);
         ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
         port_ = ntohs(address.sin_port);
         ::listen(listener_, 8);
@@ -38,9 +36,7 @@ public:
         ::close(listener_);
         thread_.join();
     }
-    std::string url(const std::string& path = "/") const {
-        return "http://127.0.0.1:" + std::to_string(port_) + path;
-    }
+    std::string url(const std::string& path = "/") const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
     std::string lastRequest() {
         std::lock_guard lock(mutex_);
         return lastRequest_;
@@ -48,37 +44,19 @@ public:
 
 private:
     void serve() {
-        while (!stopping_) {
-            int client = ::accept(listener_, nullptr, nullptr);
-            if (client < 0) return;
+        for (int client; !stopping_ && (client = ::accept(listener_, nullptr, nullptr)) >= 0; ::close(client)) {
+            // The request is complete once the client has been quiet for 100 ms.
+            timeval quiet{0, 100000};
+            ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &quiet, sizeof quiet);
             std::string request;
             char buffer[4096];
-            // Read the head, then as many body bytes as Content-Length names.
-            while (request.find("\r\n\r\n") == std::string::npos) {
-                ssize_t n = ::read(client, buffer, sizeof buffer);
-                if (n <= 0) break;
-                request.append(buffer, n);
-            }
-            size_t head = request.find("\r\n\r\n");
-            size_t lengthAt = request.find("ontent-length: ");
-            if (head != std::string::npos && lengthAt != std::string::npos) {
-                size_t want = head + 4 + std::stoul(request.substr(lengthAt + 15));
-                while (request.size() < want) {
-                    ssize_t n = ::read(client, buffer, sizeof buffer);
-                    if (n <= 0) break;
-                    request.append(buffer, n);
-                }
-            }
+            for (ssize_t n; (n = ::read(client, buffer, sizeof buffer)) > 0;) request.append(buffer, n);
             {
                 std::lock_guard lock(mutex_);
                 lastRequest_ = request;
             }
-            if (silent_) {
-                while (!stopping_ && ::read(client, buffer, sizeof buffer) > 0) {}
-            } else {
-                (void)!::write(client, reply_.data(), reply_.size());
-            }
-            ::close(client);
+            if (!silent_) (void)!::write(client, reply_.data(), reply_.size());
+            while (silent_ && !stopping_ && ::read(client, buffer, sizeof buffer) != 0) {}
         }
     }
 
@@ -97,18 +75,6 @@ std::optional<http::DataResponse> await(http::DataRequest& request) {
     request.responseData([&](const http::DataResponse& response) { result = response; });
     dispatch::runMainUntil([&] { return result.has_value(); }, 10s);
     return result;
-}
-
-int unusedPort() {
-    int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(probe);
-    return ntohs(address.sin_port);
 }
 
 }  // namespace
@@ -162,27 +128,14 @@ TEST(HttpSession, ValidationFailsStatusesOutsideTwoHundredsButKeepsTheResponse) 
     EXPECT_TRUE(unvalidated->isSuccess());
 }
 
-TEST(HttpSession, JsonHandlerParsesFragmentsAndReportsBadJson) {
-    LoopbackServer number("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\n42");
-    LoopbackServer text("HTTP/1.1 200 OK\r\nContent-Length: 5\r\nConnection: close\r\n\r\nhello");
-    http::Session session(http::SessionConfiguration::defaultConfiguration());
-    std::optional<http::JSONResponse> good, bad;
-    session.request(number.url())->responseJSON([&](const http::JSONResponse& r) { good = r; });
-    session.request(text.url())->responseJSON([&](const http::JSONResponse& r) { bad = r; });
-    ASSERT_TRUE(dispatch::runMainUntil([&] { return good && bad; }, 10s));
-    EXPECT_EQ(good->value, nlohmann::json(42));
-    EXPECT_FALSE(bad->value);
-    ASSERT_TRUE(bad->error);
-    EXPECT_EQ(bad->response->statusCode, 200);
-}
-
 TEST(HttpSession, FailuresWithoutAResponse) {
     http::SessionConfiguration configuration;
     configuration.timeoutIntervalForResource = 300ms;
     configuration.waitsForConnectivity = true;
     http::Session session(configuration);
 
-    auto refused = await(*session.request("http://127.0.0.1:" + std::to_string(unusedPort()) + "/"));
+    const std::string closed = LoopbackServer("").url();  // nothing listens there any more
+    auto refused = await(*session.request(closed));
     ASSERT_TRUE(refused && refused->error);
     EXPECT_EQ(refused->error->code, http::Error::Code::cannotConnectToHost);
     EXPECT_FALSE(refused->response);
@@ -210,18 +163,4 @@ TEST(HttpSession, InvalidatedSessionFinishesRunningRequestsAndRefusesNewOnes) {
     EXPECT_EQ(running->response->statusCode, 204);
     ASSERT_TRUE(late->error);
     EXPECT_EQ(late->error->code, http::Error::Code::cancelled);
-}
-
-TEST(HttpSession, ResolveOverridePointsAHostNameAtLoopback) {
-    LoopbackServer server("HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-    const std::string port = server.url().substr(std::string("http://127.0.0.1:").size(),
-                                                 server.url().size() - std::string("http://127.0.0.1:/").size());
-    http::setResolveOverrides({"probe.brimvale.example:" + port + ":127.0.0.1"});
-    http::Session session(http::SessionConfiguration::defaultConfiguration());
-    auto result = await(*session.request("http://probe.brimvale.example:" + port, "GET", {{"Connection", "close"}}));
-    http::setResolveOverrides({});
-    ASSERT_TRUE(result);
-    EXPECT_TRUE(result->isSuccess()) << result->error->detail;
-    EXPECT_NE(server.lastRequest().find("Host: probe.brimvale.example:" + port), std::string::npos);
-    EXPECT_NE(server.lastRequest().find("Connection: close"), std::string::npos);
 }

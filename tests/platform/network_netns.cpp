@@ -1,20 +1,13 @@
-// Sockets, the provider host and the HTTP session's wait for connectivity, in a
+// The UDP socket and the HTTP session's wait for connectivity, in a
 // network namespace of its own where only loopback exists.
 
 #include "dispatch/Dispatch.h"
 #include "http/Session.h"
 #include "net/UdpSocket.h"
-#include "networkextension/ProviderHost.h"
+#include "../integration/UdpAnswerServer.h"
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <mutex>
 #include <optional>
-#include <thread>
 
 using namespace std::chrono_literals;
 
@@ -41,66 +34,26 @@ public:
     std::optional<std::string> closeError;
 };
 
-// A UDP socket on 127.0.0.1 that answers every datagram `copies` times.
-class EchoServer {
-public:
-    explicit EchoServer(int copies = 1) : copies_(copies) {
-        fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        socklen_t length = sizeof address;
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-        port = ntohs(address.sin_port);
-        timeval timeout{0, 50000};
-        ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-        thread_ = std::thread([this] {
-            while (!stopping_) {
-                char buffer[2048];
-                sockaddr_in peer{};
-                socklen_t length = sizeof peer;
-                ssize_t size = ::recvfrom(fd_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&peer), &length);
-                if (size < 0) continue;
-                for (int i = 0; i < copies_; ++i)
-                    ::sendto(fd_, buffer, static_cast<size_t>(size), 0, reinterpret_cast<sockaddr*>(&peer), length);
-            }
-        });
-    }
-    ~EchoServer() {
-        stopping_ = true;
-        thread_.join();
-        ::close(fd_);
-    }
-    std::uint16_t port = 0;
-
-private:
-    int copies_;
-    int fd_ = -1;
-    std::atomic<bool> stopping_{false};
-    std::thread thread_;
-};
-
 std::uint16_t closedPort() {
-    EchoServer gone;
-    return gone.port;  // nothing listens there once the server is gone
+    UdpAnswerServer gone(0);
+    return gone.port();  // nothing listens there once the server is gone
 }
 
 }  // namespace
 
 TEST(UdpSocket, ConnectedSocketSendsAndReceivesEveryAnswer) {
-    EchoServer server(2);
+    UdpAnswerServer server(0, 2);
     auto delegate = std::make_shared<RecordingDelegate>();
     auto socket = net::UdpSocket::make(delegate, dispatch::DispatchQueue::main());
     std::string error;
-    ASSERT_TRUE(socket->connectToHost("127.0.0.1", server.port, &error)) << error;
+    ASSERT_TRUE(socket->connectToHost("127.0.0.1", server.port(), &error)) << error;
     ASSERT_TRUE(socket->beginReceiving(&error)) << error;
-    EXPECT_FALSE(socket->connectToHost("127.0.0.1", server.port, &error));
-    socket->sendData({1, 2, 3}, 2s, 123456);
+    EXPECT_FALSE(socket->connectToHost("127.0.0.1", server.port(), &error));
+    socket->sendData({1, 2, 3, 4}, 2s, 123456);
     ASSERT_TRUE(dispatch::runMainUntil([&] { return delegate->received.size() == 2; }, 2s));
-    EXPECT_EQ(delegate->received[0], (net::Datagram{1, 2, 3}));
+    EXPECT_EQ(delegate->received[0], UdpAnswerServer::answerTo({1, 2, 3, 4}, 0));
     EXPECT_EQ(delegate->sentTags, std::vector<long>{123456});
-    EXPECT_EQ(delegate->lastFrom, "127.0.0.1:" + std::to_string(server.port));
+    EXPECT_EQ(delegate->lastFrom, "127.0.0.1:" + std::to_string(server.port()));
     socket->close();
     EXPECT_TRUE(delegate->closed);
     EXPECT_FALSE(delegate->closeError);
@@ -117,88 +70,6 @@ TEST(UdpSocket, HostNamesResolveInTheBackgroundAndRefusalClosesTheSocket) {
     EXPECT_EQ(delegate->sentTags, std::vector<long>{100001});
     ASSERT_TRUE(delegate->closeError);
     EXPECT_NE(delegate->closeError->find("refused"), std::string::npos) << *delegate->closeError;
-}
-
-TEST(UdpSocket, DestroyedSocketTellsNobody) {
-    EchoServer server;
-    auto delegate = std::make_shared<RecordingDelegate>();
-    {
-        auto socket = net::UdpSocket::make(delegate, dispatch::DispatchQueue::main());
-        socket->connectToHost("127.0.0.1", server.port);
-        socket->beginReceiving();
-        socket->sendData({1}, 2s, 100000);
-    }
-    dispatch::runMainFor(100ms);
-    EXPECT_TRUE(delegate->received.empty());
-    EXPECT_FALSE(delegate->closed);
-}
-
-namespace {
-
-// Answers each UDP flow with its datagram reversed and declines TCP.
-class ReversingProvider : public ne::DNSProxyProvider {
-public:
-    void startProxy(std::optional<foundation::Dictionary>, StartCompletion completion) override { completion(std::nullopt); }
-    void stopProxy(ne::ProviderStopReason, std::function<void()> completion) override { completion(); }
-    bool handleNewFlow(std::shared_ptr<ne::AppProxyFlow> flow) override {
-        auto udp = std::dynamic_pointer_cast<ne::AppProxyUDPFlow>(flow);
-        if (!udp) {
-            ++declined;
-            return false;
-        }
-        udp->openWithLocalEndpoint(udp->localEndpoint(), [udp, this](std::optional<ne::FlowError> error) {
-            if (error) return;
-            udp->readDatagrams([udp, this](auto datagrams, auto endpoints, auto) {
-                {
-                    std::lock_guard lock(mutex);
-                    endpoint = endpoints && !endpoints->empty() ? endpoints->front()->description() : "";
-                }
-                auto answer = datagrams->front();
-                std::reverse(answer.begin(), answer.end());
-                udp->writeDatagrams({answer}, *endpoints, [](auto) {});
-            });
-        });
-        return true;
-    }
-    std::atomic<int> declined{0};
-    std::mutex mutex;
-    std::string endpoint;
-};
-
-}  // namespace
-
-TEST(ProviderHost, UdpDatagramsBecomeFlowsAndTcpConnectionsAreClosedWhenDeclined) {
-    auto provider = std::make_shared<ReversingProvider>();
-    ne::ProviderHost host(provider, {"127.0.0.1", 0, "127.0.0.53"});
-    std::string error;
-    ASSERT_TRUE(host.listen(&error)) << error;
-    ASSERT_NE(host.udpPort(), 0);
-    EXPECT_EQ(host.tcpPort(), host.udpPort());
-
-    int client = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    timeval timeout{2, 0};
-    ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(host.udpPort());
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const char query[] = {1, 2, 3};
-    ::sendto(client, query, 3, 0, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    char answer[16] = {};
-    ASSERT_EQ(::recv(client, answer, sizeof answer, 0), 3);
-    EXPECT_EQ(std::string(answer, 3), std::string("\3\2\1", 3));
-    ::close(client);
-    {
-        std::lock_guard lock(provider->mutex);
-        EXPECT_EQ(provider->endpoint, "127.0.0.53:53");
-    }
-
-    int tcp = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    ::setsockopt(tcp, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    ASSERT_EQ(::connect(tcp, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    EXPECT_EQ(::recv(tcp, answer, sizeof answer, 0), 0);  // closed by the host
-    ::close(tcp);
-    EXPECT_EQ(provider->declined, 1);
 }
 
 TEST(HttpSession, WaitsForConnectivityUntilTheResourceTimeout) {
