@@ -217,7 +217,9 @@ private:
         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_2TLS));
         curl_easy_setopt(easy, CURLOPT_PIPEWAIT, 1L);
-        curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer_);
+        static_assert(sizeof request.errorBuffer_ >= CURL_ERROR_SIZE);
+        request.errorBuffer_[0] = '\0';
+        curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, request.errorBuffer_);
         auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(
             request.deadline_ - std::chrono::steady_clock::now());
         curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(std::max<long long>(1, remaining.count())));
@@ -229,14 +231,19 @@ private:
             curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.method_.c_str());
         }
         if (request.method_ != "GET" || !request.body_.empty()) {
-            curl_easy_setopt(easy, CURLOPT_POSTFIELDS, request.body_.data());
+            // Never a null pointer: curl would then read the body from standard input.
+            static const char empty[] = "";
+            const void* body = request.body_.empty() ? static_cast<const void*>(empty) : request.body_.data();
+            curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body);
             curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body_.size()));
         }
 
         curl_slist* headers = nullptr;
         for (const auto& [name, value] : request.headers_) {
-            // "Name;" is curl's way of sending a header with an empty value.
+            // "Name;" is curl's way of sending a header with an empty value. Line breaks
+            // would let a value smuggle in headers of its own, so they are dropped.
             std::string line = value.empty() ? name + ";" : name + ": " + value;
+            std::erase_if(line, [](char c) { return c == '\r' || c == '\n'; });
             headers = curl_slist_append(headers, line.c_str());
         }
         headers = curl_slist_append(headers, "Expect:");
@@ -423,8 +430,7 @@ private:
         long osErrno = 0;
         curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
         curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osErrno);
-        std::string detail = errorBuffer_;
-        errorBuffer_[0] = '\0';
+        std::string detail = request->errorBuffer_;
         release(easy);
 
         DataResponse response{request->url_, {}, {}, {}};
@@ -462,7 +468,6 @@ private:
     std::atomic<size_t> connectionsOpened_{0};
     std::shared_ptr<Engine> keepAlive_;
     bool invalidated_ = false;
-    char errorBuffer_[CURL_ERROR_SIZE] = {};
 };
 
 // ---- DataRequest ----

@@ -123,6 +123,7 @@ private:
     HTTPURLResponse receiving_;
     Bytes received_;
     bool gotBody_ = false;
+    char errorBuffer_[256] = {};  // CURL_ERROR_SIZE
 
     mutable std::mutex mutex_;
     bool validated_ = false;

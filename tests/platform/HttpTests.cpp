@@ -86,7 +86,8 @@ TEST(HttpSession, UploadSendsBodyAndHeadersAndDeliversTheAnswerOnTheMainQueue) {
     auto request = session.upload({0x12, 0x34, 0x00}, server.url("/dns-query"), "POST",
                                   {{"Content-type", "application/dns-udpwireformat"},
                                    {"Content-length", "3"},
-                                   {"X-Brimvale-Cookie", ""}});
+                                   {"X-Brimvale-Cookie", ""},
+                                   {"X-Brimvale-Username", "eve\r\nX-Injected: 1"}});
     bool onMain = false;
     std::optional<http::DataResponse> result;
     request->validate().responseData([&](const http::DataResponse& response) {
@@ -108,6 +109,7 @@ TEST(HttpSession, UploadSendsBodyAndHeadersAndDeliversTheAnswerOnTheMainQueue) {
     EXPECT_NE(sent.find("\r\nContent-type: application/dns-udpwireformat\r\n"), std::string::npos) << sent;
     EXPECT_NE(sent.find("\r\nContent-length: 3\r\n"), std::string::npos) << sent;
     EXPECT_NE(sent.find("\r\nX-Brimvale-Cookie:"), std::string::npos) << sent;  // sent although empty
+    EXPECT_NE(sent.find("\r\nX-Brimvale-Username: eveX-Injected: 1\r\n"), std::string::npos) << sent;
     EXPECT_EQ(sent.find("Content-Type: application/x-www-form-urlencoded"), std::string::npos) << sent;
     EXPECT_TRUE(sent.ends_with(std::string("\r\n\r\n\x12\x34\x00", 7)));
 }
