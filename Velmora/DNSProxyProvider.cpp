@@ -339,10 +339,10 @@ void DNSProxyProvider::passThrough(const ne::Datagram& query, std::optional<ne::
 
 void DNSProxyProvider::cacheSystemResolver(std::shared_ptr<SystemResolver> resolver) {
     if (dnsConnections_.size() >= static_cast<std::size_t>(constSystemDNSCacheLimit_)) {
-        // Resolvers still waiting for their first answer keep themselves alive.
+        // Resolvers still waiting for their first answer keep themselves alive, and
+        // the one that found the set full is kept in the emptied set.
         passthroughFlowLogger().debug("System DNS cache maxed out. Clearing now");
         dnsConnections_.clear();
-        return;
     }
     dnsConnections_.insert(std::move(resolver));
     passthroughFlowLogger().debug("System DNS cache: %{public}d", dnsConnections_.size());
