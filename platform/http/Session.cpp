@@ -196,8 +196,10 @@ public:
 
 private:
     struct SocketWatch {
-        explicit SocketWatch(asio::io_context& context, int fd) : descriptor(context, fd) {}
+        SocketWatch(asio::io_context& context, int fd, unsigned generation)
+            : descriptor(context, fd), generation(generation) {}
         asio::posix::stream_descriptor descriptor;
+        unsigned generation;  // tells a reused descriptor number from the one a wait was for
         int wanted = 0;
         bool readPending = false;
         bool writePending = false;
@@ -315,7 +317,7 @@ private:
         int fd = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
         if (fd < 0) return CURL_SOCKET_BAD;
         ++engine.connectionsOpened_;
-        auto watch = std::make_unique<SocketWatch>(engine.queue_.context(), fd);
+        auto watch = std::make_unique<SocketWatch>(engine.queue_.context(), fd, ++engine.generations_);
         watch->openedByUs = true;
         engine.sockets_[fd] = std::move(watch);
         return fd;
@@ -348,7 +350,9 @@ private:
         }
         if (found == engine.sockets_.end()) {
             // A socket curl made without us, e.g. its resolver's wake-up pipe.
-            found = engine.sockets_.emplace(fd, std::make_unique<SocketWatch>(engine.queue_.context(), fd)).first;
+            found = engine.sockets_
+                        .emplace(fd, std::make_unique<SocketWatch>(engine.queue_.context(), fd, ++engine.generations_))
+                        .first;
         }
         found->second->wanted = what;
         engine.arm(fd, *found->second);
@@ -357,25 +361,28 @@ private:
 
     void arm(int fd, SocketWatch& watch) {
         std::weak_ptr<Engine> weak = weak_from_this();
+        const unsigned generation = watch.generation;
         if ((watch.wanted & CURL_POLL_IN) && !watch.readPending) {
             watch.readPending = true;
             watch.descriptor.async_wait(asio::posix::stream_descriptor::wait_read,
-                                        [weak, fd](const std::error_code& error) {
-                                            if (auto engine = weak.lock()) engine->onReady(fd, CURL_CSELECT_IN, error);
+                                        [weak, fd, generation](const std::error_code& error) {
+                                            if (auto engine = weak.lock())
+                                                engine->onReady(fd, generation, CURL_CSELECT_IN, error);
                                         });
         }
         if ((watch.wanted & CURL_POLL_OUT) && !watch.writePending) {
             watch.writePending = true;
             watch.descriptor.async_wait(asio::posix::stream_descriptor::wait_write,
-                                        [weak, fd](const std::error_code& error) {
-                                            if (auto engine = weak.lock()) engine->onReady(fd, CURL_CSELECT_OUT, error);
+                                        [weak, fd, generation](const std::error_code& error) {
+                                            if (auto engine = weak.lock())
+                                                engine->onReady(fd, generation, CURL_CSELECT_OUT, error);
                                         });
         }
     }
 
-    void onReady(int fd, int event, const std::error_code& error) {
+    void onReady(int fd, unsigned generation, int event, const std::error_code& error) {
         auto found = sockets_.find(fd);
-        if (found == sockets_.end()) return;
+        if (found == sockets_.end() || found->second->generation != generation) return;
         (event == CURL_CSELECT_IN ? found->second->readPending : found->second->writePending) = false;
         if (error) return;
         const int wantedBit = event == CURL_CSELECT_IN ? CURL_POLL_IN : CURL_POLL_OUT;
@@ -466,6 +473,7 @@ private:
     std::map<CURL*, curl_slist*> resolveLists_;
     std::atomic<size_t> runningCount_{0};
     std::atomic<size_t> connectionsOpened_{0};
+    unsigned generations_ = 0;
     std::shared_ptr<Engine> keepAlive_;
     bool invalidated_ = false;
 };
