@@ -17,7 +17,8 @@
 namespace {
 
 const oslog::Logger& hostLogger() {
-    static const oslog::Logger logger("com.brimvale.ios-dns-client.ext", "host");
+    // The host plays the system, so it logs apart from the extension.
+    static const oslog::Logger logger("com.brimvale.provider-host", "host");
     return logger;
 }
 
