@@ -5,6 +5,7 @@
 
 #include <sys/random.h>
 
+#include <deque>
 #include <random>
 
 long randomSendTag() {
@@ -19,6 +20,42 @@ long randomSendTag() {
         if (value < limit) return static_cast<long>(low + value % span);
     }
 }
+
+namespace {
+
+// Resolvers waiting for their first answer, in order of their deadlines (all waits
+// are equally long). One sweep on the main queue ends the expired waits, so that a
+// busy resolver road carries no timer per query.
+struct FirstAnswerWait {
+    std::chrono::steady_clock::time_point deadline;
+    std::weak_ptr<SystemResolver> resolver;
+};
+
+std::deque<FirstAnswerWait>& firstAnswerWaits() {
+    static std::deque<FirstAnswerWait> waits;  // main queue only
+    return waits;
+}
+
+void sweepFirstAnswerWaits() {
+    auto& waits = firstAnswerWaits();
+    const auto now = std::chrono::steady_clock::now();
+    while (!waits.empty() && waits.front().deadline <= now) {
+        if (auto resolver = waits.front().resolver.lock()) resolver->stopAwaitingFirstAnswer();
+        waits.pop_front();
+    }
+    if (!waits.empty()) dispatch::DispatchQueue::main().asyncAfter(waits.front().deadline - now, sweepFirstAnswerWaits);
+}
+
+}  // namespace
+
+void SystemResolver::awaitFirstAnswer(const std::shared_ptr<SystemResolver>& resolver) {
+    auto& waits = firstAnswerWaits();
+    const bool sweepPending = !waits.empty();
+    waits.push_back({std::chrono::steady_clock::now() + firstAnswerWait, resolver});
+    if (!sweepPending) dispatch::DispatchQueue::main().asyncAfter(firstAnswerWait, sweepFirstAnswerWaits);
+}
+
+void SystemResolver::stopAwaitingFirstAnswer() { self_.reset(); }
 
 SystemResolver::SystemResolver(ne::Datagram data, std::optional<ne::EndpointList> endpoints,
                                std::shared_ptr<ne::AppProxyUDPFlow> flow, std::optional<std::string> fallbackServer)
@@ -41,10 +78,7 @@ void SystemResolver::sendQuery() {
     }
     // Stay alive for the first answer even when the resolver set lets go of us.
     self_ = shared_from_this();
-    std::weak_ptr<SystemResolver> weak = self_;
-    dispatch::DispatchQueue::main().asyncAfter(firstAnswerWait, [weak] {
-        if (auto resolver = weak.lock()) resolver->self_.reset();
-    });
+    awaitFirstAnswer(self_);
     passthroughSocket_->sendData(data_.value_or(ne::Datagram{}), sendTimeout, randomSendTag());
 }
 

@@ -45,12 +45,15 @@ public:
 
     // True while the resolver keeps itself alive for its first answer.
     bool awaitingFirstAnswer() const { return static_cast<bool>(self_); }
+    // Ends that wait; the caller holds a reference.
+    void stopAwaitingFirstAnswer();
 
 protected:
     SystemResolver(ne::Datagram data, std::optional<ne::EndpointList> endpoints,
                    std::shared_ptr<ne::AppProxyUDPFlow> flow, std::optional<std::string> fallbackServer);
 
 private:
+    static void awaitFirstAnswer(const std::shared_ptr<SystemResolver>& resolver);
     void handleReceivedDatagram(const ne::Datagram& datagram);
     void handleSocketClosed(const std::optional<std::string>& error);
 

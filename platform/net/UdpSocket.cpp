@@ -2,6 +2,8 @@
 
 #include <asio/ip/address.hpp>
 
+#include <algorithm>
+
 namespace net {
 
 namespace {
@@ -131,20 +133,32 @@ void UdpSocket::flushSends() {
 void UdpSocket::receiveNext() {
     if (receivePending_ || state_ != State::connected) return;
     receivePending_ = true;
-    auto buffer = std::make_shared<Datagram>(kMaximumDatagram);
+    // Wait first and size the buffer to the datagram, so idle sockets hold no buffer.
     std::weak_ptr<UdpSocket> weak = weak_from_this();
-    socket_.async_receive(asio::buffer(*buffer), [weak, buffer](const std::error_code& error, size_t size) {
+    socket_.async_wait(asio::ip::udp::socket::wait_read, [weak](const std::error_code& waitError) {
         auto self = weak.lock();
         if (!self) return;
         self->receivePending_ = false;
-        if (error == asio::error::operation_aborted || self->state_ != State::connected) return;
+        if (waitError == asio::error::operation_aborted || self->state_ != State::connected) return;
+        std::error_code error = waitError;
+        size_t size = 0;
+        Datagram datagram;
+        if (!error) {
+            size = self->socket_.available(error);
+            datagram.resize(std::clamp<size_t>(size, 1, kMaximumDatagram));
+        }
+        if (!error) size = self->socket_.receive(asio::buffer(datagram), 0, error);
+        if (error == asio::error::would_block || error == asio::error::try_again) {
+            self->receiveNext();
+            return;
+        }
         if (error) {
             self->closeWithError(error.message());
             return;
         }
-        buffer->resize(size);
+        datagram.resize(size);
         if (auto delegate = self->delegate_.lock())
-            delegate->udpSocketDidReceiveData(*self, *buffer, self->connectedAddress());
+            delegate->udpSocketDidReceiveData(*self, datagram, self->connectedAddress());
         if (self->receiving_) self->receiveNext();
     });
 }

@@ -41,6 +41,8 @@ struct ProviderHost::Listeners : std::enable_shared_from_this<ProviderHost::List
     std::weak_ptr<DNSProxyProvider> provider;
     std::shared_ptr<HostEndpoint> localEndpoint;
     std::string resolverAddress;
+    Datagram buffer = Datagram(kMaximumDatagram);
+    asio::ip::udp::endpoint client;
 
     void receiveNext();
     void acceptNext();
@@ -156,20 +158,18 @@ std::string HostUDPFlow::debugDescription() const {
 }  // namespace
 
 void ProviderHost::Listeners::receiveNext() {
-    auto buffer = std::make_shared<Datagram>(kMaximumDatagram);
-    auto client = std::make_shared<asio::ip::udp::endpoint>();
+    // One receive at a time into one buffer; each flow gets a copy of its own size.
     std::weak_ptr<Listeners> weak = weak_from_this();
-    udp.async_receive_from(asio::buffer(*buffer), *client,
-                           [weak, buffer, client](const std::error_code& error, size_t size) {
-                               auto self = weak.lock();
-                               if (!self || error == asio::error::operation_aborted) return;
-                               if (!error) {
-                                   buffer->resize(size);
-                                   if (auto provider = self->provider.lock())
-                                       provider->handleNewFlow(std::make_shared<HostUDPFlow>(self, *client, std::move(*buffer)));
-                               }
-                               if (self->udp.is_open()) self->receiveNext();
-                           });
+    udp.async_receive_from(asio::buffer(buffer), client, [weak](const std::error_code& error, size_t size) {
+        auto self = weak.lock();
+        if (!self || error == asio::error::operation_aborted) return;
+        if (!error) {
+            Datagram query(self->buffer.begin(), self->buffer.begin() + static_cast<long>(size));
+            if (auto provider = self->provider.lock())
+                provider->handleNewFlow(std::make_shared<HostUDPFlow>(self, self->client, std::move(query)));
+        }
+        if (self->udp.is_open()) self->receiveNext();
+    });
 }
 
 void ProviderHost::Listeners::acceptNext() {
