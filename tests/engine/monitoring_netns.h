@@ -11,6 +11,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace netns {
@@ -42,9 +43,18 @@ inline void addLink(const std::string& name, const std::string& address) {
     sh("ip addr add " + address + " dev " + name);
 }
 
-// The test servers that live beside the integration tests.
-inline std::filesystem::path serverScript(const std::string& name) {
-    return std::filesystem::path(__FILE__).parent_path().parent_path() / "integration" / "servers" / name;
+// Starts one of the test servers that live beside the integration tests, with its
+// arguments, and waits until it accepts connections on 127.0.0.1:`port`; its pid.
+inline int startServer(const std::string& script, const std::string& arguments, int port,
+                       const std::filesystem::path& pidFile) {
+    const auto path = std::filesystem::path(__FILE__).parent_path().parent_path() / "integration" / "servers" / script;
+    const std::string wait = "python3 -c 'import socket; socket.create_connection((\"127.0.0.1\", " +
+                             std::to_string(port) + "))' 2>/dev/null";
+    sh("python3 " + path.string() + " " + arguments + " & echo $! > " + pidFile.string() +
+       "; for i in $(seq 50); do " + wait + " && exit 0; sleep 0.1; done; exit 1");
+    int pid = 0;
+    std::ifstream(pidFile) >> pid;
+    return pid;
 }
 
 }  // namespace netns

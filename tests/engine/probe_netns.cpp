@@ -38,12 +38,10 @@ protected:
     void setStatus(const std::string& status) { std::ofstream(dir_ / "status") << status; }
 
     void startServer() {
-        const auto pidFile = dir_ / "pid";
-        sh("python3 " + netns::serverScript("probe_server.py").string() + " --status-file " + (dir_ / "status").string() +
-           " --log " + (dir_ / "requests").string() + " & echo $! > " + pidFile.string() +
-           "; for i in $(seq 50); do python3 -c 'import socket; socket.create_connection((\"127.0.0.1\", 80))' "
-           "2>/dev/null && exit 0; sleep 0.1; done; exit 1");
-        std::ifstream(pidFile) >> serverPid_;
+        serverPid_ = netns::startServer("probe_server.py",
+                                        "--status-file " + (dir_ / "status").string() + " --log " +
+                                            (dir_ / "requests").string(),
+                                        80, dir_ / "pid");
     }
 
     std::size_t count(const std::string& text) const {

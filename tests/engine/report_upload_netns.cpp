@@ -42,11 +42,10 @@ protected:
         netns::sh("openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=stats -addext "
                   "subjectAltName=DNS:stats.eu.brimvale.example -keyout " + d + "/key.pem -out " + d +
                   "/cert.pem 2>/dev/null");
-        netns::sh("python3 " + netns::serverScript("collector.py").string() + " --port 443 --cert " + d +
-                  "/cert.pem --key " + d + "/key.pem --out " + d + "/received --status " + std::to_string(status) +
-                  " & echo $! > " + d + "/pid; for i in $(seq 50); do python3 -c 'import socket; "
-                  "socket.create_connection((\"127.0.0.1\", 443))' 2>/dev/null && exit 0; sleep 0.1; done; exit 1");
-        std::ifstream(dir_ / "pid") >> collectorPid_;
+        collectorPid_ = netns::startServer("collector.py",
+                                           "--cert " + d + "/cert.pem --key " + d + "/key.pem --out " + d +
+                                               "/received --status " + std::to_string(status),
+                                           443, dir_ / "pid");
         http::setResolveOverrides({"stats.eu.brimvale.example:443:127.0.0.1"});
         http::setCertificateAuthorityBundle(d + "/cert.pem");
     }
