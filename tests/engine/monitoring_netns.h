@@ -36,11 +36,13 @@ inline void sh(const std::string& command) {
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
-// A link pair with an address on `name`; `name` is up and running once its peer is up.
+// A link pair with an address on `name`, up and running.
 inline void addLink(const std::string& name, const std::string& address) {
     sh("ip link add " + name + " type veth peer name " + name + "p");
     sh("ip link set " + name + " up && ip link set " + name + "p up");
     sh("ip addr add " + address + " dev " + name);
+    // The carrier comes up a moment later.
+    sh("for i in $(seq 100); do ip link show " + name + " | grep -q 'state UP' && exit 0; sleep 0.02; done; exit 1");
 }
 
 // Starts one of the test servers that live beside the integration tests, with its
