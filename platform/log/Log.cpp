@@ -41,13 +41,13 @@ double Arg::real() const {
 namespace {
 
 template <class T>
-std::string printfOne(const std::string& spec, T value) {
+std::string printfOne(const std::string& format, T value) {
     char small[128];
-    int length = std::snprintf(small, sizeof small, spec.c_str(), value);
+    int length = std::snprintf(small, sizeof small, format.c_str(), value);
     if (length < 0) return {};
     if (static_cast<size_t>(length) < sizeof small) return std::string(small, length);
     std::string large(static_cast<size_t>(length) + 1, '\0');
-    std::snprintf(large.data(), large.size(), spec.c_str(), value);
+    std::snprintf(large.data(), large.size(), format.c_str(), value);
     large.resize(static_cast<size_t>(length));
     return large;
 }
@@ -64,31 +64,31 @@ std::string asText(const Arg& arg) {
 
 constexpr std::string_view kPrivate = "<private>";
 
-// Expands one conversion. `spec` holds the flags, width and precision, `conversion`
+// Expands one conversion. `flags` holds the flags, width and precision, `conversion`
 // the final character.
-std::string convert(const std::string& spec, char conversion, bool isPublic, bool isPrivate,
+std::string convert(const std::string& flags, char conversion, bool isPublic, bool isPrivate,
                     const Arg& arg) {
     switch (conversion) {
     case 's':
     case '@':
         if (!isPublic) return std::string(kPrivate);
-        return printfOne("%" + spec + "s", asText(arg).c_str());
+        return printfOne("%" + flags + "s", asText(arg).c_str());
     case 'd':
     case 'i':
         if (isPrivate) return std::string(kPrivate);
         if (arg.kind() == Arg::Kind::text) return std::string(arg.text());
-        return printfOne("%" + spec + "lld", static_cast<long long>(arg.integer()));
+        return printfOne("%" + flags + "lld", static_cast<long long>(arg.integer()));
     case 'u':
     case 'x':
     case 'X':
     case 'o':
         if (isPrivate) return std::string(kPrivate);
         if (arg.kind() == Arg::Kind::text) return std::string(arg.text());
-        return printfOne("%" + spec + "ll" + conversion,
+        return printfOne("%" + flags + "ll" + conversion,
                          static_cast<unsigned long long>(arg.unsignedInteger()));
     case 'c':
         if (isPrivate) return std::string(kPrivate);
-        return printfOne("%" + spec + "c", static_cast<int>(arg.integer()));
+        return printfOne("%" + flags + "c", static_cast<int>(arg.integer()));
     case 'f':
     case 'F':
     case 'e':
@@ -96,7 +96,7 @@ std::string convert(const std::string& spec, char conversion, bool isPublic, boo
     case 'g':
     case 'G':
         if (isPrivate) return std::string(kPrivate);
-        return printfOne("%" + spec + conversion, arg.real());
+        return printfOne("%" + flags + conversion, arg.real());
     default:
         return {};
     }
@@ -130,16 +130,16 @@ std::string format(std::string_view fmt, std::initializer_list<Arg> args) {
             isPrivate = marker.find("private") != std::string_view::npos;
             i = close + 1;
         }
-        std::string spec;
+        std::string flags;
         while (i < fmt.size() && std::string_view("-+ #0123456789.*").find(fmt[i]) != std::string_view::npos) {
-            if (fmt[i] != '*') spec += fmt[i];
+            if (fmt[i] != '*') flags += fmt[i];
             ++i;
         }
         while (i < fmt.size() && std::string_view("hlqLzjt").find(fmt[i]) != std::string_view::npos) ++i;
         if (i >= fmt.size()) break;
         char conversion = fmt[i++];
         if (next == args.end()) continue;
-        out += convert(spec, conversion, isPublic, isPrivate, *next++);
+        out += convert(flags, conversion, isPublic, isPrivate, *next++);
     }
     return out;
 }

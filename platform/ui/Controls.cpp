@@ -55,34 +55,34 @@ struct TextSpec {
     TextAlignment alignment = TextAlignment::left;
 };
 
-PangoLayout* makeLayout(PangoContext* context, const TextSpec& spec) {
+PangoLayout* makeLayout(PangoContext* context, const TextSpec& textSpec) {
     PangoLayout* layout = pango_layout_new(context);
-    pango_layout_set_text(layout, spec.text.c_str(), static_cast<int>(spec.text.size()));
+    pango_layout_set_text(layout, textSpec.text.c_str(), static_cast<int>(textSpec.text.size()));
     PangoFontDescription* fallback = nullptr;
-    if (spec.font) {
-        pango_layout_set_font_description(layout, spec.font->description());
+    if (textSpec.font) {
+        pango_layout_set_font_description(layout, textSpec.font->description());
     } else {
         fallback = pango_font_description_from_string("Sans");
         pango_font_description_set_absolute_size(fallback, 17 * PANGO_SCALE);
         pango_layout_set_font_description(layout, fallback);
         pango_font_description_free(fallback);
     }
-    if (spec.width > 0) {
-        pango_layout_set_width(layout, static_cast<int>(spec.width * PANGO_SCALE));
+    if (textSpec.width > 0) {
+        pango_layout_set_width(layout, static_cast<int>(textSpec.width * PANGO_SCALE));
         pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
-        if (spec.lines > 0) {
-            pango_layout_set_height(layout, -spec.lines);
+        if (textSpec.lines > 0) {
+            pango_layout_set_height(layout, -textSpec.lines);
             pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
         }
     }
-    pango_layout_set_alignment(layout, spec.alignment == TextAlignment::center  ? PANGO_ALIGN_CENTER
-                                       : spec.alignment == TextAlignment::right ? PANGO_ALIGN_RIGHT
+    pango_layout_set_alignment(layout, textSpec.alignment == TextAlignment::center  ? PANGO_ALIGN_CENTER
+                                       : textSpec.alignment == TextAlignment::right ? PANGO_ALIGN_RIGHT
                                                                                 : PANGO_ALIGN_LEFT);
-    if (spec.kern != 0 && spec.kernEnd > spec.kernStart) {
+    if (textSpec.kern != 0 && textSpec.kernEnd > textSpec.kernStart) {
         PangoAttrList* attributes = pango_attr_list_new();
-        PangoAttribute* spacing = pango_attr_letter_spacing_new(static_cast<int>(spec.kern * PANGO_SCALE));
-        spacing->start_index = static_cast<guint>(spec.kernStart);
-        spacing->end_index = static_cast<guint>(spec.kernEnd);
+        PangoAttribute* spacing = pango_attr_letter_spacing_new(static_cast<int>(textSpec.kern * PANGO_SCALE));
+        spacing->start_index = static_cast<guint>(textSpec.kernStart);
+        spacing->end_index = static_cast<guint>(textSpec.kernEnd);
         pango_attr_list_insert(attributes, spacing);
         pango_layout_set_attributes(layout, attributes);
         pango_attr_list_unref(attributes);
@@ -90,13 +90,13 @@ PangoLayout* makeLayout(PangoContext* context, const TextSpec& spec) {
     return layout;
 }
 
-Size measure(const TextSpec& spec) {
+Size measure(const TextSpec& textSpec) {
     static PangoContext* context = [] {
         PangoContext* c = pango_font_map_create_context(pango_cairo_font_map_get_default());
         prepareContext(c);
         return c;
     }();
-    PangoLayout* layout = makeLayout(context, spec);
+    PangoLayout* layout = makeLayout(context, textSpec);
     PangoRectangle logical;
     pango_layout_get_extents(layout, nullptr, &logical);
     g_object_unref(layout);
@@ -104,14 +104,14 @@ Size measure(const TextSpec& spec) {
 }
 
 // Draws the text centred vertically in `box`, as labels and button titles show it.
-void drawText(gfx::Context& context, const TextSpec& spec, Rect box, const ColorRef& color) {
+void drawText(gfx::Context& context, const TextSpec& textSpec, Rect box, const ColorRef& color) {
     auto* cairoContext = dynamic_cast<gfx::CairoContext*>(&context);
-    if (!cairoContext || spec.text.empty()) return;
+    if (!cairoContext || textSpec.text.empty()) return;
     cairo_t* cr = cairoContext->cairo();
     cairo_save(cr);
     PangoContext* pangoContext = pango_cairo_create_context(cr);
     prepareContext(pangoContext);
-    PangoLayout* layout = makeLayout(pangoContext, spec);
+    PangoLayout* layout = makeLayout(pangoContext, textSpec);
     PangoRectangle logical;
     pango_layout_get_extents(layout, nullptr, &logical);
     double height = logical.height / double(PANGO_SCALE);
@@ -211,14 +211,14 @@ void Label::setTextAlignment(TextAlignment alignment) {
 
 namespace {
 TextSpec labelSpec(const Label& label, double width) {
-    TextSpec spec{label.text().value_or(""), label.font().get(), width, label.numberOfLines()};
-    spec.alignment = label.textAlignment();
+    TextSpec textSpec{label.text().value_or(""), label.font().get(), width, label.numberOfLines()};
+    textSpec.alignment = label.textAlignment();
     if (const auto& attributed = label.attributedText()) {
-        spec.kern = attributed->kern;
-        spec.kernStart = byteOffsetOfUtf16(spec.text, attributed->kernLocation);
-        spec.kernEnd = byteOffsetOfUtf16(spec.text, attributed->kernLocation + attributed->kernLength);
+        textSpec.kern = attributed->kern;
+        textSpec.kernStart = byteOffsetOfUtf16(textSpec.text, attributed->kernLocation);
+        textSpec.kernEnd = byteOffsetOfUtf16(textSpec.text, attributed->kernLocation + attributed->kernLength);
     }
-    return spec;
+    return textSpec;
 }
 }  // namespace
 
@@ -294,9 +294,9 @@ void Button::drawContent(gfx::Context& context) const {
     if (auto image = backgroundImage(state())) image->drawInRect(bounds());
     ColorRef color = titleColor(state());
     if (!color) color = tintColor();
-    TextSpec spec{title(state()).value_or(""), titleLabel_->font().get(), bounds().size.width, 1};
-    spec.alignment = TextAlignment::center;
-    drawText(context, spec, bounds(), color);
+    TextSpec textSpec{title(state()).value_or(""), titleLabel_->font().get(), bounds().size.width, 1};
+    textSpec.alignment = TextAlignment::center;
+    drawText(context, textSpec, bounds(), color);
 }
 
 // ---- Table cells -----------------------------------------------------------------
