@@ -169,3 +169,18 @@ TEST(ReachabilityWatch, FailedReads) {
         EXPECT_EQ(error.kind(), ReachabilityError::Kind::unableToSetDispatchQueue);
     }
 }
+
+TEST(ReachabilityWatch, LastReferenceMayGoOnItsOwnSerialQueue) {
+    auto watch = Reachability::make(std::make_shared<FakeTarget>());
+    watch->startNotifier();
+    std::weak_ptr<Reachability> weak = watch;
+    std::promise<void> released;
+    auto& queue = watch->serialQueue();
+    // Posted with a delay so that the posting has long returned when the queue goes.
+    queue.asyncAfter(20ms, [&released, watch = std::move(watch)]() mutable {
+        watch.reset();
+        released.set_value();
+    });
+    await(released);
+    EXPECT_TRUE(weak.expired());
+}
