@@ -174,7 +174,7 @@ void Reachability::notifyChange() {
         auto self = weak.lock();
         if (!self) return;
         Callback callback;
-        NotificationCenter* center;
+        foundation::NotificationCenter* center;
         {
             std::lock_guard lock(self->mutex_);
             const auto connection = connectionFor(self->flags_, self->allowsCellularConnection_);
@@ -252,12 +252,12 @@ void Reachability::setWhenUnreachable(Callback callback) {
     whenUnreachable_ = std::move(callback);
 }
 
-NotificationCenter& Reachability::notificationCenter() const {
+foundation::NotificationCenter& Reachability::notificationCenter() const {
     std::lock_guard lock(mutex_);
     return *notificationCenter_;
 }
 
-void Reachability::setNotificationCenter(NotificationCenter& center) {
+void Reachability::setNotificationCenter(foundation::NotificationCenter& center) {
     std::lock_guard lock(mutex_);
     notificationCenter_ = &center;
 }

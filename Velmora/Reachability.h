@@ -2,7 +2,7 @@
 // Watches whether the device can reach the network, and over which kind of link,
 // and tells its owner about every change through two callbacks and a notification.
 
-#include "NotificationCenter.h"
+#include "foundation/NotificationCenter.h"
 #include "net/NetworkReachability.h"
 
 #include <sys/socket.h>
@@ -90,8 +90,8 @@ public:
     bool reachableOnWWAN() const { return true; }
     bool allowsCellularConnection() const { return allowsCellularConnection_; }
     void setAllowsCellularConnection(bool allows) { allowsCellularConnection_ = allows; }
-    NotificationCenter& notificationCenter() const;
-    void setNotificationCenter(NotificationCenter& center);
+    foundation::NotificationCenter& notificationCenter() const;
+    void setNotificationCenter(foundation::NotificationCenter& center);
     bool isRunningOnDevice() const { return true; }
 
     // Current flags, absent until first read or reported.
@@ -122,7 +122,7 @@ private:
     Callback whenReachable_;
     Callback whenUnreachable_;
     std::atomic<bool> allowsCellularConnection_{true};
-    NotificationCenter* notificationCenter_ = &NotificationCenter::defaultCenter();
+    foundation::NotificationCenter* notificationCenter_ = &foundation::NotificationCenter::defaultCenter();
     std::atomic<bool> notifierRunning_{false};
     std::shared_ptr<net::ReachabilityTarget> reachabilityRef_;
     std::unique_ptr<dispatch::DispatchQueue> reachabilitySerialQueue_;

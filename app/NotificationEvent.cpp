@@ -39,18 +39,18 @@ std::string notificationName(NotificationEvent event) {
     }
 }
 
-void observe(const void* observer, NotificationEvent event, ui::NotificationCenter::Callback callback,
+void observe(const void* observer, NotificationEvent event, foundation::NotificationCenter::Callback callback,
              const void* object) {
-    ui::NotificationCenter::defaultCenter().addObserver(observer, std::move(callback), notificationName(event), object);
+    foundation::NotificationCenter::defaultCenter().addObserver(observer, std::move(callback), notificationName(event), object);
 }
 
 void observe(const void* observer, const std::vector<NotificationEvent>& events,
-             const ui::NotificationCenter::Callback& callback, const void* object) {
+             const foundation::NotificationCenter::Callback& callback, const void* object) {
     for (NotificationEvent event : events) observe(observer, event, callback, object);
 }
 
 void post(NotificationEvent event, const void* object) {
-    ui::NotificationCenter::defaultCenter().post(notificationName(event), object);
+    foundation::NotificationCenter::defaultCenter().post(notificationName(event), object);
 }
 
 }  // namespace app

@@ -1,7 +1,7 @@
 #pragma once
 // App-wide events announced and observed through the default notification centre.
 
-#include "ui/NotificationCenter.h"
+#include "foundation/NotificationCenter.h"
 
 #include <optional>
 #include <string>
@@ -29,10 +29,10 @@ std::string_view rawValue(NotificationEvent event);
 // The raw value, except for the two events that are the application's own notifications.
 std::string notificationName(NotificationEvent event);
 
-void observe(const void* observer, NotificationEvent event, ui::NotificationCenter::Callback callback,
+void observe(const void* observer, NotificationEvent event, foundation::NotificationCenter::Callback callback,
              const void* object = nullptr);
 void observe(const void* observer, const std::vector<NotificationEvent>& events,
-             const ui::NotificationCenter::Callback& callback, const void* object = nullptr);
+             const foundation::NotificationCenter::Callback& callback, const void* object = nullptr);
 void post(NotificationEvent event, const void* object = nullptr);
 
 }  // namespace app

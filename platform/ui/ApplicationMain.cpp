@@ -6,7 +6,7 @@
 #include "foundation/UserDefaults.h"
 #include "ui/Application.h"
 #include "ui/Controls.h"
-#include "ui/NotificationCenter.h"
+#include "foundation/NotificationCenter.h"
 
 #include <SDL.h>
 #include <asio/signal_set.hpp>
@@ -126,9 +126,9 @@ private:
             break;
         case SDL_WINDOWEVENT:
             if (event.window.event == SDL_WINDOWEVENT_MINIMIZED)
-                NotificationCenter::defaultCenter().post(didEnterBackgroundNotification);
+                foundation::NotificationCenter::defaultCenter().post(didEnterBackgroundNotification);
             else if (event.window.event == SDL_WINDOWEVENT_RESTORED)
-                NotificationCenter::defaultCenter().post(willEnterForegroundNotification);
+                foundation::NotificationCenter::defaultCenter().post(willEnterForegroundNotification);
             dirty_ = true;
             break;
         default:

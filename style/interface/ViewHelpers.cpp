@@ -176,21 +176,21 @@ std::shared_ptr<ui::NavigationController> embedInNavigationController(std::share
     return std::make_shared<ui::NavigationController>(std::move(controller));
 }
 
-void observeKeyboard(ui::ViewController& controller, ui::NotificationCenter::Callback willShow,
-                     ui::NotificationCenter::Callback willHide) {
-    auto& center = ui::NotificationCenter::defaultCenter();
+void observeKeyboard(ui::ViewController& controller, foundation::NotificationCenter::Callback willShow,
+                     foundation::NotificationCenter::Callback willHide) {
+    auto& center = foundation::NotificationCenter::defaultCenter();
     center.addObserver(&controller, std::move(willShow), ui::keyboardWillShowNotification);
     center.addObserver(&controller, std::move(willHide), ui::keyboardWillHideNotification);
 }
 
 void removeKeyboardObservers(ui::ViewController& controller) {
-    auto& center = ui::NotificationCenter::defaultCenter();
+    auto& center = foundation::NotificationCenter::defaultCenter();
     center.removeObserver(&controller, ui::keyboardWillShowNotification);
     center.removeObserver(&controller, ui::keyboardWillHideNotification);
 }
 
 void removeAllObservers(ui::ViewController& controller) {
-    ui::NotificationCenter::defaultCenter().removeObserver(&controller);
+    foundation::NotificationCenter::defaultCenter().removeObserver(&controller);
 }
 
 void applyCellStyle(ui::TableViewCell& cell) {

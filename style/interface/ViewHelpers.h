@@ -5,7 +5,7 @@
 
 #include "ui/Application.h"
 #include "ui/Controls.h"
-#include "ui/NotificationCenter.h"
+#include "foundation/NotificationCenter.h"
 #include "ui/ViewController.h"
 
 #include <memory>
@@ -54,8 +54,8 @@ void replaceChild(ui::ViewController& controller, std::shared_ptr<ui::ViewContro
 void removeChildren(const std::vector<std::shared_ptr<ui::ViewController>>& children);
 void applyBackground(ui::ViewController& controller);
 std::shared_ptr<ui::NavigationController> embedInNavigationController(std::shared_ptr<ui::ViewController> controller);
-void observeKeyboard(ui::ViewController& controller, ui::NotificationCenter::Callback willShow,
-                     ui::NotificationCenter::Callback willHide);
+void observeKeyboard(ui::ViewController& controller, foundation::NotificationCenter::Callback willShow,
+                     foundation::NotificationCenter::Callback willHide);
 void removeKeyboardObservers(ui::ViewController& controller);
 void removeAllObservers(ui::ViewController& controller);
 

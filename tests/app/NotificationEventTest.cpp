@@ -23,7 +23,7 @@ TEST(NotificationEvents, RawValuesAndNames) {
 TEST(NotificationEvents, ObserveAndPost) {
     int observer = 0;
     std::vector<std::string> seen;
-    auto record = [&](const ui::Notification& n) {
+    auto record = [&](const foundation::Notification& n) {
         seen.push_back(n.name);
         EXPECT_EQ(n.object, nullptr);
     };
@@ -33,19 +33,19 @@ TEST(NotificationEvents, ObserveAndPost) {
     EXPECT_EQ(seen, (std::vector<std::string>{"purchaseMade", "purchaseMade"})) << "registered twice";
 
     seen.clear();
-    ui::NotificationCenter::defaultCenter().post(ui::willEnterForegroundNotification);
+    foundation::NotificationCenter::defaultCenter().post(ui::willEnterForegroundNotification);
     EXPECT_EQ(seen, (std::vector<std::string>{ui::willEnterForegroundNotification}));
 
     // An observer bound to one sender ignores others.
     int sender = 0, other = 0, picky = 0;
     int count = 0;
-    app::observe(&picky, NotificationEvent::deviceWasBorrowed, [&](const ui::Notification&) { ++count; }, &sender);
+    app::observe(&picky, NotificationEvent::deviceWasBorrowed, [&](const foundation::Notification&) { ++count; }, &sender);
     app::post(NotificationEvent::deviceWasBorrowed, &other);
     app::post(NotificationEvent::deviceWasBorrowed, &sender);
     EXPECT_EQ(count, 1);
 
-    ui::NotificationCenter::defaultCenter().removeObserver(&observer);
-    ui::NotificationCenter::defaultCenter().removeObserver(&picky);
+    foundation::NotificationCenter::defaultCenter().removeObserver(&observer);
+    foundation::NotificationCenter::defaultCenter().removeObserver(&picky);
     seen.clear();
     app::post(NotificationEvent::purchaseMade);
     EXPECT_TRUE(seen.empty());

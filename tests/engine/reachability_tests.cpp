@@ -82,10 +82,10 @@ TEST(ReachabilityRule, ConnectionAndDescriptions) {
 TEST(ReachabilityWatch, StartNotifiesOnceAndOnlyRealChangesFollow) {
     auto target = std::make_shared<FakeTarget>();
     auto watch = Reachability::make(target);
-    NotificationCenter center;
+    foundation::NotificationCenter center;
     std::atomic<int> posts{0}, reachable{0}, unreachable{0};
     watch->setNotificationCenter(center);
-    center.addObserver(reachabilityChanged, [&](const Notification& n) { posts += n.object == watch.get(); });
+    center.addObserver(&posts, [&](const foundation::Notification& n) { posts += n.object == watch.get(); }, reachabilityChanged);
     watch->setWhenReachable([&](Reachability&) { ++reachable; });
     watch->setWhenUnreachable([&](Reachability&) { ++unreachable; });
     EXPECT_EQ(watch->description(), "unavailable flags");

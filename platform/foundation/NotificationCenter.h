@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace ui {
+namespace foundation {
 
 struct Notification {
     std::string name;
@@ -37,4 +37,4 @@ private:
     std::vector<Entry> entries_;
 };
 
-}  // namespace ui
+}  // namespace foundation
