@@ -28,8 +28,16 @@ struct Hooks {
 };
 
 Hooks& hooks() {
-    static Hooks instance;
-    return instance;
+    // Never destroyed: the transfer thread may still read it while the process exits.
+    static Hooks* instance = new Hooks;
+    return *instance;
+}
+
+// Every session's transfers run on this one thread; handlers go back to each
+// session's own queue. Never destroyed, like the process's other system threads.
+dispatch::DispatchQueue& transferQueue() {
+    static dispatch::DispatchQueue* queue = new dispatch::DispatchQueue("com.brimvale.http");
+    return *queue;
 }
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
@@ -135,7 +143,7 @@ std::string describe(const HTTPHeaders& headers) {
     return text + "]";
 }
 
-// ---- Engine: the curl multi handle on one queue's event loop ----
+// ---- Engine: the curl multi handle on the transfer thread's event loop ----
 
 class Engine : public std::enable_shared_from_this<Engine> {
 public:
@@ -151,10 +159,8 @@ public:
     }
 
     ~Engine() {
-        for (auto& [easy, request] : running_) {
-            curl_multi_remove_handle(multi_, easy);
-            curl_easy_cleanup(easy);
-        }
+        for (auto& [easy, request] : running_) release(easy);
+        for (CURL* easy : idle_) curl_easy_cleanup(easy);
         curl_multi_cleanup(multi_);  // closes cached connections through onCloseSocket
         for (auto& [fd, watch] : sockets_) watch->descriptor.release();
     }
@@ -183,8 +189,7 @@ public:
         auto running = std::move(running_);
         running_.clear();
         for (auto& [easy, request] : running) {
-            curl_multi_remove_handle(multi_, easy);
-            curl_easy_cleanup(easy);
+            release(easy);
             request->complete(DataResponse{request->url_, {}, {}, makeError(Error::Code::cancelled)});
         }
         auto last = std::move(keepAlive_);
@@ -207,7 +212,14 @@ private:
     };
 
     CURL* makeEasy(DataRequest& request) {
-        CURL* easy = curl_easy_init();
+        // A finished transfer's handle keeps its buffers for the next one.
+        CURL* easy = nullptr;
+        if (idle_.empty()) {
+            easy = curl_easy_init();
+        } else {
+            easy = idle_.back();
+            idle_.pop_back();
+        }
         request.status_ = 0;
         request.receiving_ = HTTPURLResponse{};
         request.receiving_.url = request.url_;
@@ -278,7 +290,9 @@ private:
 
     void release(CURL* easy) {
         curl_multi_remove_handle(multi_, easy);
-        curl_easy_cleanup(easy);
+        // Reset drops every option, so nothing of this request leaks into the next.
+        curl_easy_reset(easy);
+        idle_.push_back(easy);
         if (auto found = headerLists_.find(easy); found != headerLists_.end()) {
             curl_slist_free_all(found->second);
             headerLists_.erase(found);
@@ -396,23 +410,59 @@ private:
         if (found != sockets_.end()) arm(fd, *found->second);
     }
 
+    // curl asks for a new deadline on every added transfer; re-arming the system
+    // timer each time would cost a system call per request. The timer is only moved
+    // earlier; when it fires before curl's latest deadline it is set again for it.
     static int onTimer(CURLM*, long timeoutMs, void* user) {
         auto& engine = *static_cast<Engine*>(user);
         if (timeoutMs < 0) {
-            engine.timer_.cancel();
+            engine.deadline_.reset();
             return 0;
         }
-        engine.timer_.expires_after(std::chrono::milliseconds(timeoutMs));
-        std::weak_ptr<Engine> weak = engine.weak_from_this();
-        engine.timer_.async_wait([weak](const std::error_code& error) {
+        // curl rounds its wish down to whole milliseconds; firing before its own
+        // deadline would find nothing due, and curl would not ask again.
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs == 0 ? 0 : timeoutMs + 1);
+        engine.deadline_ = deadline;
+        if (timeoutMs == 0) {
+            if (!engine.kickPending_) {
+                engine.kickPending_ = true;
+                engine.queue_.async([weak = engine.weak_from_this()] {
+                    if (auto self = weak.lock()) {
+                        self->kickPending_ = false;
+                        self->onDeadline();
+                    }
+                });
+            }
+            return 0;
+        }
+        if (!engine.timerArmedFor_ || *engine.timerArmedFor_ > deadline) engine.armTimer(deadline);
+        return 0;
+    }
+
+    void armTimer(std::chrono::steady_clock::time_point deadline) {
+        timerArmedFor_ = deadline;
+        timer_.expires_at(deadline);
+        timer_.async_wait([weak = weak_from_this()](const std::error_code& error) {
             if (error) return;
             if (auto self = weak.lock()) {
-                int running = 0;
-                curl_multi_socket_action(self->multi_, CURL_SOCKET_TIMEOUT, 0, &running);
-                self->collectFinished();
+                self->timerArmedFor_.reset();
+                self->onDeadline();
             }
         });
-        return 0;
+    }
+
+    void onDeadline() {
+        if (!deadline_) return;
+        if (*deadline_ > std::chrono::steady_clock::now()) {
+            if (!timerArmedFor_ || *timerArmedFor_ > *deadline_) armTimer(*deadline_);
+            return;
+        }
+        deadline_.reset();
+        auto keepAlive = shared_from_this();
+        int running = 0;
+        curl_multi_socket_action(multi_, CURL_SOCKET_TIMEOUT, 0, &running);
+        collectFinished();
     }
 
     void collectFinished() {
@@ -467,15 +517,19 @@ private:
     dispatch::DispatchQueue& queue_;
     CURLM* multi_ = nullptr;
     asio::steady_timer timer_;
+    std::optional<std::chrono::steady_clock::time_point> deadline_;       // curl's latest wish
+    std::optional<std::chrono::steady_clock::time_point> timerArmedFor_;  // when timer_ fires
+    bool kickPending_ = false;
     std::map<int, std::unique_ptr<SocketWatch>> sockets_;
     std::map<CURL*, std::shared_ptr<DataRequest>> running_;
     std::map<CURL*, curl_slist*> headerLists_;
     std::map<CURL*, curl_slist*> resolveLists_;
+    std::vector<CURL*> idle_;
     std::atomic<size_t> runningCount_{0};
     std::atomic<size_t> connectionsOpened_{0};
     unsigned generations_ = 0;
     std::shared_ptr<Engine> keepAlive_;
-    bool invalidated_ = false;
+    std::atomic<bool> invalidated_{false};
 };
 
 // ---- DataRequest ----
@@ -549,12 +603,12 @@ void DataRequest::complete(DataResponse response) {
 
 Session::Session(SessionConfiguration configuration, dispatch::DispatchQueue& queue)
     : configuration_(std::move(configuration)), queue_(queue),
-      engine_(std::make_shared<Engine>(configuration_, queue)) {}
+      engine_(std::make_shared<Engine>(configuration_, transferQueue())) {}
 
 Session::~Session() {
-    // The engine must die on its queue's thread; running requests keep it alive
+    // The engine must die on the transfer thread; running requests keep it alive
     // until they complete when the session was invalidated, else they are cancelled.
-    queue_.async([engine = std::move(engine_)] {
+    transferQueue().async([engine = std::move(engine_)] {
         if (!engine->invalidated()) engine->invalidate(true);
     });
 }
@@ -566,7 +620,7 @@ Session& Session::defaultSession() {
 
 std::shared_ptr<DataRequest> Session::start(std::shared_ptr<DataRequest> request) {
     request->queue_ = &queue_;
-    queue_.async([engine = engine_, request] { engine->start(request); });
+    transferQueue().async([engine = engine_, request] { engine->start(request); });
     return request;
 }
 
@@ -580,7 +634,7 @@ std::shared_ptr<DataRequest> Session::upload(Bytes body, std::string url, std::s
 }
 
 void Session::finishTasksAndInvalidate() {
-    queue_.async([engine = engine_] { engine->invalidate(false); });
+    transferQueue().async([engine = engine_] { engine->invalidate(false); });
 }
 
 std::string Session::description() const {

@@ -1,8 +1,9 @@
 #pragma once
-// HTTP session manager on libcurl's multi interface, driven by a dispatch queue's
-// event loop (the main queue unless told otherwise): one multiplexed HTTP/2
-// connection per host and session, reused across requests. Requests may be made
-// from any thread; their response handlers always run on the session's queue.
+// HTTP session manager on libcurl's multi interface: one multiplexed HTTP/2
+// connection per host and session, reused across requests. Transfers of every
+// session run on one thread of their own; requests may be made from any thread and
+// their response handlers always run on the session's queue (the main queue unless
+// told otherwise).
 
 #include "dispatch/Dispatch.h"
 
@@ -117,7 +118,7 @@ private:
     HTTPHeaders headers_;
     Bytes body_;
 
-    // Transfer state, touched only on the session's queue.
+    // Transfer state, touched only on the transfer thread.
     std::chrono::steady_clock::time_point deadline_{};
     long status_ = 0;
     HTTPURLResponse receiving_;
