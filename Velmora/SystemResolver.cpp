@@ -8,15 +8,31 @@
 #include <deque>
 #include <random>
 
+namespace {
+
+// Values from the system's secure source, fetched many at a time so that a query
+// costs no system call of its own.
+std::uint32_t secureRandomValue() {
+    thread_local std::uint32_t values[64];
+    thread_local std::size_t next = std::size(values);
+    if (next == std::size(values)) {
+        if (getrandom(values, sizeof values, 0) != static_cast<ssize_t>(sizeof values)) {
+            std::random_device device;
+            for (auto& value : values) value = static_cast<std::uint32_t>(device());
+        }
+        next = 0;
+    }
+    return values[next++];
+}
+
+}  // namespace
+
 long randomSendTag() {
     constexpr std::uint32_t low = 100000, span = 900000;
     // Rejection sampling keeps the draw uniform.
     constexpr std::uint32_t limit = UINT32_MAX - UINT32_MAX % span;
     for (;;) {
-        std::uint32_t value = 0;
-        if (getrandom(&value, sizeof value, 0) != sizeof value) {
-            value = static_cast<std::uint32_t>(std::random_device{}());
-        }
+        const std::uint32_t value = secureRandomValue();
         if (value < limit) return static_cast<long>(low + value % span);
     }
 }

@@ -2,7 +2,9 @@
 
 #include <asio/ip/address.hpp>
 
-#include <algorithm>
+#include <sys/socket.h>
+
+#include <cerrno>
 
 namespace net {
 
@@ -40,7 +42,7 @@ bool UdpSocket::connectToHost(const std::string& host, std::uint16_t port, std::
             socket_.close(parseError);
             return fail(connectError.message());
         }
-        peer_ = asio::ip::udp::endpoint(address, port);
+        setPeer(asio::ip::udp::endpoint(address, port));
         state_ = State::connected;
         return true;
     }
@@ -72,7 +74,7 @@ void UdpSocket::connectTo(const asio::ip::udp::endpoint& peer) {
         closeWithError(error.message());
         return;
     }
-    peer_ = peer;
+    setPeer(peer);
     state_ = State::connected;
     if (receiving_) receiveNext();
     flushSends();
@@ -141,13 +143,15 @@ void UdpSocket::receiveNext() {
         self->receivePending_ = false;
         if (waitError == asio::error::operation_aborted || self->state_ != State::connected) return;
         std::error_code error = waitError;
+        // One receive into a buffer shared by the queue's sockets, then a copy of the
+        // datagram's own size: no system call to ask for the size first.
+        thread_local std::vector<std::uint8_t> buffer(kMaximumDatagram);
         size_t size = 0;
-        Datagram datagram;
         if (!error) {
-            size = self->socket_.available(error);
-            datagram.resize(std::clamp<size_t>(size, 1, kMaximumDatagram));
+            const ssize_t received = ::recv(self->socket_.native_handle(), buffer.data(), buffer.size(), MSG_DONTWAIT);
+            if (received < 0) error = std::error_code(errno, asio::error::get_system_category());
+            size = received < 0 ? 0 : static_cast<size_t>(received);
         }
-        if (!error) size = self->socket_.receive(asio::buffer(datagram), 0, error);
         if (error == asio::error::would_block || error == asio::error::try_again) {
             self->receiveNext();
             return;
@@ -156,9 +160,9 @@ void UdpSocket::receiveNext() {
             self->closeWithError(error.message());
             return;
         }
-        datagram.resize(size);
+        const Datagram datagram(buffer.begin(), buffer.begin() + static_cast<long>(size));
         if (auto delegate = self->delegate_.lock())
-            delegate->udpSocketDidReceiveData(*self, datagram, self->connectedAddress());
+            delegate->udpSocketDidReceiveData(*self, datagram, self->peerText_);
         if (self->receiving_) self->receiveNext();
     });
 }
@@ -175,9 +179,11 @@ void UdpSocket::closeWithError(const std::optional<std::string>& error) {
     if (auto delegate = delegate_.lock()) delegate->udpSocketDidClose(*this, error);
 }
 
-std::string UdpSocket::connectedAddress() const {
-    if (!peer_) return {};
-    return peer_->address().to_string() + ":" + std::to_string(peer_->port());
+std::string UdpSocket::connectedAddress() const { return peerText_; }
+
+void UdpSocket::setPeer(const asio::ip::udp::endpoint& peer) {
+    peer_ = peer;
+    peerText_ = peer.address().to_string() + ":" + std::to_string(peer.port());
 }
 
 }  // namespace net

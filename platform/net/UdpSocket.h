@@ -62,6 +62,7 @@ private:
     UdpSocket(std::weak_ptr<UdpSocketDelegate> delegate, dispatch::DispatchQueue& queue);
 
     void connectTo(const asio::ip::udp::endpoint& peer);
+    void setPeer(const asio::ip::udp::endpoint& peer);
     void flushSends();
     void receiveNext();
     void closeWithError(const std::optional<std::string>& error);
@@ -71,6 +72,7 @@ private:
     asio::ip::udp::socket socket_;
     std::shared_ptr<asio::ip::udp::resolver> resolver_;
     std::optional<asio::ip::udp::endpoint> peer_;
+    std::string peerText_;  // "address:port", told with every datagram
     State state_ = State::idle;
     bool receiving_ = false;
     bool receivePending_ = false;
