@@ -3,14 +3,120 @@
 #include <asio/ip/address.hpp>
 
 #include <sys/socket.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 
 namespace net {
 
 namespace {
+
 constexpr size_t kMaximumDatagram = 65536;
+constexpr size_t kInputOutputThreads = 2;
+
+// Sockets are spread over a few threads of their own, each socket staying on one.
+dispatch::DispatchQueue& nextInputOutputQueue() {
+    static dispatch::DispatchQueue** queues = [] {
+        auto** all = new dispatch::DispatchQueue*[kInputOutputThreads];
+        for (size_t i = 0; i < kInputOutputThreads; ++i)
+            all[i] = new dispatch::DispatchQueue("com.brimvale.udp-io." + std::to_string(i));
+        return all;
+    }();
+    static std::atomic<size_t> next{0};
+    return *queues[next++ % kInputOutputThreads];
 }
+
+std::string systemErrorText(int number) {
+    return std::error_code(number, asio::error::get_system_category()).message();
+}
+
+}  // namespace
+
+// The socket's system side on an input/output thread: its place in the event loop,
+// its sends, receives and close. The owner's queue only opens and connects, so a busy
+// owner pays for no other system call. Results go back to the owner's queue in order.
+class UdpSocket::Channel : public std::enable_shared_from_this<UdpSocket::Channel> {
+public:
+    Channel(dispatch::DispatchQueue& io, dispatch::DispatchQueue& owner, std::weak_ptr<UdpSocket> socket, int fd)
+        : io_(io), owner_(owner), ownerSocket_(std::move(socket)), fd_(fd), socket_(io.context()) {}
+
+    // Each call is handed to the channel's thread.
+    void attach(asio::ip::udp protocol) {
+        io_.async([self = shared_from_this(), protocol] {
+            std::error_code error;
+            self->socket_.assign(protocol, self->fd_, error);
+            if (error) {
+                ::close(self->fd_);
+                self->closed_ = true;
+                self->report([message = error.message()](UdpSocket& socket) { socket.closeWithError(message); });
+            }
+        });
+    }
+
+    void startReceiving() {
+        io_.async([self = shared_from_this()] { self->waitForDatagram(); });
+    }
+
+    void send(Datagram data, long tag) {
+        io_.async([self = shared_from_this(), data = std::move(data), tag] {
+            const bool sent = !self->closed_ && ::send(self->fd_, data.data(), data.size(), 0) >= 0;
+            const int number = self->closed_ ? ENOTCONN : errno;
+            self->report([sent, number, tag](UdpSocket& socket) { socket.sendFinished(tag, sent, number); });
+        });
+    }
+
+    void close() {
+        io_.async([self = shared_from_this()] {
+            if (self->closed_) return;
+            self->closed_ = true;
+            std::error_code ignored;
+            self->socket_.close(ignored);
+        });
+    }
+
+private:
+    template <class Action>
+    void report(Action action) {
+        owner_.async([weak = ownerSocket_, action = std::move(action)] {
+            if (auto socket = weak.lock()) action(*socket);
+        });
+    }
+
+    void waitForDatagram() {
+        if (closed_ || waiting_) return;
+        waiting_ = true;
+        socket_.async_wait(asio::ip::udp::socket::wait_read, [self = shared_from_this()](const std::error_code& waitError) {
+            self->waiting_ = false;
+            if (waitError == asio::error::operation_aborted || self->closed_) return;
+            if (waitError) {
+                self->report([message = waitError.message()](UdpSocket& socket) { socket.closeWithError(message); });
+                return;
+            }
+            // One receive into the thread's buffer, then a copy of the datagram's own size.
+            thread_local std::vector<std::uint8_t> buffer(kMaximumDatagram);
+            const ssize_t received = ::recv(self->fd_, buffer.data(), buffer.size(), MSG_DONTWAIT);
+            if (received < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+                self->report([message = systemErrorText(errno)](UdpSocket& socket) { socket.closeWithError(message); });
+                return;
+            }
+            if (received >= 0) {
+                self->report([datagram = Datagram(buffer.begin(), buffer.begin() + received)](UdpSocket& socket) {
+                    socket.received(datagram);
+                });
+            }
+            self->waitForDatagram();
+        });
+    }
+
+    dispatch::DispatchQueue& io_;
+    dispatch::DispatchQueue& owner_;
+    std::weak_ptr<UdpSocket> ownerSocket_;
+    int fd_;
+    asio::ip::udp::socket socket_;
+    bool waiting_ = false;  // the rest is touched on the channel's thread only
+    bool closed_ = false;
+};
 
 std::shared_ptr<UdpSocket> UdpSocket::make(std::weak_ptr<UdpSocketDelegate> delegate,
                                            dispatch::DispatchQueue& delegateQueue) {
@@ -18,12 +124,26 @@ std::shared_ptr<UdpSocket> UdpSocket::make(std::weak_ptr<UdpSocketDelegate> dele
 }
 
 UdpSocket::UdpSocket(std::weak_ptr<UdpSocketDelegate> delegate, dispatch::DispatchQueue& queue)
-    : delegate_(std::move(delegate)), queue_(queue), socket_(queue.context()) {}
+    : delegate_(std::move(delegate)), queue_(queue) {}
 
 UdpSocket::~UdpSocket() {
     if (resolver_) resolver_->cancel();
-    std::error_code ignored;
-    socket_.close(ignored);
+    if (channel_) channel_->close();
+}
+
+std::optional<std::string> UdpSocket::openConnected(const asio::ip::udp::endpoint& peer) {
+    const int fd = ::socket(peer.protocol().family(), SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return systemErrorText(errno);
+    if (::connect(fd, peer.data(), static_cast<socklen_t>(peer.size())) != 0) {
+        const int number = errno;
+        ::close(fd);
+        return systemErrorText(number);
+    }
+    channel_ = std::make_shared<Channel>(nextInputOutputQueue(), queue_, weak_from_this(), fd);
+    channel_->attach(peer.protocol());
+    setPeer(peer);
+    state_ = State::connected;
+    return std::nullopt;
 }
 
 bool UdpSocket::connectToHost(const std::string& host, std::uint16_t port, std::string* error) {
@@ -35,15 +155,7 @@ bool UdpSocket::connectToHost(const std::string& host, std::uint16_t port, std::
     std::error_code parseError;
     auto address = asio::ip::make_address(host, parseError);
     if (!parseError) {
-        std::error_code connectError;
-        socket_.open(address.is_v4() ? asio::ip::udp::v4() : asio::ip::udp::v6(), connectError);
-        if (!connectError) socket_.connect({address, port}, connectError);
-        if (connectError) {
-            socket_.close(parseError);
-            return fail(connectError.message());
-        }
-        setPeer(asio::ip::udp::endpoint(address, port));
-        state_ = State::connected;
+        if (auto connectError = openConnected({address, port})) return fail(*connectError);
         return true;
     }
     if (host.empty()) return fail("Cannot connect: no host");
@@ -67,15 +179,10 @@ bool UdpSocket::connectToHost(const std::string& host, std::uint16_t port, std::
 }
 
 void UdpSocket::connectTo(const asio::ip::udp::endpoint& peer) {
-    std::error_code error;
-    socket_.open(peer.protocol(), error);
-    if (!error) socket_.connect(peer, error);
-    if (error) {
-        closeWithError(error.message());
+    if (auto error = openConnected(peer)) {
+        closeWithError(*error);
         return;
     }
-    setPeer(peer);
-    state_ = State::connected;
     if (receiving_) receiveNext();
     flushSends();
 }
@@ -117,54 +224,33 @@ void UdpSocket::flushSends() {
         }
         PendingSend current = std::move(send);
         pending_.pop_front();
-        std::error_code error;
-        if (state_ != State::connected) {
-            error = asio::error::not_connected;
-        } else {
-            socket_.send(asio::buffer(current.data), 0, error);
-        }
-        auto delegate = delegate_.lock();
-        if (!delegate) continue;
-        if (error)
-            delegate->udpSocketDidNotSendDataWithTag(*this, current.tag, error.message());
+        if (state_ == State::connected)
+            channel_->send(std::move(current.data), current.tag);
         else
-            delegate->udpSocketDidSendDataWithTag(*this, current.tag);
+            sendFinished(current.tag, false, ENOTCONN);
     }
+}
+
+void UdpSocket::sendFinished(long tag, bool sent, int errorNumber) {
+    auto delegate = delegate_.lock();
+    if (!delegate) return;
+    if (sent)
+        delegate->udpSocketDidSendDataWithTag(*this, tag);
+    else
+        delegate->udpSocketDidNotSendDataWithTag(*this, tag, systemErrorText(errorNumber));
 }
 
 void UdpSocket::receiveNext() {
     if (receivePending_ || state_ != State::connected) return;
+    // The channel keeps receiving from now on, into its thread's buffer, so idle
+    // sockets hold no buffer.
     receivePending_ = true;
-    // Wait first and size the buffer to the datagram, so idle sockets hold no buffer.
-    std::weak_ptr<UdpSocket> weak = weak_from_this();
-    socket_.async_wait(asio::ip::udp::socket::wait_read, [weak](const std::error_code& waitError) {
-        auto self = weak.lock();
-        if (!self) return;
-        self->receivePending_ = false;
-        if (waitError == asio::error::operation_aborted || self->state_ != State::connected) return;
-        std::error_code error = waitError;
-        // One receive into a buffer shared by the queue's sockets, then a copy of the
-        // datagram's own size: no system call to ask for the size first.
-        thread_local std::vector<std::uint8_t> buffer(kMaximumDatagram);
-        size_t size = 0;
-        if (!error) {
-            const ssize_t received = ::recv(self->socket_.native_handle(), buffer.data(), buffer.size(), MSG_DONTWAIT);
-            if (received < 0) error = std::error_code(errno, asio::error::get_system_category());
-            size = received < 0 ? 0 : static_cast<size_t>(received);
-        }
-        if (error == asio::error::would_block || error == asio::error::try_again) {
-            self->receiveNext();
-            return;
-        }
-        if (error) {
-            self->closeWithError(error.message());
-            return;
-        }
-        const Datagram datagram(buffer.begin(), buffer.begin() + static_cast<long>(size));
-        if (auto delegate = self->delegate_.lock())
-            delegate->udpSocketDidReceiveData(*self, datagram, self->peerText_);
-        if (self->receiving_) self->receiveNext();
-    });
+    channel_->startReceiving();
+}
+
+void UdpSocket::received(const Datagram& datagram) {
+    if (state_ != State::connected || !receiving_) return;
+    if (auto delegate = delegate_.lock()) delegate->udpSocketDidReceiveData(*this, datagram, peerText_);
 }
 
 void UdpSocket::close() { closeWithError(std::nullopt); }
@@ -173,8 +259,8 @@ void UdpSocket::closeWithError(const std::optional<std::string>& error) {
     if (state_ == State::closed) return;
     state_ = State::closed;
     if (resolver_) resolver_->cancel();
-    std::error_code ignored;
-    socket_.close(ignored);
+    if (channel_) channel_->close();
+    channel_.reset();
     flushSends();  // pending sends fail as not connected
     if (auto delegate = delegate_.lock()) delegate->udpSocketDidClose(*this, error);
 }

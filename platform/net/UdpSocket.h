@@ -1,7 +1,9 @@
 #pragma once
 // Asynchronous UDP socket whose delegate callbacks run on a dispatch queue. Call its
 // operations on that queue. A host name is resolved in the background; sends made
-// meanwhile wait for the connection (or their time-out).
+// meanwhile wait for the connection (or their time-out). Sends, receives and the
+// close run on an input/output thread of their own; their results are told on the
+// delegate's queue, in order.
 
 #include "dispatch/Dispatch.h"
 
@@ -61,7 +63,13 @@ private:
 
     UdpSocket(std::weak_ptr<UdpSocketDelegate> delegate, dispatch::DispatchQueue& queue);
 
+    class Channel;
+
+    // Opens and connects the socket; the error text on failure.
+    std::optional<std::string> openConnected(const asio::ip::udp::endpoint& peer);
     void connectTo(const asio::ip::udp::endpoint& peer);
+    void sendFinished(long tag, bool sent, int errorNumber);
+    void received(const Datagram& datagram);
     void setPeer(const asio::ip::udp::endpoint& peer);
     void flushSends();
     void receiveNext();
@@ -69,7 +77,7 @@ private:
 
     std::weak_ptr<UdpSocketDelegate> delegate_;
     dispatch::DispatchQueue& queue_;
-    asio::ip::udp::socket socket_;
+    std::shared_ptr<Channel> channel_;
     std::shared_ptr<asio::ip::udp::resolver> resolver_;
     std::optional<asio::ip::udp::endpoint> peer_;
     std::string peerText_;  // "address:port", told with every datagram
