@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <list>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -25,6 +26,7 @@ struct Hooks {
     std::mutex mutex;
     std::vector<std::string> resolve;
     std::string caBundle;
+    unsigned generation = 1;  // counts changes of `resolve`
 };
 
 Hooks& hooks() {
@@ -159,7 +161,7 @@ public:
     }
 
     ~Engine() {
-        for (auto& [easy, request] : running_) release(easy);
+        for (auto& [easy, transfer] : running_) release(easy);
         for (CURL* easy : idle_) curl_easy_cleanup(easy);
         curl_multi_cleanup(multi_);  // closes cached connections through onCloseSocket
         for (auto& [fd, watch] : sockets_) watch->descriptor.release();
@@ -176,8 +178,10 @@ public:
                 std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                     configuration_.timeoutIntervalForResource);
         }
-        CURL* easy = makeEasy(*request);
-        running_.emplace(easy, request);
+        auto transfer = std::make_unique<Transfer>();
+        transfer->request = request;
+        CURL* easy = makeEasy(*request, *transfer);
+        running_.emplace(easy, std::move(transfer));
         // Running requests keep the engine alive after its session has gone.
         if (!keepAlive_) keepAlive_ = shared_from_this();
         curl_multi_add_handle(multi_, easy);
@@ -188,8 +192,9 @@ public:
         if (!cancelRunning) return;
         auto running = std::move(running_);
         running_.clear();
-        for (auto& [easy, request] : running) {
+        for (auto& [easy, transfer] : running) {
             release(easy);
+            const auto& request = transfer->request;
             request->complete(DataResponse{request->url_, {}, {}, makeError(Error::Code::cancelled)});
         }
         auto last = std::move(keepAlive_);
@@ -200,6 +205,27 @@ public:
     bool invalidated() const { return invalidated_; }
 
 private:
+    struct Transfer {
+        std::shared_ptr<DataRequest> request;
+        std::string headerText;
+        std::vector<curl_slist> headerNodes;
+    };
+
+    // A curl string list that frees itself.
+    class TextList {
+    public:
+        explicit TextList(const std::vector<std::string>& entries) {
+            for (const auto& entry : entries) list_ = curl_slist_append(list_, entry.c_str());
+        }
+        ~TextList() { curl_slist_free_all(list_); }
+        TextList(const TextList&) = delete;
+        TextList& operator=(const TextList&) = delete;
+        curl_slist* list() const { return list_; }
+
+    private:
+        curl_slist* list_ = nullptr;
+    };
+
     struct SocketWatch {
         SocketWatch(asio::io_context& context, int fd, unsigned generation)
             : descriptor(context, fd), generation(generation) {}
@@ -211,7 +237,7 @@ private:
         bool openedByUs = false;  // closed through onCloseSocket, else released on removal
     };
 
-    CURL* makeEasy(DataRequest& request) {
+    CURL* makeEasy(DataRequest& request, Transfer& transfer) {
         // A finished transfer's handle keeps its buffers for the next one.
         CURL* easy = nullptr;
         if (idle_.empty()) {
@@ -252,27 +278,18 @@ private:
             curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body_.size()));
         }
 
-        curl_slist* headers = nullptr;
-        for (const auto& [name, value] : request.headers_) {
-            // "Name;" is curl's way of sending a header with an empty value. Line breaks
-            // would let a value smuggle in headers of its own, so they are dropped.
-            std::string line = value.empty() ? name + ";" : name + ": " + value;
-            std::erase_if(line, [](char c) { return c == '\r' || c == '\n'; });
-            headers = curl_slist_append(headers, line.c_str());
-        }
-        headers = curl_slist_append(headers, "Expect:");
-        headerLists_[easy] = headers;
-        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, buildHeaderList(request, transfer));
 
         {
             auto& all = hooks();
             std::lock_guard lock(all.mutex);
-            curl_slist* resolve = nullptr;
-            for (const auto& entry : all.resolve) resolve = curl_slist_append(resolve, entry.c_str());
-            if (resolve) {
-                resolveLists_[easy] = resolve;
-                curl_easy_setopt(easy, CURLOPT_RESOLVE, resolve);
+            if (all.generation != resolveGeneration_) {
+                // Lists handed to earlier transfers stay valid until the engine ends.
+                resolveLists_.emplace_back(all.resolve);
+                resolveGeneration_ = all.generation;
             }
+            if (curl_slist* resolve = resolveLists_.empty() ? nullptr : resolveLists_.back().list())
+                curl_easy_setopt(easy, CURLOPT_RESOLVE, resolve);
             if (!all.caBundle.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, all.caBundle.c_str());
         }
 
@@ -288,19 +305,40 @@ private:
         return easy;
     }
 
+    // The request's header lines in one buffer, linked as curl expects; curl only reads
+    // the list, which lives as long as the request.
+    static curl_slist* buildHeaderList(const DataRequest& request, Transfer& transfer) {
+        std::string& text = transfer.headerText;
+        text.clear();
+        std::vector<size_t> starts;
+        starts.reserve(request.headers_.size() + 1);
+        for (const auto& [name, value] : request.headers_) {
+            starts.push_back(text.size());
+            // "Name;" is curl's way of sending a header with an empty value. Line breaks
+            // would let a value smuggle in headers of its own, so they are dropped.
+            text += name;
+            text += value.empty() ? ";" : ": ";
+            for (char c : value)
+                if (c != '\r' && c != '\n') text += c;
+            text += '\0';
+        }
+        starts.push_back(text.size());
+        text += "Expect:";
+        text += '\0';
+        auto& nodes = transfer.headerNodes;
+        nodes.assign(starts.size(), curl_slist{});
+        for (size_t i = 0; i < starts.size(); ++i) {
+            nodes[i].data = text.data() + starts[i];
+            nodes[i].next = i + 1 < starts.size() ? &nodes[i + 1] : nullptr;
+        }
+        return nodes.data();
+    }
+
     void release(CURL* easy) {
         curl_multi_remove_handle(multi_, easy);
         // Reset drops every option, so nothing of this request leaks into the next.
         curl_easy_reset(easy);
         idle_.push_back(easy);
-        if (auto found = headerLists_.find(easy); found != headerLists_.end()) {
-            curl_slist_free_all(found->second);
-            headerLists_.erase(found);
-        }
-        if (auto found = resolveLists_.find(easy); found != resolveLists_.end()) {
-            curl_slist_free_all(found->second);
-            resolveLists_.erase(found);
-        }
         --runningCount_;
     }
 
@@ -473,9 +511,10 @@ private:
             CURLcode code = message->data.result;
             auto found = running_.find(easy);
             if (found == running_.end()) continue;
-            auto request = found->second;
+            // The transfer's header lines stay until curl has let go of the handle.
+            auto transfer = std::move(found->second);
             running_.erase(found);
-            finish(easy, code, request);
+            finish(easy, code, transfer->request);
         }
         if (running_.empty()) {
             auto last = std::move(keepAlive_);  // may end this engine's life on return
@@ -521,9 +560,9 @@ private:
     std::optional<std::chrono::steady_clock::time_point> timerArmedFor_;  // when timer_ fires
     bool kickPending_ = false;
     std::map<int, std::unique_ptr<SocketWatch>> sockets_;
-    std::map<CURL*, std::shared_ptr<DataRequest>> running_;
-    std::map<CURL*, curl_slist*> headerLists_;
-    std::map<CURL*, curl_slist*> resolveLists_;
+    std::map<CURL*, std::unique_ptr<Transfer>> running_;
+    std::list<TextList> resolveLists_;
+    unsigned resolveGeneration_ = 0;
     std::vector<CURL*> idle_;
     std::atomic<size_t> runningCount_{0};
     std::atomic<size_t> connectionsOpened_{0};
@@ -652,12 +691,14 @@ void setResolveOverrides(std::vector<std::string> entries) {
     auto& all = hooks();
     std::lock_guard lock(all.mutex);
     all.resolve = std::move(entries);
+    ++all.generation;
 }
 
 void addResolveOverride(std::string entry) {
     auto& all = hooks();
     std::lock_guard lock(all.mutex);
     all.resolve.push_back(std::move(entry));
+    ++all.generation;
 }
 
 void setCertificateAuthorityBundle(std::string path) {
