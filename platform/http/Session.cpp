@@ -516,6 +516,8 @@ private:
             running_.erase(found);
             finish(easy, code, transfer->request);
         }
+        DataRequest::completeAll(std::move(finished_));
+        finished_.clear();
         if (running_.empty()) {
             auto last = std::move(keepAlive_);  // may end this engine's life on return
         }
@@ -549,7 +551,7 @@ private:
                 return;
             }
         }
-        request->complete(std::move(response));
+        finished_.emplace_back(request, std::move(response));
     }
 
     SessionConfiguration configuration_;
@@ -564,6 +566,8 @@ private:
     std::list<TextList> resolveLists_;
     unsigned resolveGeneration_ = 0;
     std::vector<CURL*> idle_;
+    // Requests finished in this turn, told to their handlers together.
+    std::vector<std::pair<std::shared_ptr<DataRequest>, DataResponse>> finished_;
     std::atomic<size_t> runningCount_{0};
     std::atomic<size_t> connectionsOpened_{0};
     unsigned generations_ = 0;
@@ -583,18 +587,23 @@ DataRequest& DataRequest::validate() {
 }
 
 void DataRequest::deliver(const std::function<void(const DataResponse&)>& handler) {
-    DataResponse response;
+    // The result is set once, before any delivery, and never changes after.
+    const DataResponse& result = *result_;
+    bool unacceptable = false;
     {
         std::lock_guard lock(mutex_);
-        response = *result_;
-        if (validated_ && !response.error && response.response &&
-            (response.response->statusCode < 200 || response.response->statusCode > 299)) {
-            response.error = Error{Error::Code::unacceptableStatusCode,
-                                   "Response status code was unacceptable: " +
-                                       std::to_string(response.response->statusCode) + ".",
-                                   {}};
-        }
+        unacceptable = validated_ && !result.error && result.response &&
+                       (result.response->statusCode < 200 || result.response->statusCode > 299);
     }
+    if (!unacceptable) {
+        handler(result);
+        return;
+    }
+    DataResponse response = result;
+    response.error = Error{Error::Code::unacceptableStatusCode,
+                           "Response status code was unacceptable: " +
+                               std::to_string(response.response->statusCode) + ".",
+                           {}};
     handler(response);
 }
 
@@ -627,15 +636,27 @@ DataRequest& DataRequest::responseJSON(std::function<void(const JSONResponse&)> 
     });
 }
 
-void DataRequest::complete(DataResponse response) {
+std::vector<std::function<void(const DataResponse&)>> DataRequest::setResult(DataResponse response) {
     std::vector<std::function<void(const DataResponse&)>> handlers;
-    {
-        std::lock_guard lock(mutex_);
-        result_ = std::move(response);
-        handlers.swap(handlers_);
-    }
-    for (auto& handler : handlers)
+    std::lock_guard lock(mutex_);
+    result_ = std::move(response);
+    handlers.swap(handlers_);
+    return handlers;
+}
+
+void DataRequest::complete(DataResponse response) {
+    for (auto& handler : setResult(std::move(response)))
         queue_->async([self = shared_from_this(), handler = std::move(handler)] { self->deliver(handler); });
+}
+
+void DataRequest::completeAll(std::vector<std::pair<std::shared_ptr<DataRequest>, DataResponse>> finished) {
+    if (finished.empty()) return;
+    // One task for the lot: the handlers' queue is woken once, not once per request.
+    dispatch::DispatchQueue* queue = finished.front().first->queue_;
+    queue->async([finished = std::move(finished)]() mutable {
+        for (auto& [request, response] : finished)
+            for (auto& handler : request->setResult(std::move(response))) request->deliver(handler);
+    });
 }
 
 // ---- Session ----

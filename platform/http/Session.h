@@ -110,7 +110,11 @@ private:
     friend class Session;
     DataRequest(std::string url, std::string method, HTTPHeaders headers, Bytes body);
 
+    // Sets the result; the handlers registered so far are returned to be run.
+    std::vector<std::function<void(const DataResponse&)>> setResult(DataResponse response);
     void complete(DataResponse response);
+    // Completes requests of one queue in a single task on it.
+    static void completeAll(std::vector<std::pair<std::shared_ptr<DataRequest>, DataResponse>> finished);
     void deliver(const std::function<void(const DataResponse&)>& handler);
 
     std::string url_;
