@@ -7,6 +7,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
+#include <future>
 
 namespace net {
 
@@ -15,16 +17,37 @@ namespace {
 constexpr size_t kMaximumDatagram = 65536;
 constexpr size_t kInputOutputThreads = 2;
 
+dispatch::DispatchQueue* inputOutputQueues[kInputOutputThreads] = {};
+
+// Lets the threads end their task in progress and run no more. At exit this runs
+// before the main queue ends, so threads that are never joined hand nothing over to
+// a queue that is gone.
+void stopInputOutputQueues() {
+    std::vector<std::future<void>> stops;
+    for (auto* queue : inputOutputQueues) {
+        auto stopped = std::make_shared<std::promise<void>>();
+        stops.push_back(stopped->get_future());
+        queue->async([queue, stopped] {
+            queue->context().stop();
+            stopped->set_value();
+        });
+    }
+    for (auto& stop : stops) stop.wait_for(std::chrono::seconds(1));
+}
+
 // Sockets are spread over a few threads of their own, each socket staying on one.
+// The threads are never destroyed, like the process's other system threads.
 dispatch::DispatchQueue& nextInputOutputQueue() {
-    static dispatch::DispatchQueue** queues = [] {
-        auto** all = new dispatch::DispatchQueue*[kInputOutputThreads];
+    static const bool created = [] {
+        dispatch::DispatchQueue::main();  // made first, so it ends after the stop below
         for (size_t i = 0; i < kInputOutputThreads; ++i)
-            all[i] = new dispatch::DispatchQueue("com.brimvale.udp-io." + std::to_string(i));
-        return all;
+            inputOutputQueues[i] = new dispatch::DispatchQueue("com.brimvale.udp-io." + std::to_string(i));
+        std::atexit(stopInputOutputQueues);
+        return true;
     }();
+    (void)created;
     static std::atomic<size_t> next{0};
-    return *queues[next++ % kInputOutputThreads];
+    return *inputOutputQueues[next++ % kInputOutputThreads];
 }
 
 std::string systemErrorText(int number) {
