@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <future>
+#include <mutex>
 
 namespace net {
 
@@ -35,9 +36,10 @@ void stopInputOutputQueues() {
     for (auto& stop : stops) stop.wait_for(std::chrono::seconds(1));
 }
 
-// Sockets are spread over a few threads of their own, each socket staying on one.
-// The threads are never destroyed, like the process's other system threads.
-dispatch::DispatchQueue& nextInputOutputQueue() {
+// Sockets are spread over a few threads of their own, each socket staying on one
+// (named by its index). The threads are never destroyed, like the process's other
+// system threads.
+size_t nextInputOutputQueue() {
     static const bool created = [] {
         dispatch::DispatchQueue::main();  // made first, so it ends after the stop below
         for (size_t i = 0; i < kInputOutputThreads; ++i)
@@ -47,8 +49,48 @@ dispatch::DispatchQueue& nextInputOutputQueue() {
     }();
     (void)created;
     static std::atomic<size_t> next{0};
-    return *inputOutputQueues[next++ % kInputOutputThreads];
+    return next++ % kInputOutputThreads;
 }
+
+// Work for the input/output threads goes over in batches: handing a task to a
+// sleeping thread costs the sender that thread's waking, which would otherwise be
+// paid for nearly every socket operation. Work added while the owner's queue is busy
+// is handed over together once that queue has run what it had before.
+class Handoff {
+public:
+    static Handoff& shared() {
+        static Handoff* instance = new Handoff;
+        return *instance;
+    }
+
+    void add(dispatch::DispatchQueue& owner, size_t thread, dispatch::Task task) {
+        std::lock_guard lock(mutex_);
+        pending_[thread].push_back(std::move(task));
+        if (flushPending_) return;
+        flushPending_ = true;
+        owner.async([this] { flush(); });
+    }
+
+private:
+    void flush() {
+        std::vector<dispatch::Task> batches[kInputOutputThreads];
+        {
+            std::lock_guard lock(mutex_);
+            for (size_t i = 0; i < kInputOutputThreads; ++i) batches[i].swap(pending_[i]);
+            flushPending_ = false;
+        }
+        for (size_t i = 0; i < kInputOutputThreads; ++i) {
+            if (batches[i].empty()) continue;
+            inputOutputQueues[i]->async([batch = std::move(batches[i])] {
+                for (const auto& task : batch) task();
+            });
+        }
+    }
+
+    std::mutex mutex_;
+    std::vector<dispatch::Task> pending_[kInputOutputThreads];
+    bool flushPending_ = false;
+};
 
 std::string systemErrorText(int number) {
     return std::error_code(number, asio::error::get_system_category()).message();
@@ -61,12 +103,13 @@ std::string systemErrorText(int number) {
 // owner pays for no other system call. Results go back to the owner's queue in order.
 class UdpSocket::Channel : public std::enable_shared_from_this<UdpSocket::Channel> {
 public:
-    Channel(dispatch::DispatchQueue& io, dispatch::DispatchQueue& owner, std::weak_ptr<UdpSocket> socket, int fd)
-        : io_(io), owner_(owner), ownerSocket_(std::move(socket)), fd_(fd), socket_(io.context()) {}
+    Channel(size_t thread, dispatch::DispatchQueue& owner, std::weak_ptr<UdpSocket> socket, int fd)
+        : thread_(thread), owner_(owner), ownerSocket_(std::move(socket)), fd_(fd),
+          socket_(inputOutputQueues[thread]->context()) {}
 
     // Each call is handed to the channel's thread.
     void attach(asio::ip::udp protocol) {
-        io_.async([self = shared_from_this(), protocol] {
+        handOver([self = shared_from_this(), protocol] {
             std::error_code error;
             self->socket_.assign(protocol, self->fd_, error);
             if (error) {
@@ -78,11 +121,11 @@ public:
     }
 
     void startReceiving() {
-        io_.async([self = shared_from_this()] { self->waitForDatagram(); });
+        handOver([self = shared_from_this()] { self->waitForDatagram(); });
     }
 
     void send(Datagram data, long tag) {
-        io_.async([self = shared_from_this(), data = std::move(data), tag] {
+        handOver([self = shared_from_this(), data = std::move(data), tag] {
             const bool sent = !self->closed_ && ::send(self->fd_, data.data(), data.size(), 0) >= 0;
             const int number = self->closed_ ? ENOTCONN : errno;
             self->report([sent, number, tag](UdpSocket& socket) { socket.sendFinished(tag, sent, number); });
@@ -90,7 +133,7 @@ public:
     }
 
     void close() {
-        io_.async([self = shared_from_this()] {
+        handOver([self = shared_from_this()] {
             if (self->closed_) return;
             self->closed_ = true;
             std::error_code ignored;
@@ -99,6 +142,8 @@ public:
     }
 
 private:
+    void handOver(dispatch::Task task) { Handoff::shared().add(owner_, thread_, std::move(task)); }
+
     template <class Action>
     void report(Action action) {
         owner_.async([weak = ownerSocket_, action = std::move(action)] {
@@ -132,7 +177,7 @@ private:
         });
     }
 
-    dispatch::DispatchQueue& io_;
+    size_t thread_;
     dispatch::DispatchQueue& owner_;
     std::weak_ptr<UdpSocket> ownerSocket_;
     int fd_;
