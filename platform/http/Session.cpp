@@ -337,10 +337,13 @@ private:
             starts.push_back(text.size());
             // "Name;" is curl's way of sending a header with an empty value. Line breaks
             // would let a value smuggle in headers of its own, so they are dropped.
-            text += name;
+            auto appendWithoutLineBreaks = [&text](std::string_view part) {
+                for (char c : part)
+                    if (c != '\r' && c != '\n') text += c;
+            };
+            appendWithoutLineBreaks(name);
             text += value.empty() ? ";" : ": ";
-            for (char c : value)
-                if (c != '\r' && c != '\n') text += c;
+            appendWithoutLineBreaks(value);
             text += '\0';
         }
         starts.push_back(text.size());
