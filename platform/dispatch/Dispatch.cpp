@@ -1,6 +1,7 @@
 #include "dispatch/Dispatch.h"
 
 #include <asio/post.hpp>
+#include <future>
 #include <asio/steady_timer.hpp>
 
 namespace dispatch {
@@ -77,6 +78,20 @@ void drainMain() {
     auto& context = DispatchQueue::main().context();
     context.restart();
     context.poll();
+}
+
+void stopRunning(const std::vector<DispatchQueue*>& queues) {
+    std::vector<std::future<void>> stops;
+    for (auto* queue : queues) {
+        auto stopped = std::make_shared<std::promise<void>>();
+        stops.push_back(stopped->get_future());
+        queue->async([queue, stopped] {
+            queue->context().stop();
+            stopped->set_value();
+        });
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    for (auto& stop : stops) stop.wait_until(deadline);
 }
 
 }  // namespace dispatch

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace dispatch {
 
@@ -50,6 +51,11 @@ private:
     std::unique_ptr<asio::executor_work_guard<asio::io_context::executor_type>> work_;
     std::thread worker_;
 };
+
+// Lets the threads of queues that are never destroyed end their task in progress and
+// run no more, waiting up to a second for them. Called at exit, before the main queue
+// ends, it keeps such threads from handing work to a queue that is gone.
+void stopRunning(const std::vector<DispatchQueue*>& queues);
 
 // Runs the main loop on the calling thread until stopMain() is called.
 void runMain();

@@ -11,7 +11,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
-#include <future>
 #include <sstream>
 
 namespace http {
@@ -36,18 +35,6 @@ Hooks& hooks() {
     return *instance;
 }
 
-// Lets a queue's thread end its task in progress and run no more. At exit this runs
-// before the main queue ends, so a thread that is never joined hands nothing over to
-// a queue that is gone.
-void stopRunning(dispatch::DispatchQueue& queue) {
-    auto stopped = std::make_shared<std::promise<void>>();
-    queue.async([&queue, stopped] {
-        queue.context().stop();
-        stopped->set_value();
-    });
-    stopped->get_future().wait_for(std::chrono::seconds(1));
-}
-
 dispatch::DispatchQueue* transfers = nullptr;
 
 // Every session's transfers run on this one thread; handlers go back to each
@@ -56,7 +43,7 @@ dispatch::DispatchQueue& transferQueue() {
     static const bool created = [] {
         dispatch::DispatchQueue::main();  // made first, so it ends after the stop below
         transfers = new dispatch::DispatchQueue("com.brimvale.http");
-        std::atexit([] { stopRunning(*transfers); });
+        std::atexit([] { dispatch::stopRunning({transfers}); });
         return true;
     }();
     (void)created;

@@ -8,7 +8,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
-#include <future>
 #include <mutex>
 
 namespace net {
@@ -20,22 +19,6 @@ constexpr size_t kInputOutputThreads = 2;
 
 dispatch::DispatchQueue* inputOutputQueues[kInputOutputThreads] = {};
 
-// Lets the threads end their task in progress and run no more. At exit this runs
-// before the main queue ends, so threads that are never joined hand nothing over to
-// a queue that is gone.
-void stopInputOutputQueues() {
-    std::vector<std::future<void>> stops;
-    for (auto* queue : inputOutputQueues) {
-        auto stopped = std::make_shared<std::promise<void>>();
-        stops.push_back(stopped->get_future());
-        queue->async([queue, stopped] {
-            queue->context().stop();
-            stopped->set_value();
-        });
-    }
-    for (auto& stop : stops) stop.wait_for(std::chrono::seconds(1));
-}
-
 // Sockets are spread over a few threads of their own, each socket staying on one
 // (named by its index). The threads are never destroyed, like the process's other
 // system threads.
@@ -44,7 +27,7 @@ size_t nextInputOutputQueue() {
         dispatch::DispatchQueue::main();  // made first, so it ends after the stop below
         for (size_t i = 0; i < kInputOutputThreads; ++i)
             inputOutputQueues[i] = new dispatch::DispatchQueue("com.brimvale.udp-io." + std::to_string(i));
-        std::atexit(stopInputOutputQueues);
+        std::atexit([] { dispatch::stopRunning({std::begin(inputOutputQueues), std::end(inputOutputQueues)}); });
         return true;
     }();
     (void)created;

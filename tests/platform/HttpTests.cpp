@@ -1,5 +1,6 @@
 #include "dispatch/Dispatch.h"
 #include "http/Session.h"
+#include "LoopbackListener.h"
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -21,13 +22,7 @@ namespace {
 class LoopbackServer {
 public:
     explicit LoopbackServer(const std::string& reply, bool silent = false) : reply_(reply), silent_(silent) {
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-        socklen_t length = sizeof address;
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length);
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-        ::listen(listener_, 8);
+        listener_ = listenOnLoopback(8, port_);
         thread_ = std::thread([this] { serve(); });
     }
     ~LoopbackServer() {

@@ -3,6 +3,7 @@
 
 #include "dispatch/Dispatch.h"
 #include "http/Session.h"
+#include "LoopbackListener.h"
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -23,13 +24,7 @@ namespace {
 class RecordingServer {
 public:
     RecordingServer() {
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-        socklen_t length = sizeof address;
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length);
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-        ::listen(listener_, 64);
+        listener_ = listenOnLoopback(64, port_);
         thread_ = std::thread([this] { serve(); });
     }
     ~RecordingServer() {
