@@ -162,6 +162,9 @@ public:
         initializeCurlOnce();
         multi_ = curl_multi_init();
         curl_multi_setopt(multi_, CURLMOPT_PIPELINING, CURLPIPE_MULTIPLEX);
+        // One multiplexed connection per host: a server that caps its streams makes
+        // further requests wait for a free stream instead of opening more connections.
+        curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, 1L);
         curl_multi_setopt(multi_, CURLMOPT_SOCKETFUNCTION, &Engine::onSocket);
         curl_multi_setopt(multi_, CURLMOPT_SOCKETDATA, this);
         curl_multi_setopt(multi_, CURLMOPT_TIMERFUNCTION, &Engine::onTimer);

@@ -93,7 +93,8 @@ TEST_F(HttpsRoad, ConcurrentQueriesShareOneConnection) {
     start(fullConfiguration());
     provider_->setFiltering(true);
     std::vector<std::shared_ptr<FakeUDPFlow>> flows;
-    for (int i = 0; i < 20; ++i) {
+    // More queries in flight than a DoH server lets one connection carry at once.
+    for (int i = 0; i < 150; ++i) {
         flows.push_back(std::make_shared<FakeUDPFlow>(std::vector<ne::Datagram>{makeQuery("www.example.test", static_cast<std::uint16_t>(i))}));
         provider_->handleNewFlow(flows.back());
     }
