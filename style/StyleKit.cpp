@@ -1,8 +1,6 @@
 #include "style/StyleKit.h"
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <unordered_map>
 
@@ -98,167 +96,132 @@ gfx::Rect StyleKit::ResizingBehavior::apply(const gfx::Rect& rect, const gfx::Re
     return {target.minX() + (target.width() - w) * 0.5, target.minY() + (target.height() - h) * 0.5, w, h};
 }
 
-// ---- Routine index and body table ---------------------------------------------
-
-struct BodyRegistry::Table {
-    std::vector<StyleKit::Routine> routines;
-    std::vector<StyleKit::Body> bodies;  // by index; null until registered
-    std::unordered_map<std::string_view, std::size_t> byMessage;  // drawing and image messages
-};
-
-namespace artwork {
-#define STYLEKIT_FAMILY(Name) void register##Name(BodyRegistry&);
-#include "style/ArtworkFamilies.def"
-#undef STYLEKIT_FAMILY
-}  // namespace artwork
-
-void registerAllFamilies(BodyRegistry::Table& t);
+// ---- Routine index ----------------------------------------------------------------
 
 namespace {
 
 using Routine = StyleKit::Routine;
 using Kind = StyleKit::ParamKind;
 
-std::vector<Routine> declaredRoutines() {
-    std::vector<Routine> r;
-#define STYLEKIT_FRAME(Name) \
-    r.push_back({0, #Name, "draw" #Name "WithFrame:", Kind::frame, "", "", "imageOf" #Name "WithImageSize:"});
-#define STYLEKIT_FLAG(Name, param)                                                                       \
-    r.push_back({0, #Name, "draw" #Name "WithFrame:" #param ":", Kind::flag, #param, "",                   \
-                 "imageOf" #Name "WithImageSize:" #param ":"});
-#define STYLEKIT_ALIAS(Name, Target)                                                                    \
-    r.push_back({0, #Name, "draw" #Name "WithFrame:destructive:", Kind::flag, "destructive",              \
-                 "draw" #Target "WithFrame:destructive:", "imageOf" #Name "WithImageSize:destructive:"});
-#define STYLEKIT_RESIZING(Name) \
-    r.push_back({0, #Name, "draw" #Name "WithFrame:resizing:", Kind::resizing, "", "", "imageOf" #Name});
-#define STYLEKIT_RESIZING_FRACTION(Name)                                                                \
-    r.push_back({0, #Name, "draw" #Name "WithFrame:resizing:fraction:", Kind::resizingFraction, "", "",  \
-                 "imageOf" #Name "WithFraction:"});
+// What a message carries to a routine, as received.
+struct Message {
+    gfx::Rect frame;
+    StyleKit::Flag flag = 0;
+    std::int64_t resizing = 0;
+    double fraction = 0;
+};
+using Entry = void (*)(const Message&);
+
+// A raw resizing value outside 0...3 fits by aspect, as the bodies always have.
+StyleKit::ResizingBehavior behavior(std::int64_t raw) {
+    return StyleKit::ResizingBehavior::fromRaw(raw).value_or(StyleKit::ResizingBehavior::aspectFit);
+}
+
+struct Index {
+    std::vector<Routine> routines;
+    std::vector<Entry> entries;  // by routine: the message entry, calling the direct entry
+    std::vector<bool> drawn;     // by routine: false while listed in Undrawn.def
+    std::unordered_map<std::string_view, std::size_t> byMessage;  // drawing and image messages
+};
+
+const Index& index() {
+    static const Index built = [] {
+        Index x;
+        auto add = [&x](Routine r, Entry entry) {
+            r.number = static_cast<int>(x.routines.size() + 1);
+            x.routines.push_back(r);
+            x.entries.push_back(entry);
+        };
+#define STYLEKIT_FRAME(Name)                                                                              \
+    add({0, #Name, "draw" #Name "WithFrame:", Kind::frame, "", "", "imageOf" #Name "WithImageSize:"},     \
+        [](const Message& m) { StyleKit::draw##Name##WithFrame(m.frame); });
+#define STYLEKIT_FLAG(Name, param)                                                                        \
+    add({0, #Name, "draw" #Name "WithFrame:" #param ":", Kind::flag, #param, "",                          \
+         "imageOf" #Name "WithImageSize:" #param ":"},                                                    \
+        [](const Message& m) { StyleKit::draw##Name##WithFrame(m.frame, m.flag); });
+#define STYLEKIT_ALIAS(Name, Target)                                                                      \
+    add({0, #Name, "draw" #Name "WithFrame:destructive:", Kind::flag, "destructive",                      \
+         "draw" #Target "WithFrame:destructive:", "imageOf" #Name "WithImageSize:destructive:"},          \
+        [](const Message& m) { StyleKit::draw##Target##WithFrame(m.frame, m.flag); });
+#define STYLEKIT_RESIZING(Name)                                                                           \
+    add({0, #Name, "draw" #Name "WithFrame:resizing:", Kind::resizing, "", "", "imageOf" #Name},          \
+        [](const Message& m) { StyleKit::draw##Name##WithFrame(m.frame, behavior(m.resizing)); });
+#define STYLEKIT_RESIZING_FRACTION(Name)                                                                  \
+    add({0, #Name, "draw" #Name "WithFrame:resizing:fraction:", Kind::resizingFraction, "", "",           \
+         "imageOf" #Name "WithFraction:"},                                                                \
+        [](const Message& m) { StyleKit::draw##Name##WithFrame(m.frame, behavior(m.resizing), m.fraction); });
 #include "style/StyleKitRoutines.def"
 #undef STYLEKIT_FRAME
 #undef STYLEKIT_FLAG
 #undef STYLEKIT_ALIAS
 #undef STYLEKIT_RESIZING
 #undef STYLEKIT_RESIZING_FRACTION
-    for (std::size_t i = 0; i < r.size(); ++i) {
-        r[i].number = static_cast<int>(i + 1);
-        if (r[i].name == "BetaBadge") r[i].imageMessage = "";  // no image of the badge
-    }
-    return r;
-}
 
-// Built on first use: the index, then every family's bodies.
-BodyRegistry::Table& table() {
-    static BodyRegistry::Table* t = [] {
-        auto* built = new BodyRegistry::Table;  // lives for the whole process
-        built->routines = declaredRoutines();
-        built->bodies.assign(built->routines.size(), nullptr);
-        for (std::size_t i = 0; i < built->routines.size(); ++i) {
-            built->byMessage.emplace(built->routines[i].message, i);
-            if (!built->routines[i].imageMessage.empty())
-                built->byMessage.emplace(built->routines[i].imageMessage, i);
+        for (std::size_t i = 0; i < x.routines.size(); ++i) {
+            if (x.routines[i].name == "BetaBadge") x.routines[i].imageMessage = "";  // no image of the badge
+            x.byMessage.emplace(x.routines[i].message, i);
+            if (!x.routines[i].imageMessage.empty()) x.byMessage.emplace(x.routines[i].imageMessage, i);
         }
-        return built;
+        x.drawn.assign(x.routines.size(), true);
+        auto undrawn = [&x](std::string_view name) {
+            for (std::size_t i = 0; i < x.routines.size(); ++i)
+                if (x.routines[i].name == name) x.drawn[i] = false;
+        };
+#define STYLEKIT_FRAME(Name) undrawn(#Name);
+#define STYLEKIT_FLAG(Name, param) undrawn(#Name);
+#define STYLEKIT_RESIZING(Name) undrawn(#Name);
+#define STYLEKIT_RESIZING_FRACTION(Name) undrawn(#Name);
+#include "style/artwork/Undrawn.def"
+#undef STYLEKIT_FRAME
+#undef STYLEKIT_FLAG
+#undef STYLEKIT_RESIZING
+#undef STYLEKIT_RESIZING_FRACTION
+        return x;
     }();
-    static const bool registered = [] {
-        registerAllFamilies(*t);
-        return true;
-    }();
-    (void)registered;
-    return *t;
+    return built;
 }
 
 std::size_t indexOf(std::string_view message) {
-    const auto& map = table().byMessage;
+    const auto& map = index().byMessage;
     auto it = map.find(message);
     return it == map.end() ? SIZE_MAX : it->second;
 }
 
-// Routines whose entry hands its shared body an argument of its own.
-void addSharedArguments(std::string_view name, StyleKit::DrawCall& call) {
-    static double (*const minY)(const gfx::Rect&) = [](const gfx::Rect& r) { return r.minY(); };
-    static double (*const maxY)(const gfx::Rect&) = [](const gfx::Rect& r) { return r.maxY(); };
-    if (name == "CircleIconUser" || name == "SpinnerCircleBlue")
-        call.colorMessage = "bvBlue";
-    else if (name == "CircleIconUserDark")
-        call.colorMessage = "bvBlueDark";
-    else if (name == "SpinnerCircleLightBlue")
-        call.colorMessage = "bvBlueLight";
-    else if (name == "DarkGradientUp")
-        call.startY = minY, call.endY = maxY;
-    else if (name == "DarkGradientDown")
-        call.startY = maxY, call.endY = minY;
+std::size_t drawIndex(std::string_view message) {
+    std::size_t i = indexOf(message);
+    return i != SIZE_MAX && index().routines[i].message == message ? i : SIZE_MAX;
 }
 
-// Runs routine `index` (an alias runs its target); false when its body is missing.
-bool invoke(std::size_t index, StyleKit::DrawCall call) {
-    BodyRegistry::Table& t = table();
-    if (index >= t.routines.size()) return false;
-    if (!t.routines[index].aliasOf.empty()) index = indexOf(t.routines[index].aliasOf);
-    StyleKit::Body body = t.bodies[index];
-    if (!body) return false;
-    addSharedArguments(t.routines[index].name, call);
-    body(call);
+// Sends routine `i`'s drawing message; false when it is not drawn yet.
+bool send(std::size_t i, const Message& m) {
+    if (i == SIZE_MAX || !index().routines[i].present()) return false;
+    index().entries[i](m);
     return true;
 }
 
-std::size_t drawIndex(std::string_view message) {
-    std::size_t i = indexOf(message);
-    return i != SIZE_MAX && table().routines[i].message == message ? i : SIZE_MAX;
-}
-
-// One bitmap of `size` with the routine drawn into (0, 0, width, height).
-gfx::ImageRef render(std::size_t index, gfx::Size size, StyleKit::Flag flag, std::int64_t resizing = 0,
+// One bitmap of `size` with the routine drawn into (0, 0, width, height)
+// through its message entry, so an alias draws through its own.
+gfx::ImageRef render(std::string_view drawMessage, gfx::Size size, StyleKit::Flag flag, std::int64_t resizing = 0,
                      double fraction = 0, gfx::Point shift = {}) {
     gfx::ImageContextScope scope(size);
     if (shift != gfx::Point{}) gfx::currentContext()->translate(shift.x, shift.y);
-    StyleKit::DrawCall call;
-    call.frame = {0, 0, size.width, size.height};
-    call.flag = flag;
-    call.resizing = resizing;
-    call.fraction = fraction;
-    invoke(index, call);
+    send(drawIndex(drawMessage), {{0, 0, size.width, size.height}, flag, resizing, fraction});
     return scope.image();
 }
 
 }  // namespace
 
-void registerAllFamilies(BodyRegistry::Table& t) {
-    BodyRegistry registry(t);
-#define STYLEKIT_FAMILY(Name) artwork::register##Name(registry);
-#include "style/ArtworkFamilies.def"
-#undef STYLEKIT_FAMILY
-}
-
-void BodyRegistry::add(std::string_view message, StyleKit::Body body) {
-    auto it = table_.byMessage.find(message);
-    const char* problem = nullptr;
-    if (it == table_.byMessage.end() || table_.routines[it->second].message != message)
-        problem = "no drawing routine of this name";
-    else if (!table_.routines[it->second].aliasOf.empty())
-        problem = "an alias draws with its routine's body";
-    else if (table_.bodies[it->second])
-        problem = "a body is already registered";
-    else if (!body)
-        problem = "null body";
-    if (problem) {
-        std::fprintf(stderr, "StyleKit: cannot register %.*s: %s\n", int(message.size()), message.data(), problem);
-        std::abort();
-    }
-    table_.bodies[it->second] = body;
-}
-
 bool StyleKit::Routine::present() const {
-    const BodyRegistry::Table& t = table();
-    std::size_t i = indexOf(aliasOf.empty() ? message : aliasOf);
-    return i != SIZE_MAX && t.bodies[i] != nullptr;
+    const Index& x = index();
+    std::size_t i = drawIndex(aliasOf.empty() ? message : aliasOf);
+    return i != SIZE_MAX && x.drawn[i];
 }
 
-std::span<const StyleKit::Routine> StyleKit::routines() { return table().routines; }
+std::span<const StyleKit::Routine> StyleKit::routines() { return index().routines; }
 
 const StyleKit::Routine* StyleKit::routine(std::string_view message) {
     std::size_t i = indexOf(message);
-    return i == SIZE_MAX ? nullptr : &table().routines[i];
+    return i == SIZE_MAX ? nullptr : &index().routines[i];
 }
 
 std::vector<const StyleKit::Routine*> StyleKit::missingRoutines() {
@@ -270,22 +233,17 @@ std::vector<const StyleKit::Routine*> StyleKit::missingRoutines() {
 
 bool StyleKit::perform(std::string_view message, const gfx::Rect& frame, Flag flag, std::int64_t resizing,
                        double fraction) {
-    DrawCall call;
-    call.frame = frame;
-    call.flag = flag;
-    call.resizing = resizing;
-    call.fraction = fraction;
-    return invoke(drawIndex(message), call);
+    return send(drawIndex(message), {frame, flag, resizing, fraction});
 }
 
 gfx::ImageRef StyleKit::performImage(std::string_view message, gfx::Size size, Flag flag, double fraction) {
     std::size_t i = indexOf(message);
     if (i == SIZE_MAX) return nullptr;
-    const Routine& r = table().routines[i];
+    const Routine& r = index().routines[i];
     if (r.imageMessage != message || !r.present()) return nullptr;
     switch (r.kind) {
         case ParamKind::frame:
-        case ParamKind::flag: return render(i, size, flag);
+        case ParamKind::flag: return render(r.message, size, flag);
         case ParamKind::resizingFraction:
             return r.name == "SpinnerCircleAnimatable" ? imageOfSpinnerCircleAnimatableWithFraction(fraction)
                                                        : imageOfSpinnerCircleAnimatableSmallWithFraction(fraction);
@@ -297,42 +255,16 @@ gfx::ImageRef StyleKit::performImage(std::string_view message, gfx::Size size, F
     return nullptr;
 }
 
-// ---- Direct entries -------------------------------------------------------------
+// ---- Aliases: their direct entries draw with the unnumbered routine's body -----------
 
-namespace {
-StyleKit::DrawCall callWith(const gfx::Rect& frame, StyleKit::Flag flag = 0, std::int64_t resizing = 0,
-                            double fraction = 0) {
-    StyleKit::DrawCall call;
-    call.frame = frame;
-    call.flag = flag;
-    call.resizing = resizing;
-    call.fraction = fraction;
-    return call;
-}
-}  // namespace
-
-#define STYLEKIT_INDEX(message) static const std::size_t index = drawIndex(message)
-#define STYLEKIT_FRAME(Name)                                               \
-    void StyleKit::draw##Name##WithFrame(const gfx::Rect& frame) {         \
-        STYLEKIT_INDEX("draw" #Name "WithFrame:");                         \
-        invoke(index, callWith(frame));                                    \
+#define STYLEKIT_FRAME(Name)
+#define STYLEKIT_FLAG(Name, param)
+#define STYLEKIT_ALIAS(Name, Target)                                                  \
+    void StyleKit::draw##Name##WithFrame(const gfx::Rect& frame, Flag destructive) { \
+        draw##Target##WithFrame(frame, destructive);                                  \
     }
-#define STYLEKIT_FLAG(Name, param)                                          \
-    void StyleKit::draw##Name##WithFrame(const gfx::Rect& frame, Flag param) { \
-        STYLEKIT_INDEX("draw" #Name "WithFrame:" #param ":");               \
-        invoke(index, callWith(frame, param & 1));                          \
-    }
-#define STYLEKIT_ALIAS(Name, Target) STYLEKIT_FLAG(Name, destructive)
-#define STYLEKIT_RESIZING(Name)                                                            \
-    void StyleKit::draw##Name##WithFrame(const gfx::Rect& frame, ResizingBehavior resizing) { \
-        STYLEKIT_INDEX("draw" #Name "WithFrame:resizing:");                                \
-        invoke(index, callWith(frame, 0, resizing.rawValue()));                            \
-    }
-#define STYLEKIT_RESIZING_FRACTION(Name)                                                                   \
-    void StyleKit::draw##Name##WithFrame(const gfx::Rect& frame, ResizingBehavior resizing, double fraction) { \
-        STYLEKIT_INDEX("draw" #Name "WithFrame:resizing:fraction:");                                       \
-        invoke(index, callWith(frame, 0, resizing.rawValue(), fraction));                                  \
-    }
+#define STYLEKIT_RESIZING(Name)
+#define STYLEKIT_RESIZING_FRACTION(Name)
 #include "style/StyleKitRoutines.def"
 #undef STYLEKIT_FRAME
 #undef STYLEKIT_FLAG
@@ -340,17 +272,31 @@ StyleKit::DrawCall callWith(const gfx::Rect& frame, StyleKit::Flag flag = 0, std
 #undef STYLEKIT_RESIZING
 #undef STYLEKIT_RESIZING_FRACTION
 
+// ---- Routines not drawn yet: empty bodies ---------------------------------------------
+
+#define STYLEKIT_FRAME(Name) \
+    void StyleKit::draw##Name##WithFrame(const gfx::Rect&) {}
+#define STYLEKIT_FLAG(Name, param) \
+    void StyleKit::draw##Name##WithFrame(const gfx::Rect&, Flag) {}
+#define STYLEKIT_RESIZING(Name) \
+    void StyleKit::draw##Name##WithFrame(const gfx::Rect&, ResizingBehavior) {}
+#define STYLEKIT_RESIZING_FRACTION(Name) \
+    void StyleKit::draw##Name##WithFrame(const gfx::Rect&, ResizingBehavior, double) {}
+#include "style/artwork/Undrawn.def"
+#undef STYLEKIT_FRAME
+#undef STYLEKIT_FLAG
+#undef STYLEKIT_RESIZING
+#undef STYLEKIT_RESIZING_FRACTION
+
 // ---- Image renderers --------------------------------------------------------------
 
 #define STYLEKIT_FRAME(Name)                                              \
     gfx::ImageRef StyleKit::imageOf##Name##WithImageSize(gfx::Size size) { \
-        STYLEKIT_INDEX("draw" #Name "WithFrame:");                        \
-        return render(index, size, 0);                                    \
+        return render("draw" #Name "WithFrame:", size, 0);                \
     }
 #define STYLEKIT_FLAG(Name, param)                                                    \
     gfx::ImageRef StyleKit::imageOf##Name##WithImageSize(gfx::Size size, Flag param) { \
-        STYLEKIT_INDEX("draw" #Name "WithFrame:" #param ":");                         \
-        return render(index, size, param & 1);                                        \
+        return render("draw" #Name "WithFrame:" #param ":", size, param);             \
     }
 #define STYLEKIT_ALIAS(Name, Target) STYLEKIT_FLAG(Name, destructive)
 #define STYLEKIT_RESIZING(Name)
@@ -363,35 +309,34 @@ StyleKit::DrawCall callWith(const gfx::Rect& frame, StyleKit::Flag flag = 0, std
 #undef STYLEKIT_RESIZING_FRACTION
 
 gfx::ImageRef StyleKit::imageOfSpinnerCircleAnimatableWithFraction(double fraction) {
-    STYLEKIT_INDEX("drawSpinnerCircleAnimatableWithFrame:resizing:fraction:");
-    return render(index, {30, 30}, 0, ResizingBehavior::aspectFit, fraction);
+    return render("drawSpinnerCircleAnimatableWithFrame:resizing:fraction:", {30, 30}, 0,
+                  ResizingBehavior::aspectFit, fraction);
 }
 
 gfx::ImageRef StyleKit::imageOfSpinnerCircleAnimatableSmallWithFraction(double fraction) {
-    STYLEKIT_INDEX("drawSpinnerCircleAnimatableSmallWithFrame:resizing:fraction:");
-    return render(index, {18, 18}, 0, ResizingBehavior::aspectFit, fraction);
+    return render("drawSpinnerCircleAnimatableSmallWithFrame:resizing:fraction:", {18, 18}, 0,
+                  ResizingBehavior::aspectFit, fraction);
 }
 
 // The image is made inside the guard of its static: made once, never
 // replaced, never released while someone holds it.
 gfx::ImageRef StyleKit::imageOfIconPremiumPrompt1() {
-    static const gfx::ImageRef image = render(drawIndex("drawIconPremiumPrompt1WithFrame:resizing:"), {44, 44}, 0,
-                                              ResizingBehavior::aspectFit, 0, {21, 22});
+    static const gfx::ImageRef image =
+        render("drawIconPremiumPrompt1WithFrame:resizing:", {44, 44}, 0, ResizingBehavior::aspectFit, 0, {21, 22});
     return image;
 }
 
 gfx::ImageRef StyleKit::imageOfPinField() {
     static const gfx::ImageRef image =
-        render(drawIndex("drawPinFieldWithFrame:resizing:"), {284, 64}, 0, ResizingBehavior::aspectFit);
+        render("drawPinFieldWithFrame:resizing:", {284, 64}, 0, ResizingBehavior::aspectFit);
     return image;
 }
 
 gfx::ImageRef StyleKit::imageOfMapAnnotation() {
     static const gfx::ImageRef image =
-        render(drawIndex("drawMapAnnotationWithFrame:resizing:"), {38, 38}, 0, ResizingBehavior::aspectFit);
+        render("drawMapAnnotationWithFrame:resizing:", {38, 38}, 0, ResizingBehavior::aspectFit);
     return image;
 }
-#undef STYLEKIT_INDEX
 
 // ---- Target lists ------------------------------------------------------------------
 

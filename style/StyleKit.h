@@ -5,36 +5,24 @@
 //
 // Every routine can be reached two ways that behave the same:
 //  - directly: StyleKit::drawShadowBoxWithFrame(frame), imageOfShadowBoxWithImageSize(size);
-//    a direct entry keeps only the lowest bit of a flag;
 //  - by message name: StyleKit::perform("drawShadowBoxWithFrame:", frame),
 //    StyleKit::performImage("imageOfShadowBoxWithImageSize:", size),
-//    StyleKit::color("bvBlue"); a message passes a flag on as received.
-// Renderers and shared bodies call routines and colours by message name.
+//    StyleKit::color("bvBlue").
+// A flag counts as set exactly when its lowest bit is (isSet); both ways pass
+// it on as received and the bodies test only that bit.
 //
-// How artwork plugs in (contract for the artwork files in style/artwork/):
-//  1. A family file defines its bodies as functions `void body(const StyleKit::DrawCall&)`
-//     and one registration function in namespace style::artwork:
+// Where the artwork lives: a direct drawing entry IS the routine's body. Each
+// family file in style/artwork/ defines its routines' entries, for example
 //
-//        void registerShadowedPanels(style::BodyRegistry& r) {
-//            r.add("drawShadowBoxWithFrame:", &shadowBox);
-//            ...
-//        }
+//     void StyleKit::drawShadowBoxWithFrame(const gfx::Rect& frame) { ... }
 //
-//     It registers the routine's message name (as in StyleKitRoutines.def);
-//     aliases (CircleIconExplicit2 ...) are never registered, they follow
-//     their unnumbered routine. A shared body is registered under each
-//     routine that uses it; the kit's entry fills in DrawCall::colorMessage
-//     (User/UserDark, SpinnerCircleBlue/LightBlue) or startY/endY
-//     (DarkGradientUp/Down) before calling it.
-//  2. One line per family in style/ArtworkFamilies.def: STYLEKIT_FAMILY(ShadowedPanels).
-//     The kit calls every listed registration function once, on first use,
-//     so nothing depends on static initialisers or on the linker keeping them.
-//  3. A body draws into gfx::currentContext() (the calling thread's current
-//     context). Bodies that need the context itself return without drawing
-//     when there is none.
-// Until a body is registered, its direct drawing entries draw nothing, its
-// direct image routines return transparent images, its message entries
-// report false / return null, and missingRoutines() lists it.
+// and the message interface maps each name to that same function. The five
+// aliases (CircleIconExplicit2 ...) are defined here in the kit and draw with
+// their unnumbered routine. Routines not drawn yet are listed in
+// style/artwork/Undrawn.def: the kit gives them empty bodies, reports them
+// in missingRoutines(), and their message entries report false / return null.
+// A body draws into gfx::currentContext() (the calling thread's current
+// context) and draws nothing when there is none.
 
 #include <cstdint>
 #include <functional>
@@ -48,8 +36,6 @@
 #include "graphics/Image.h"
 
 namespace style {
-
-class BodyRegistry;
 
 class StyleKit {
 public:
@@ -85,18 +71,8 @@ public:
         Value value_;
     };
 
-    // ---- What a body receives --------------------------------------------
-    struct DrawCall {
-        gfx::Rect frame;
-        Flag flag = 0;               // as the entry received it; test with flagSet()
-        std::int64_t resizing = 0;   // raw ResizingBehavior
-        double fraction = 0;
-        const char* colorMessage = nullptr;            // shared bodies with a colour
-        double (*startY)(const gfx::Rect&) = nullptr;  // shared gradient body
-        double (*endY)(const gfx::Rect&) = nullptr;
-        bool flagSet() const { return (flag & 1) != 0; }
-    };
-    using Body = void (*)(const DrawCall&);
+    // True exactly when the flag's lowest bit is set.
+    static constexpr bool isSet(Flag flag) { return (flag & 1) != 0; }
 
     // ---- Routine index ---------------------------------------------------
     enum class ParamKind { frame, flag, resizing, resizingFraction };
@@ -108,7 +84,7 @@ public:
         std::string_view flagName;     // "colored", "destructive", ... or empty
         std::string_view aliasOf;      // message of the drawing routine, for aliases
         std::string_view imageMessage; // "imageOfShadowBoxWithImageSize:", empty for none
-        bool present() const;          // its body (or its alias target's) is registered
+        bool present() const;          // its body (or its alias target's) is drawn
     };
     static std::span<const Routine> routines();
     static const Routine* routine(std::string_view message);  // drawing or image message
@@ -116,7 +92,7 @@ public:
 
     // ---- Message interface -----------------------------------------------
     // Draws the routine into the current context; false when the name is
-    // unknown or its body is missing.
+    // unknown or the routine is not drawn yet.
     static bool perform(std::string_view message, const gfx::Rect& frame, Flag flag = 0,
                         std::int64_t resizing = 0, double fraction = 0);
     // Runs an image routine (size ignored by cached images, fraction only by
@@ -125,6 +101,7 @@ public:
                                       double fraction = 0);
 
     // ---- Direct drawing entries (see StyleKitRoutines.def) ----------------
+    // Defined by the artwork family that draws each picture.
 #define STYLEKIT_FRAME(Name) static void draw##Name##WithFrame(const gfx::Rect& frame);
 #define STYLEKIT_FLAG(Name, param) static void draw##Name##WithFrame(const gfx::Rect& frame, Flag param);
 #define STYLEKIT_ALIAS(Name, Target) STYLEKIT_FLAG(Name, destructive)
@@ -172,21 +149,6 @@ public:
     void setPinFieldTargets(std::optional<TargetList> targets);
     std::optional<TargetList> mapAnnotationTargets() const;
     void setMapAnnotationTargets(std::optional<TargetList> targets);
-};
-
-// Handed to each artwork family's registration function.
-class BodyRegistry {
-public:
-    // Registers the body of a drawing routine by its message name. An unknown
-    // name, an alias or a second body for one routine aborts with a message.
-    void add(std::string_view message, StyleKit::Body body);
-
-    struct Table;  // the kit's body table
-
-private:
-    friend void registerAllFamilies(Table& table);
-    explicit BodyRegistry(Table& table) : table_(table) {}
-    Table& table_;
 };
 
 }  // namespace style

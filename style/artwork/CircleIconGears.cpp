@@ -11,8 +11,12 @@
 
 #include "style/StyleKit.h"
 #include "style/artwork/CircleIconFrame.h"
+#include "style/artwork/Fill.h"
+#include "style/artwork/Glyph.h"
 
-namespace style::artwork {
+namespace style {
+
+using namespace artwork;
 
 namespace {
 
@@ -117,9 +121,13 @@ void addOutline(Glyph& glyph, const Gear& gear) {
     glyph.close();
 }
 
-void gears(const StyleKit::DrawCall& call) {
-    const gfx::Rect g = circleGroup(call.frame);
-    fillCircle(g, StyleKit::bvBlue());
+}  // namespace
+
+void StyleKit::drawCircleIconGearsWithFrame(const gfx::Rect& frame) {
+    gfx::Context* context = gfx::currentContext();
+    if (!context) return;
+    const gfx::Rect g = circleGroup(frame);
+    fillCircle(*context, g, StyleKit::bvBlue());
 
     // Outlines anticlockwise, holes clockwise: the holes stay open.
     Glyph glyph(g);
@@ -144,11 +152,7 @@ void gears(const StyleKit::DrawCall& call) {
         .curve(0.40633, 0.68112, 0.42596, 0.72551, 0.40606, 0.70546)
         .curve(0.45188, 0.63753, 0.40661, 0.65677, 0.42706, 0.63726)
         .close();
-    fillPath(glyph.path(), gfx::Color::whiteColor());
+    fillPath(*context, glyph.path(), gfx::Color::whiteColor());
 }
 
-}  // namespace
-
-void registerCircleIconGears(BodyRegistry& r) { r.add("drawCircleIconGearsWithFrame:", &gears); }
-
-}  // namespace style::artwork
+}  // namespace style

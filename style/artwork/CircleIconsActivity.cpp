@@ -3,20 +3,28 @@
 
 #include "style/StyleKit.h"
 #include "style/artwork/CircleIconFrame.h"
+#include "style/artwork/Fill.h"
+#include "style/artwork/Glyph.h"
 
-namespace style::artwork {
+namespace style {
+
+using namespace artwork;
 
 namespace {
 
 constexpr Turn acw = Turn::anticlockwise;
 
-gfx::ColorRef modeCircle(const StyleKit::DrawCall& call) {
-    return call.flagSet() ? StyleKit::bvBlue() : StyleKit::grey3();
+gfx::ColorRef modeCircle(StyleKit::Flag colored) {
+    return StyleKit::isSet(colored) ? StyleKit::bvBlue() : StyleKit::grey3();
 }
 
-void sleep(const StyleKit::DrawCall& call) {
-    const gfx::Rect g = circleGroup(call.frame);
-    fillCircle(g, modeCircle(call));
+}  // namespace
+
+void StyleKit::drawCircleIconSleepWithFrame(const gfx::Rect& frame, Flag colored) {
+    gfx::Context* context = gfx::currentContext();
+    if (!context) return;
+    const gfx::Rect g = circleGroup(frame);
+    fillCircle(*context, g, modeCircle(colored));
 
     Glyph glyph(g);  // crescent moon
     glyph.move(0.29941, 0.58705)
@@ -27,12 +35,14 @@ void sleep(const StyleKit::DrawCall& call) {
         .curve(0.225, 0.5776, 0.36851, 0.7625, 0.26407, 0.68517)
         .curve(0.29941, 0.58705, 0.24879, 0.58356, 0.27371, 0.58705)
         .close();
-    fillPath(glyph.path(), gfx::Color::whiteColor());
+    fillPath(*context, glyph.path(), gfx::Color::whiteColor());
 }
 
-void school(const StyleKit::DrawCall& call) {
-    const gfx::Rect g = circleGroup(call.frame);
-    fillCircle(g, modeCircle(call));
+void StyleKit::drawCircleIconSchoolWithFrame(const gfx::Rect& frame, Flag colored) {
+    gfx::Context* context = gfx::currentContext();
+    if (!context) return;
+    const gfx::Rect g = circleGroup(frame);
+    fillCircle(*context, g, modeCircle(colored));
 
     Glyph glyph(g);
     // Pocket slot: a thin U cut into the front, square at its left end and
@@ -78,12 +88,14 @@ void school(const StyleKit::DrawCall& call) {
         .line(0.62, 0.77)
         .arc(0.34, 0.77, 0.28, 0.40, 0, -90, 4)
         .close();
-    fillPath(glyph.path(), StyleKit::white());
+    fillPath(*context, glyph.path(), StyleKit::white());
 }
 
-void study(const StyleKit::DrawCall& call) {
-    const gfx::Rect g = circleGroup(call.frame);
-    fillCircle(g, modeCircle(call));
+void StyleKit::drawCircleIconStudyWithFrame(const gfx::Rect& frame, Flag colored) {
+    gfx::Context* context = gfx::currentContext();
+    if (!context) return;
+    const gfx::Rect g = circleGroup(frame);
+    fillCircle(*context, g, modeCircle(colored));
 
     // Two pages with curved top and bottom edges, and under each a cover edge
     // that turns up along the outer side of the page.
@@ -115,12 +127,14 @@ void study(const StyleKit::DrawCall& call) {
         .arc(0.3675, 0.68, 0.1325, 0.03, 180, 0, 2)
         .curve(0.50, 0.70, 0.50, 0.6867, 0.50, 0.6933)
         .close();
-    fillPath(glyph.path(), gfx::Color::whiteColor());
+    fillPath(*context, glyph.path(), gfx::Color::whiteColor());
 }
 
-void play(const StyleKit::DrawCall& call) {
-    const gfx::Rect g = circleGroup(call.frame);
-    fillCircle(g, modeCircle(call));
+void StyleKit::drawCircleIconPlayWithFrame(const gfx::Rect& frame, Flag colored) {
+    gfx::Context* context = gfx::currentContext();
+    if (!context) return;
+    const gfx::Rect g = circleGroup(frame);
+    fillCircle(*context, g, modeCircle(colored));
 
     Glyph glyph(g);
     // Controller body: two tall lobes joined by a flat top and a bottom that
@@ -151,16 +165,7 @@ void play(const StyleKit::DrawCall& call) {
                    {cx + w, cy - arm, r}});
     glyph.ellipse(0.63, 0.53, 0.035, 0.035, acw);
     glyph.ellipse(0.70, 0.43, 0.035, 0.035, acw);
-    fillPath(glyph.path(), gfx::Color::whiteColor());
+    fillPath(*context, glyph.path(), gfx::Color::whiteColor());
 }
 
-}  // namespace
-
-void registerCircleIconsActivity(BodyRegistry& r) {
-    r.add("drawCircleIconSleepWithFrame:colored:", &sleep);
-    r.add("drawCircleIconSchoolWithFrame:colored:", &school);
-    r.add("drawCircleIconStudyWithFrame:colored:", &study);
-    r.add("drawCircleIconPlayWithFrame:colored:", &play);
-}
-
-}  // namespace style::artwork
+}  // namespace style

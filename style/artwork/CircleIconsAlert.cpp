@@ -2,14 +2,18 @@
 
 #include "style/StyleKit.h"
 #include "style/artwork/CircleIconFrame.h"
+#include "style/artwork/Fill.h"
+#include "style/artwork/Glyph.h"
 
-namespace style::artwork {
+namespace style {
 
-namespace {
+using namespace artwork;
 
-void bell(const StyleKit::DrawCall& call) {
-    const gfx::Rect g = circleGroup(call.frame);
-    fillCircle(g, StyleKit::bvBlue());
+void StyleKit::drawCircleIconBellWithFrame(const gfx::Rect& frame) {
+    gfx::Context* context = gfx::currentContext();
+    if (!context) return;
+    const gfx::Rect g = circleGroup(frame);
+    fillCircle(*context, g, StyleKit::bvBlue());
 
     Glyph glyph(g);
     // Bell; some segments are very short or empty, kept as part of the outline.
@@ -45,12 +49,14 @@ void bell(const StyleKit::DrawCall& call) {
         .curve(0.50300, 0.78750, 0.43563, 0.75666, 0.46579, 0.78750)
         .line(0.50314, 0.78750)
         .close();
-    fillPath(glyph.path(), gfx::Color::whiteColor());
+    fillPath(*context, glyph.path(), gfx::Color::whiteColor());
 }
 
-void exclamation(const StyleKit::DrawCall& call) {
-    const gfx::Rect g = circleGroup(call.frame);
-    fillCircle(g, StyleKit::red());
+void StyleKit::drawCircleIconExclamationWithFrame(const gfx::Rect& frame) {
+    gfx::Context* context = gfx::currentContext();
+    if (!context) return;
+    const gfx::Rect g = circleGroup(frame);
+    fillCircle(*context, g, StyleKit::red());
 
     Glyph glyph(g);
     // Tapering bar.
@@ -68,14 +74,7 @@ void exclamation(const StyleKit::DrawCall& call) {
         .curve(0.58750, 0.73695, 0.55222, 0.64894, 0.58652, 0.68472)
         .curve(0.50042, 0.82500, 0.58753, 0.78728, 0.55327, 0.82500)
         .close();
-    fillPath(glyph.path(), gfx::Color::whiteColor());
+    fillPath(*context, glyph.path(), gfx::Color::whiteColor());
 }
 
-}  // namespace
-
-void registerCircleIconsAlert(BodyRegistry& r) {
-    r.add("drawCircleIconBellWithFrame:", &bell);
-    r.add("drawCircleIconExclamationWithFrame:", &exclamation);
-}
-
-}  // namespace style::artwork
+}  // namespace style

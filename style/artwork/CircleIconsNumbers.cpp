@@ -2,14 +2,18 @@
 
 #include "style/StyleKit.h"
 #include "style/artwork/CircleIconFrame.h"
+#include "style/artwork/Fill.h"
+#include "style/artwork/Glyph.h"
 
-namespace style::artwork {
+namespace style {
 
-namespace {
+using namespace artwork;
 
-void one(const StyleKit::DrawCall& call) {
-    const gfx::Rect g = circleGroup(call.frame);
-    fillCircle(g, StyleKit::bvBlue());
+void StyleKit::drawCircleIconOneWithFrame(const gfx::Rect& frame) {
+    gfx::Context* context = gfx::currentContext();
+    if (!context) return;
+    const gfx::Rect g = circleGroup(frame);
+    fillCircle(*context, g, StyleKit::bvBlue());
 
     // Stem with a flag to the upper left, standing on a base bar.
     Glyph glyph(g);
@@ -24,12 +28,14 @@ void one(const StyleKit::DrawCall& call) {
                    {0.475, 0.39, 0.01},
                    {0.395, 0.435, 0.015},
                    {0.375, 0.37, 0.015}});
-    fillPath(glyph.path(), gfx::Color::whiteColor());
+    fillPath(*context, glyph.path(), gfx::Color::whiteColor());
 }
 
-void two(const StyleKit::DrawCall& call) {
-    const gfx::Rect g = circleGroup(call.frame);
-    fillCircle(g, StyleKit::bvBlue());
+void StyleKit::drawCircleIconTwoWithFrame(const gfx::Rect& frame) {
+    gfx::Context* context = gfx::currentContext();
+    if (!context) return;
+    const gfx::Rect g = circleGroup(frame);
+    fillCircle(*context, g, StyleKit::bvBlue());
 
     // A hook of two elliptical arcs, a diagonal down to the left and a base bar.
     const double cx = 0.5, cy = 0.405;
@@ -48,14 +54,7 @@ void two(const StyleKit::DrawCall& call) {
         .arc(cx, cy, innerX, innerY, 20, -200, 16)
         .line(start.x, start.y)
         .close();
-    fillPath(glyph.path(), gfx::Color::whiteColor());
+    fillPath(*context, glyph.path(), gfx::Color::whiteColor());
 }
 
-}  // namespace
-
-void registerCircleIconsNumbers(BodyRegistry& r) {
-    r.add("drawCircleIconOneWithFrame:", &one);
-    r.add("drawCircleIconTwoWithFrame:", &two);
-}
-
-}  // namespace style::artwork
+}  // namespace style

@@ -8,67 +8,18 @@
 
 #include "style/StyleKit.h"
 #include "style/artwork/CircleIconFrame.h"
+#include "style/artwork/Fill.h"
+#include "style/artwork/Glyph.h"
 
-namespace style::artwork {
+namespace style {
+
+using namespace artwork;
 
 namespace {
 
 constexpr Turn acw = Turn::anticlockwise;
 
 double degrees(double radians) { return radians * 180.0 / std::numbers::pi; }
-
-void wifi(const StyleKit::DrawCall& call) {
-    const gfx::Rect g = circleGroup(call.frame);
-    fillCircle(g, StyleKit::bvBlue());
-
-    // Two arc bands about the dot, each an outer arc, a straight end, the
-    // inner arc back and the other straight end.
-    const double cx = 0.51, cy = 0.675;
-    Glyph glyph(g);
-    auto band = [&](double outerX, double outerY, double innerX, double innerY, int pieces) {
-        const Fraction start = onEllipse(cx, cy, outerX, outerY, 225);
-        const Fraction innerRight = onEllipse(cx, cy, innerX, innerY, 315);
-        glyph.move(start.x, start.y)
-            .arc(cx, cy, outerX, outerY, 225, 315, pieces)
-            .line(innerRight.x, innerRight.y)
-            .arc(cx, cy, innerX, innerY, 315, 225, pieces)
-            .line(start.x, start.y)
-            .close();
-    };
-    band(0.396, 0.385, 0.2982, 0.2899, 5);
-    band(0.221, 0.215, 0.1237, 0.1202, 4);
-    glyph.ellipse(0.505, 0.675, 0.045, 0.045, acw);
-    fillPath(glyph.path(), StyleKit::white());
-}
-
-void locationPin(const StyleKit::DrawCall& call) {
-    const gfx::Rect g = circleGroup(call.frame);
-    fillCircle(g, StyleKit::bvBlue());
-
-    // Round head whose tangents run down to a rounded point; each side is a
-    // straight line drawn in four pieces.
-    const double cx = 0.495, cy = 0.43, r = 0.195;
-    const Fraction left = onEllipse(cx, cy, r, r, 145);
-    const Fraction right = onEllipse(cx, cy, r, r, 395);
-    const Fraction point{cx, 0.787};
-    auto along = [&point](Fraction from, double t) {
-        return Fraction{from.x + (point.x - from.x) * t, from.y + (point.y - from.y) * t};
-    };
-    Glyph glyph(g);
-    glyph.move(left.x, left.y).arc(cx, cy, r, r, 145, 395, 6);
-    for (int i = 1; i <= 4; ++i) glyph.line(along(right, 0.22 * i).x, along(right, 0.22 * i).y);
-    glyph.corner(point.x, point.y, along(left, 0.88).x, along(left, 0.88).y, 2);
-    for (int i = 3; i >= 0; --i) glyph.line(along(left, 0.22 * i).x, along(left, 0.22 * i).y);
-    glyph.close();
-    // Round hole: two half circles joined by very short sides.
-    glyph.move(0.59, 0.432)
-        .arc(0.49, 0.432, 0.1, 0.1, 0, -180, 2)
-        .line(0.39, 0.428)
-        .arc(0.49, 0.428, 0.1, 0.1, 180, 0, 2)
-        .line(0.59, 0.432)
-        .close();
-    fillPath(glyph.path(), gfx::Color::whiteColor());
-}
 
 // ---- Globe -----------------------------------------------------------------
 // A disc with its rim, equator, two parallels, the central meridian and two
@@ -79,7 +30,9 @@ struct Ellipse {
 };
 
 constexpr double globeCentre = 0.495;
+
 const Ellipse rim{globeCentre, globeCentre, 0.275, 0.275};
+
 const Ellipse outerMeridian{globeCentre, globeCentre, 0.185, 0.36};  // edge of the outer columns
 const Ellipse innerMeridian{globeCentre, globeCentre, 0.15, 0.36};   // edge of the inner columns
 constexpr double parallel = 0.35, parallelBelow = 0.39, equator = 0.48, centralMeridian = 0.475;
@@ -183,9 +136,70 @@ std::vector<std::vector<Stretch>> quarterCells(int rimChords) {
     return cells;
 }
 
-void globe(const StyleKit::DrawCall& call) {
-    const gfx::Rect g = circleGroup(call.frame);
-    fillCircle(g, StyleKit::bvBlue());
+}  // namespace
+
+void StyleKit::drawCircleIconWifiWithFrame(const gfx::Rect& frame) {
+    gfx::Context* context = gfx::currentContext();
+    if (!context) return;
+    const gfx::Rect g = circleGroup(frame);
+    fillCircle(*context, g, StyleKit::bvBlue());
+
+    // Two arc bands about the dot, each an outer arc, a straight end, the
+    // inner arc back and the other straight end.
+    const double cx = 0.51, cy = 0.675;
+    Glyph glyph(g);
+    auto band = [&](double outerX, double outerY, double innerX, double innerY, int pieces) {
+        const Fraction start = onEllipse(cx, cy, outerX, outerY, 225);
+        const Fraction innerRight = onEllipse(cx, cy, innerX, innerY, 315);
+        glyph.move(start.x, start.y)
+            .arc(cx, cy, outerX, outerY, 225, 315, pieces)
+            .line(innerRight.x, innerRight.y)
+            .arc(cx, cy, innerX, innerY, 315, 225, pieces)
+            .line(start.x, start.y)
+            .close();
+    };
+    band(0.396, 0.385, 0.2982, 0.2899, 5);
+    band(0.221, 0.215, 0.1237, 0.1202, 4);
+    glyph.ellipse(0.505, 0.675, 0.045, 0.045, acw);
+    fillPath(*context, glyph.path(), StyleKit::white());
+}
+
+void StyleKit::drawCircleIconLocationPinWithFrame(const gfx::Rect& frame) {
+    gfx::Context* context = gfx::currentContext();
+    if (!context) return;
+    const gfx::Rect g = circleGroup(frame);
+    fillCircle(*context, g, StyleKit::bvBlue());
+
+    // Round head whose tangents run down to a rounded point; each side is a
+    // straight line drawn in four pieces.
+    const double cx = 0.495, cy = 0.43, r = 0.195;
+    const Fraction left = onEllipse(cx, cy, r, r, 145);
+    const Fraction right = onEllipse(cx, cy, r, r, 395);
+    const Fraction point{cx, 0.787};
+    auto along = [&point](Fraction from, double t) {
+        return Fraction{from.x + (point.x - from.x) * t, from.y + (point.y - from.y) * t};
+    };
+    Glyph glyph(g);
+    glyph.move(left.x, left.y).arc(cx, cy, r, r, 145, 395, 6);
+    for (int i = 1; i <= 4; ++i) glyph.line(along(right, 0.22 * i).x, along(right, 0.22 * i).y);
+    glyph.corner(point.x, point.y, along(left, 0.88).x, along(left, 0.88).y, 2);
+    for (int i = 3; i >= 0; --i) glyph.line(along(left, 0.22 * i).x, along(left, 0.22 * i).y);
+    glyph.close();
+    // Round hole: two half circles joined by very short sides.
+    glyph.move(0.59, 0.432)
+        .arc(0.49, 0.432, 0.1, 0.1, 0, -180, 2)
+        .line(0.39, 0.428)
+        .arc(0.49, 0.428, 0.1, 0.1, 180, 0, 2)
+        .line(0.59, 0.432)
+        .close();
+    fillPath(*context, glyph.path(), gfx::Color::whiteColor());
+}
+
+void StyleKit::drawCircleIconGlobeWithFrame(const gfx::Rect& frame) {
+    gfx::Context* context = gfx::currentContext();
+    if (!context) return;
+    const gfx::Rect g = circleGroup(frame);
+    fillCircle(*context, g, StyleKit::bvBlue());
 
     Glyph glyph(g);
     // Disc: each quarter one curve and, at its end, four short straight pieces.
@@ -213,12 +227,14 @@ void globe(const StyleKit::DrawCall& call) {
         addCell(glyph, cells[col.upper], col.right, true);
         addCell(glyph, cells[col.top], col.right, true);
     }
-    fillPath(glyph.path(), gfx::Color::whiteColor());
+    fillPath(*context, glyph.path(), gfx::Color::whiteColor());
 }
 
-void browser(const StyleKit::DrawCall& call) {
-    const gfx::Rect g = circleGroup(call.frame);
-    fillCircle(g, StyleKit::bvBlue());
+void StyleKit::drawCircleIconBrowserWithFrame(const gfx::Rect& frame) {
+    gfx::Context* context = gfx::currentContext();
+    if (!context) return;
+    const gfx::Rect g = circleGroup(frame);
+    fillCircle(*context, g, StyleKit::bvBlue());
 
     Glyph glyph(g);
     // Window outline, its long sides in two pieces.
@@ -254,16 +270,7 @@ void browser(const StyleKit::DrawCall& call) {
                    {0.29, 0.70, 0.02},
                    {0.71, 0.70, 0.02, 1, 2},
                    {0.71, 0.40}});
-    fillPath(glyph.path(), gfx::Color::whiteColor());
+    fillPath(*context, glyph.path(), gfx::Color::whiteColor());
 }
 
-}  // namespace
-
-void registerCircleIconsPlaces(BodyRegistry& r) {
-    r.add("drawCircleIconWifiWithFrame:", &wifi);
-    r.add("drawCircleIconLocationPinWithFrame:", &locationPin);
-    r.add("drawCircleIconGlobeWithFrame:", &globe);
-    r.add("drawCircleIconBrowserWithFrame:", &browser);
-}
-
-}  // namespace style::artwork
+}  // namespace style

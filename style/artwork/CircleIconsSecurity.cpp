@@ -3,16 +3,24 @@
 
 #include "style/StyleKit.h"
 #include "style/artwork/CircleIconFrame.h"
+#include "style/artwork/Fill.h"
+#include "style/artwork/Glyph.h"
 
-namespace style::artwork {
+namespace style {
+
+using namespace artwork;
 
 namespace {
 
 constexpr Turn cw = Turn::clockwise;
 
-void padlock(const StyleKit::DrawCall& call) {
-    const gfx::Rect g = circleGroup(call.frame);
-    fillCircle(g, StyleKit::bvBlue());
+}  // namespace
+
+void StyleKit::drawCircleIconPadlockWithFrame(const gfx::Rect& frame) {
+    gfx::Context* context = gfx::currentContext();
+    if (!context) return;
+    const gfx::Rect g = circleGroup(frame);
+    fillCircle(*context, g, StyleKit::bvBlue());
 
     Glyph glyph(g);
     // Body with collars where the shackle enters it, and the shackle's arch;
@@ -62,12 +70,14 @@ void padlock(const StyleKit::DrawCall& call) {
         .line(0.595, 0.33)
         .arc(0.505, 0.33, 0.09, 0.07, 0, -180, 2)
         .close();
-    fillPath(glyph.path(), gfx::Color::whiteColor());
+    fillPath(*context, glyph.path(), gfx::Color::whiteColor());
 }
 
-void filter(const StyleKit::DrawCall& call) {
-    const gfx::Rect g = circleGroup(call.frame);
-    fillCircle(g, StyleKit::bvBlue());
+void StyleKit::drawCircleIconFilterWithFrame(const gfx::Rect& frame) {
+    gfx::Context* context = gfx::currentContext();
+    if (!context) return;
+    const gfx::Rect g = circleGroup(frame);
+    fillCircle(*context, g, StyleKit::bvBlue());
 
     // Funnel: a rim, sloping sides and a stem cut on the slant; the long
     // edges are drawn in two pieces.
@@ -87,12 +97,14 @@ void filter(const StyleKit::DrawCall& call) {
                    {0.37, 0.41976},
                    {0.29, 0.33, 0.01},
                    {0.29, 0.315}});
-    fillPath(glyph.path(), gfx::Color::whiteColor());
+    fillPath(*context, glyph.path(), gfx::Color::whiteColor());
 }
 
-void noFilter(const StyleKit::DrawCall& call) {
-    const gfx::Rect g = circleGroup(call.frame);
-    fillCircle(g, StyleKit::bvBlue());
+void StyleKit::drawCircleIconNoFilterWithFrame(const gfx::Rect& frame) {
+    gfx::Context* context = gfx::currentContext();
+    if (!context) return;
+    const gfx::Rect g = circleGroup(frame);
+    fillCircle(*context, g, StyleKit::bvBlue());
 
     // A white disc with the two segments either side of the bar cut out
     // (leaving the ring and the bar), and the funnel in two pieces inside
@@ -110,12 +122,14 @@ void noFilter(const StyleKit::DrawCall& call) {
     glyph.ellipse(c, c, 0.31, 0.31, cw);
     glyph.polygon({{0.4152, 0.4994}, {0.33, 0.37, 0.02}, {0.5446, 0.37}});
     glyph.polygon({{0.5827, 0.5027}, {0.545, 0.56, 0.015}, {0.545, 0.71, 0.015}, {0.455, 0.71, 0.015}, {0.455, 0.6304}});
-    fillPath(glyph.path(), StyleKit::white());
+    fillPath(*context, glyph.path(), StyleKit::white());
 }
 
-void signOut(const StyleKit::DrawCall& call) {
-    const gfx::Rect g = circleGroup(call.frame);
-    fillCircle(g, StyleKit::bvBlue());
+void StyleKit::drawCircleIconSignOutWithFrame(const gfx::Rect& frame) {
+    gfx::Context* context = gfx::currentContext();
+    if (!context) return;
+    const gfx::Rect g = circleGroup(frame);
+    fillCircle(*context, g, StyleKit::bvBlue());
 
     Glyph glyph(g);
     // Arrow pointing left: a head of two barbs and a shaft, every corner
@@ -142,12 +156,14 @@ void signOut(const StyleKit::DrawCall& call) {
                    {0.68, 0.32, 0.01, 1, 2},
                    {0.39, 0.32, 0.01},
                    {0.39, 0.44}});
-    fillPath(glyph.path(), gfx::Color::whiteColor());
+    fillPath(*context, glyph.path(), gfx::Color::whiteColor());
 }
 
-void redFlag(const StyleKit::DrawCall& call) {
-    const gfx::Rect g = circleGroup(call.frame);
-    fillCircle(g, StyleKit::bvBlue());
+void StyleKit::drawCircleIconRedFlagWithFrame(const gfx::Rect& frame) {
+    gfx::Context* context = gfx::currentContext();
+    if (!context) return;
+    const gfx::Rect g = circleGroup(frame);
+    fillCircle(*context, g, StyleKit::bvBlue());
 
     Glyph glyph(g);
     // Pole leaning to the left, rounded at both ends.
@@ -170,17 +186,7 @@ void redFlag(const StyleKit::DrawCall& call) {
         .curve(0.365, 0.37, 0.35, 0.46, 0.36, 0.41)
         .curve(0.385, 0.23, 0.37, 0.32, 0.38, 0.27)
         .close();
-    fillPath(glyph.path(), gfx::Color::whiteColor());
+    fillPath(*context, glyph.path(), gfx::Color::whiteColor());
 }
 
-}  // namespace
-
-void registerCircleIconsSecurity(BodyRegistry& r) {
-    r.add("drawCircleIconPadlockWithFrame:", &padlock);
-    r.add("drawCircleIconFilterWithFrame:", &filter);
-    r.add("drawCircleIconNoFilterWithFrame:", &noFilter);
-    r.add("drawCircleIconSignOutWithFrame:", &signOut);
-    r.add("drawCircleIconRedFlagWithFrame:", &redFlag);
-}
-
-}  // namespace style::artwork
+}  // namespace style

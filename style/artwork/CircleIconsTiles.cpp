@@ -5,14 +5,36 @@
 
 #include "style/StyleKit.h"
 #include "style/artwork/CircleIconFrame.h"
+#include "style/artwork/Fill.h"
+#include "style/artwork/Glyph.h"
 
-namespace style::artwork {
+namespace style {
+
+using namespace artwork;
 
 namespace {
 
-void pin(const StyleKit::DrawCall& call) {
-    const gfx::Rect g = circleGroup(call.frame);
-    fillCircle(g, StyleKit::bvBlue());
+// A bar from x 0.24 with a round right end of `capPieces` curves; its square
+// left end is drawn as one straight curve.
+void fillBar(gfx::Context& context, const gfx::Rect& g, double right, double top, double bottom, int capPieces) {
+    const double r = (bottom - top) / 2;
+    Glyph bar(g);
+    bar.move(0.24, top)
+        .line(right - r, top)
+        .arc(right - r, top + r, r, r, -90, 90, capPieces)
+        .line(0.24, bottom)
+        .curve(0.24, top, 0.24, bottom - r * 2 / 3, 0.24, top + r * 2 / 3)
+        .close();
+    fillPath(context, bar.path(), gfx::Color::whiteColor());
+}
+
+}  // namespace
+
+void StyleKit::drawCircleIconPinWithFrame(const gfx::Rect& frame) {
+    gfx::Context* context = gfx::currentContext();
+    if (!context) return;
+    const gfx::Rect g = circleGroup(frame);
+    fillCircle(*context, g, StyleKit::bvBlue());
 
     // Four dots in a row; the second stands on a half point.
     const gfx::Span y = gfx::snappedSpan(g.minY(), g.height(), 0.425, 0.575);
@@ -20,14 +42,16 @@ void pin(const StyleKit::DrawCall& call) {
                             gfx::halfPixelSpan(g.minX(), g.width(), 0.34375, 0.49375),
                             gfx::snappedSpan(g.minX(), g.width(), 0.525, 0.675),
                             gfx::snappedSpan(g.minX(), g.width(), 0.7125, 0.8625)};
-    for (const gfx::Span& x : xs) fillPath(gfx::BezierPath::oval(gfx::rectFromSpans(x, y)), gfx::Color::whiteColor());
+    for (const gfx::Span& x : xs) fillPath(*context, gfx::BezierPath::oval(gfx::rectFromSpans(x, y)), gfx::Color::whiteColor());
 }
 
-void apps(const StyleKit::DrawCall& call) {
-    const gfx::Rect& f = call.frame;
+void StyleKit::drawCircleIconAppsWithFrame(const gfx::Rect& frame) {
+    gfx::Context* context = gfx::currentContext();
+    if (!context) return;
+    const gfx::Rect& f = frame;
     // The circle gives up 1.25 % of the frame at the right and at the top.
     const gfx::Rect g = gfx::groupRect(f, 0, 0.0125, 0.9875, 1);
-    fillCircle(g, StyleKit::bvBlue());
+    fillCircle(*context, g, StyleKit::bvBlue());
 
     // The grid's own rectangle, taken from the frame with rounding offsets of its own.
     const double left = std::floor(f.width() * 0.25 + 0.5);
@@ -50,40 +74,20 @@ void apps(const StyleKit::DrawCall& call) {
                 .line(dx + 0, dy + 0.07142)
                 .curve(dx + 0.07193, dy + 0, dx + 0, dy + 0.03199, dx + 0.03222, dy + 0)
                 .close();
-            fillPath(square.path(), gfx::Color::whiteColor());
+            fillPath(*context, square.path(), gfx::Color::whiteColor());
         }
     }
 }
 
-// A bar from x 0.24 with a round right end of `capPieces` curves; its square
-// left end is drawn as one straight curve.
-void fillBar(const gfx::Rect& g, double right, double top, double bottom, int capPieces) {
-    const double r = (bottom - top) / 2;
-    Glyph bar(g);
-    bar.move(0.24, top)
-        .line(right - r, top)
-        .arc(right - r, top + r, r, r, -90, 90, capPieces)
-        .line(0.24, bottom)
-        .curve(0.24, top, 0.24, bottom - r * 2 / 3, 0.24, top + r * 2 / 3)
-        .close();
-    fillPath(bar.path(), gfx::Color::whiteColor());
+void StyleKit::drawCircleIconBarGraphWithFrame(const gfx::Rect& frame) {
+    gfx::Context* context = gfx::currentContext();
+    if (!context) return;
+    const gfx::Rect g = circleGroup(frame);
+    fillCircle(*context, g, StyleKit::bvBlue());
+
+    fillBar(*context, g, 0.76, 0.60, 0.72, 4);  // bottom
+    fillBar(*context, g, 0.56, 0.45, 0.56, 5);  // middle
+    fillBar(*context, g, 0.66, 0.29, 0.41, 3);  // top
 }
 
-void barGraph(const StyleKit::DrawCall& call) {
-    const gfx::Rect g = circleGroup(call.frame);
-    fillCircle(g, StyleKit::bvBlue());
-
-    fillBar(g, 0.76, 0.60, 0.72, 4);  // bottom
-    fillBar(g, 0.56, 0.45, 0.56, 5);  // middle
-    fillBar(g, 0.66, 0.29, 0.41, 3);  // top
-}
-
-}  // namespace
-
-void registerCircleIconsTiles(BodyRegistry& r) {
-    r.add("drawCircleIconPinWithFrame:", &pin);
-    r.add("drawCircleIconAppsWithFrame:", &apps);
-    r.add("drawCircleIconBarGraphWithFrame:", &barGraph);
-}
-
-}  // namespace style::artwork
+}  // namespace style

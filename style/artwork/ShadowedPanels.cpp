@@ -3,38 +3,42 @@
 
 #include "graphics/Context.h"
 #include "style/StyleKit.h"
-#include "style/artwork/DrawingFrame.h"
+#include "style/artwork/Fill.h"
 
-namespace style::artwork {
+namespace style {
+
+using namespace artwork;
 
 namespace {
 
 using gfx::BezierPath;
+
 using gfx::Color;
+
 using gfx::snap;
 
-void shadowBox(const StyleKit::DrawCall& call) {
+}  // namespace
+
+void StyleKit::drawShadowBoxWithFrame(const gfx::Rect& frame) {
     gfx::Context* context = gfx::currentContext();
     if (!context) return;
-    const gfx::Rect& frame = call.frame;
     gfx::Shadow shadow = makeShadow(0.32, {0, 2}, 3);
     BezierPath card = BezierPath::roundedRect(
         {frame.minX() + 10, frame.minY() + 10, frame.width() - 20, frame.height() - 20}, 10);
     shadowedFill(*context, card, Color::whiteColor(), shadow);
 }
 
-void shadowCircle(const StyleKit::DrawCall& call) {
+void StyleKit::drawShadowCircleWithFrame(const gfx::Rect& frame) {
     gfx::Context* context = gfx::currentContext();
     if (!context) return;
     gfx::Shadow shadow = makeShadow(0.13, {0, 1}, 1);
-    BezierPath disc = BezierPath::oval(gfx::groupRect(call.frame, 0.05, 0.05, 0.95, 0.95));
+    BezierPath disc = BezierPath::oval(gfx::groupRect(frame, 0.05, 0.05, 0.95, 0.95));
     shadowedFill(*context, disc, Color::whiteColor(), shadow);
 }
 
-void keyHeaderView(const StyleKit::DrawCall& call) {
+void StyleKit::drawKeyHeaderViewWithFrame(const gfx::Rect& frame) {
     gfx::Context* context = gfx::currentContext();
     if (!context) return;
-    const gfx::Rect& frame = call.frame;
     gfx::Shadow shadow = makeShadow(0.13, {0, 1}, 1);
     BezierPath circle = BezierPath::oval(
         {frame.minX() + snap((frame.width() - 100) * 0.5), frame.minY() + 10, 100, 100});
@@ -44,10 +48,9 @@ void keyHeaderView(const StyleKit::DrawCall& call) {
     shadowedFill(*context, card, Color::whiteColor(), shadow);
 }
 
-void bannerHeaderView(const StyleKit::DrawCall& call) {
+void StyleKit::drawBannerHeaderViewWithFrame(const gfx::Rect& frame) {
     gfx::Context* context = gfx::currentContext();
     if (!context) return;
-    const gfx::Rect& frame = call.frame;
     gfx::Shadow shadow = makeShadow(0.13, {0, 1}, 1);
     gfx::Rect cardRect{frame.minX() + snap(frame.width() * 0.04), frame.minY() + 12,
                        snap(frame.width() * 0.96) - snap(frame.width() * 0.04),
@@ -61,13 +64,4 @@ void bannerHeaderView(const StyleKit::DrawCall& call) {
     band.fill();
 }
 
-}  // namespace
-
-void registerShadowedPanels(BodyRegistry& r) {
-    r.add("drawShadowBoxWithFrame:", &shadowBox);
-    r.add("drawShadowCircleWithFrame:", &shadowCircle);
-    r.add("drawKeyHeaderViewWithFrame:", &keyHeaderView);
-    r.add("drawBannerHeaderViewWithFrame:", &bannerHeaderView);
-}
-
-}  // namespace style::artwork
+}  // namespace style

@@ -5,20 +5,22 @@
 
 #include "graphics/BezierPath.h"
 #include "style/StyleKit.h"
-#include "style/artwork/CircleIconFrame.h"
+#include "style/artwork/Fill.h"
 
-namespace style::artwork {
+namespace style {
 
-namespace {
+using namespace artwork;
 
-void warningTriangle(const StyleKit::DrawCall& call) {
-    const gfx::Rect& f = call.frame;
+void StyleKit::drawIconWarningTriangleWithFrame(const gfx::Rect& frame, Flag colored) {
+    gfx::Context* context = gfx::currentContext();
+    if (!context) return;
+    const gfx::Rect& f = frame;
     const double x = f.minX() + std::floor(f.width() - 80 + 0.5);
     const double y = f.minY() + std::floor((f.height() - 68) * 0.5 + 0.5);
     auto p = [x, y](double dx, double dy) { return gfx::Point{x + dx, y + dy}; };
 
-    const gfx::ColorRef mark = call.flagSet() ? StyleKit::red() : StyleKit::white();
-    const gfx::ColorRef triangle = call.flagSet() ? StyleKit::white() : StyleKit::red();
+    const gfx::ColorRef mark = isSet(colored) ? StyleKit::red() : StyleKit::white();
+    const gfx::ColorRef triangle = isSet(colored) ? StyleKit::white() : StyleKit::red();
 
     gfx::BezierPath outline;
     outline.moveTo(p(78.51, 53.34));
@@ -32,7 +34,7 @@ void warningTriangle(const StyleKit::DrawCall& call) {
     outline.curveTo(p(80.00, 58.50), p(75.80, 68.02), p(79.98, 63.75));
     outline.curveTo(p(78.51, 53.34), p(80.00, 56.66), p(79.48, 54.88));
     outline.close();
-    fillPath(outline, triangle);
+    fillPath(*context, outline, triangle);
 
     gfx::BezierPath exclamation;
     // Dot.
@@ -54,13 +56,7 @@ void warningTriangle(const StyleKit::DrawCall& call) {
     exclamation.lineTo(p(45.73, 12.94));
     exclamation.lineTo(p(34.83, 12.94));
     exclamation.close();
-    fillPath(exclamation, mark);
+    fillPath(*context, exclamation, mark);
 }
 
-}  // namespace
-
-void registerWarningTriangleIcon(BodyRegistry& r) {
-    r.add("drawIconWarningTriangleWithFrame:colored:", &warningTriangle);
-}
-
-}  // namespace style::artwork
+}  // namespace style

@@ -2,7 +2,7 @@
 // fonts registered and, where the kernel allows it, a private mount namespace in
 // which a test can make the system's folder read-only.
 
-#include "TestSupport.h"
+#include "AppTestSupport.h"
 
 #include "ui/Controls.h"
 

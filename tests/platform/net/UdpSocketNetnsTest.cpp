@@ -3,7 +3,7 @@
 
 #include "dispatch/Dispatch.h"
 #include "net/UdpSocket.h"
-#include "../integration/UdpAnswerServer.h"
+#include "../../integration/UdpAnswerServer.h"
 
 #include <gtest/gtest.h>
 

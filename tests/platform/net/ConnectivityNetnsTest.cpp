@@ -4,7 +4,7 @@
 #include "dispatch/Dispatch.h"
 #include "http/Session.h"
 #include "net/UdpSocket.h"
-#include "../integration/UdpAnswerServer.h"
+#include "../../integration/UdpAnswerServer.h"
 
 #include <gtest/gtest.h>
 #include <optional>

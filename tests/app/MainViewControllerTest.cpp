@@ -4,7 +4,7 @@
 #include "AppDelegate.h"
 #include "Velmora/AppVersion.h"
 #include "MainViewController.h"
-#include "TestSupport.h"
+#include "AppTestSupport.h"
 
 #include "dispatch/Dispatch.h"
 #include "log/Log.h"

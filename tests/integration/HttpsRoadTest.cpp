@@ -2,7 +2,7 @@
 // https_road_test.sh in this network namespace): the filtering service checks the
 // identifying headers and the cookie, and answers what the provider writes back.
 
-#include "../engine/EngineTestSupport.h"
+#include "../Velmora/EngineTestSupport.h"
 
 #include "Velmora/dns/MessageReader.hpp"
 #include "http/Session.h"

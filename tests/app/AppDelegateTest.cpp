@@ -2,7 +2,7 @@
 // outcomes with their log records, and the alert.
 
 #include "AppDelegate.h"
-#include "TestSupport.h"
+#include "AppTestSupport.h"
 
 #include "dispatch/Dispatch.h"
 #include "log/Log.h"

@@ -7,7 +7,8 @@
 #include "graphics/Graphics.h"
 #include "style/ImageKind.h"
 #include "style/StyleKit.h"
-#include "style/artwork/DrawingFrame.h"
+#include "style/artwork/Fill.h"
+#include "style/artwork/ResizingFrame.h"
 
 using gfx::Rect;
 using style::StyleKit;
@@ -159,7 +160,7 @@ TEST(StyleKitImages, TargetListsHandOutTheCachedImageInOrder) {
     EXPECT_EQ(log.size(), 2u);
 }
 
-TEST(StyleKitDrawingFrame, ResizingFrameFitsAndScalesShadows) {
+TEST(StyleKitResizingFrame, FitsTheDesignAndScalesShadows) {
     gfx::RecordingContext rec;
     {
         style::artwork::ResizingFrame frame(rec, Behavior::stretch, 100, 50, {0, 0, 200, 50});
@@ -168,7 +169,7 @@ TEST(StyleKitDrawingFrame, ResizingFrameFitsAndScalesShadows) {
                                      style::artwork::makeShadow(0.13, {0, 1}, 1), frame.scale());
     }
     {
-        style::artwork::ResizingFrame frame(rec, 99, 100, 50, {10, 0, 200, 200});  // unknown raw: aspect fit
+        style::artwork::ResizingFrame frame(rec, Behavior::aspectFit, 100, 50, {10, 0, 200, 200});
         EXPECT_EQ(frame.scale(), 2);
         EXPECT_EQ(rec.ctm(), (gfx::Transform{2, 0, 0, 2, 10, 50}));
         style::artwork::shadowedFill(rec, gfx::BezierPath::rect({0, 0, 10, 10}), gfx::Color::whiteColor(),

@@ -3,10 +3,11 @@
 # the settings store: on an empty state folder the app seeds the store and saves
 # enabled preferences; the host process starts the provider with exactly that
 # configuration; a changed store reaches the provider at the app's next launch.
-# Run inside a network namespace of its own: usage end_to_end.sh BRIMVALE VELMORA
+# Run inside a network namespace of its own: usage app_end_to_end_test.sh VELMORA,
+# with BRIMVALE naming the host app.
 set -euo pipefail
-brimvale=$1
-velmora=$2
+velmora=$1
+brimvale=${BRIMVALE:?the host app is needed}
 work=$(mktemp -d /tmp/brimvale-e2e-XXXXXX)
 export BRIMVALE_STATE_DIR=$work/state
 prefs=$BRIMVALE_STATE_DIR/System/DNSProxy.plist

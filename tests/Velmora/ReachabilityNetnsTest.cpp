@@ -5,7 +5,7 @@
 #include "Reachability.h"
 
 #include "dispatch/Dispatch.h"
-#include "monitoring_netns.h"
+#include "MonitoringTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "dispatch/Dispatch.h"
 #include "http/Session.h"
 #include "log/Log.h"
-#include "monitoring_netns.h"
+#include "MonitoringTestSupport.h"
 
 #include <gtest/gtest.h>
 
