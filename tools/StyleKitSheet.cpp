@@ -7,6 +7,7 @@
 #include <cairo.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -35,16 +36,43 @@ std::vector<Variant> variantsOf(const StyleKit::Routine& r) {
     }
 }
 
+const char* const usage =
+    "usage: stylekit-sheet OUTPUT_DIR [--cell POINTS] [--scale S]\n"
+    "Draws every routine of the style kit that has a body, with each value of its\n"
+    "flag, into OUTPUT_DIR/contact-sheet.png and one PNG per routine, and names\n"
+    "the routines not drawn yet. --cell is a picture's side in points (default\n"
+    "120), --scale the pixels per point (default 1).\n";
+
+constexpr double titleSize = 11, variantSize = 10;
+
+void selectFont(cairo_t* cr, double size) {
+    cairo_select_font_face(cr, "Lato", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, size);
+}
+
 void label(gfx::CairoContext& context, double x, double y, const std::string& text, double size) {
     cairo_t* cr = context.cairo();
     cairo_save(cr);
-    cairo_select_font_face(cr, "Lato", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, size);
+    selectFont(cr, size);
     cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
     cairo_move_to(cr, x, y);
     cairo_show_text(cr, text.c_str());
     cairo_restore(cr);
 }
+
+// Width of `text` in points at `size`, measured on a scratch surface.
+double textWidth(const std::string& text, double size) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
+    cairo_t* cr = cairo_create(surface);
+    selectFont(cr, size);
+    cairo_text_extents_t extents;
+    cairo_text_extents(cr, text.c_str(), &extents);
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+    return extents.x_advance;
+}
+
+std::string titleOf(const StyleKit::Routine& r) { return std::to_string(r.number) + " " + std::string(r.message); }
 
 // A light grey behind each picture so white artwork stays visible.
 void backdrop(const gfx::Rect& r) {
@@ -52,8 +80,8 @@ void backdrop(const gfx::Rect& r) {
     gfx::BezierPath::rect(r).fill();
 }
 
-// Draws the variants of one routine in a row of cells starting at (x, y).
-void drawRow(const StyleKit::Routine& r, double x, double y, double cell) {
+// Draws the variants of one routine in a row of slots starting at (x, y).
+void drawRow(const StyleKit::Routine& r, double x, double y, double cell, double slot) {
     for (const Variant& v : variantsOf(r)) {
         gfx::Context* context = gfx::currentContext();
         gfx::Rect frame{x, y, cell, cell};
@@ -62,24 +90,41 @@ void drawRow(const StyleKit::Routine& r, double x, double y, double cell) {
         context->clipToRect(frame);
         StyleKit::perform(r.message, frame, v.flag, StyleKit::ResizingBehavior::aspectFit, v.fraction);
         context->restoreGState();
-        if (!v.label.empty()) label(static_cast<gfx::CairoContext&>(*context), x + 4, y + cell + 12, v.label, 10);
-        x += cell + 8;
+        if (!v.label.empty())
+            label(static_cast<gfx::CairoContext&>(*context), x + 2, y + cell + 12, v.label, variantSize);
+        x += slot;
     }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT_DIR [--cell POINTS] [--scale S]\n", argv[0]);
-        return 2;
-    }
-    std::filesystem::path out = argv[1];
+    std::filesystem::path out;
     double cell = 120;
-    for (int i = 2; i + 1 < argc; i += 2) {
-        std::string flag = argv[i];
-        if (flag == "--cell") cell = std::atof(argv[i + 1]);
-        if (flag == "--scale") gfx::setScreenScale(std::atof(argv[i + 1]));
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(usage, stdout);
+            return 0;
+        }
+        if ((arg == "--cell" || arg == "--scale") && i + 1 < argc) {
+            const double value = std::atof(argv[++i]);
+            if (!(value > 0)) {
+                std::fprintf(stderr, "stylekit-sheet: %s needs a positive number\n%s", arg.c_str(), usage);
+                return 2;
+            }
+            if (arg == "--cell") cell = value;
+            else gfx::setScreenScale(value);
+        } else if (arg.starts_with("-") || !out.empty()) {
+            std::fprintf(stderr, "stylekit-sheet: unexpected argument %s\n%s", arg.c_str(), usage);
+            return 2;
+        } else {
+            out = arg;
+        }
+    }
+    if (out.empty()) {
+        std::fputs(usage, stderr);
+        return 2;
     }
     std::filesystem::create_directories(out);
 
@@ -87,10 +132,18 @@ int main(int argc, char** argv) {
     for (const StyleKit::Routine& r : StyleKit::routines())
         if (r.present()) present.push_back(&r);
 
-    const double rowHeight = cell + 40, margin = 16, titleWidth = 3 * (cell + 8);
+    // Slots and columns as wide as their widest label, so no label runs into the next.
+    double slot = cell, columnWidth = 0;
+    for (const StyleKit::Routine* r : present) {
+        for (const Variant& v : variantsOf(*r)) slot = std::max(slot, textWidth(v.label, variantSize) + 4);
+        columnWidth = std::max(columnWidth, textWidth(titleOf(*r), titleSize));
+    }
+    slot += 8;
+    columnWidth = std::max(columnWidth, 3 * slot);
+    const double rowHeight = cell + 40, margin = 16;
     const int columns = 3;
     int rows = (static_cast<int>(present.size()) + columns - 1) / columns;
-    gfx::Size sheetSize{margin * 2 + columns * (titleWidth + margin), margin * 2 + 30 + rows * rowHeight};
+    gfx::Size sheetSize{margin * 2 + columns * (columnWidth + margin), margin * 2 + 30 + rows * rowHeight};
 
     gfx::beginImageContext(sheetSize, true, 0);
     auto& sheet = static_cast<gfx::CairoContext&>(*gfx::currentContext());
@@ -101,21 +154,25 @@ int main(int argc, char** argv) {
               " routines present",
           16);
     for (std::size_t i = 0; i < present.size(); ++i) {
-        double x = margin + double(i % columns) * (titleWidth + margin);
+        double x = margin + double(i % columns) * (columnWidth + margin);
         double y = margin + 30 + double(i / columns) * rowHeight;
-        label(sheet, x, y + 10, std::to_string(present[i]->number) + " " + std::string(present[i]->message), 11);
-        drawRow(*present[i], x, y + 16, cell);
+        label(sheet, x, y + 10, titleOf(*present[i]), titleSize);
+        drawRow(*present[i], x, y + 16, cell, slot);
     }
     bool ok = gfx::imageFromCurrentImageContext()->writePNG((out / "contact-sheet.png").string());
     gfx::endImageContext();
 
     for (const StyleKit::Routine* r : present) {
         std::size_t count = variantsOf(*r).size();
-        gfx::ImageContextScope scope({double(count) * (cell + 8), cell + 20});
-        drawRow(*r, 0, 0, cell);
+        gfx::ImageContextScope scope({double(count) * slot, cell + 20});
+        drawRow(*r, 0, 0, cell, slot);
         ok &= scope.image()->writePNG((out / (std::string(r->name) + ".png")).string());
     }
-    std::printf("%zu routines drawn into %s; missing %zu\n", present.size(), out.c_str(),
-                StyleKit::missingRoutines().size());
+    const auto missing = StyleKit::missingRoutines();
+    std::printf("%zu of %zu routines drawn into %s\n", present.size(), StyleKit::routines().size(), out.c_str());
+    if (!missing.empty()) {
+        std::printf("not drawn yet (%zu):\n", missing.size());
+        for (const StyleKit::Routine* r : missing) std::printf("  %.*s\n", int(r->message.size()), r->message.data());
+    }
     return ok ? 0 : 1;
 }

@@ -38,6 +38,9 @@ void StyleKit::drawCircleIconTwoWithFrame(const gfx::Rect& frame) {
     fillCircle(*context, g, StyleKit::bvBlue());
 
     // A hook of two elliptical arcs, a diagonal down to the left and a base bar.
+    // The diagonal's lower edge leaves the outer arc for the top of the bar and
+    // its upper edge climbs from the figure's lower left corner to the inner
+    // arc, so the two edges run side by side and never cross.
     const double cx = 0.5, cy = 0.405;
     const double outerX = 0.15, outerY = 0.115, innerX = 0.08, innerY = 0.05;
     const Fraction start = onEllipse(cx, cy, outerX, outerY, 160);
@@ -45,11 +48,11 @@ void StyleKit::drawCircleIconTwoWithFrame(const gfx::Rect& frame) {
     Glyph glyph(g);
     glyph.move(start.x, start.y)
         .arc(cx, cy, outerX, outerY, 160, 400, 16)
-        .line(0.35, 0.675)
-        .line(0.35, 0.73)
-        .line(0.65, 0.73)
+        .line(0.47, 0.66)
         .line(0.65, 0.66)
-        .line(0.44, 0.66)
+        .line(0.65, 0.73)
+        .line(0.35, 0.73)
+        .line(0.35, 0.675)
         .line(innerEnd.x, innerEnd.y)
         .arc(cx, cy, innerX, innerY, 20, -200, 16)
         .line(start.x, start.y)

@@ -185,12 +185,13 @@ void StyleKit::drawCircleIconLocationPinWithFrame(const gfx::Rect& frame) {
     glyph.corner(point.x, point.y, along(left, 0.88).x, along(left, 0.88).y, 2);
     for (int i = 3; i >= 0; --i) glyph.line(along(left, 0.22 * i).x, along(left, 0.22 * i).y);
     glyph.close();
-    // Round hole: two half circles joined by very short sides.
-    glyph.move(0.59, 0.432)
-        .arc(0.49, 0.432, 0.1, 0.1, 0, -180, 2)
-        .line(0.39, 0.428)
-        .arc(0.49, 0.428, 0.1, 0.1, 180, 0, 2)
-        .line(0.59, 0.432)
+    // Round hole: two half circles joined by very short sides, the upper
+    // half above the lower so the sides do not cross.
+    glyph.move(0.59, 0.428)
+        .arc(0.49, 0.428, 0.1, 0.1, 0, -180, 2)
+        .line(0.39, 0.432)
+        .arc(0.49, 0.432, 0.1, 0.1, 180, 0, 2)
+        .line(0.59, 0.428)
         .close();
     fillPath(*context, glyph.path(), gfx::Color::whiteColor());
 }

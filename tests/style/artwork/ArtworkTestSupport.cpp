@@ -1,44 +1,89 @@
 #include "ArtworkTestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <sstream>
 
 namespace artwork_test {
 
 using style::StyleKit;
 
-Recording record(const char* message, const gfx::Rect& frame, long flag) {
+Recording record(const char* message, const gfx::Rect& frame, long flag, std::int64_t resizing, double fraction) {
     gfx::RecordingContext rec;
     gfx::pushContext(rec);
-    StyleKit::perform(message, frame, flag);
+    StyleKit::perform(message, frame, flag, resizing, fraction);
     gfx::popContext();
     Recording out;
+    out.ops = rec.ops();
     for (const gfx::RecordedOp& op : rec.ops()) {
         if (op.kind == gfx::RecordedOp::Kind::fill)
             out.fills.push_back({op.path, op.state.fillColor});
         else if (op.kind != gfx::RecordedOp::Kind::setFillColor)
             ++out.otherOps;
     }
+    out.finalState = rec.state();
+    out.finalSaveDepth = rec.saveDepth();
     out.finalFillColor = rec.state().fillColor;
     return out;
 }
+
+namespace {
+
+// Side of `p` relative to the line a -> b: > 0 left, < 0 right.
+double cross(gfx::Point a, gfx::Point b, gfx::Point p) { return (b.x - a.x) * (p.y - a.y) - (b.y - a.y) * (p.x - a.x); }
+
+// True when the segments a-b and c-d cross at one point inside both; touching
+// at an end, or running along each other, is not crossing.
+bool segmentsCross(gfx::Point a, gfx::Point b, gfx::Point c, gfx::Point d) {
+    const double scale = std::max({std::abs(b.x - a.x), std::abs(b.y - a.y), std::abs(d.x - c.x), std::abs(d.y - c.y)});
+    const double eps = 1e-9 * scale * scale;
+    const double d1 = cross(a, b, c), d2 = cross(a, b, d), d3 = cross(c, d, a), d4 = cross(c, d, b);
+    return ((d1 > eps && d2 < -eps) || (d1 < -eps && d2 > eps)) && ((d3 > eps && d4 < -eps) || (d3 < -eps && d4 > eps));
+}
+
+// Crossings of a closed polyline with itself; neighbouring pieces share an end
+// and never count.
+int selfCrossings(const std::vector<gfx::Point>& points) {
+    std::vector<std::pair<gfx::Point, gfx::Point>> pieces;
+    for (std::size_t i = 0; i + 1 < points.size(); ++i)
+        if (points[i] != points[i + 1]) pieces.emplace_back(points[i], points[i + 1]);
+    const std::size_t n = pieces.size();
+    int crossings = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = i + 2; j < n; ++j) {
+            if (i == 0 && j == n - 1) continue;  // the closing piece meets the first
+            if (segmentsCross(pieces[i].first, pieces[i].second, pieces[j].first, pieces[j].second)) ++crossings;
+        }
+    return crossings;
+}
+
+}  // namespace
 
 PathShape analyse(const gfx::BezierPath& path) {
     constexpr double inf = std::numeric_limits<double>::infinity();
     PathShape out{{}, {inf, inf, -inf, -inf}};
     gfx::Point first{}, current{};
+    std::vector<gfx::Point> outline;  // the current subpath, in short straight steps
+    auto finish = [&] {
+        if (!out.subpaths.empty()) out.subpaths.back().selfCrossings = selfCrossings(outline);
+        outline.clear();
+    };
     // Every segment is walked in short straight steps: for the outline's
-    // bounds and for its signed area (the direction it runs).
+    // bounds, its signed area (the direction it runs) and its crossings.
     auto step = [&](gfx::Point to) {
         out.subpaths.back().signedArea += (current.x * to.y - to.x * current.y) / 2;
         out.bounds = {std::min(out.bounds.minX, to.x), std::min(out.bounds.minY, to.y),
                       std::max(out.bounds.maxX, to.x), std::max(out.bounds.maxY, to.y)};
+        outline.push_back(to);
         current = to;
     };
     for (const gfx::PathElement& e : path.elements()) {
         switch (e.kind) {
             case gfx::PathElement::Kind::move:
+                finish();
                 out.subpaths.emplace_back();
                 first = current = e.points[0];
                 step(first);
@@ -64,18 +109,94 @@ PathShape analyse(const gfx::BezierPath& path) {
                 break;
         }
     }
+    finish();
     return out;
 }
 
 std::string colorName(const gfx::ColorRef& c) {
     if (c == gfx::Color::whiteColor()) return "whiteColor";
-    for (const char* n : {"bvBlue", "bvBlueDark", "white", "grey2", "grey3", "grey4", "red"})
-        if (c == StyleKit::color(n)) return n;
+#define ARTWORK_TEST_COLOR_NAME(name) \
+    if (c == StyleKit::name()) return #name;
+    STYLEKIT_PALETTE(ARTWORK_TEST_COLOR_NAME)
+#undef ARTWORK_TEST_COLOR_NAME
     return "other";
 }
 
-gfx::ImageRef render(const char* message, gfx::Size size, long flag) {
-    gfx::ImageContextScope scope(size, false, 1);
+namespace {
+
+struct ExpectedSubpath {
+    int lines = 0, curves = 0;
+    char turn = '*';
+    bool crossesOnPurpose = false;
+};
+
+std::vector<ExpectedSubpath> parse(const char* text) {
+    std::vector<ExpectedSubpath> out;
+    std::istringstream in(text);
+    std::string item;
+    while (in >> item) {
+        ExpectedSubpath e;
+        char plus = 0;
+        std::istringstream one(item);
+        one >> e.lines >> plus >> e.curves >> e.turn;
+        e.crossesOnPurpose = item.back() == 'x';
+        out.push_back(e);
+    }
+    return out;
+}
+
+}  // namespace
+
+void checkShape(const Fill& fill, const Shape& want, const gfx::Rect& g, const std::string& where) {
+    SCOPED_TRACE(where);
+    EXPECT_EQ(colorName(fill.color), want.color);
+    EXPECT_EQ(fill.path.usesEvenOddFillRule, want.evenOdd);
+    const PathShape shape = analyse(fill.path);
+    const auto& got = shape.subpaths;
+    const auto expected = parse(want.subpaths);
+    ASSERT_EQ(got.size(), expected.size());
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        SCOPED_TRACE("subpath " + std::to_string(i + 1));
+        EXPECT_EQ(got[i].lines, expected[i].lines);
+        EXPECT_EQ(got[i].curves, expected[i].curves);
+        EXPECT_TRUE(got[i].endsOnStart);
+        if (expected[i].turn == 'c') {
+            EXPECT_GT(got[i].signedArea, 0);
+        } else if (expected[i].turn == 'a') {
+            EXPECT_LT(got[i].signedArea, 0);
+        }
+        if (!expected[i].crossesOnPurpose) {
+            EXPECT_EQ(got[i].selfCrossings, 0) << "the outline crosses itself";
+        }
+    }
+    // The stated extents are rounded to two places.
+    const Bounds& b = shape.bounds;
+    const double tolerance = 0.0051;
+    EXPECT_NEAR((b.minX - g.minX()) / g.width(), want.extent.minX, tolerance);
+    EXPECT_NEAR((b.maxX - g.minX()) / g.width(), want.extent.maxX, tolerance);
+    EXPECT_NEAR((b.minY - g.minY()) / g.height(), want.extent.minY, tolerance);
+    EXPECT_NEAR((b.maxY - g.minY()) / g.height(), want.extent.maxY, tolerance);
+}
+
+void checkCircleIconRow(const CircleIconRow& row) {
+    const gfx::Rect frame{0, 0, 100, 100};
+    for (long flag : {0L, 1L, 2L, 3L}) {  // only the lowest bit counts
+        const std::string where = std::string(row.message) + " flag " + std::to_string(flag);
+        SCOPED_TRACE(where);
+        const Recording rec = record(row.message, frame, flag);
+        EXPECT_EQ(rec.otherOps, 0) << "bodies neither save, transform nor clip";
+        ASSERT_EQ(rec.fills.size(), 1 + row.glyph.size());
+        EXPECT_EQ(colorName(rec.fills[0].color), (flag & 1) || !row.circleClear ? row.circle : row.circleClear);
+        // The circle is the oval in the group, here the frame itself.
+        EXPECT_EQ(rec.fills[0].path.elements(), gfx::BezierPath::oval(frame).elements());
+        for (std::size_t i = 0; i < row.glyph.size(); ++i)
+            checkShape(rec.fills[1 + i], row.glyph[i], frame, "fill " + std::to_string(i + 1));
+        EXPECT_EQ(colorName(rec.finalFillColor), row.glyph.back().color);
+    }
+}
+
+gfx::ImageRef render(const char* message, gfx::Size size, long flag, double scale) {
+    gfx::ImageContextScope scope(size, false, scale);
     StyleKit::perform(message, {0, 0, size.width, size.height}, flag);
     return scope.image();
 }
