@@ -1,6 +1,7 @@
 #include "Velmora/DNSProxyProvider.h"
 
-#include "Velmora/AppVersion.h"
+#include "Velmora/shared/AppVersion.h"
+#include "Velmora/shared/SharedIdentifiers.h"
 #include "Velmora/HexDump.h"
 #include "Velmora/Loggers.h"
 #include "Velmora/Reachability.h"
@@ -42,7 +43,7 @@ std::shared_ptr<DNSProxyProvider> DNSProxyProvider::make() {
 
 DNSProxyProvider::DNSProxyProvider()
     : version_(appVersionString(true)),
-      defaults_(appGroupSuiteName),
+      defaults_(shared::appGroupSuite),
       sessionConfig_(http::SessionConfiguration::defaultConfiguration()),
       connections_(std::vector<ConnectionReport>{}),
       lastReportSent_(secondsSince1970()) {
@@ -71,8 +72,8 @@ void DNSProxyProvider::startProxy(std::optional<foundation::Dictionary> options,
             completion(ne::ProviderError{1, "Issues unwrapping proxy configuration options"});
             return;
         }
-        std::map<std::string, std::string> payload;
-        if (auto vendorData = options->find("VendorData"); vendorData != options->end()) {
+        ne::ProviderConfiguration payload;
+        if (auto vendorData = options->find(shared::vendorDataKey); vendorData != options->end()) {
             if (const auto* dictionary = vendorData->second.dictionary()) payload = foundation::textEntries(*dictionary);
         }
         self->updateUserDefaults(payload);
@@ -101,22 +102,23 @@ void DNSProxyProvider::wake() {
 
 // ---- Configuration intake ----
 
-void DNSProxyProvider::updateUserDefaults(const std::map<std::string, std::string>& payload) {
+void DNSProxyProvider::updateUserDefaults(const ne::ProviderConfiguration& payload) {
     extConfigLogger().info("Updating user defaults from config payload");
-    auto user = payload.find("userName");
-    defaults_.set("userName", user == payload.end() || user->second.empty() ? "user@ios" : user->second);
-    for (const char* key : {"deviceName", "serverAddress", "macAddress", "deviceId", "region", "bypassDomains"}) {
+    auto user = payload.find(shared::key::userName);
+    defaults_.set(shared::key::userName, user == payload.end() || user->second.empty() ? "user@ios" : user->second);
+    for (const char* key : shared::providerConfigurationKeys) {
+        if (key == shared::key::userName) continue;
         if (auto found = payload.find(key); found != payload.end())
             defaults_.set(key, found->second);
         else
             defaults_.remove(key);
     }
-    serverAddress_ = defaults_.string("serverAddress");
-    macAddress_ = defaults_.string("macAddress");
-    deviceId_ = defaults_.string("deviceId");
-    userName_ = defaults_.string("userName");
-    region_ = defaults_.string("region");
-    bypassDomains_ = defaults_.string("bypassDomains");
+    serverAddress_ = defaults_.string(shared::key::serverAddress);
+    macAddress_ = defaults_.string(shared::key::macAddress);
+    deviceId_ = defaults_.string(shared::key::deviceId);
+    userName_ = defaults_.string(shared::key::userName);
+    region_ = defaults_.string(shared::key::region);
+    bypassDomains_ = defaults_.string(shared::key::bypassDomains);
     parseBypassDomains();
 }
 

@@ -20,8 +20,6 @@
 
 class Reachability;
 
-inline constexpr const char* appGroupSuiteName = "group.com.brimvale.ios-dns-group";
-
 class DNSProxyProvider : public ne::DNSProxyProvider, public std::enable_shared_from_this<DNSProxyProvider> {
 public:
     using ResolverSet = std::unordered_set<std::shared_ptr<SystemResolver>>;
@@ -98,7 +96,7 @@ public:
     virtual void recordConnectionReport(const http::DataResponse& response, std::int64_t requestBytes);
     virtual void scheduledReportingCheck();
     virtual void reportIfDue();
-    virtual void updateUserDefaults(const std::map<std::string, std::string>& payload);
+    virtual void updateUserDefaults(const ne::ProviderConfiguration& payload);
 
     // ---- Called directly ----
     static bool flowRequiresTermination(const ne::AppProxyFlow& flow);

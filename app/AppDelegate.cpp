@@ -20,12 +20,12 @@ ui::SceneConfiguration AppDelegate::configurationForConnectingSceneSession(ui::A
 
 void AppDelegate::enableDNSProxy() {
     manager_->loadFromPreferences([this](const std::optional<ne::ManagerError>& error) { handleLoadResult(error); });
-    appLogger().info("Network extension enabled for bundle Id: %s, app group Id: %s", extensionBundleIdentifier,
-                     appGroupSuite);
+    appLogger().info("Network extension enabled for bundle Id: %s, app group Id: %s", shared::extensionBundleIdentifier,
+                     shared::appGroupSuite);
 }
 
 ProviderConfiguration AppDelegate::loadOrSeedConfiguration() {
-    if (hasStoredValue("serverAddress", defaults_)) {
+    if (hasStoredValue(shared::key::serverAddress, defaults_)) {
         appConfigLogger().info("Loading config from previosuly persisted user defaults");
     } else {
         appConfigLogger().info("Fresh install, loading config from pre-canned defaults");
@@ -37,7 +37,7 @@ ProviderConfiguration AppDelegate::loadOrSeedConfiguration() {
 void AppDelegate::configureProxyManager() {
     manager_->localizedDescription = proxyDescription;
     auto protocol = std::make_shared<ne::DNSProxyProviderProtocol>();
-    protocol->providerBundleIdentifier = extensionBundleIdentifier;
+    protocol->providerBundleIdentifier = shared::extensionBundleIdentifier;
     protocol->providerConfiguration = loadOrSeedConfiguration();
     manager_->providerProtocol = protocol;
     manager_->enabled = true;

@@ -13,7 +13,6 @@
 
 namespace app {
 
-inline constexpr const char* extensionBundleIdentifier = "com.brimvale.ios-dns.ext";
 inline constexpr const char* proxyDescription = "DNS";
 inline constexpr const char* sceneConfigurationName = "Default Configuration";
 

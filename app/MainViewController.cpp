@@ -1,7 +1,7 @@
 #include "MainViewController.h"
 
 #include "AppLog.h"
-#include "Velmora/AppVersion.h"
+#include "Velmora/shared/AppVersion.h"
 #include "dispatch/Dispatch.h"
 #include "style/StyleKit.h"
 #include "style/interface/StyleDefinitions.h"
@@ -45,12 +45,12 @@ std::string valueOr(const ProviderConfiguration& config, const char* key, const 
 }  // namespace
 
 std::string configurationText(const ProviderConfiguration& config, const std::string& longVersion) {
-    return "User: " + valueOr(config, "userName", "(nil)") + "\n" +
-           "Device: " + valueOr(config, "deviceId", "(nil)") + "\n" +
-           "Device name: " + valueOr(config, "deviceName", "(nil)") + "\n" +
-           "Server address: " + valueOr(config, "serverAddress", "(nil)") + "\n" +
-           "Region: " + valueOr(config, "region", "(nil)") + "\n" +
-           "Bypass Domains: [" + valueOr(config, "bypassDomains", "") + "]\n" +
+    return "User: " + valueOr(config, shared::key::userName, "(nil)") + "\n" +
+           "Device: " + valueOr(config, shared::key::deviceId, "(nil)") + "\n" +
+           "Device name: " + valueOr(config, shared::key::deviceName, "(nil)") + "\n" +
+           "Server address: " + valueOr(config, shared::key::serverAddress, "(nil)") + "\n" +
+           "Region: " + valueOr(config, shared::key::region, "(nil)") + "\n" +
+           "Bypass Domains: [" + valueOr(config, shared::key::bypassDomains, "") + "]\n" +
            "Version: " + longVersion;
 }
 
@@ -156,9 +156,9 @@ void MainViewController::applyLoadedConfig(std::optional<ProviderConfiguration> 
 }
 
 void MainViewController::updateStatusLabels(const ProviderConfiguration& values) {
-    std::string name = valueOr(values, "deviceName", "Brimvale");
-    std::string user = valueOr(values, "userName", "Unknown");
-    std::string device = valueOr(values, "deviceId", "Unknown");
+    std::string name = valueOr(values, shared::key::deviceName, "Brimvale");
+    std::string user = valueOr(values, shared::key::userName, "Unknown");
+    std::string device = valueOr(values, shared::key::deviceId, "Unknown");
     ui::View::animate(0.5, [this] { setStatusAlpha(1); });
     with(protectedByName, [&](ui::Label& l) { l.setText(name); });
     with(username, [&](ui::Label& l) { l.setText(user); });

@@ -2,16 +2,16 @@
 // The settings store shared with the extension and the provider configuration
 // of seven texts that the app builds from it.
 
+#include "Velmora/shared/SharedIdentifiers.h"
 #include "foundation/UserDefaults.h"
+#include "networkextension/DNSProxyManager.h"
 
 #include <array>
-#include <map>
 #include <string>
 #include <string_view>
 
 namespace app {
 
-inline constexpr const char* appGroupSuite = "group.com.brimvale.ios-dns-group";
 inline constexpr const char* defaultServerAddress = "dns.brimvale.example";
 
 struct ConfigurationKey {
@@ -21,19 +21,19 @@ struct ConfigurationKey {
 
 // The seven keys in their fixed order, with their seed defaults.
 inline constexpr std::array<ConfigurationKey, 7> configurationKeys{{
-    {"deviceName", "Brimvale"},
-    {"serverAddress", defaultServerAddress},
-    {"macAddress", "ff:ff:ff:ff:ff:ff"},
-    {"deviceId", "bv.usa"},
-    {"userName", "ios"},
-    {"region", "syd-1"},
-    {"bypassDomains", ""},
+    {shared::key::deviceName, "Brimvale"},
+    {shared::key::serverAddress, defaultServerAddress},
+    {shared::key::macAddress, "ff:ff:ff:ff:ff:ff"},
+    {shared::key::deviceId, "bv.usa"},
+    {shared::key::userName, "ios"},
+    {shared::key::region, "syd-1"},
+    {shared::key::bypassDomains, ""},
 }};
 
-using ProviderConfiguration = std::map<std::string, std::string>;
+using ProviderConfiguration = ne::ProviderConfiguration;
 
 // Opens the suite; throws std::runtime_error when its folder cannot be made or used.
-foundation::UserDefaults openSettingsStore(const std::string& suite = appGroupSuite);
+foundation::UserDefaults openSettingsStore(const std::string& suite = shared::appGroupSuite);
 
 bool hasStoredValue(std::string_view key, const foundation::UserDefaults& store);
 

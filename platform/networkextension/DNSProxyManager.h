@@ -5,6 +5,8 @@
 // process reads; a save the system refuses (this process may not change the
 // system's DNS configuration) fails with errorCodePermissionDenied.
 
+#include "networkextension/DNSProxyProvider.h"
+
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -13,8 +15,6 @@
 #include <string>
 
 namespace ne {
-
-using ProviderConfiguration = std::map<std::string, std::string>;
 
 // An error value as the platform reports it to completions.
 struct ManagerError {

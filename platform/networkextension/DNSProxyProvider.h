@@ -7,10 +7,15 @@
 #include "networkextension/Flow.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace ne {
+
+// A provider configuration as the DNS proxy preferences keep it: text values by key.
+using ProviderConfiguration = std::map<std::string, std::string>;
 
 enum class ProviderStopReason { none, userInitiated, providerFailed, noNetworkAvailable, configurationDisabled };
 

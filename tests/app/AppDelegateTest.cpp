@@ -117,7 +117,7 @@ TEST_F(Enabling, LaterLaunchKeepsTheStoreAndSavesWhatItHolds) {
     app::AppDelegate first(std::make_shared<ne::DNSProxyManager>());
     launch(first);
     // The extension overwrote some values; a key went missing and another is no text.
-    foundation::UserDefaults store(app::appGroupSuite);
+    foundation::UserDefaults store(shared::appGroupSuite);
     store.set("userName", "pupil-7");
     store.set("region", std::int64_t{42});
     store.remove("bypassDomains");
@@ -139,7 +139,7 @@ TEST_F(Enabling, LaterLaunchKeepsTheStoreAndSavesWhatItHolds) {
 }
 
 TEST_F(Enabling, ServerAddressOfAnyKindMeansNotFresh) {
-    foundation::UserDefaults(app::appGroupSuite).set("serverAddress", true);
+    foundation::UserDefaults(shared::appGroupSuite).set("serverAddress", true);
     app::AppDelegate delegate(std::make_shared<ne::DNSProxyManager>());
     auto config = delegate.loadOrSeedConfiguration();
     EXPECT_TRUE(log.contains("Loading config from previosuly persisted user defaults"));

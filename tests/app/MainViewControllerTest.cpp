@@ -2,7 +2,7 @@
 // copied support text, the schools page, and the screen rendered headless.
 
 #include "AppDelegate.h"
-#include "Velmora/AppVersion.h"
+#include "Velmora/shared/AppVersion.h"
 #include "MainViewController.h"
 #include "AppTestSupport.h"
 
@@ -115,7 +115,7 @@ TEST_F(StatusScreen, LayoutConnectsEveryOutletAndSetsTextsAndFonts) {
 TEST_F(StatusScreen, ReloadCycleFadesTheStatusInFromTheStore) {
     EXPECT_EQ(statusAlpha(), 0) << "invisible before the first reload";
     savePreferences(fullConfig);
-    foundation::UserDefaults store(app::appGroupSuite);
+    foundation::UserDefaults store(shared::appGroupSuite);
     store.set("deviceName", "Store School");
     store.set("userName", "store-user");
 

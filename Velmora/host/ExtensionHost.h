@@ -11,8 +11,6 @@
 #include <string>
 #include <vector>
 
-inline constexpr const char* extensionBundleIdentifier = "com.brimvale.ios-dns.ext";
-
 struct HostArguments {
     std::string listenAddress = "127.0.0.1";
     std::uint16_t listenPort = 53;
@@ -28,11 +26,11 @@ HostArguments parseHostArguments(int argc, const char* const* argv);
 std::string hostUsage(const std::string& program);
 
 // A provider configuration from a property-list or JSON file of text values.
-std::optional<std::map<std::string, std::string>> readConfigurationFile(const std::filesystem::path& file,
+std::optional<ne::ProviderConfiguration> readConfigurationFile(const std::filesystem::path& file,
                                                                        std::string* error);
 
 // The start options the system would hand over: {"VendorData": configuration}.
-foundation::Dictionary startOptions(const std::map<std::string, std::string>& configuration);
+foundation::Dictionary startOptions(const ne::ProviderConfiguration& configuration);
 
 // Starts the provider from the DNS proxy preferences file when it enables this
 // extension with a provider configuration; false when it does not. The one place

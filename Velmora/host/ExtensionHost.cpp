@@ -1,5 +1,6 @@
-#include "Velmora/ExtensionHost.h"
+#include "Velmora/host/ExtensionHost.h"
 
+#include "Velmora/shared/SharedIdentifiers.h"
 #include "foundation/Bundle.h"
 #include "networkextension/DNSProxyManager.h"
 
@@ -41,7 +42,7 @@ bool parseListen(const std::string& text, HostArguments& arguments) {
 std::string ownBundleIdentifier() {
     auto value = foundation::Bundle::main().objectForInfoDictionaryKey("CFBundleIdentifier");
     const std::string* text = value ? value->string() : nullptr;
-    return text ? *text : extensionBundleIdentifier;
+    return text ? *text : shared::extensionBundleIdentifier;
 }
 
 }  // namespace
@@ -103,7 +104,7 @@ std::string hostUsage(const std::string& program) {
            "SIGTERM or SIGINT stops the proxy and ends the process.\n";
 }
 
-std::optional<std::map<std::string, std::string>> readConfigurationFile(const std::filesystem::path& file,
+std::optional<ne::ProviderConfiguration> readConfigurationFile(const std::filesystem::path& file,
                                                                        std::string* error) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
@@ -119,7 +120,7 @@ std::optional<std::map<std::string, std::string>> readConfigurationFile(const st
             if (error) *error = file.string() + ": not a JSON object";
             return std::nullopt;
         }
-        std::map<std::string, std::string> configuration;
+        ne::ProviderConfiguration configuration;
         for (const auto& [key, value] : json.items())
             if (value.is_string()) configuration[key] = value.get<std::string>();
         return configuration;
@@ -132,10 +133,10 @@ std::optional<std::map<std::string, std::string>> readConfigurationFile(const st
     return foundation::textEntries(*plist->dictionary());
 }
 
-foundation::Dictionary startOptions(const std::map<std::string, std::string>& configuration) {
+foundation::Dictionary startOptions(const ne::ProviderConfiguration& configuration) {
     foundation::Dictionary vendorData;
     for (const auto& [key, value] : configuration) vendorData[key] = value;
-    return foundation::Dictionary{{"VendorData", std::move(vendorData)}};
+    return foundation::Dictionary{{shared::vendorDataKey, std::move(vendorData)}};
 }
 
 bool startFromPreferences(ne::ProviderHost& host, const std::filesystem::path& preferencesFile,

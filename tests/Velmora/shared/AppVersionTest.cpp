@@ -1,4 +1,4 @@
-#include "Velmora/AppVersion.h"
+#include "Velmora/shared/AppVersion.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

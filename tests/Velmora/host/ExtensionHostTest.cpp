@@ -1,4 +1,5 @@
-#include "Velmora/ExtensionHost.h"
+#include "Velmora/host/ExtensionHost.h"
+#include "Velmora/shared/SharedIdentifiers.h"
 #include "networkextension/DNSProxyManager.h"
 
 #include <gtest/gtest.h>
@@ -64,7 +65,7 @@ TEST_F(HostConfiguration, StartsFromPreferencesOnlyWhenTheyEnableThisExtension) 
 
     EXPECT_FALSE(startFromPreferences(host, file, noop));  // no preferences yet
 
-    ne::DNSProxyPreferences preferences{"DNS", false, extensionBundleIdentifier, ne::ProviderConfiguration{{"userName", "ios"}}};
+    ne::DNSProxyPreferences preferences{"DNS", false, shared::extensionBundleIdentifier, ne::ProviderConfiguration{{"userName", "ios"}}};
     ASSERT_TRUE(ne::writeDNSProxyPreferences(file, preferences));
     EXPECT_FALSE(startFromPreferences(host, file, noop));  // disabled
 
@@ -73,7 +74,7 @@ TEST_F(HostConfiguration, StartsFromPreferencesOnlyWhenTheyEnableThisExtension) 
     ASSERT_TRUE(ne::writeDNSProxyPreferences(file, preferences));
     EXPECT_FALSE(startFromPreferences(host, file, noop));  // names another extension
 
-    preferences.providerBundleIdentifier = extensionBundleIdentifier;
+    preferences.providerBundleIdentifier = shared::extensionBundleIdentifier;
     ASSERT_TRUE(ne::writeDNSProxyPreferences(file, preferences));
     ASSERT_TRUE(startFromPreferences(host, file, noop));
     auto options = provider->started.get_future().get();

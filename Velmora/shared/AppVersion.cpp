@@ -1,4 +1,4 @@
-#include "Velmora/AppVersion.h"
+#include "Velmora/shared/AppVersion.h"
 
 foundation::Bundle containingAppBundle() { return containingAppBundle(foundation::Bundle::main()); }
 

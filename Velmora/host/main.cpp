@@ -1,7 +1,7 @@
 // The Velmora extension's host process.
 
 #include "Velmora/DNSProxyProvider.h"
-#include "Velmora/ExtensionHost.h"
+#include "Velmora/host/ExtensionHost.h"
 #include "dispatch/Dispatch.h"
 #include "http/Session.h"
 #include "log/Log.h"
@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    std::optional<std::map<std::string, std::string>> fileConfiguration;
+    std::optional<ne::ProviderConfiguration> fileConfiguration;
     if (arguments.configFile) {
         std::string error;
         fileConfiguration = readConfigurationFile(*arguments.configFile, &error);
