@@ -5,6 +5,7 @@
 #include "Velmora/DNSProxyProvider.h"
 #include "Velmora/Loggers.h"
 #include "Velmora/Reachability.h"
+#include "Velmora/dns/Utf8.hpp"
 
 #include "dispatch/Dispatch.h"
 
@@ -24,20 +25,6 @@ void afterOnMain(const std::shared_ptr<DNSProxyProvider>& provider, std::chrono:
     dispatch::DispatchQueue::main().asyncAfter(delay, [weak = std::weak_ptr<DNSProxyProvider>(provider), operation] {
         if (auto self = weak.lock()) ((*self).*operation)();
     });
-}
-
-bool isValidUtf8(const http::Bytes& bytes) {
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const auto lead = bytes[i];
-        const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xe ? 3 : (lead >> 3) == 0x1e ? 4 : 0;
-        if (length == 0 || i + length > bytes.size()) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            if ((bytes[i + k] & 0xc0) != 0x80) return false;
-        }
-        i += length;
-    }
-    return true;
 }
 
 std::string sessionDescription(const std::shared_ptr<http::Session>& session) {
@@ -123,8 +110,9 @@ void DNSProxyProvider::handleProbeResponse(const http::JSONResponse& response) {
     } else if (response.response->statusCode == 404) {
         std::string body;
         if (response.data) {
-            body = isValidUtf8(*response.data) ? std::string(response.data->begin(), response.data->end())
-                                               : "<" + std::to_string(response.data->size()) + " bytes, not UTF-8>";
+            const std::string_view text(reinterpret_cast<const char*>(response.data->data()), response.data->size());
+            body = velmora::dns::isValidUtf8(text) ? std::string(text)
+                                                   : "<" + std::to_string(text.size()) + " bytes, not UTF-8>";
         }
         probeLogger().debug("Probe returned: %{public}s - %{public}s", status, body);
         setFiltering(false);
