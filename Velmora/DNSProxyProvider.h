@@ -24,6 +24,9 @@ class DNSProxyProvider : public ne::DNSProxyProvider, public std::enable_shared_
 public:
     using ResolverSet = std::unordered_set<std::shared_ptr<SystemResolver>>;
 
+    // ---- Life cycle and the system's entry points (DNSProxyProvider.cpp) ----
+    // The entry points may be called on any thread; each hands its work to the main queue.
+
     // Constructs the provider and starts its network monitor and report cycle on the
     // main queue, as the system's construction of the provider does.
     static std::shared_ptr<DNSProxyProvider> make();
@@ -31,24 +34,61 @@ public:
     DNSProxyProvider();
     ~DNSProxyProvider() override;
 
-    // ---- Fields ----
-    int constUnknownResponse() const { return constUnknownResponse_; }
-    int constSystemDNSCacheLimit() const { return constSystemDNSCacheLimit_; }
-    const std::string& version() const { return version_; }
-    foundation::UserDefaults& defaults() { return defaults_; }
-    const http::SessionConfiguration& sessionConfig() const { return sessionConfig_; }
-    const std::string& fallbackDNSServer() const { return fallbackDNSServer_; }
+    void startProxy(std::optional<foundation::Dictionary> options, StartCompletion completion) override;
+    void stopProxy(ne::ProviderStopReason reason, std::function<void()> completion) override;
+    void sleep(std::function<void()> completion) override;
+    void wake() override;
+    bool handleNewFlow(std::shared_ptr<ne::AppProxyFlow> flow) override;
 
+    // ---- Configuration intake (DNSProxyProvider.cpp) ----
+    virtual void updateUserDefaults(const ne::ProviderConfiguration& payload);
+    virtual void parseBypassDomains();
+
+    // ---- The road of a query (DNSProxyProvider.cpp): admission, HTTPS, passthrough ----
+    virtual void openFlow(std::shared_ptr<ne::AppProxyUDPFlow> flow);
+    virtual void forwardQueryOverHttps(const ne::Datagram& query, std::optional<ne::EndpointList> endpoints,
+                                       std::shared_ptr<ne::AppProxyUDPFlow> flow);
+    virtual void updateCookie(const std::optional<std::string>& newCookie);
+    virtual void clearSystemDNSCache();
+    virtual void cacheSystemResolver(std::shared_ptr<SystemResolver> resolver);
+    static bool flowRequiresTermination(const ne::AppProxyFlow& flow);
+    bool matchesBypassDomain(const ne::Datagram& datagram);
+    void onFlowOpened(const std::optional<ne::FlowError>& error, std::shared_ptr<ne::AppProxyUDPFlow> flow);
+    void onDatagramsRead(std::optional<std::vector<ne::Datagram>> datagrams, std::optional<ne::EndpointList> endpoints,
+                         std::optional<ne::FlowError> error, std::shared_ptr<ne::AppProxyUDPFlow> flow);
+    void handleVerdictResponse(const http::DataResponse& response, std::shared_ptr<ne::AppProxyUDPFlow> flow,
+                               std::optional<ne::EndpointList> endpoints, const ne::Datagram& query);
+    static void handleWriteCompletion(const std::optional<ne::FlowError>& error, const ne::AppProxyUDPFlow& flow);
+    void respawnSession(std::shared_ptr<http::Session>& session, const std::string& message);
+    // True when the configuration holds what an HTTPS exchange needs.
+    bool hasForwardingConfiguration() const;
+    // The eight request headers of one HTTPS exchange.
+    http::HTTPHeaders requestHeaders(std::size_t bodySize) const;
+
+    // ---- Network monitoring and the safe-network probe (DNSProxyProviderMonitoring.cpp) ----
+    virtual void startNetworkMonitor();
+    virtual void scheduledProbeFired();
+    virtual void sendSafeNetworkProbe();
+    void handleReachable(Reachability& reachability);
+    void handleUnreachable(Reachability& reachability);
+    void fireProbeAfterEvent();
+    void handleProbeResponse(const http::JSONResponse& response);
+
+    // ---- Connection reports and their upload (DNSProxyProviderReporting.cpp) ----
+    virtual void recordConnectionReport(const http::DataResponse& response, std::int64_t requestBytes);
+    virtual void scheduledReportingCheck();
+    virtual void reportIfDue();
+    static bool shouldSendReports(const std::optional<std::vector<ConnectionReport>>& reports, std::int64_t elapsedSeconds);
+    void sendConnectionReports(const std::vector<ConnectionReport>& reports, const std::string& url);
+    void handleReportResponse(const http::DataResponse& response);
+
+    // ---- Fields, read (and, where a caller sets them, written) on the main queue ----
+    int constUnknownResponse() const { return constUnknownResponse_; }
+    foundation::UserDefaults& defaults() { return defaults_; }
     const std::shared_ptr<http::Session>& alamofireManager() const { return alamofireManager_; }
-    void setAlamofireManager(std::shared_ptr<http::Session> manager) { alamofireManager_ = std::move(manager); }
-    const std::shared_ptr<http::Session>& alamofireProbeManager() const { return alamofireProbeManager_; }
-    void setAlamofireProbeManager(std::shared_ptr<http::Session> manager) { alamofireProbeManager_ = std::move(manager); }
     const ResolverSet& dnsConnections() const { return dnsConnections_; }
     void setDnsConnections(ResolverSet connections) { dnsConnections_ = std::move(connections); }
-    const std::optional<std::string>& systemDNSFallbackServer() const { return systemDNSFallbackServer_; }
-    void setSystemDNSFallbackServer(std::optional<std::string> server) { systemDNSFallbackServer_ = std::move(server); }
     const std::optional<std::string>& serverAddress() const { return serverAddress_; }
-    void setServerAddress(std::optional<std::string> value) { serverAddress_ = std::move(value); }
     const std::optional<std::string>& macAddress() const { return macAddress_; }
     void setMacAddress(std::optional<std::string> value) { macAddress_ = std::move(value); }
     const std::optional<std::string>& deviceId() const { return deviceId_; }
@@ -59,69 +99,13 @@ public:
     void setCookie(std::optional<std::string> value) { cookie_ = std::move(value); }
     const std::optional<std::string>& region() const { return region_; }
     void setRegion(std::optional<std::string> value) { region_ = std::move(value); }
-    const std::optional<std::string>& bypassDomains() const { return bypassDomains_; }
-    void setBypassDomains(std::optional<std::string> value) { bypassDomains_ = std::move(value); }
     const std::vector<std::string>& bypassDomainsArray() const { return bypassDomainsArray_; }
-    void setBypassDomainsArray(std::vector<std::string> value) { bypassDomainsArray_ = std::move(value); }
-    const std::shared_ptr<asio::steady_timer>& probeTimer() const { return probeTimer_; }
-    void setProbeTimer(std::shared_ptr<asio::steady_timer> timer) { probeTimer_ = std::move(timer); }
-    const std::shared_ptr<Reachability>& reachability() const { return reachability_; }
-    void setReachability(std::shared_ptr<Reachability> watch) { reachability_ = std::move(watch); }
     bool filtering() const { return filtering_; }
     void setFiltering(bool on) { filtering_ = on; }
     const std::optional<std::vector<ConnectionReport>>& connections() const { return connections_; }
-    std::optional<std::vector<ConnectionReport>>& connections() { return connections_; }
     void setConnections(std::optional<std::vector<ConnectionReport>> reports) { connections_ = std::move(reports); }
     std::int64_t lastReportSent() const { return lastReportSent_; }
     void setLastReportSent(std::int64_t seconds) { lastReportSent_ = seconds; }
-
-    // ---- Entry points (any thread) ----
-    void startProxy(std::optional<foundation::Dictionary> options, StartCompletion completion) override;
-    void stopProxy(ne::ProviderStopReason reason, std::function<void()> completion) override;
-    void sleep(std::function<void()> completion) override;
-    void wake() override;
-    bool handleNewFlow(std::shared_ptr<ne::AppProxyFlow> flow) override;
-
-    // ---- Own operations ----
-    virtual void openFlow(std::shared_ptr<ne::AppProxyUDPFlow> flow);
-    virtual void forwardQueryOverHttps(const ne::Datagram& query, std::optional<ne::EndpointList> endpoints,
-                                       std::shared_ptr<ne::AppProxyUDPFlow> flow);
-    virtual void updateCookie(const std::optional<std::string>& newCookie);
-    virtual void clearSystemDNSCache();
-    virtual void startNetworkMonitor();
-    virtual void scheduledProbeFired();
-    virtual void sendSafeNetworkProbe();
-    virtual void cacheSystemResolver(std::shared_ptr<SystemResolver> resolver);
-    virtual void parseBypassDomains();
-    virtual void recordConnectionReport(const http::DataResponse& response, std::int64_t requestBytes);
-    virtual void scheduledReportingCheck();
-    virtual void reportIfDue();
-    virtual void updateUserDefaults(const ne::ProviderConfiguration& payload);
-
-    // ---- Called directly ----
-    static bool flowRequiresTermination(const ne::AppProxyFlow& flow);
-    bool matchesBypassDomain(const ne::Datagram& datagram);
-    void onFlowOpened(const std::optional<ne::FlowError>& error, std::shared_ptr<ne::AppProxyUDPFlow> flow);
-    void onDatagramsRead(std::optional<std::vector<ne::Datagram>> datagrams, std::optional<ne::EndpointList> endpoints,
-                         std::optional<ne::FlowError> error, std::shared_ptr<ne::AppProxyUDPFlow> flow);
-    void handleVerdictResponse(const http::DataResponse& response, std::shared_ptr<ne::AppProxyUDPFlow> flow,
-                               std::optional<ne::EndpointList> endpoints, const ne::Datagram& query);
-    static void handleWriteCompletion(const std::optional<ne::FlowError>& error, const ne::AppProxyUDPFlow& flow);
-    void respawnSession(std::shared_ptr<http::Session>& session, const std::string& message);
-
-    // Network events, probe verdicts and report uploads (main queue).
-    void handleReachable(Reachability& reachability);
-    void handleUnreachable(Reachability& reachability);
-    void fireProbeAfterEvent();
-    void handleProbeResponse(const http::JSONResponse& response);
-    static bool shouldSendReports(const std::optional<std::vector<ConnectionReport>>& reports, std::int64_t elapsedSeconds);
-    void sendConnectionReports(const std::vector<ConnectionReport>& reports, const std::string& url);
-    void handleReportResponse(const http::DataResponse& response);
-
-    // True when the configuration holds what an HTTPS exchange needs.
-    bool hasForwardingConfiguration() const;
-    // The eight request headers of one HTTPS exchange.
-    http::HTTPHeaders requestHeaders(std::size_t bodySize) const;
 
 private:
     // The road of one query, chosen on the main queue.
@@ -131,16 +115,19 @@ private:
                      std::shared_ptr<ne::AppProxyUDPFlow> flow);
     std::shared_ptr<http::Session> makeSession() const;
 
+    // Fixed for the provider's life.
     const int constUnknownResponse_ = 418;
     const int constSystemDNSCacheLimit_ = 100;
     const std::string version_;
     foundation::UserDefaults defaults_;
     http::SessionConfiguration sessionConfig_;
     const std::string fallbackDNSServer_ = "1.0.0.1";
+    // Sessions and passthrough resolvers.
     std::shared_ptr<http::Session> alamofireManager_;
     std::shared_ptr<http::Session> alamofireProbeManager_;
     ResolverSet dnsConnections_;
     std::optional<std::string> systemDNSFallbackServer_;
+    // The configuration, as read back from the settings store at each start.
     std::optional<std::string> serverAddress_;
     std::optional<std::string> macAddress_;
     std::optional<std::string> deviceId_;
@@ -149,7 +136,8 @@ private:
     std::optional<std::string> region_;
     std::optional<std::string> bypassDomains_;
     std::vector<std::string> bypassDomainsArray_;
-    std::shared_ptr<asio::steady_timer> probeTimer_;
+    // Monitoring and reports.
+    std::shared_ptr<asio::steady_timer> probeTimer_;  // never armed: the probe cycle re-arms itself
     std::shared_ptr<Reachability> reachability_;
     bool filtering_ = false;
     std::optional<std::vector<ConnectionReport>> connections_;

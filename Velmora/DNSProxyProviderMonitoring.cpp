@@ -41,7 +41,7 @@ void DNSProxyProvider::startNetworkMonitor() {
         // Without a watch the probe cycle still runs; only network events are lost.
         connectionLogger().error("Unable to start probe/reachability monitor");
     }
-    setReachability(watch);
+    reachability_ = watch;
     if (watch) {
         std::weak_ptr<DNSProxyProvider> weak = weak_from_this();
         watch->setWhenReachable([weak](Reachability& reachability) {
@@ -87,9 +87,9 @@ void DNSProxyProvider::scheduledProbeFired() {
 
 void DNSProxyProvider::sendSafeNetworkProbe() {
     const http::HTTPHeaders headers{{"Connection", "close"}};
-    if (!alamofireProbeManager()) return;
+    if (!alamofireProbeManager_) return;
     std::weak_ptr<DNSProxyProvider> weak = weak_from_this();
-    alamofireProbeManager()->request(probeURL, "GET", headers)->validate().responseJSON(
+    alamofireProbeManager_->request(probeURL, "GET", headers)->validate().responseJSON(
         [weak](const http::JSONResponse& response) {
             if (auto self = weak.lock()) self->handleProbeResponse(response);
         });
@@ -98,15 +98,15 @@ void DNSProxyProvider::sendSafeNetworkProbe() {
 void DNSProxyProvider::handleProbeResponse(const http::JSONResponse& response) {
     if (!response.response) {
         probeLogger().debug("Probe sent but no network, retrying in 500 ms (manager: %{public}s), (probe manager: %{public}s)",
-                            sessionDescription(alamofireManager()), sessionDescription(alamofireProbeManager()));
+                            sessionDescription(alamofireManager_), sessionDescription(alamofireProbeManager_));
         afterOnMain(shared_from_this(), probeRetryDelay, &DNSProxyProvider::sendSafeNetworkProbe);
-        setFiltering(true);
+        filtering_ = true;
         return;
     }
     const auto status = std::to_string(response.response->statusCode);
     if (response.response->statusCode == 200) {
         probeLogger().debug("Probe returned: %{public}s, safe network", status);
-        setFiltering(false);
+        filtering_ = false;
     } else if (response.response->statusCode == 404) {
         std::string body;
         if (response.data) {
@@ -115,9 +115,9 @@ void DNSProxyProvider::handleProbeResponse(const http::JSONResponse& response) {
                                                    : "<" + std::to_string(text.size()) + " bytes, not UTF-8>";
         }
         probeLogger().debug("Probe returned: %{public}s - %{public}s", status, body);
-        setFiltering(false);
+        filtering_ = false;
     } else {
         probeLogger().debug("Probe returned: %{public}s, unsafe network", status);
-        setFiltering(true);
+        filtering_ = true;
     }
 }

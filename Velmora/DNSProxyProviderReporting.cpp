@@ -43,9 +43,9 @@ void DNSProxyProvider::recordConnectionReport(const http::DataResponse& response
     }
     if (response.data) outcome.bodyBytes = static_cast<std::int64_t>(response.data->size());
     outcome.requestBytes = requestBytes;
-    auto report = makeConnectionReport(version(), userName(), macAddress(), localInterfaceAddress(), outcome);
-    reportingLogger().debug("Connection reports, current size: %{public}s", describeCount(connections()));
-    if (connections()) connections()->push_back(std::move(report));
+    auto report = makeConnectionReport(version_, userName_, macAddress_, localInterfaceAddress(), outcome);
+    reportingLogger().debug("Connection reports, current size: %{public}s", describeCount(connections_));
+    if (connections_) connections_->push_back(std::move(report));
 }
 
 void DNSProxyProvider::scheduledReportingCheck() {
@@ -57,18 +57,18 @@ void DNSProxyProvider::scheduledReportingCheck() {
 }
 
 void DNSProxyProvider::reportIfDue() {
-    const auto elapsed = ConnectionReport::nowSeconds() - lastReportSent();
-    if (!shouldSendReports(connections(), elapsed)) return;
-    if (!region() || !deviceId()) {
+    const auto elapsed = ConnectionReport::nowSeconds() - lastReportSent_;
+    if (!shouldSendReports(connections_, elapsed)) return;
+    if (!region_ || !deviceId_) {
         // The report address needs both; keep the queue for a later check.
         reportingLogger().error("Reporting postponed, region or device identifier not configured");
         return;
     }
-    const std::string url = std::string("https://") + statisticsHostPrefix + "." + *region() + "." +
-                            statisticsDomain + "/" + *deviceId() + "/-/extension";
-    sendConnectionReports(*connections(), url);
-    setConnections(std::vector<ConnectionReport>{});
-    setLastReportSent(ConnectionReport::nowSeconds());
+    const std::string url = std::string("https://") + statisticsHostPrefix + "." + *region_ + "." +
+                            statisticsDomain + "/" + *deviceId_ + "/-/extension";
+    sendConnectionReports(*connections_, url);
+    connections_ = std::vector<ConnectionReport>{};
+    lastReportSent_ = ConnectionReport::nowSeconds();
 }
 
 bool DNSProxyProvider::shouldSendReports(const std::optional<std::vector<ConnectionReport>>& reports,
