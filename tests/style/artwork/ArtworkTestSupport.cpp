@@ -208,4 +208,101 @@ bool pixelIs(const gfx::ImageRef& image, double x, double y, const gfx::ColorRef
     return near(p.r, c.red) && near(p.g, c.green) && near(p.b, c.blue) && near(p.a, c.alpha);
 }
 
+std::string opsLine(const Recording& rec) {
+    using Kind = gfx::RecordedOp::Kind;
+    auto name = [](const gfx::ColorRef& c) {
+        if (c == gfx::Color::blackColor()) return std::string("blackColor");
+        if (c == gfx::Color::clearColor()) return std::string("clearColor");
+        if (colorName(c) != "other") return colorName(c);
+        const gfx::RGBA v = c->rgba();
+        std::ostringstream rgba;
+        rgba << "rgba(" << v.red << ',' << v.green << ',' << v.blue << ',' << v.alpha << ')';
+        return rgba.str();
+    };
+    std::ostringstream out;
+    const char* separator = "";
+    for (const gfx::RecordedOp& op : rec.ops) {
+        if (op.kind == Kind::setFillColor || op.kind == Kind::setStrokeColor) continue;
+        out << separator;
+        separator = ", ";
+        const gfx::Transform& t = op.applied;
+        const gfx::Shadow& shadow = op.state.shadow;
+        switch (op.kind) {
+            case Kind::transform:
+                if (t == gfx::Transform{})
+                    out << "identity";
+                else if (t.a == 1 && t.b == 0 && t.c == 0 && t.d == 1)
+                    out << "translate " << t.tx << ' ' << t.ty;
+                else if (t.b == 0 && t.c == 0 && t.tx == 0 && t.ty == 0)
+                    out << "scale " << t.a << ' ' << t.d;
+                else
+                    out << "concat";
+                break;
+            case Kind::setShadow:
+                if (shadow.color)
+                    out << "shadow " << shadow.color->rgba().alpha << ' ' << shadow.offset.width << ' '
+                        << shadow.offset.height << ' ' << shadow.blurRadius;
+                else
+                    out << "shadow none";
+                break;
+            case Kind::fill: out << "fill " << name(op.state.fillColor); break;
+            case Kind::stroke: out << "stroke " << name(op.state.strokeColor) << ' ' << op.path.lineWidth; break;
+            case Kind::gradient:
+                out << "gradient";
+                for (const gfx::ColorRef& c : op.gradientColors) out << ' ' << name(c);
+                break;
+            default: out << gfx::kindName(op.kind); break;
+        }
+    }
+    return out.str();
+}
+
+gfx::ImageRef renderInFrame(const char* message, gfx::Size size, const gfx::Rect& frame, double scale, long flag,
+                            std::int64_t resizing, double fraction) {
+    gfx::ImageContextScope scope(size, false, scale);
+    StyleKit::perform(message, frame, flag, resizing, fraction);
+    return scope.image();
+}
+
+gfx::Rect deviceBounds(const gfx::RecordedOp& op) {
+    gfx::BezierPath device;
+    for (const gfx::PathElement& e : op.devicePath) {
+        switch (e.kind) {
+            case gfx::PathElement::Kind::move: device.moveTo(e.points[0]); break;
+            case gfx::PathElement::Kind::line: device.lineTo(e.points[0]); break;
+            case gfx::PathElement::Kind::curve: device.curveTo(e.points[2], e.points[0], e.points[1]); break;
+            case gfx::PathElement::Kind::close: device.close(); break;
+        }
+    }
+    return device.controlPointBounds();
+}
+
+void checkWidgetRow(const WidgetRow& row) {
+    std::ostringstream where;
+    where << row.message << " in (" << row.frame.origin.x << ", " << row.frame.origin.y << ", " << row.frame.size.width
+          << ", " << row.frame.size.height << ") flag " << row.flag << " resizing " << row.resizing << " fraction "
+          << row.fraction;
+    SCOPED_TRACE(where.str());
+    const Recording rec = record(row.message, row.frame, row.flag, row.resizing, row.fraction);
+    EXPECT_EQ(opsLine(rec), row.ops);
+    std::vector<gfx::Rect> painted;
+    for (const gfx::RecordedOp& op : rec.ops)
+        if (op.kind == gfx::RecordedOp::Kind::fill || op.kind == gfx::RecordedOp::Kind::stroke)
+            painted.push_back(deviceBounds(op));
+    ASSERT_EQ(painted.size(), row.painted.size());
+    for (std::size_t i = 0; i < painted.size(); ++i) {
+        SCOPED_TRACE("painted " + std::to_string(i + 1));
+        EXPECT_NEAR(painted[i].minX(), row.painted[i].minX(), 1e-9);
+        EXPECT_NEAR(painted[i].minY(), row.painted[i].minY(), 1e-9);
+        EXPECT_NEAR(painted[i].width(), row.painted[i].width(), 1e-9);
+        EXPECT_NEAR(painted[i].height(), row.painted[i].height(), 1e-9);
+    }
+    EXPECT_EQ(rec.finalSaveDepth, 0);
+    EXPECT_EQ(rec.finalState.ctm, gfx::Transform{});
+    EXPECT_FALSE(rec.finalState.shadow.color);
+    auto name = [](const gfx::ColorRef& c) { return c == gfx::Color::blackColor() ? "blackColor" : colorName(c); };
+    EXPECT_EQ(name(rec.finalState.fillColor), row.fillLeft);
+    EXPECT_EQ(name(rec.finalState.strokeColor), row.strokeLeft);
+}
+
 }  // namespace artwork_test
