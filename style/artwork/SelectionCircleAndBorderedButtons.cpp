@@ -52,8 +52,7 @@ void StyleKit::drawSelectionCircleWithFrame(const gfx::Rect& frame, Flag selecte
 void StyleKit::drawBorderedButtonTopWithFrame(const gfx::Rect& frame, Flag highlighted) {
     gfx::Context* context = gfx::currentContext();
     if (!context) return;
-    const gfx::Rect button =
-        fillButtonHalf(*context, frame, highlighted, 0.08889, 1, gfx::topLeft | gfx::topRight);
+    const gfx::Rect button = fillButtonHalf(*context, frame, highlighted, 0.08889, 1, gfx::topLeft | gfx::topRight);
     // The line that parts the top half from the bottom one; drawn whatever the
     // state, it vanishes into a highlighted face.
     fillPath(*context, BezierPath::rect(gfx::groupRect(button, 0, 0.97561, 1, 1)), StyleKit::grey1());

@@ -220,41 +220,72 @@ std::string opsLine(const Recording& rec) {
         return rgba.str();
     };
     std::ostringstream out;
-    const char* separator = "";
     for (const gfx::RecordedOp& op : rec.ops) {
         if (op.kind == Kind::setFillColor || op.kind == Kind::setStrokeColor) continue;
-        out << separator;
-        separator = ", ";
+        if (out.tellp() > 0) out << ", ";
         const gfx::Transform& t = op.applied;
-        const gfx::Shadow& shadow = op.state.shadow;
+        const gfx::Shadow& s = op.state.shadow;
         switch (op.kind) {
             case Kind::transform:
-                if (t == gfx::Transform{})
+                if (t == gfx::Transform{}) {
                     out << "identity";
-                else if (t.a == 1 && t.b == 0 && t.c == 0 && t.d == 1)
+                } else if (t.a == 1 && t.d == 1 && t.b == 0 && t.c == 0) {
                     out << "translate " << t.tx << ' ' << t.ty;
-                else if (t.b == 0 && t.c == 0 && t.tx == 0 && t.ty == 0)
+                } else if (t.tx == 0 && t.ty == 0 && t.b == 0 && t.c == 0) {
                     out << "scale " << t.a << ' ' << t.d;
-                else
+                } else {
                     out << "concat";
+                }
                 break;
             case Kind::setShadow:
-                if (shadow.color)
-                    out << "shadow " << shadow.color->rgba().alpha << ' ' << shadow.offset.width << ' '
-                        << shadow.offset.height << ' ' << shadow.blurRadius;
-                else
+                if (!s.color) {
                     out << "shadow none";
+                } else {
+                    out << "shadow " << s.color->rgba().alpha << ' ' << s.offset.width << ' ' << s.offset.height
+                        << ' ' << s.blurRadius;
+                }
                 break;
             case Kind::fill: out << "fill " << name(op.state.fillColor); break;
             case Kind::stroke: out << "stroke " << name(op.state.strokeColor) << ' ' << op.path.lineWidth; break;
             case Kind::gradient:
-                out << "gradient";
-                for (const gfx::ColorRef& c : op.gradientColors) out << ' ' << name(c);
+                out << "gradient " << name(op.gradientColors.at(0)) << ' ' << name(op.gradientColors.at(1));
                 break;
             default: out << gfx::kindName(op.kind); break;
         }
     }
     return out.str();
+}
+
+gfx::Rect deviceBounds(const gfx::RecordedOp& op) {
+    // The widgets only translate and scale, so the corners of the bounds map to corners.
+    const gfx::Rect b = op.path.controlPointBounds();
+    const gfx::Point a = op.state.ctm.apply(b.origin), c = op.state.ctm.apply({b.maxX(), b.maxY()});
+    return gfx::Rect{a.x, a.y, c.x - a.x, c.y - a.y}.standardized();
+}
+
+void checkWidgetRow(const WidgetRow& row) {
+    SCOPED_TRACE(std::string(row.message) + " in " + std::to_string(row.frame.size.width) + " x " +
+                 std::to_string(row.frame.size.height) + ", flag " + std::to_string(row.flag) + ", resizing " +
+                 std::to_string(row.resizing) + ", fraction " + std::to_string(row.fraction));
+    const Recording rec = record(row.message, row.frame, row.flag, row.resizing, row.fraction);
+    EXPECT_EQ(opsLine(rec), row.ops);
+    std::vector<gfx::Rect> painted;
+    for (const gfx::RecordedOp& op : rec.ops)
+        if (op.kind == gfx::RecordedOp::Kind::fill || op.kind == gfx::RecordedOp::Kind::stroke)
+            painted.push_back(deviceBounds(op));
+    ASSERT_EQ(painted.size(), row.painted.size());
+    for (std::size_t i = 0; i < painted.size(); ++i)
+        for (auto [got, want] : {std::pair(painted[i].minX(), row.painted[i].minX()),
+                                 {painted[i].minY(), row.painted[i].minY()},
+                                 {painted[i].width(), row.painted[i].width()},
+                                 {painted[i].height(), row.painted[i].height()}})
+            EXPECT_NEAR(got, want, 1e-9) << "painted " << i + 1;
+    EXPECT_EQ(rec.finalSaveDepth, 0);
+    EXPECT_EQ(rec.finalState.ctm, gfx::Transform{});
+    EXPECT_FALSE(rec.finalState.shadow.color);
+    auto name = [](const gfx::ColorRef& c) { return c == gfx::Color::blackColor() ? "blackColor" : colorName(c); };
+    EXPECT_EQ(name(rec.finalState.fillColor), row.fillLeft);
+    EXPECT_EQ(name(rec.finalState.strokeColor), row.strokeLeft);
 }
 
 gfx::ImageRef renderInFrame(const char* message, gfx::Size size, const gfx::Rect& frame, double scale, long flag,
@@ -264,45 +295,22 @@ gfx::ImageRef renderInFrame(const char* message, gfx::Size size, const gfx::Rect
     return scope.image();
 }
 
-gfx::Rect deviceBounds(const gfx::RecordedOp& op) {
-    gfx::BezierPath device;
-    for (const gfx::PathElement& e : op.devicePath) {
-        switch (e.kind) {
-            case gfx::PathElement::Kind::move: device.moveTo(e.points[0]); break;
-            case gfx::PathElement::Kind::line: device.lineTo(e.points[0]); break;
-            case gfx::PathElement::Kind::curve: device.curveTo(e.points[2], e.points[0], e.points[1]); break;
-            case gfx::PathElement::Kind::close: device.close(); break;
+void checkProbes(const char* message, gfx::Size size, long flag, std::int64_t resizing, double fraction,
+                 const std::vector<Probe>& probes) {
+    for (double scale : {1.0, 2.0, 3.0}) {
+        const gfx::ImageRef image =
+            renderInFrame(message, size, {0, 0, size.width, size.height}, scale, flag, resizing, fraction);
+        for (const Probe& p : probes) {
+            SCOPED_TRACE(std::string(message) + " flag " + std::to_string(flag) + " resizing " +
+                         std::to_string(resizing) + " fraction " + std::to_string(fraction) + " scale " +
+                         std::to_string(scale) + " at (" + std::to_string(p.x) + ", " + std::to_string(p.y) + ")");
+            if (p.color) {
+                EXPECT_TRUE(pixelIs(image, p.x, p.y, p.color)) << colorName(p.color);
+            } else {
+                EXPECT_EQ(image->pixelAtPoint(p.x, p.y).a, 0);
+            }
         }
     }
-    return device.controlPointBounds();
-}
-
-void checkWidgetRow(const WidgetRow& row) {
-    std::ostringstream where;
-    where << row.message << " in (" << row.frame.origin.x << ", " << row.frame.origin.y << ", " << row.frame.size.width
-          << ", " << row.frame.size.height << ") flag " << row.flag << " resizing " << row.resizing << " fraction "
-          << row.fraction;
-    SCOPED_TRACE(where.str());
-    const Recording rec = record(row.message, row.frame, row.flag, row.resizing, row.fraction);
-    EXPECT_EQ(opsLine(rec), row.ops);
-    std::vector<gfx::Rect> painted;
-    for (const gfx::RecordedOp& op : rec.ops)
-        if (op.kind == gfx::RecordedOp::Kind::fill || op.kind == gfx::RecordedOp::Kind::stroke)
-            painted.push_back(deviceBounds(op));
-    ASSERT_EQ(painted.size(), row.painted.size());
-    for (std::size_t i = 0; i < painted.size(); ++i) {
-        SCOPED_TRACE("painted " + std::to_string(i + 1));
-        EXPECT_NEAR(painted[i].minX(), row.painted[i].minX(), 1e-9);
-        EXPECT_NEAR(painted[i].minY(), row.painted[i].minY(), 1e-9);
-        EXPECT_NEAR(painted[i].width(), row.painted[i].width(), 1e-9);
-        EXPECT_NEAR(painted[i].height(), row.painted[i].height(), 1e-9);
-    }
-    EXPECT_EQ(rec.finalSaveDepth, 0);
-    EXPECT_EQ(rec.finalState.ctm, gfx::Transform{});
-    EXPECT_FALSE(rec.finalState.shadow.color);
-    auto name = [](const gfx::ColorRef& c) { return c == gfx::Color::blackColor() ? "blackColor" : colorName(c); };
-    EXPECT_EQ(name(rec.finalState.fillColor), row.fillLeft);
-    EXPECT_EQ(name(rec.finalState.strokeColor), row.strokeLeft);
 }
 
 }  // namespace artwork_test
