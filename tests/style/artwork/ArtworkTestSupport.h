@@ -85,4 +85,48 @@ void checkCircleIconRow(const CircleIconRow& row);
 gfx::ImageRef render(const char* message, gfx::Size size, long flag = 0, double scale = 1);
 bool pixelIs(const gfx::ImageRef& image, double x, double y, const gfx::ColorRef& color);
 
+// ---- Widgets: operations in one line, images with every argument ------------------
+// What a routine did, for tables, ops joined by ", ": "save", "restore",
+// "translate X Y", "scale SX SY" ("identity" for either that changes
+// nothing), "shadow ALPHA DX DY BLUR" or "shadow none", "fill COLOUR",
+// "stroke COLOUR WIDTH", "clip", "gradient FROM TO"; colours as colorName()
+// gives them, "blackColor", "clearColor" or "rgba(R,G,B,A)". Colour changes
+// show in the fills and strokes that use them.
+std::string opsLine(const Recording& rec);
+
+// Bounds of the control points of a fill or stroke in device space.
+gfx::Rect deviceBounds(const gfx::RecordedOp& op);
+
+// A widget drawn once, as its Part states it.
+struct WidgetRow {
+    const char* message;
+    gfx::Rect frame;
+    long flag;
+    std::int64_t resizing;
+    double fraction;
+    const char* ops;                 // as opsLine() gives them
+    std::vector<gfx::Rect> painted;  // deviceBounds() of each fill and stroke, in order
+    const char* fillLeft;            // fill and stroke colours left behind
+    const char* strokeLeft;
+};
+
+// Checks the row's ops and painted bounds, and that the routine leaves no
+// saved state, transform or shadow behind, only the colours it names.
+void checkWidgetRow(const WidgetRow& row);
+
+// Renders `message` into `frame` of a new image of `size` at `scale`, with
+// all of a routine's arguments.
+gfx::ImageRef renderInFrame(const char* message, gfx::Size size, const gfx::Rect& frame, double scale, long flag = 0,
+                            std::int64_t resizing = 0, double fraction = 0);
+
+// A point of a rendered picture and its colour; null: transparent.
+struct Probe {
+    double x, y;
+    gfx::ColorRef color;
+};
+// Renders `message` filling an image of `size` at the scales 1, 2 and 3 and
+// checks every probe in each.
+void checkProbes(const char* message, gfx::Size size, long flag, std::int64_t resizing, double fraction,
+                 const std::vector<Probe>& probes);
+
 }  // namespace artwork_test
