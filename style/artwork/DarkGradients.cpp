@@ -20,11 +20,7 @@ double maxYOf(const Rect& r) { return r.maxY(); }
 void drawDarkGradient(const Rect& frame, EdgeY startY, EdgeY endY) {
     gfx::Context* context = gfx::currentContext();
     if (!context) return;
-    // The clear end is black at alpha 0. The platform's clearColor is white at
-    // alpha 0, and the stops are blended unpremultiplied: with it the middle
-    // of the shading would turn grey instead of darkening.
-    const gfx::ColorRef black = gfx::Color::blackColor();
-    const gfx::Gradient gradient({black->withAlpha(0), black}, {0, 1});
+    const gfx::Gradient gradient({gfx::Color::clearColor(), gfx::Color::blackColor()}, {0, 1});
     const Rect r = gfx::groupRect(frame, 0, 0, 1, 1);
     context->saveGState();
     context->clipToPath(gfx::BezierPath::rect(r));

@@ -24,7 +24,7 @@ TEST(DarkGradients, ClippedToTheSnappedFrameRunningUpOrDown) {
                           Case{down, {0, 0, 100, 40}, {0, 0, 100, 40}, 40, 0},
                           Case{down, {7.25, 2.5, 100.4, 40.6}, {7.25, 2.5, 100, 41}, 43.5, 2.5},  // size snapped
                           Case{up, {100, 40, -100, -40}, {0, 0, 100, 40}, 0, 40}}) {
-        checkWidgetRow({c.message, c.frame, 0, 0, 0, "save, clip, gradient rgba(0,0,0,0) blackColor, restore", {},
+        checkWidgetRow({c.message, c.frame, 0, 0, 0, "save, clip, gradient clearColor blackColor, restore", {},
                         "blackColor", "blackColor"});
         const Recording rec = record(c.message, c.frame);
         EXPECT_EQ(rec.ops.at(1).path.elements(), gfx::BezierPath::rect(c.clip).elements());
