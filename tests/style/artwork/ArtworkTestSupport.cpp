@@ -122,6 +122,10 @@ std::string colorName(const gfx::ColorRef& c) {
     return "other";
 }
 
+gfx::ColorRef colorNamed(const std::string& name) {
+    return name == "whiteColor" ? gfx::Color::whiteColor() : StyleKit::color(name);
+}
+
 namespace {
 
 struct ExpectedSubpath {
@@ -311,6 +315,32 @@ void checkProbes(const char* message, gfx::Size size, long flag, std::int64_t re
             }
         }
     }
+}
+
+void checkPixelProbes(const std::vector<PixelProbe>& probes) {
+    for (double scale : {1.0, 2.0, 3.0}) {
+        for (const PixelProbe& p : probes) {
+            if (scale < p.minScale) continue;
+            SCOPED_TRACE(std::string(p.message) + " flag " + std::to_string(p.flag) + " at " + std::to_string(p.x) +
+                         ", " + std::to_string(p.y) + " scale " + std::to_string(scale));
+            const gfx::ImageRef image = render(p.message, {100, 100}, p.flag, scale);
+            if (p.shows)
+                EXPECT_TRUE(pixelIs(image, p.x, p.y, colorNamed(p.shows)));
+            else
+                EXPECT_EQ(image->pixelAtPoint(p.x, p.y).a, 0);
+        }
+    }
+}
+
+void checkImageRenderer(const char* message) {
+    SCOPED_TRACE(message);
+    const StyleKit::Routine* routine = StyleKit::routine(message);
+    ASSERT_NE(routine, nullptr);
+    EXPECT_TRUE(routine->present());
+    const gfx::ImageRef image = StyleKit::performImage(routine->imageMessage, {30, 30}, 1);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->size(), (gfx::Size{30, 30}));
+    EXPECT_EQ(image->pixelAtPoint(15, 27).a, 255);
 }
 
 }  // namespace artwork_test

@@ -50,6 +50,8 @@ PathShape analyse(const gfx::BezierPath& path);
 
 // Palette colour name of `c`, "whiteColor" for the platform's white, or "other".
 std::string colorName(const gfx::ColorRef& c);
+// The colour that colorName() calls `name` ("whiteColor" or a palette name).
+gfx::ColorRef colorNamed(const std::string& name);
 
 // ---- Table rows ---------------------------------------------------------------
 // One filled shape of a picture as its Part states it.
@@ -128,5 +130,21 @@ struct Probe {
 // checks every probe in each.
 void checkProbes(const char* message, gfx::Size size, long flag, std::int64_t resizing, double fraction,
                  const std::vector<Probe>& probes);
+
+// A point of a picture drawn in (0, 0, 100, 100) with `flag`, and what it
+// must show there: a colour by colorNamed() name, or nothing (nullptr).
+struct PixelProbe {
+    const char* message;
+    long flag;
+    double x, y;
+    const char* shows;
+    double minScale = 1;  // for features narrower than a point
+};
+// Checks each probe on images rendered at scales 1, 2 and 3.
+void checkPixelProbes(const std::vector<PixelProbe>& probes);
+
+// The routine has its body, and its image renderer makes a 30 x 30 image
+// with the picture in it (opaque near the bottom middle).
+void checkImageRenderer(const char* message);
 
 }  // namespace artwork_test
