@@ -76,9 +76,9 @@ void StyleKit::drawIconDownChevronWithFrame(const gfx::Rect& frame) {
         .line(0.5346, 0.91659)
         .curve(0.52958, 0.92669, 0.53273, 0.91986, 0.53209, 0.92388)
         .line(0.52954, 0.92675)
-        .curve(0.49113, 0.95461, 0.51627, 0.94162, 0.51106, 0.95461)
+        .curve(0.49113, 0.95461, 0.51627, 0.94162, 0.51105, 0.95513)
         .line(0.49021, 0.95461)
-        .curve(0.45183, 0.92682, 0.47031, 0.95461, 0.46169, 0.94411)
+        .curve(0.45183, 0.92682, 0.47032, 0.95513, 0.46169, 0.94411)
         .line(0.45181, 0.92678)
         .line(0.01614, 0.1627)
         .line(0.01612, 0.16266)
@@ -105,7 +105,7 @@ void StyleKit::drawIconToDoExampleWithFrame(const gfx::Rect& frame) {
     const gfx::Rect g = gfx::groupRect(frame, 0.11364, 0.04545, 0.97727, 0.95455);
 
     Glyph bell(g);
-    // Bell body
+    // Bell body.
     bell.move(0.75862, 0.78031)
         .curve(0.71571, 0.70748, 0.75862, 0.75211, 0.71895, 0.73549)
         .line(0.71569, 0.70731)
@@ -128,7 +128,7 @@ void StyleKit::drawIconToDoExampleWithFrame(const gfx::Rect& frame) {
         .curve(0.75862, 0.78036, 0.7172, 0.82313, 0.75862, 0.81415)
         .line(0.75862, 0.78031)
         .close();
-    // Clapper
+    // Clapper.
     bell.move(0.37931, 1.0)
         .curve(0.49157, 0.89041, 0.44131, 1.0, 0.49157, 0.95088)
         .line(0.49152, 0.89041)
@@ -141,7 +141,7 @@ void StyleKit::drawIconToDoExampleWithFrame(const gfx::Rect& frame) {
 
     Glyph badge(g);
     // The count runs against the disc, so it shows as a hole.
-    // Count
+    // Count.
     badge.move(0.80439, 0.1)
         .line(0.77748, 0.1)
         .curve(0.71053, 0.14804, 0.7404, 0.1, 0.73675, 0.12182)
@@ -152,7 +152,7 @@ void StyleKit::drawIconToDoExampleWithFrame(const gfx::Rect& frame) {
         .line(0.80439, 0.35)
         .line(0.80439, 0.1)
         .close();
-    // Badge disc
+    // Badge disc.
     badge.move(1.0, 0.21667)
         .curve(0.77586, 0.43333, 1.0, 0.33633, 0.89965, 0.43334)
         .curve(0.55172, 0.21667, 0.65207, 0.43334, 0.55172, 0.33633)
@@ -173,7 +173,7 @@ void StyleKit::drawIconAppStoreWithFrame(const gfx::Rect& frame) {
 
     Glyph glyph(frame);
     // Three rounded bars, each piece anticlockwise, with narrow gaps where they cross.
-    // Foot of the rising bar
+    // Foot of the rising bar.
     glyph.move(0.19694, 0.70135)
         .line(0.15831, 0.76845)
         .curve(0.15839, 0.8217, 0.14885, 0.78495, 0.14888, 0.80523)
@@ -182,7 +182,7 @@ void StyleKit::drawIconAppStoreWithFrame(const gfx::Rect& frame) {
         .line(0.30014, 0.73504)
         .curve(0.19694, 0.70135, 0.27462, 0.69991, 0.23888, 0.69011)
         .close();
-    // Falling bar, lower part, with the cross bar's right end
+    // Falling bar, lower part, with the cross bar's right end.
     glyph.move(0.83601, 0.58019)
         .line(0.71292, 0.58019)
         .line(0.57104, 0.33196)
@@ -198,7 +198,8 @@ void StyleKit::drawIconAppStoreWithFrame(const gfx::Rect& frame) {
         .curve(0.87454, 0.59587, 0.8905, 0.61954, 0.88476, 0.60592)
         .curve(0.83601, 0.58019, 0.86432, 0.58583, 0.85046, 0.58019)
         .close();
-    // Rising bar with the cross bar's left part and the falling bar's upper arm
+    // Rising bar with the cross bar's left part and the falling bar's short
+    // upper arm.
     glyph.move(0.54822, 0.58019)
         .line(0.3893, 0.58019)
         .line(0.59767, 0.21671)
@@ -268,7 +269,7 @@ void StyleKit::drawIconDashboardGreyWithFrame(const gfx::Rect& frame) {
     // the gauge keeps its size in any frame. The dial runs anticlockwise, the
     // dots and the needle clockwise, so they show as holes.
     Glyph glyph({frame.minX(), frame.minY(), 1, 1});
-    // Dial
+    // Dial.
     glyph.move(40.42, 18.15)
         .curve(33.06, 9.18, 38.9, 14.49, 36.34, 11.37)
         .curve(22.0, 5.82, 29.78, 6.99, 25.93, 5.82)
@@ -284,7 +285,7 @@ void StyleKit::drawIconDashboardGreyWithFrame(const gfx::Rect& frame) {
         .curve(41.6, 21.98, 42.0, 24.64, 41.87, 23.3)
         .curve(40.42, 18.15, 41.34, 20.67, 40.95, 19.38)
         .close();
-    // Dot, top centre
+    // Dot, top centre.
     glyph.move(19.98, 9.54)
         .curve(22.0, 8.7, 20.51, 9.0, 21.24, 8.7)
         .curve(24.02, 9.54, 22.76, 8.7, 23.49, 9.0)
@@ -295,7 +296,7 @@ void StyleKit::drawIconDashboardGreyWithFrame(const gfx::Rect& frame) {
         .curve(19.14, 11.58, 19.44, 13.08, 19.14, 12.34)
         .curve(19.98, 9.54, 19.14, 10.82, 19.44, 10.08)
         .close();
-    // Dot, far left
+    // Dot, far left.
     glyph.move(9.73, 28.01)
         .curve(7.71, 28.86, 9.2, 28.56, 8.47, 28.86)
         .curve(5.7, 28.02, 6.96, 28.86, 6.23, 28.56)
@@ -306,7 +307,7 @@ void StyleKit::drawIconDashboardGreyWithFrame(const gfx::Rect& frame) {
         .curve(10.57, 25.98, 10.27, 24.48, 10.57, 25.22)
         .curve(9.73, 28.01, 10.57, 26.74, 10.27, 27.48)
         .close();
-    // Dot, upper left
+    // Dot, upper left.
     glyph.move(14.02, 17.93)
         .curve(12.0, 18.78, 13.49, 18.48, 12.76, 18.78)
         .curve(9.98, 17.94, 11.24, 18.78, 10.51, 18.48)
@@ -317,7 +318,7 @@ void StyleKit::drawIconDashboardGreyWithFrame(const gfx::Rect& frame) {
         .curve(14.86, 15.9, 14.56, 14.4, 14.86, 15.14)
         .curve(14.02, 17.93, 14.86, 16.66, 14.56, 17.4)
         .close();
-    // Needle and hub
+    // Needle and hub.
     glyph.move(26.67, 18.12)
         .line(24.41, 26.72)
         .curve(26.01, 28.8, 25.12, 27.25, 25.69, 27.97)
@@ -334,7 +335,7 @@ void StyleKit::drawIconDashboardGreyWithFrame(const gfx::Rect& frame) {
         .curve(26.52, 17.03, 26.01, 16.47, 26.32, 16.7)
         .curve(26.67, 18.12, 26.71, 17.36, 26.77, 17.75)
         .close();
-    // Dot, upper right
+    // Dot, upper right.
     glyph.move(29.98, 17.93)
         .curve(29.14, 15.9, 29.44, 17.4, 29.14, 16.66)
         .curve(29.98, 13.86, 29.14, 15.14, 29.44, 14.4)
@@ -345,7 +346,7 @@ void StyleKit::drawIconDashboardGreyWithFrame(const gfx::Rect& frame) {
         .curve(32.0, 18.78, 33.49, 18.48, 32.76, 18.78)
         .curve(29.98, 17.93, 31.24, 18.78, 30.51, 18.48)
         .close();
-    // Dot, far right
+    // Dot, far right.
     glyph.move(38.31, 28.01)
         .curve(36.28, 28.86, 37.77, 28.56, 37.04, 28.86)
         .curve(34.27, 28.02, 35.53, 28.86, 34.8, 28.56)
@@ -365,7 +366,7 @@ void StyleKit::drawIconSettingsWithFrame(const gfx::Rect& frame) {
 
     Glyph glyph(frame);
     // Eight teeth, anticlockwise from the right tooth's upper corner.
-    // Cog
+    // Cog.
     glyph.move(0.74345, 0.47724)
         .curve(0.72886, 0.46473, 0.74235, 0.46769, 0.73847, 0.46473)
         .curve(0.67714, 0.43129, 0.70299, 0.46473, 0.68704, 0.45519)
@@ -410,7 +411,7 @@ void StyleKit::drawIconSettingsWithFrame(const gfx::Rect& frame) {
         .curve(0.745, 0.50553, 0.74445, 0.52462, 0.745, 0.51508)
         .curve(0.74345, 0.47724, 0.745, 0.49608, 0.74446, 0.48664)
         .close();
-    // Hole
+    // Hole.
     glyph.move(0.49791, 0.58892)
         .curve(0.41535, 0.50553, 0.45238, 0.58892, 0.41535, 0.55151)
         .curve(0.49791, 0.42214, 0.41535, 0.45955, 0.45238, 0.42214)

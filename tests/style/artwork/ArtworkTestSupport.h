@@ -85,4 +85,22 @@ void checkCircleIconRow(const CircleIconRow& row);
 gfx::ImageRef render(const char* message, gfx::Size size, long flag = 0, double scale = 1);
 bool pixelIs(const gfx::ImageRef& image, double x, double y, const gfx::ColorRef& color);
 
+// ---- Subpaths -------------------------------------------------------------------
+// The subpaths of `path` one by one, each a path of its own (for the extents and
+// first points that a Part states subpath by subpath).
+std::vector<gfx::BezierPath> subpathsOf(const gfx::BezierPath& path);
+// True when `p` ends one of the path's segments (an anchor of the outline).
+bool hasAnchor(const gfx::BezierPath& path, gfx::Point p, double tolerance = 1e-9);
+
+// One subpath as its Part states it: its first point (NaN where the Part
+// names none) and its extent, both as fractions of the reference rectangle.
+struct Piece {
+    double x, y;
+    Bounds extent;
+};
+// Checks the subpaths of `path` against `pieces`, in order: first points to
+// within 1e-9 of the reference's size, extents to two places.
+void checkPieces(const gfx::BezierPath& path, const std::vector<Piece>& pieces, const gfx::Rect& reference,
+                 const std::string& where);
+
 }  // namespace artwork_test
