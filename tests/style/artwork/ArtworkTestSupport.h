@@ -86,14 +86,14 @@ gfx::ImageRef render(const char* message, gfx::Size size, long flag = 0, double 
 bool pixelIs(const gfx::ImageRef& image, double x, double y, const gfx::ColorRef& color);
 
 // ---- Subpaths -------------------------------------------------------------------
-// The subpaths of `path` one by one, each a path of its own (for the extents and
-// first points that a Part states subpath by subpath).
+// The subpaths of `path` one by one, each a path of its own (for extents and
+// first points that a table gives subpath by subpath).
 std::vector<gfx::BezierPath> subpathsOf(const gfx::BezierPath& path);
 // True when `p` ends one of the path's segments (an anchor of the outline).
 bool hasAnchor(const gfx::BezierPath& path, gfx::Point p, double tolerance = 1e-9);
 
-// One subpath as its Part states it: its first point (NaN where the Part
-// names none) and its extent, both as fractions of the reference rectangle.
+// One subpath of a table row: its first point (NaN where none is fixed) and
+// its extent, both as fractions of the reference rectangle.
 struct Piece {
     double x, y;
     Bounds extent;
