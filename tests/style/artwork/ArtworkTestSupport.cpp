@@ -343,4 +343,48 @@ void checkImageRenderer(const char* message) {
     EXPECT_EQ(image->pixelAtPoint(15, 27).a, 255);
 }
 
+
+std::vector<gfx::BezierPath> subpathsOf(const gfx::BezierPath& path) {
+    std::vector<gfx::BezierPath> out;
+    for (const gfx::PathElement& e : path.elements()) {
+        switch (e.kind) {
+            case gfx::PathElement::Kind::move: out.emplace_back().moveTo(e.points[0]); break;
+            case gfx::PathElement::Kind::line: out.back().lineTo(e.points[0]); break;
+            case gfx::PathElement::Kind::curve: out.back().curveTo(e.points[2], e.points[0], e.points[1]); break;
+            case gfx::PathElement::Kind::close: out.back().close(); break;
+        }
+    }
+    return out;
+}
+
+bool hasAnchor(const gfx::BezierPath& path, gfx::Point p, double tolerance) {
+    return std::any_of(path.elements().begin(), path.elements().end(), [&](const gfx::PathElement& e) {
+        if (e.kind == gfx::PathElement::Kind::close) return false;
+        const gfx::Point end = e.kind == gfx::PathElement::Kind::curve ? e.points[2] : e.points[0];
+        return std::abs(end.x - p.x) <= tolerance && std::abs(end.y - p.y) <= tolerance;
+    });
+}
+
+void checkPieces(const gfx::BezierPath& path, const std::vector<Piece>& pieces, const gfx::Rect& g,
+                 const std::string& where) {
+    SCOPED_TRACE(where);
+    const std::vector<gfx::BezierPath> subpaths = subpathsOf(path);
+    ASSERT_EQ(subpaths.size(), pieces.size());
+    const double tolerance = 0.0051;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        SCOPED_TRACE("subpath " + std::to_string(i + 1));
+        const Piece& want = pieces[i];
+        if (!std::isnan(want.x)) {
+            const gfx::Point first = subpaths[i].elements().front().points[0];
+            EXPECT_NEAR(first.x, g.minX() + g.width() * want.x, 1e-9 * g.width());
+            EXPECT_NEAR(first.y, g.minY() + g.height() * want.y, 1e-9 * g.height());
+        }
+        const Bounds b = analyse(subpaths[i]).bounds;
+        EXPECT_NEAR((b.minX - g.minX()) / g.width(), want.extent.minX, tolerance);
+        EXPECT_NEAR((b.maxX - g.minX()) / g.width(), want.extent.maxX, tolerance);
+        EXPECT_NEAR((b.minY - g.minY()) / g.height(), want.extent.minY, tolerance);
+        EXPECT_NEAR((b.maxY - g.minY()) / g.height(), want.extent.maxY, tolerance);
+    }
+}
+
 }  // namespace artwork_test

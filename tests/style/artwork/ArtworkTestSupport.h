@@ -147,4 +147,22 @@ void checkPixelProbes(const std::vector<PixelProbe>& probes);
 // with the picture in it (opaque near the bottom middle).
 void checkImageRenderer(const char* message);
 
+// ---- Subpaths -------------------------------------------------------------------
+// The subpaths of `path` one by one, each a path of its own (for extents and
+// first points that a table gives subpath by subpath).
+std::vector<gfx::BezierPath> subpathsOf(const gfx::BezierPath& path);
+// True when `p` ends one of the path's segments (an anchor of the outline).
+bool hasAnchor(const gfx::BezierPath& path, gfx::Point p, double tolerance = 1e-9);
+
+// One subpath of a table row: its first point (NaN where none is fixed) and
+// its extent, both as fractions of the reference rectangle.
+struct Piece {
+    double x, y;
+    Bounds extent;
+};
+// Checks the subpaths of `path` against `pieces`, in order: first points to
+// within 1e-9 of the reference's size, extents to two places.
+void checkPieces(const gfx::BezierPath& path, const std::vector<Piece>& pieces, const gfx::Rect& reference,
+                 const std::string& where);
+
 }  // namespace artwork_test
