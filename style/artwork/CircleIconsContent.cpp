@@ -244,4 +244,200 @@ void StyleKit::drawCircleIconExplicitWithFrame(const gfx::Rect& frame, Flag dest
     fillPath(*context, glyph.path(), gfx::Color::whiteColor());
 }
 
+void StyleKit::drawCircleIconCreditCardWithFrame(const gfx::Rect& frame, Flag destructive) {
+    gfx::Context* context = gfx::currentContext();
+    if (!context) return;
+    const gfx::ColorRef circle = isSet(destructive) ? StyleKit::red() : StyleKit::bvBlue();
+    const gfx::Rect g = circleGroup(frame);
+    fillCircle(*context, g, circle);
+
+    // Behind, a card outline with a stripe turned by 45 degrees, cut off short
+    // of the front card; in front, a level card whose two-ring logo runs the
+    // other way round (a hole), above a separate bottom band.
+    Glyph glyph(g);
+    glyph.move(0.76023, 0.43207)
+        .line(0.75811, 0.42995)
+        .line(0.50458, 0.17642)
+        .curve(0.47099, 0.16251, 0.49531, 0.16715, 0.48315, 0.16251)
+        .curve(0.43741, 0.17642, 0.45884, 0.16251, 0.44668, 0.16715)
+        .line(0.29676, 0.31707)
+        .curve(0.28138, 0.35419, 0.28651, 0.32732, 0.28138, 0.34076)
+        .curve(0.29676, 0.39132, 0.28138, 0.36763, 0.28651, 0.38107)
+        .line(0.31934, 0.41390)
+        .line(0.37234, 0.41390)
+        .line(0.32326, 0.36482)
+        .curve(0.32326, 0.34360, 0.31740, 0.35896, 0.31740, 0.34946)
+        .line(0.34117, 0.32585)
+        .line(0.42815, 0.41388)
+        .line(0.51156, 0.41388)
+        .line(0.38288, 0.28382)
+        .line(0.46392, 0.20294)
+        .curve(0.47806, 0.20294, 0.46783, 0.19903, 0.47416, 0.19903)
+        .line(0.73359, 0.45847)
+        .curve(0.73359, 0.47757, 0.73887, 0.46374, 0.73887, 0.47230)
+        .line(0.71901, 0.49216)
+        .line(0.71901, 0.54543)
+        .line(0.76023, 0.50421)
+        .curve(0.77517, 0.46814, 0.77019, 0.49425, 0.77517, 0.48119)
+        .curve(0.76023, 0.43207, 0.77517, 0.45509, 0.77019, 0.44203)
+        .close();
+    glyph.move(0.35638, 0.57873)
+        .curve(0.33065, 0.56826, 0.34678, 0.57873, 0.33756, 0.57497)
+        .curve(0.27814, 0.56723, 0.31587, 0.58256, 0.29236, 0.58210)
+        .curve(0.27914, 0.51442, 0.26392, 0.55237, 0.26436, 0.52872)
+        .curve(0.33065, 0.51442, 0.29354, 0.50051, 0.31628, 0.50051)
+        .curve(0.38317, 0.51549, 0.34545, 0.50013, 0.36897, 0.50061)
+        .curve(0.38212, 0.56831, 0.39738, 0.53038, 0.39692, 0.55403)
+        .curve(0.35638, 0.57873, 0.37519, 0.57499, 0.36598, 0.57873)
+        .close();
+    glyph.move(0.64152, 0.43774)
+        .line(0.28356, 0.43774)
+        .curve(0.23125, 0.48894, 0.25467, 0.43774, 0.23125, 0.46066)
+        .line(0.23125, 0.62507)
+        .line(0.69188, 0.62507)
+        .line(0.69188, 0.48894)
+        .curve(0.64188, 0.43774, 0.69188, 0.46066, 0.66949, 0.43774)
+        .line(0.64152, 0.43774)
+        .close();
+    glyph.move(0.23125, 0.68600)
+        .curve(0.28354, 0.73750, 0.23125, 0.71444, 0.25466, 0.73750)
+        .line(0.64152, 0.73750)
+        .curve(0.69196, 0.68635, 0.66938, 0.73750, 0.69196, 0.71460)
+        .line(0.69196, 0.68600)
+        .line(0.69196, 0.68297)
+        .line(0.23135, 0.68297)
+        .line(0.23125, 0.68600)
+        .close();
+    fillPath(*context, glyph.path(), StyleKit::white());
+}
+
+void StyleKit::drawCircleIconGooglePlayWithFrame(const gfx::Rect& frame, Flag destructive) {
+    gfx::Context* context = gfx::currentContext();
+    if (!context) return;
+    const gfx::ColorRef circle = isSet(destructive) ? StyleKit::red() : StyleKit::bvBlue();
+    const gfx::Rect g = circleGroup(frame);
+    fillCircle(*context, g, circle);
+
+    // A rounded play triangle in four pieces, apart along two crossing gaps:
+    // the upper sliver, the left piece, the point and the lower sliver.
+    Glyph glyph(g);
+    glyph.move(0.39145, 0.23415)
+        .curve(0.32659, 0.23433, 0.37040, 0.22145, 0.34892, 0.22239)
+        .line(0.56505, 0.47483)
+        .line(0.64516, 0.38725)
+        .line(0.39145, 0.23415)
+        .close();
+    glyph.move(0.29692, 0.26561)
+        .curve(0.28750, 0.29831, 0.29168, 0.27585, 0.28750, 0.28681)
+        .line(0.28750, 0.70478)
+        .curve(0.29628, 0.73667, 0.28750, 0.71598, 0.29094, 0.72683)
+        .line(0.54279, 0.49134)
+        .line(0.29692, 0.26561)
+        .close();
+    glyph.move(0.76572, 0.44468)
+        .line(0.68604, 0.40148)
+        .line(0.59650, 0.48942)
+        .line(0.70623, 0.58886)
+        .line(0.76575, 0.55658)
+        .curve(0.80000, 0.50061, 0.78643, 0.54536, 0.80000, 0.52414)
+        .curve(0.76572, 0.44468, 0.80000, 0.47709, 0.78640, 0.45589)
+        .close();
+    glyph.move(0.57182, 0.49805)
+        .line(0.32563, 0.76491)
+        .curve(0.35982, 0.77500, 0.33618, 0.77078, 0.34774, 0.77500)
+        .curve(0.39315, 0.76560, 0.37158, 0.77500, 0.38306, 0.77164)
+        .line(0.67235, 0.59857)
+        .line(0.57182, 0.49805)
+        .close();
+    fillPath(*context, glyph.path(), gfx::Color::whiteColor());
+}
+
+void StyleKit::drawCircleIconAppStoreWithFrame(const gfx::Rect& frame, Flag destructive) {
+    gfx::Context* context = gfx::currentContext();
+    if (!context) return;
+    const gfx::ColorRef circle = isSet(destructive) ? StyleKit::red() : StyleKit::bvBlue();
+    const gfx::Rect g = circleGroup(frame);
+    fillCircle(*context, g, circle);
+
+    // A letter A of three rounded strokes; gaps show which passes in front: the
+    // rising stroke's foot, the falling stroke with the bar's right part, and
+    // the rising stroke with the falling stroke's upper end and the bar's left part.
+    Glyph glyph(g);
+    glyph.move(0.36295, 0.64341)
+        .curve(0.28875, 0.61916, 0.34636, 0.61948, 0.31609, 0.60959)
+        .line(0.26124, 0.66702)
+        .curve(0.27515, 0.71974, 0.25052, 0.68538, 0.25659, 0.70910)
+        .curve(0.29428, 0.72500, 0.28097, 0.72308, 0.28754, 0.72499)
+        .curve(0.32739, 0.70562, 0.30805, 0.72501, 0.32052, 0.71739)
+        .line(0.36295, 0.64341)
+        .close();
+    glyph.move(0.55776, 0.35331)
+        .curve(0.52678, 0.45388, 0.52441, 0.37157, 0.52401, 0.41656)
+        .line(0.67069, 0.70567)
+        .curve(0.70380, 0.72498, 0.67757, 0.71743, 0.69006, 0.72499)
+        .curve(0.74197, 0.68605, 0.72524, 0.72496, 0.74213, 0.70725)
+        .curve(0.73684, 0.66699, 0.74192, 0.67937, 0.74022, 0.67278)
+        .line(0.73535, 0.66439)
+        .line(0.70380, 0.60933)
+        .line(0.74837, 0.60933)
+        .curve(0.78750, 0.57064, 0.76986, 0.60933, 0.78750, 0.59213)
+        .curve(0.74988, 0.53196, 0.78750, 0.54957, 0.77095, 0.53196)
+        .line(0.74788, 0.53196)
+        .line(0.65978, 0.53196)
+        .line(0.55776, 0.35331)
+        .close();
+    glyph.move(0.57691, 0.27036)
+        .curve(0.56292, 0.21764, 0.58766, 0.25196, 0.58147, 0.22826)
+        .curve(0.51068, 0.23168, 0.54459, 0.20714, 0.52130, 0.21350)
+        .line(0.49954, 0.25130)
+        .line(0.48840, 0.23168)
+        .curve(0.43608, 0.21764, 0.47777, 0.21348, 0.45443, 0.20708)
+        .curve(0.42217, 0.27036, 0.41756, 0.22830, 0.41144, 0.25199)
+        .line(0.45568, 0.32874)
+        .line(0.33856, 0.53196)
+        .line(0.25005, 0.53196)
+        .curve(0.21250, 0.57064, 0.22931, 0.53196, 0.21250, 0.54928)
+        .curve(0.25005, 0.60933, 0.21250, 0.59201, 0.22931, 0.60933)
+        .line(0.58315, 0.60933)
+        .curve(0.54134, 0.53196, 0.58497, 0.57759, 0.56877, 0.54760)
+        .line(0.42707, 0.53196)
+        .line(0.57691, 0.27036)
+        .close();
+    fillPath(*context, glyph.path(), StyleKit::white());
+}
+
+void StyleKit::drawCircleIconMusicWithFrame(const gfx::Rect& frame, Flag destructive) {
+    gfx::Context* context = gfx::currentContext();
+    if (!context) return;
+    const gfx::ColorRef circle = isSet(destructive) ? StyleKit::red() : StyleKit::bvBlue();
+    const gfx::Rect g = circleGroup(frame);
+    fillCircle(*context, g, circle);
+
+    // Two beamed eighth notes as one outline from the beam's upper right.
+    Glyph glyph(g);
+    glyph.move(0.63252, 0.25194)
+        .line(0.40938, 0.31924)
+        .curve(0.37477, 0.34353, 0.39587, 0.32332, 0.38363, 0.33230)
+        .curve(0.36044, 0.38129, 0.36592, 0.35476, 0.36044, 0.36823)
+        .line(0.36044, 0.61012)
+        .curve(0.30826, 0.60761, 0.37677, 0.61700, 0.29068, 0.60986)
+        .curve(0.21250, 0.69700, 0.25571, 0.61433, 0.21250, 0.65499)
+        .curve(0.30826, 0.75730, 0.21250, 0.73901, 0.25571, 0.76584)
+        .curve(0.39996, 0.66915, 0.35922, 0.74902, 0.39996, 0.70990)
+        .curve(0.39996, 0.47103, 0.39996, 0.60311, 0.39996, 0.53707)
+        .curve(0.42266, 0.44443, 0.39996, 0.46021, 0.41012, 0.44830)
+        .line(0.61995, 0.38347)
+        .curve(0.64178, 0.39616, 0.63201, 0.37974, 0.64178, 0.38543)
+        .curve(0.64178, 0.55518, 0.64178, 0.44917, 0.64178, 0.50217)
+        .curve(0.58566, 0.54821, 0.65940, 0.56280, 0.56663, 0.55072)
+        .curve(0.48990, 0.63566, 0.53277, 0.55518, 0.48990, 0.59439)
+        .curve(0.58566, 0.69790, 0.48990, 0.67693, 0.53277, 0.70485)
+        .curve(0.68146, 0.61042, 0.63857, 0.69095, 0.68146, 0.65171)
+        .line(0.68146, 0.28643)
+        .curve(0.66664, 0.25656, 0.68146, 0.27348, 0.67566, 0.26292)
+        .curve(0.63252, 0.25194, 0.65762, 0.25021, 0.64539, 0.24806)
+        .close();
+    fillPath(*context, glyph.path(), gfx::Color::whiteColor());
+}
+
 }  // namespace style
