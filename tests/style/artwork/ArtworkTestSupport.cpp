@@ -208,4 +208,40 @@ bool pixelIs(const gfx::ImageRef& image, double x, double y, const gfx::ColorRef
     return near(p.r, c.red) && near(p.g, c.green) && near(p.b, c.blue) && near(p.a, c.alpha);
 }
 
+std::vector<gfx::BezierPath> subpathsOf(const gfx::BezierPath& path) {
+    std::vector<gfx::BezierPath> out;
+    for (const gfx::PathElement& e : path.elements()) {
+        switch (e.kind) {
+            case gfx::PathElement::Kind::move:
+                out.emplace_back();
+                out.back().moveTo(e.points[0]);
+                break;
+            case gfx::PathElement::Kind::line: out.back().lineTo(e.points[0]); break;
+            case gfx::PathElement::Kind::curve: out.back().curveTo(e.points[2], e.points[0], e.points[1]); break;
+            case gfx::PathElement::Kind::close: out.back().close(); break;
+        }
+    }
+    return out;
+}
+
+void checkSubpaths(const gfx::BezierPath& path, const std::vector<SubpathRow>& rows, const gfx::Rect& g,
+                   double tolerance) {
+    const std::vector<gfx::BezierPath> subpaths = subpathsOf(path);
+    ASSERT_EQ(subpaths.size(), rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE("subpath " + std::to_string(i + 1));
+        const SubpathRow& row = rows[i];
+        const gfx::Point first = subpaths[i].elements().front().points[0];
+        if (!std::isnan(row.firstX)) {
+            EXPECT_NEAR((first.x - g.minX()) / g.width(), row.firstX, 1e-9);
+            EXPECT_NEAR((first.y - g.minY()) / g.height(), row.firstY, 1e-9);
+        }
+        const Bounds b = analyse(subpaths[i]).bounds;
+        EXPECT_NEAR((b.minX - g.minX()) / g.width(), row.extent.minX, tolerance);
+        EXPECT_NEAR((b.maxX - g.minX()) / g.width(), row.extent.maxX, tolerance);
+        EXPECT_NEAR((b.minY - g.minY()) / g.height(), row.extent.minY, tolerance);
+        EXPECT_NEAR((b.maxY - g.minY()) / g.height(), row.extent.maxY, tolerance);
+    }
+}
+
 }  // namespace artwork_test

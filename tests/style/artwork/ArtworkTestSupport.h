@@ -85,4 +85,20 @@ void checkCircleIconRow(const CircleIconRow& row);
 gfx::ImageRef render(const char* message, gfx::Size size, long flag = 0, double scale = 1);
 bool pixelIs(const gfx::ImageRef& image, double x, double y, const gfx::ColorRef& color);
 
+// ---- Subpaths -------------------------------------------------------------------
+// The subpaths of `path`, each a path of its own.
+std::vector<gfx::BezierPath> subpathsOf(const gfx::BezierPath& path);
+
+// One subpath as its Part states it: its first point (NaN where no Part
+// states it) and the extent of its drawn outline, in fractions of the
+// reference rectangle.
+struct SubpathRow {
+    double firstX, firstY;
+    Bounds extent;
+};
+
+// Checks each subpath of `path` against its row, within `tolerance` (a fraction).
+void checkSubpaths(const gfx::BezierPath& path, const std::vector<SubpathRow>& rows, const gfx::Rect& reference,
+                   double tolerance);
+
 }  // namespace artwork_test
