@@ -35,10 +35,10 @@ std::vector<gfx::Point> outline(const gfx::BezierPath& path, const gfx::Rect& g)
         if (e.kind == gfx::PathElement::Kind::curve) {
             for (int i = 1; i <= 32; ++i) {
                 const double t = i / 32.0, u = 1 - t;
-                points.push_back({u * u * u * current.x + 3 * u * u * t * e.points[0].x + 3 * u * t * t * e.points[1].x +
-                                      t * t * t * e.points[2].x,
-                                  u * u * u * current.y + 3 * u * u * t * e.points[0].y + 3 * u * t * t * e.points[1].y +
-                                      t * t * t * e.points[2].y});
+                const double w[4] = {u * u * u, 3 * u * u * t, 3 * u * t * t, t * t * t};
+                const gfx::Point c1 = e.points[0], c2 = e.points[1], end = e.points[2];
+                points.push_back({w[0] * current.x + w[1] * c1.x + w[2] * c2.x + w[3] * end.x,
+                                  w[0] * current.y + w[1] * c1.y + w[2] * c2.y + w[3] * end.y});
             }
             current = e.points[2];
         } else if (e.kind != gfx::PathElement::Kind::close) {
