@@ -244,4 +244,16 @@ void checkSubpaths(const gfx::BezierPath& path, const std::vector<SubpathRow>& r
     }
 }
 
+void checkProbes(const char* message, long flag, const gfx::ColorRef& circle, const gfx::ColorRef& glyph,
+                 const std::vector<PixelProbe>& probes) {
+    for (double scale : {1.0, 2.0, 3.0}) {
+        const gfx::ImageRef image = render(message, {160, 160}, flag, scale);
+        for (const PixelProbe& p : probes) {
+            SCOPED_TRACE(std::string(message) + " flag " + std::to_string(flag) + " scale " + std::to_string(scale) +
+                         " at " + std::to_string(p.x) + ", " + std::to_string(p.y));
+            EXPECT_TRUE(pixelIs(image, p.x * 160, p.y * 160, p.circle ? circle : glyph));
+        }
+    }
+}
+
 }  // namespace artwork_test

@@ -101,4 +101,15 @@ struct SubpathRow {
 void checkSubpaths(const gfx::BezierPath& path, const std::vector<SubpathRow>& rows, const gfx::Rect& reference,
                    double tolerance);
 
+// A point of a picture (fractions of its size) that shows the circle's colour,
+// or else the glyph's.
+struct PixelProbe {
+    double x, y;
+    bool circle;
+};
+
+// Renders `message` at 160 x 160 points at 1x, 2x and 3x and checks each probe.
+void checkProbes(const char* message, long flag, const gfx::ColorRef& circle, const gfx::ColorRef& glyph,
+                 const std::vector<PixelProbe>& probes);
+
 }  // namespace artwork_test
