@@ -102,8 +102,9 @@ TEST(CircleIconsContent, HolesAndGapsShowTheCircle) {
         {"drawCircleIconGooglePlayWithFrame:destructive:",  // the gaps' crossing; the four pieces
          {{0.569, 0.488, true}, {0.40, 0.50, false}, {0.72, 0.50, false}, {0.50, 0.35, false},
           {0.50, 0.65, false}}},
-        {"drawCircleIconAppStoreWithFrame:destructive:", {{0.50, 0.45, true}, {0.30, 0.57, false}, {0.665, 0.62, false}}},
-        {"drawCircleIconMusicWithFrame:destructive:",
+        {"drawCircleIconAppStoreWithFrame:destructive:",  // between the legs; the bar, the falling leg
+         {{0.50, 0.45, true}, {0.30, 0.57, false}, {0.665, 0.62, false}}},
+        {"drawCircleIconMusicWithFrame:destructive:",  // under the beam; beam, heads
          {{0.52, 0.50, true}, {0.52, 0.35, false}, {0.30, 0.68, false}, {0.58, 0.62, false}}},
     };
     for (const auto& [message, probes] : pictures) {
