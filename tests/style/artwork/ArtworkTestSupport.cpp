@@ -366,11 +366,10 @@ bool hasAnchor(const gfx::BezierPath& path, gfx::Point p, double tolerance) {
 }
 
 void checkPieces(const gfx::BezierPath& path, const std::vector<Piece>& pieces, const gfx::Rect& g,
-                 const std::string& where) {
+                 const std::string& where, double tolerance) {
     SCOPED_TRACE(where);
     const std::vector<gfx::BezierPath> subpaths = subpathsOf(path);
     ASSERT_EQ(subpaths.size(), pieces.size());
-    const double tolerance = 0.0051;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         SCOPED_TRACE("subpath " + std::to_string(i + 1));
         const Piece& want = pieces[i];
@@ -385,6 +384,13 @@ void checkPieces(const gfx::BezierPath& path, const std::vector<Piece>& pieces, 
         EXPECT_NEAR((b.minY - g.minY()) / g.height(), want.extent.minY, tolerance);
         EXPECT_NEAR((b.maxY - g.minY()) / g.height(), want.extent.maxY, tolerance);
     }
+}
+
+void checkCircleProbes(const char* message, long flag, const gfx::ColorRef& circle, const gfx::ColorRef& glyph,
+                       const std::vector<CircleProbe>& probes) {
+    std::vector<Probe> points;
+    for (const CircleProbe& p : probes) points.push_back({p.x * 160, p.y * 160, p.circle ? circle : glyph});
+    checkProbes(message, {160, 160}, flag, 0, 0, points);
 }
 
 }  // namespace artwork_test

@@ -161,8 +161,20 @@ struct Piece {
     Bounds extent;
 };
 // Checks the subpaths of `path` against `pieces`, in order: first points to
-// within 1e-9 of the reference's size, extents to two places.
+// within 1e-9 of the reference's size, extents to within `tolerance` (by
+// default two places).
 void checkPieces(const gfx::BezierPath& path, const std::vector<Piece>& pieces, const gfx::Rect& reference,
-                 const std::string& where);
+                 const std::string& where, double tolerance = 0.0051);
+
+// A point of a circled icon (fractions of its size) that shows the circle's
+// colour, or else the glyph's.
+struct CircleProbe {
+    double x, y;
+    bool circle;
+};
+
+// Renders `message` at 160 x 160 points at 1x, 2x and 3x and checks each probe.
+void checkCircleProbes(const char* message, long flag, const gfx::ColorRef& circle, const gfx::ColorRef& glyph,
+                       const std::vector<CircleProbe>& probes);
 
 }  // namespace artwork_test
