@@ -162,9 +162,8 @@ void StyleKit::drawCircleIconCameraWithFrame(const gfx::Rect& frame) {
 void StyleKit::drawCircleIconCamera3WithFrame(const gfx::Rect& frame, Flag destructive) {
     gfx::Context* context = gfx::currentContext();
     if (!context) return;
-    const gfx::ColorRef circle = isSet(destructive) ? StyleKit::red() : StyleKit::bvBlue();
     const gfx::Rect g = circleGroup(frame);
-    fillCircle(*context, g, circle);
+    fillCircle(*context, g, destructiveCircleColor(destructive));
     fillPath(*context, cameraGlyph(g), StyleKit::white());
 }
 

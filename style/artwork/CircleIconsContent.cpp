@@ -14,9 +14,8 @@ using namespace artwork;
 void StyleKit::drawCircleIconExplicitWithFrame(const gfx::Rect& frame, Flag destructive) {
     gfx::Context* context = gfx::currentContext();
     if (!context) return;
-    const gfx::ColorRef circle = isSet(destructive) ? StyleKit::red() : StyleKit::bvBlue();
     const gfx::Rect g = circleGroup(frame);
-    fillCircle(*context, g, circle);
+    fillCircle(*context, g, destructiveCircleColor(destructive));
 
     // # @ & ! across the middle; each counter runs against its symbol's outline.
     Glyph glyph(g);
@@ -247,9 +246,8 @@ void StyleKit::drawCircleIconExplicitWithFrame(const gfx::Rect& frame, Flag dest
 void StyleKit::drawCircleIconCreditCardWithFrame(const gfx::Rect& frame, Flag destructive) {
     gfx::Context* context = gfx::currentContext();
     if (!context) return;
-    const gfx::ColorRef circle = isSet(destructive) ? StyleKit::red() : StyleKit::bvBlue();
     const gfx::Rect g = circleGroup(frame);
-    fillCircle(*context, g, circle);
+    fillCircle(*context, g, destructiveCircleColor(destructive));
 
     // Behind, a card outline with a stripe turned by 45 degrees, cut off short
     // of the front card; in front, a level card whose two-ring logo runs the
@@ -314,9 +312,8 @@ void StyleKit::drawCircleIconCreditCardWithFrame(const gfx::Rect& frame, Flag de
 void StyleKit::drawCircleIconGooglePlayWithFrame(const gfx::Rect& frame, Flag destructive) {
     gfx::Context* context = gfx::currentContext();
     if (!context) return;
-    const gfx::ColorRef circle = isSet(destructive) ? StyleKit::red() : StyleKit::bvBlue();
     const gfx::Rect g = circleGroup(frame);
-    fillCircle(*context, g, circle);
+    fillCircle(*context, g, destructiveCircleColor(destructive));
 
     // A rounded play triangle in four pieces, apart along two crossing gaps:
     // the upper sliver, the left piece, the point and the lower sliver.
@@ -355,9 +352,8 @@ void StyleKit::drawCircleIconGooglePlayWithFrame(const gfx::Rect& frame, Flag de
 void StyleKit::drawCircleIconAppStoreWithFrame(const gfx::Rect& frame, Flag destructive) {
     gfx::Context* context = gfx::currentContext();
     if (!context) return;
-    const gfx::ColorRef circle = isSet(destructive) ? StyleKit::red() : StyleKit::bvBlue();
     const gfx::Rect g = circleGroup(frame);
-    fillCircle(*context, g, circle);
+    fillCircle(*context, g, destructiveCircleColor(destructive));
 
     // A letter A of three rounded strokes; gaps show which passes in front: the
     // rising stroke's foot, the falling stroke with the bar's right part, and
@@ -409,9 +405,8 @@ void StyleKit::drawCircleIconAppStoreWithFrame(const gfx::Rect& frame, Flag dest
 void StyleKit::drawCircleIconMusicWithFrame(const gfx::Rect& frame, Flag destructive) {
     gfx::Context* context = gfx::currentContext();
     if (!context) return;
-    const gfx::ColorRef circle = isSet(destructive) ? StyleKit::red() : StyleKit::bvBlue();
     const gfx::Rect g = circleGroup(frame);
-    fillCircle(*context, g, circle);
+    fillCircle(*context, g, destructiveCircleColor(destructive));
 
     // Two beamed eighth notes as one outline from the beam's upper right.
     Glyph glyph(g);
