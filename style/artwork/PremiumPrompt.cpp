@@ -87,7 +87,8 @@ void StyleKit::drawIconPremiumPrompt1WithFrame(const gfx::Rect& frame, ResizingB
         .line(-8.10, 1.26)
         .curve(-7.40, -1.60, -8.02, 0.20, -7.80, -0.62)
         .line(-7.39, -1.62)
-        .curve(-4.50, -4.73, -6.80, -3.10, -5.80, -4.20)
+        .curve(-6.21, -3.53, -7.10, -2.36, -6.70, -3.01)
+        .curve(-4.50, -4.73, -5.73, -4.06, -5.15, -4.47)
         .line(-4.49, -4.73)
         .curve(-1.20, -5.15, -3.50, -5.05, -2.40, -5.15)
         .line(-1.19, -5.15)
@@ -104,7 +105,6 @@ void StyleKit::drawIconPremiumPrompt1WithFrame(const gfx::Rect& frame, ResizingB
         .line(-7.98, -17.43)
         .curve(-8.11, -16.77, -8.10, -17.24, -8.14, -17.00)
         .line(-8.11, -16.77)
-        .curve(-8.11, -16.77, -8.11, -16.77, -8.11, -16.77)
         .close();
     fillPath(*context, rightPage.path(), grey);
 
@@ -183,7 +183,8 @@ void StyleKit::drawIconPremiumPrompt1WithFrame(const gfx::Rect& frame, ResizingB
     // Lower button.
     controller.move(5.78, 4.58)
         .line(5.77, 4.58)
-        .curve(4.52, 3.47, 5.08, 4.58, 4.52, 4.09)
+        .curve(4.89, 4.26, 5.43, 4.58, 5.11, 4.46)
+        .curve(4.52, 3.47, 4.66, 4.06, 4.52, 3.78)
         .line(4.52, 3.46)
         .curve(5.71, 2.36, 4.52, 2.85, 5.05, 2.36)
         .line(5.72, 2.36)
@@ -192,7 +193,6 @@ void StyleKit::drawIconPremiumPrompt1WithFrame(const gfx::Rect& frame, ResizingB
         .curve(6.38, 4.40, 6.90, 3.85, 6.70, 4.20)
         .curve(5.78, 4.58, 6.21, 4.51, 6.00, 4.58)
         .line(5.78, 4.58)
-        .curve(5.78, 4.58, 5.78, 4.58, 5.78, 4.58)
         .close();
     // Upper button.
     controller.move(7.94, 2.13)
