@@ -132,7 +132,7 @@ void StyleKit::drawTabIconFamilyWithFrame(const gfx::Rect& frame, Flag colored) 
         .close();
     family.move(0.65691, 0.53241)
         .curve(0.66760, 0.53300, 0.66150, 0.53241, 0.66550, 0.53255)
-        .curve(0.66740, 0.53880, 0.66900, 0.53450, 0.66880, 0.53720)
+        .curve(0.66740, 0.53880, 0.66910, 0.53450, 0.66890, 0.53720)
         .curve(0.65691, 0.53940, 0.66450, 0.53940, 0.66050, 0.53940)
         .curve(0.64650, 0.53880, 0.65300, 0.53940, 0.64900, 0.53930)
         .curve(0.64620, 0.53300, 0.64490, 0.53720, 0.64490, 0.53450)
@@ -140,10 +140,10 @@ void StyleKit::drawTabIconFamilyWithFrame(const gfx::Rect& frame, Flag colored) 
         .close();
     family.move(0.33295, 0.53241)
         .curve(0.34366, 0.53300, 0.33736, 0.53241, 0.34136, 0.53255)
-        .curve(0.34336, 0.53880, 0.34496, 0.53450, 0.34496, 0.53720)
+        .curve(0.34336, 0.53880, 0.34488, 0.53450, 0.34488, 0.53720)
         .curve(0.33295, 0.53940, 0.34086, 0.53930, 0.33686, 0.53940)
         .curve(0.32246, 0.53880, 0.32936, 0.53940, 0.32536, 0.53940)
-        .curve(0.32226, 0.53300, 0.32106, 0.53720, 0.32086, 0.53450)
+        .curve(0.32226, 0.53300, 0.32096, 0.53720, 0.32076, 0.53450)
         .curve(0.33295, 0.53241, 0.32436, 0.53255, 0.32836, 0.53241)
         .close();
     fillTabIcon(family.path(), color);
@@ -284,10 +284,9 @@ void StyleKit::drawTabIconSettingsWithFrame(const gfx::Rect& frame, Flag colored
         return gfx::Point{from.x + direction.x * length, from.y + direction.y * length};
     };
     constexpr double flank = 0.296, valley = 0.2437;
-    const Tip& right = cogTips.back();
-    const Polar rightEnd = polarOf(right.toX, right.toY);
-    Polar cornerStart{rightEnd.radius, rightEnd.degrees - 0.4};
-    const gfx::Point start = cogPoint(cornerStart);
+    // From the upper end of the right tooth's tip, the way round to it again.
+    const gfx::Point start{0.82304, 0.47778};
+    Polar cornerStart = polarOf(start.x, start.y);
     cog.move(start.x, start.y).line(start.x, start.y);
     double direction = 0;  // the tooth the outline leaves, in degrees
     for (const Tip& tip : cogTips) {
@@ -297,7 +296,7 @@ void StyleKit::drawTabIconSettingsWithFrame(const gfx::Rect& frame, Flag colored
         const gfx::Point f1 = cogPoint({flank, direction - 10}), g1 = cogPoint({0.283, direction - 12});
         const gfx::Point v1 = cogPoint({valley, direction - 22.2}), v2 = cogPoint({valley, direction - 22.8});
         const gfx::Point g2 = cogPoint({0.283, next + 12}), f2 = cogPoint({flank, next + 10});
-        const Polar cornerEnd{from.radius, from.degrees + 0.4};
+        const Polar cornerEnd{from.radius, from.degrees + 0.415};
         const gfx::Point b = cogPoint(cornerEnd);
         const gfx::Point down{(g1.x - f1.x) / std::hypot(g1.x - f1.x, g1.y - f1.y),
                               (g1.y - f1.y) / std::hypot(g1.x - f1.x, g1.y - f1.y)};
@@ -317,8 +316,8 @@ void StyleKit::drawTabIconSettingsWithFrame(const gfx::Rect& frame, Flag colored
         const double handle = 4.0 / 3.0 * std::tan(sweep / 4) * (from.radius + to.radius) / 2;
         const gfx::Point p0{tip.fromX, tip.fromY}, p3{tip.toX, tip.toY};
         curveTo(p3, along(p0, tangent(from), handle), along(p3, tangent(to), -handle));
-        cornerStart = {to.radius, to.degrees - 0.4};
-        lineTo(cogPoint(cornerStart));
+        cornerStart = {to.radius, to.degrees - 0.415};
+        lineTo(&tip == &cogTips.back() ? start : cogPoint(cornerStart));
         direction = next;
     }
     cog.close();
