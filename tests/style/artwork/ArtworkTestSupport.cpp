@@ -208,4 +208,40 @@ bool pixelIs(const gfx::ImageRef& image, double x, double y, const gfx::ColorRef
     return near(p.r, c.red) && near(p.g, c.green) && near(p.b, c.blue) && near(p.a, c.alpha);
 }
 
+std::vector<gfx::BezierPath> subpathsOf(const gfx::BezierPath& path) {
+    std::vector<gfx::BezierPath> out;
+    for (const gfx::PathElement& e : path.elements()) {
+        switch (e.kind) {
+            case gfx::PathElement::Kind::move:
+                out.emplace_back();
+                out.back().moveTo(e.points[0]);
+                break;
+            case gfx::PathElement::Kind::line: out.back().lineTo(e.points[0]); break;
+            case gfx::PathElement::Kind::curve: out.back().curveTo(e.points[2], e.points[0], e.points[1]); break;
+            case gfx::PathElement::Kind::close: out.back().close(); break;
+        }
+    }
+    return out;
+}
+
+void checkOutlines(const gfx::BezierPath& path, const std::vector<Outline>& want, const gfx::Rect& g,
+                   double tolerance, const std::string& where) {
+    SCOPED_TRACE(where);
+    const std::vector<gfx::BezierPath> got = subpathsOf(path);
+    ASSERT_EQ(got.size(), want.size());
+    auto fx = [&](double x) { return (x - g.minX()) / g.width(); };
+    auto fy = [&](double y) { return (y - g.minY()) / g.height(); };
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        SCOPED_TRACE("outline " + std::to_string(i + 1));
+        const Bounds b = analyse(got[i]).bounds;
+        EXPECT_NEAR(fx(b.minX), want[i].extent.minX, tolerance);
+        EXPECT_NEAR(fy(b.minY), want[i].extent.minY, tolerance);
+        EXPECT_NEAR(fx(b.maxX), want[i].extent.maxX, tolerance);
+        EXPECT_NEAR(fy(b.maxY), want[i].extent.maxY, tolerance);
+        const gfx::Point first = got[i].elements().front().points[0];
+        EXPECT_NEAR(fx(first.x), want[i].first.x, 1e-9);
+        EXPECT_NEAR(fy(first.y), want[i].first.y, 1e-9);
+    }
+}
+
 }  // namespace artwork_test

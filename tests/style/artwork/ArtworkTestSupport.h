@@ -85,4 +85,17 @@ void checkCircleIconRow(const CircleIconRow& row);
 gfx::ImageRef render(const char* message, gfx::Size size, long flag = 0, double scale = 1);
 bool pixelIs(const gfx::ImageRef& image, double x, double y, const gfx::ColorRef& color);
 
+// ---- Outlines one by one ------------------------------------------------------
+// The subpaths of `path`, each as a path of its own (for per-outline extents).
+std::vector<gfx::BezierPath> subpathsOf(const gfx::BezierPath& path);
+
+// One outline's extent and first point, as fractions of a reference rectangle.
+struct Outline {
+    Bounds extent;
+    gfx::Point first;
+};
+// Checks every outline of `path` in order, to within `tolerance` (a fraction).
+void checkOutlines(const gfx::BezierPath& path, const std::vector<Outline>& want, const gfx::Rect& reference,
+                   double tolerance, const std::string& where);
+
 }  // namespace artwork_test
