@@ -4,6 +4,7 @@
 // row of a family's table.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -89,10 +90,11 @@ bool pixelIs(const gfx::ImageRef& image, double x, double y, const gfx::ColorRef
 // The subpaths of `path`, each as a path of its own (for per-outline extents).
 std::vector<gfx::BezierPath> subpathsOf(const gfx::BezierPath& path);
 
-// One outline's extent and first point, as fractions of a reference rectangle.
+// One outline's extent and, where stated, its first point, as fractions of a
+// reference rectangle.
 struct Outline {
     Bounds extent;
-    gfx::Point first;
+    std::optional<gfx::Point> first;
 };
 // Checks every outline of `path` in order, to within `tolerance` (a fraction).
 void checkOutlines(const gfx::BezierPath& path, const std::vector<Outline>& want, const gfx::Rect& reference,
