@@ -41,11 +41,10 @@ Value fromNode(plist_t node) {
         return Value(number);
     }
     case PLIST_STRING: {
-        char* text = nullptr;
-        plist_get_string_val(node, &text);
-        Value value(std::string(text ? text : ""));
-        std::free(text);
-        return value;
+        // Not plist_get_string_val, which aborts on a text holding a zero byte.
+        uint64_t length = 0;
+        const char* text = plist_get_string_ptr(node, &length);
+        return Value(text ? std::string(text, length) : std::string());
     }
     case PLIST_DATA: {
         char* bytes = nullptr;

@@ -107,6 +107,11 @@ TEST(PropertyListLimits, BinaryTablesAreFollowedSafely) {
     ASSERT_TRUE(shared) << error;
     EXPECT_EQ(describe(*shared), "{a = (1); b = (1); }");
 
+    // A text holding a zero byte, on which libplist's own accessor aborts.
+    auto zero = parsePropertyList(binaryPlist({bytes("\x63\0a\0\0\0b")}), &error);
+    ASSERT_TRUE(zero) << error;
+    EXPECT_EQ(*zero, Value(std::string("a\0b", 3)));
+
     // An array holding itself, and a reference past the last object.
     for (const auto& bad : {binaryPlist({bytes("\xA1\0\0\0\0")}), binaryPlist({bytes("\xA1\0\0\0\x07")})}) {
         error.clear();
