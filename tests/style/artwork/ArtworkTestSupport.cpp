@@ -305,6 +305,7 @@ void checkProbes(const char* message, gfx::Size size, long flag, std::int64_t re
         const gfx::ImageRef image =
             renderInFrame(message, size, {0, 0, size.width, size.height}, scale, flag, resizing, fraction);
         for (const Probe& p : probes) {
+            if (scale < p.minScale) continue;
             SCOPED_TRACE(std::string(message) + " flag " + std::to_string(flag) + " resizing " +
                          std::to_string(resizing) + " fraction " + std::to_string(fraction) + " scale " +
                          std::to_string(scale) + " at (" + std::to_string(p.x) + ", " + std::to_string(p.y) + ")");
@@ -318,18 +319,8 @@ void checkProbes(const char* message, gfx::Size size, long flag, std::int64_t re
 }
 
 void checkPixelProbes(const std::vector<PixelProbe>& probes) {
-    for (double scale : {1.0, 2.0, 3.0}) {
-        for (const PixelProbe& p : probes) {
-            if (scale < p.minScale) continue;
-            SCOPED_TRACE(std::string(p.message) + " flag " + std::to_string(p.flag) + " at " + std::to_string(p.x) +
-                         ", " + std::to_string(p.y) + " scale " + std::to_string(scale));
-            const gfx::ImageRef image = render(p.message, {100, 100}, p.flag, scale);
-            if (p.shows)
-                EXPECT_TRUE(pixelIs(image, p.x, p.y, colorNamed(p.shows)));
-            else
-                EXPECT_EQ(image->pixelAtPoint(p.x, p.y).a, 0);
-        }
-    }
+    for (const PixelProbe& p : probes)
+        checkProbes(p.message, {100, 100}, p.flag, 0, 0, {{p.x, p.y, p.shows ? colorNamed(p.shows) : nullptr, p.minScale}});
 }
 
 void checkImageRenderer(const char* message) {

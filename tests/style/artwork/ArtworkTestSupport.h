@@ -125,6 +125,7 @@ gfx::ImageRef renderInFrame(const char* message, gfx::Size size, const gfx::Rect
 struct Probe {
     double x, y;
     gfx::ColorRef color;
+    double minScale = 1;  // for features narrower than a point
 };
 // Renders `message` filling an image of `size` at the scales 1, 2 and 3 and
 // checks every probe in each.
