@@ -106,3 +106,27 @@ TEST_F(HttpsRoad, ConcurrentQueriesShareOneConnection) {
     for (const auto& flow : flows) EXPECT_EQ(read(flow->written().front()).address, "192.0.2.10");
     EXPECT_EQ(provider_->alamofireManager()->connectionsOpened(), 1u);
 }
+
+TEST_F(HttpsRoad, BurstOfLargeAnswersIsReadWhole) {
+    // More answer bytes waiting at once than one read takes, and than one turn of the
+    // queue reads: every answer must come, none may wait for its time-out.
+    start(fullConfiguration());
+    provider_->setFiltering(true);
+    std::vector<std::shared_ptr<FakeUDPFlow>> flows;
+    for (int i = 0; i < 300; ++i) {
+        flows.push_back(std::make_shared<FakeUDPFlow>(
+            std::vector<ne::Datagram>{makeQuery("big.example.test", static_cast<std::uint16_t>(i))}));
+        provider_->handleNewFlow(flows.back());
+    }
+    auto answered = [&] {
+        std::size_t count = 0;
+        for (const auto& flow : flows) count += !flow->written().empty();
+        return count;
+    };
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return answered() > 0; }, 5s));
+    // The queue is busy elsewhere while the rest of the answers pile up in the socket.
+    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return answered() == flows.size(); }, 5s)) << answered();
+    for (const auto& flow : flows) EXPECT_GT(flow->written().front().size(), 3800u);
+    EXPECT_FALSE(log_.contains("Failed when getting verdict response"));
+}

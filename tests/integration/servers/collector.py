@@ -2,7 +2,8 @@
 """HTTPS statistics collector for tests.
 
 Records every POST as one JSON line in --out: {"path", "content_type", "body"}, the
-body parsed as JSON when it is JSON. Answers with --status (default 200).
+body parsed as JSON when it is JSON. Answers with --status (default 200) and a body of
+--reply-size bytes (default none). Speaks HTTP/1.1 only.
 """
 import argparse
 import http.server
@@ -19,6 +20,7 @@ def main():
     parser.add_argument("--key", required=True)
     parser.add_argument("--out", required=True)
     parser.add_argument("--status", type=int, default=200)
+    parser.add_argument("--reply-size", type=int, default=0)
     args = parser.parse_args()
 
     class Handler(http.server.BaseHTTPRequestHandler):
@@ -35,8 +37,9 @@ def main():
             with open(args.out, "a") as out:
                 out.write(json.dumps(record) + "\n")
             self.send_response(args.status)
-            self.send_header("Content-Length", "0")
+            self.send_header("Content-Length", str(args.reply_size))
             self.end_headers()
+            self.wfile.write(b"x" * args.reply_size)
 
         def log_message(self, *_):
             pass
