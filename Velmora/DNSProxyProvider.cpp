@@ -8,6 +8,9 @@
 #include "Velmora/dns/MessageReader.hpp"
 #include "foundation/ProcessInfo.h"
 
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -23,6 +26,18 @@ constexpr const char* cookieHeader = "X-Brimvale-Cookie";
 constexpr const char* dnsContentType = "application/dns-udpwireformat";
 
 bool debugEnabled() { return oslog::isEnabled(oslog::Level::debug); }
+
+// Passthrough queries in flight may use the process's descriptors but these, which the
+// listener, the HTTPS connections and the kept passthrough sockets need.
+constexpr rlim_t reservedDescriptors = 256;
+constexpr std::size_t mostPassthroughInFlight = 10000;
+
+std::size_t passthroughInFlightLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return mostPassthroughInFlight;
+    const rlim_t usable = limit.rlim_cur > reservedDescriptors ? limit.rlim_cur - reservedDescriptors : 0;
+    return static_cast<std::size_t>(std::clamp<rlim_t>(usable, 64, mostPassthroughInFlight));
+}
 
 }  // namespace
 
@@ -45,6 +60,7 @@ DNSProxyProvider::DNSProxyProvider()
     : version_(appVersionString(true)),
       defaults_(shared::appGroupSuite),
       sessionConfig_(http::SessionConfiguration::defaultConfiguration()),
+      passthroughLimit_(passthroughInFlightLimit()),
       connections_(std::vector<ConnectionReport>{}),
       lastReportSent_(secondsSince1970()) {
     extLogger().info("Network extension - init");
@@ -334,9 +350,24 @@ void DNSProxyProvider::updateCookie(const std::optional<std::string>& newCookie)
 
 void DNSProxyProvider::passThrough(const ne::Datagram& query, std::optional<ne::EndpointList> endpoints,
                                    std::shared_ptr<ne::AppProxyUDPFlow> flow) {
+    if (SystemResolver::awaitingFirstAnswerCount() >= passthroughLimit_) {
+        dropPassthroughQuery();
+        return;
+    }
     auto resolver = SystemResolver::make(query, std::move(endpoints), std::move(flow), systemDNSFallbackServer_);
     resolver->sendQuery();
     cacheSystemResolver(std::move(resolver));
+}
+
+void DNSProxyProvider::dropPassthroughQuery() {
+    if (droppedPassthrough_++ > 0) return;
+    mainQueue().asyncAfter(std::chrono::seconds(1), [weak = weak_from_this()] {
+        auto self = weak.lock();
+        if (!self) return;
+        passthroughFlowLogger().error("Dropped %{public}d passthrough queries: %{public}d already waiting for an answer",
+                                      self->droppedPassthrough_, self->passthroughLimit_);
+        self->droppedPassthrough_ = 0;
+    });
 }
 
 void DNSProxyProvider::cacheSystemResolver(std::shared_ptr<SystemResolver> resolver) {

@@ -113,6 +113,9 @@ private:
                        std::shared_ptr<ne::AppProxyUDPFlow> flow);
     void passThrough(const ne::Datagram& query, std::optional<ne::EndpointList> endpoints,
                      std::shared_ptr<ne::AppProxyUDPFlow> flow);
+    // A passthrough query over the limit of those in flight: counted, and the count
+    // logged once a second while queries are dropped.
+    void dropPassthroughQuery();
     std::shared_ptr<http::Session> makeSession() const;
 
     // Fixed for the provider's life.
@@ -122,6 +125,9 @@ private:
     foundation::UserDefaults defaults_;
     http::SessionConfiguration sessionConfig_;
     const std::string fallbackDNSServer_ = "1.0.0.1";
+    // Passthrough queries waiting for their first answer hold a descriptor each.
+    const std::size_t passthroughLimit_;
+    std::size_t droppedPassthrough_ = 0;
     // Sessions and passthrough resolvers.
     std::shared_ptr<http::Session> alamofireManager_;
     std::shared_ptr<http::Session> alamofireProbeManager_;
