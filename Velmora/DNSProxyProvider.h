@@ -79,8 +79,11 @@ public:
     virtual void scheduledReportingCheck();
     virtual void reportIfDue();
     static bool shouldSendReports(const std::optional<std::vector<ConnectionReport>>& reports, std::int64_t elapsedSeconds);
-    void sendConnectionReports(const std::vector<ConnectionReport>& reports, const std::string& url);
+    // Encodes and posts off the main queue.
+    void sendConnectionReports(std::vector<ConnectionReport> reports, const std::string& url);
     void handleReportResponse(const http::DataResponse& response);
+    // Reports held for upload, at most; the oldest go first.
+    static constexpr std::size_t reportCap = 10000;
 
     // ---- Fields, read (and, where a caller sets them, written) on the main queue ----
     int constUnknownResponse() const { return constUnknownResponse_; }
@@ -146,7 +149,8 @@ private:
     std::shared_ptr<asio::steady_timer> probeTimer_;  // never armed: the probe cycle re-arms itself
     std::shared_ptr<Reachability> reachability_;
     bool filtering_ = false;
-    std::optional<std::vector<ConnectionReport>> connections_;
+    std::optional<std::vector<ConnectionReport>> connections_;  // at most reportCap
+    std::size_t droppedReports_ = 0;
     std::int64_t lastReportSent_ = 0;
 };
 
