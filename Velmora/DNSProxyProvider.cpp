@@ -263,16 +263,31 @@ bool DNSProxyProvider::matchesBypassDomain(const ne::Datagram& datagram) {
 // ---- HTTPS forwarding and the cookie ----
 
 http::HTTPHeaders DNSProxyProvider::requestHeaders(std::size_t bodySize) const {
-    return {
-        {"Accept", dnsContentType},
-        {"Content-type", dnsContentType},
-        {"Content-length", std::to_string(bodySize)},
-        {cookieHeader, cookie_.value_or("")},
-        {"X-Brimvale-ClientID", macAddress_.value_or("")},
-        {"X-Brimvale-ApplianceID", deviceId_.value_or("")},
-        {"X-Brimvale-Username", userName_.value_or("")},
-        {"X-Brimvale-ApiRegion", region_.value_or("")},
-    };
+    // Only the length changes from query to query: the rest is built again when the
+    // cookie or an identity value has changed since the last query.
+    auto& cache = forwarding_;
+    if (!cache.built || cache.cookie != cookie_ || cache.macAddress != macAddress_ || cache.deviceId != deviceId_ ||
+        cache.userName != userName_ || cache.region != region_) {
+        cache.built = true;
+        cache.cookie = cookie_;
+        cache.macAddress = macAddress_;
+        cache.deviceId = deviceId_;
+        cache.userName = userName_;
+        cache.region = region_;
+        cache.headers = {
+            {"Accept", dnsContentType},
+            {"Content-type", dnsContentType},
+            {"Content-length", ""},
+            {cookieHeader, cookie_.value_or("")},
+            {"X-Brimvale-ClientID", macAddress_.value_or("")},
+            {"X-Brimvale-ApplianceID", deviceId_.value_or("")},
+            {"X-Brimvale-Username", userName_.value_or("")},
+            {"X-Brimvale-ApiRegion", region_.value_or("")},
+        };
+    }
+    http::HTTPHeaders headers = cache.headers;
+    headers.find("Content-length")->second = std::to_string(bodySize);
+    return headers;
 }
 
 void DNSProxyProvider::forwardQueryOverHttps(const ne::Datagram& query, std::optional<ne::EndpointList> endpoints,
@@ -280,8 +295,11 @@ void DNSProxyProvider::forwardQueryOverHttps(const ne::Datagram& query, std::opt
     auto headers = requestHeaders(query.size());
     if (debugEnabled()) verdictFlowLogger().debug("Request headers: %{public}s", http::describe(headers));
     if (!alamofireManager_) return;
-    const std::string url = "https://" + serverAddress_.value_or("") + "/dns-query";
-    alamofireManager_->upload(query, url, "POST", std::move(headers))
+    if (forwarding_.server != serverAddress_ || forwarding_.url.empty()) {
+        forwarding_.server = serverAddress_;
+        forwarding_.url = "https://" + serverAddress_.value_or("") + "/dns-query";
+    }
+    alamofireManager_->upload(query, forwarding_.url, "POST", std::move(headers))
         ->validate()
         .responseData([self = shared_from_this(), flow = std::move(flow), endpoints = std::move(endpoints),
                        query](const http::DataResponse& response) {

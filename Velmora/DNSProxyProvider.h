@@ -121,6 +121,17 @@ private:
     void dropPassthroughQuery();
     std::shared_ptr<http::Session> makeSession() const;
 
+    // What every HTTPS exchange sends alike, kept from one query to the next together
+    // with the values it was made from.
+    struct ForwardingCache {
+        bool built = false;
+        std::optional<std::string> cookie, macAddress, deviceId, userName, region;
+        http::HTTPHeaders headers;
+        std::optional<std::string> server;
+        std::string url;
+    };
+    mutable ForwardingCache forwarding_;
+
     // Fixed for the provider's life.
     const int constUnknownResponse_ = 418;
     const int constSystemDNSCacheLimit_ = 100;

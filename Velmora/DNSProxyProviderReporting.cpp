@@ -61,12 +61,13 @@ void DNSProxyProvider::recordConnectionReport(const http::DataResponse& response
     if (response.data) outcome.bodyBytes = static_cast<std::int64_t>(response.data->size());
     outcome.requestBytes = requestBytes;
     auto report = makeConnectionReport(version_, userName_, macAddress_, localInterfaceAddress(), outcome);
-    reportingLogger().debug("Connection reports, current size: %{public}s", describeCount(connections_));
+    if (oslog::isEnabled(oslog::Level::debug))
+        reportingLogger().debug("Connection reports, current size: %{public}s", describeCount(connections_));
     if (!connections_) return;
     if (connections_->size() >= reportCap) {
-        // The oldest tenth goes at once, so that dropping costs little per report;
-        // the count is logged once a second while reports are dropped.
-        const std::size_t dropped = reportCap / 10;
+        // The oldest half goes at once, so that dropping costs little per report; the
+        // count is logged once a second while reports are dropped.
+        const std::size_t dropped = reportCap / 2;
         connections_->erase(connections_->begin(), connections_->begin() + static_cast<std::ptrdiff_t>(dropped));
         if (droppedReports_ == 0) {
             dispatch::DispatchQueue::main().asyncAfter(std::chrono::seconds(1), [weak = weak_from_this()] {

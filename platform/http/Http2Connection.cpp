@@ -135,17 +135,18 @@ void Http2Connection::submit(std::shared_ptr<DataRequest> request) {
 void Http2Connection::submitStream(const std::shared_ptr<DataRequest>& request) {
     const auto& headers = request->headers_;
     // Lower-case names (HTTP/2 wants them so) and clean values, in one buffer that
-    // outlives the submission; nghttp2 copies what it frames.
-    std::string text;
+    // outlives the submission; nghttp2 copies what it frames. The buffers are reused.
+    std::string& text = headerText_;
+    text.clear();
     std::size_t size = 0;
     for (const auto& [name, value] : headers) size += name.size() + value.size();
     text.reserve(size);
-    std::vector<std::pair<std::size_t, std::size_t>> spans;  // (start, length) of each name and value
-    spans.reserve(2 * headers.size());
+    auto& spans = headerSpans_;  // (start, length) of each name and value
+    spans.clear();
     for (const auto& [name, value] : headers) {
         const std::size_t nameStart = text.size();
         for (char c : name)
-            if (c != '\r' && c != '\n') text += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (c != '\r' && c != '\n') text += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
         if (isConnectionSpecific(std::string_view(text).substr(nameStart))) {
             text.resize(nameStart);
             continue;
@@ -156,8 +157,8 @@ void Http2Connection::submitStream(const std::shared_ptr<DataRequest>& request) 
             if (c != '\r' && c != '\n') text += c;
         spans.emplace_back(valueStart, text.size() - valueStart);
     }
-    std::vector<nghttp2_nv> fields;
-    fields.reserve(4 + spans.size() / 2);
+    auto& fields = headerFields_;
+    fields.clear();
     auto add = [&fields](std::string_view name, std::string_view value) {
         fields.push_back({reinterpret_cast<std::uint8_t*>(const_cast<char*>(name.data())),
                           reinterpret_cast<std::uint8_t*>(const_cast<char*>(value.data())), name.size(), value.size(),
@@ -260,6 +261,10 @@ void Http2Connection::connectTo(const Endpoints& endpoints) {
                             static const unsigned char protocols[] = "\x02h2\x08http/1.1";
                             SSL_CTX_set_alpn_protos(tls, protocols, sizeof protocols - 1);
                             SSL_CTX_set_mode(tls, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+                            // TLS takes what the socket holds in one read, not each record
+                            // in two; the reads go on until both are empty.
+                            SSL_CTX_set_read_ahead(tls, 1);
+                            SSL_CTX_set_default_read_buffer_len(tls, kReadChunk);
                             self->ssl_ = SSL_new(tls);
                             SSL_set_fd(self->ssl_, self->socket_.native_handle());
                             const std::string& host = self->origin_.host;
@@ -438,6 +443,7 @@ void Http2Connection::receivedHeader(std::int32_t id, std::string_view name, std
     auto request = stream(id);
     if (!request) return;
     auto& response = request->receiving_;
+    if (response.headerFields.empty()) response.headerFields.reserve(8);
     if (name == ":status") {
         // An informational answer (1xx) is followed by the final one, which replaces it.
         response.headerFields.clear();
@@ -476,17 +482,20 @@ void Http2Connection::streamClosed(std::int32_t id, std::uint32_t errorCode) {
 }
 
 void Http2Connection::tellClosedStreams() {
-    // Told after nghttp2 has returned, so that handlers may make new requests.
+    // Told after nghttp2 has returned, so that handlers may make new requests. The
+    // lists keep their room from one read to the next.
     while (!closed_.empty() || !refused_.empty()) {
-        auto closed = std::move(closed_);
-        closed_.clear();
-        auto refused = std::move(refused_);
-        refused_.clear();
+        std::vector<std::pair<std::shared_ptr<DataRequest>, DataResponse>> closed;
+        closed.swap(closed_);
+        std::vector<std::shared_ptr<DataRequest>> refused;
+        refused.swap(refused_);
         for (auto& [request, response] : closed) finish(request, std::move(response));
         if (!refused.empty()) {
             for (const auto& request : refused) request->done_ = true;
             if (owner_) owner_->reroute(std::move(refused), false);
         }
+        closed.clear();
+        if (closed_.empty()) closed_.swap(closed);
     }
 }
 

@@ -14,6 +14,7 @@
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
 #include <asio/steady_timer.hpp>
+#include <nghttp2/nghttp2.h>
 
 #include <chrono>
 #include <deque>
@@ -21,7 +22,6 @@
 #include <string_view>
 #include <vector>
 
-struct nghttp2_session;
 struct ssl_st;
 struct ssl_ctx_st;
 
@@ -99,6 +99,11 @@ private:
     // Requests whose stream closed while nghttp2 was reading; told after the read.
     std::vector<std::pair<std::shared_ptr<DataRequest>, DataResponse>> closed_;
     std::vector<std::shared_ptr<DataRequest>> refused_;
+
+    // Scratch space for framing a request's headers.
+    std::string headerText_;
+    std::vector<std::pair<std::size_t, std::size_t>> headerSpans_;
+    std::vector<nghttp2_nv> headerFields_;
 
     // Bytes framed but not yet taken by TLS; unchanged while a write waits.
     std::vector<std::uint8_t> output_;

@@ -416,13 +416,20 @@ std::shared_ptr<DataRequest> Session::start(std::shared_ptr<DataRequest> request
     return request;
 }
 
+namespace {
+// A request and its count of owners in one allocation.
+struct MadeRequest : DataRequest {
+    MadeRequest(std::string url, std::string method, HTTPHeaders headers, Bytes body)
+        : DataRequest(std::move(url), std::move(method), std::move(headers), std::move(body)) {}
+};
+}  // namespace
+
 std::shared_ptr<DataRequest> Session::request(std::string url, std::string method, HTTPHeaders headers) {
-    return start(std::shared_ptr<DataRequest>(new DataRequest(std::move(url), std::move(method), std::move(headers), {})));
+    return start(std::make_shared<MadeRequest>(std::move(url), std::move(method), std::move(headers), Bytes{}));
 }
 
 std::shared_ptr<DataRequest> Session::upload(Bytes body, std::string url, std::string method, HTTPHeaders headers) {
-    return start(std::shared_ptr<DataRequest>(
-        new DataRequest(std::move(url), std::move(method), std::move(headers), std::move(body))));
+    return start(std::make_shared<MadeRequest>(std::move(url), std::move(method), std::move(headers), std::move(body)));
 }
 
 void Session::finishTasksAndInvalidate() {

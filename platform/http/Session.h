@@ -112,12 +112,15 @@ public:
     const std::string& method() const { return method_; }
     const HTTPHeaders& headers() const { return headers_; }
 
+protected:
+    // Made by sessions only.
+    DataRequest(std::string url, std::string method, HTTPHeaders headers, Bytes body);
+
 private:
     friend class Session;
     friend class detail::Transport;
     friend class detail::Http2Connection;
     friend class detail::CurlTransfers;
-    DataRequest(std::string url, std::string method, HTTPHeaders headers, Bytes body);
 
     // Sets the result and runs the handlers registered so far; call on the request's
     // queue. Only the first result counts; false for a later one.

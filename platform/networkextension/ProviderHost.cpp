@@ -74,10 +74,13 @@ struct ProviderHost::Listeners : std::enable_shared_from_this<ProviderHost::List
     std::array<sockaddr_storage, kBatch> addresses{};
 
     // Answers waiting for the end of their writer's task; sends and the socket's
-    // close take turns under `sending`.
+    // close take turns under `sending`, which also guards the lists a send uses.
     std::mutex answersMutex;
     std::vector<Answer> answers;
     std::mutex sending;
+    std::vector<Answer> sendingAnswers;
+    std::vector<std::pair<size_t, Datagram*>> datagrams;  // with the answer each belongs to
+    std::vector<std::optional<FlowError>> outcomes;
 
     void receiveNext();
     void receiveBatches();
@@ -253,48 +256,48 @@ void ProviderHost::Listeners::send(Answer answer) {
 }
 
 void ProviderHost::Listeners::sendAnswers() {
-    std::vector<Answer> batch;
+    // One writer at a time; the scratch lists keep their room from one batch to the next.
+    std::lock_guard lock(sending);
     {
-        std::lock_guard lock(answersMutex);
-        batch.swap(answers);
+        std::lock_guard answersLock(answersMutex);
+        sendingAnswers.swap(answers);
     }
-    std::vector<std::optional<FlowError>> outcomes(batch.size());
-    std::vector<std::pair<size_t, Datagram*>> datagrams;  // with the answer each belongs to
+    auto& batch = sendingAnswers;
+    outcomes.assign(batch.size(), std::nullopt);
+    datagrams.clear();
     for (size_t answer = 0; answer < batch.size(); ++answer)
         for (auto& datagram : batch[answer].datagrams) datagrams.emplace_back(answer, &datagram);
     std::array<mmsghdr, kBatch> headers{};
     std::array<iovec, kBatch> parts{};
-    {
-        std::lock_guard lock(sending);
-        const int fd = udp.is_open() ? udp.native_handle() : -1;
-        for (size_t first = 0; first < datagrams.size(); first += kBatch) {
-            const size_t count = std::min(kBatch, datagrams.size() - first);
-            for (size_t i = 0; i < count; ++i) {
-                auto& [answer, datagram] = datagrams[first + i];
-                auto& client = batch[answer].client;
-                parts[i] = {datagram->data(), datagram->size()};
-                headers[i].msg_hdr = {client.data(), static_cast<socklen_t>(client.size()), &parts[i], 1, nullptr, 0, 0};
+    const int fd = udp.is_open() ? udp.native_handle() : -1;
+    for (size_t first = 0; first < datagrams.size(); first += kBatch) {
+        const size_t count = std::min(kBatch, datagrams.size() - first);
+        for (size_t i = 0; i < count; ++i) {
+            auto& [answer, datagram] = datagrams[first + i];
+            auto& client = batch[answer].client;
+            parts[i] = {datagram->data(), datagram->size()};
+            headers[i].msg_hdr = {client.data(), static_cast<socklen_t>(client.size()), &parts[i], 1, nullptr, 0, 0};
+        }
+        for (size_t sent = 0; sent < count;) {
+            const int result =
+                fd < 0 ? -1 : ::sendmmsg(fd, headers.data() + sent, static_cast<unsigned>(count - sent), 0);
+            if (result > 0) {
+                sent += static_cast<size_t>(result);
+                continue;
             }
-            for (size_t sent = 0; sent < count;) {
-                const int result =
-                    fd < 0 ? -1 : ::sendmmsg(fd, headers.data() + sent, static_cast<unsigned>(count - sent), 0);
-                if (result > 0) {
-                    sent += static_cast<size_t>(result);
-                    continue;
-                }
-                const int number = fd < 0 ? EBADF : errno;
-                if (number == EINTR) continue;
-                // The first unsent datagram failed; the rest go on.
-                outcomes[datagrams[first + sent].first] =
-                    FlowError{number, std::error_code(number, std::system_category()).message()};
-                ++sent;
-            }
+            const int number = fd < 0 ? EBADF : errno;
+            if (number == EINTR) continue;
+            // The first unsent datagram failed; the rest go on.
+            outcomes[datagrams[first + sent].first] =
+                FlowError{number, std::error_code(number, std::system_category()).message()};
+            ++sent;
         }
     }
     // Completions on the host's queue, all in one task.
     std::vector<std::pair<AppProxyFlow::Completion, std::optional<FlowError>>> completions;
     completions.reserve(batch.size());
     for (size_t i = 0; i < batch.size(); ++i) completions.emplace_back(std::move(batch[i].completion), outcomes[i]);
+    batch.clear();
     queue.async([completions = std::move(completions)] {
         for (const auto& [completion, outcome] : completions) completion(outcome);
     });
