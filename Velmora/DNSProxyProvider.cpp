@@ -218,10 +218,24 @@ void DNSProxyProvider::onDatagramsRead(std::optional<std::vector<ne::Datagram>> 
     ne::Datagram query = std::move(datagrams->front());
     if (debugEnabled())
         dnsFlowLogger().debug("DNS Request [%{public}d bytes] : %{public}s", query.size(), datagramDump(query));
-    mainQueue().async([self = shared_from_this(), query = std::move(query), endpoints = std::move(endpoints),
-                       flow = std::move(flow)]() mutable {
-        self->dispatchQuery(query, std::move(endpoints), std::move(flow));
-    });
+    bool first = false;
+    {
+        std::lock_guard lock(arrivingMutex_);
+        first = arriving_.empty();
+        arriving_.push_back({std::move(query), std::move(endpoints), std::move(flow)});
+    }
+    // The main queue takes every query that came meanwhile in one task: it is woken
+    // once per batch, not once per query.
+    if (first) mainQueue().async([self = shared_from_this()] { self->dispatchArrived(); });
+}
+
+void DNSProxyProvider::dispatchArrived() {
+    std::vector<ArrivedQuery> arrived;
+    {
+        std::lock_guard lock(arrivingMutex_);
+        arrived.swap(arriving_);
+    }
+    for (auto& [query, endpoints, flow] : arrived) dispatchQuery(query, std::move(endpoints), std::move(flow));
 }
 
 void DNSProxyProvider::dispatchQuery(const ne::Datagram& query, std::optional<ne::EndpointList> endpoints,

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -111,6 +112,13 @@ public:
     void setLastReportSent(std::int64_t seconds) { lastReportSent_ = seconds; }
 
 private:
+    // Queries read on the system's threads, waiting for the main queue.
+    struct ArrivedQuery {
+        ne::Datagram query;
+        std::optional<ne::EndpointList> endpoints;
+        std::shared_ptr<ne::AppProxyUDPFlow> flow;
+    };
+    void dispatchArrived();
     // The road of one query, chosen on the main queue.
     void dispatchQuery(const ne::Datagram& query, std::optional<ne::EndpointList> endpoints,
                        std::shared_ptr<ne::AppProxyUDPFlow> flow);
@@ -161,6 +169,9 @@ private:
     std::shared_ptr<Reachability> reachability_;
     bool filtering_ = false;
     std::optional<std::vector<ConnectionReport>> connections_;  // at most reportCap
+    // The one field the system's threads touch: guarded by its mutex.
+    std::mutex arrivingMutex_;
+    std::vector<ArrivedQuery> arriving_;
     std::size_t droppedReports_ = 0;
     std::int64_t lastReportSent_ = 0;
 };

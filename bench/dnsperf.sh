@@ -67,6 +67,8 @@ server:
   verbosity: 0
   do-ip6: no
   num-threads: 2
+  so-rcvbuf: 4m
+  so-sndbuf: 4m
   access-control: 127.0.0.0/8 allow
   local-zone: "bench.test." static
   local-data: "dns.brimvale.example. 60 IN A 127.0.0.1"

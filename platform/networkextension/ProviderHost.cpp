@@ -66,6 +66,7 @@ struct ProviderHost::Listeners : std::enable_shared_from_this<ProviderHost::List
     std::weak_ptr<DNSProxyProvider> provider;
     std::shared_ptr<HostEndpoint> localEndpoint;
     std::string resolverAddress;
+    EndpointList resolverEndpoints;  // what every read tells: the system-assigned resolver
 
     // The receive batch, used on the host's queue only.
     std::vector<std::uint8_t> buffers = std::vector<std::uint8_t>(kBatch * kMaximumDatagram);
@@ -109,6 +110,8 @@ public:
     std::string debugDescription() const override;
 
 private:
+    void onHostQueue(dispatch::Task task);
+
     std::weak_ptr<ProviderHost::Listeners> listeners_;
     dispatch::DispatchQueue& queue_;
     std::shared_ptr<HostEndpoint> local_;
@@ -146,8 +149,17 @@ private:
 
 std::shared_ptr<HostEndpoint> HostUDPFlow::localEndpoint() const { return local_; }
 
+void HostUDPFlow::onHostQueue(dispatch::Task task) {
+    // Called on the host's own queue (as the provider does from handleNewFlow), the
+    // completion runs at once, so a batch of queries is opened and read in one task.
+    if (queue_.isCurrent())
+        task();
+    else
+        queue_.async(std::move(task));
+}
+
 void HostUDPFlow::openWithLocalEndpoint(std::shared_ptr<HostEndpoint>, Completion completion) {
-    queue_.async([self = shared_from_this(), completion = std::move(completion)] {
+    onHostQueue([self = shared_from_this(), completion = std::move(completion)] {
         if (self->open_) {
             completion(FlowError{2, "The operation couldn't be completed. (flow is already open)"});
             return;
@@ -158,7 +170,7 @@ void HostUDPFlow::openWithLocalEndpoint(std::shared_ptr<HostEndpoint>, Completio
 }
 
 void HostUDPFlow::readDatagrams(ReadCompletion completion) {
-    queue_.async([self = shared_from_this(), completion = std::move(completion)] {
+    onHostQueue([self = shared_from_this(), completion = std::move(completion)] {
         if (!self->open_) {
             completion(std::nullopt, std::nullopt, FlowError{3, "The operation couldn't be completed. (flow is not open)"});
             return;
@@ -166,9 +178,10 @@ void HostUDPFlow::readDatagrams(ReadCompletion completion) {
         // The flow carries one datagram; a later read would wait for the client forever.
         if (self->read_) return;
         self->read_ = true;
-        EndpointList endpoints;
-        if (!self->resolverAddress_.empty()) endpoints.push_back(HostEndpoint::make(self->resolverAddress_, "53"));
-        completion(std::vector<Datagram>{self->query_}, std::move(endpoints), std::nullopt);
+        auto listeners = self->listeners_.lock();
+        std::vector<Datagram> datagrams;
+        datagrams.push_back(std::move(self->query_));
+        completion(std::move(datagrams), listeners ? listeners->resolverEndpoints : EndpointList{}, std::nullopt);
     });
 }
 
@@ -256,7 +269,19 @@ void ProviderHost::Listeners::send(Answer answer) {
 }
 
 void ProviderHost::Listeners::sendAnswers() {
-    // One writer at a time; the scratch lists keep their room from one batch to the next.
+    // A small batch goes at once, so that a lone answer waits for no other thread; a
+    // large one comes from a busy writer, and the host's queue sends it instead.
+    if (!queue.isCurrent()) {
+        std::unique_lock answersLock(answersMutex);
+        if (answers.size() >= kBatch / 2) {
+            answersLock.unlock();
+            queue.async([weak = weak_from_this()] {
+                if (auto self = weak.lock()) self->sendAnswers();
+            });
+            return;
+        }
+    }
+    // One sender at a time; the scratch lists keep their room from one batch to the next.
     std::lock_guard lock(sending);
     {
         std::lock_guard answersLock(answersMutex);
@@ -298,9 +323,13 @@ void ProviderHost::Listeners::sendAnswers() {
     completions.reserve(batch.size());
     for (size_t i = 0; i < batch.size(); ++i) completions.emplace_back(std::move(batch[i].completion), outcomes[i]);
     batch.clear();
-    queue.async([completions = std::move(completions)] {
+    auto tell = [completions = std::move(completions)] {
         for (const auto& [completion, outcome] : completions) completion(outcome);
-    });
+    };
+    if (queue.isCurrent())
+        tell();
+    else
+        queue.async(std::move(tell));
 }
 
 void ProviderHost::Listeners::close() {
@@ -334,6 +363,8 @@ ProviderHost::ProviderHost(std::shared_ptr<DNSProxyProvider> provider, ProviderH
       listeners_(std::make_shared<Listeners>(*systemQueue_)) {
     listeners_->provider = provider_;
     listeners_->resolverAddress = options_.resolverAddress;
+    if (!options_.resolverAddress.empty())
+        listeners_->resolverEndpoints.push_back(HostEndpoint::make(options_.resolverAddress, "53"));
 }
 
 ProviderHost::~ProviderHost() {
