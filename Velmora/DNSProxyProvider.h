@@ -2,6 +2,13 @@
 // The extension's DNS proxy provider: the whole state of the DNS proxy engine and
 // the road of every DNS query. All of its state lives on the main queue; the entry
 // points, which the system calls on threads of its own, hand their work over to it.
+//
+// One query's objects: the flow and its datagram come from the system's thread and
+// wait in `arriving_` until the main queue takes the batch. On the HTTPS road the
+// request lives from forwardQueryOverHttps until its response handler has run on the
+// main queue (answered, failed or timed out after 2 s), its report until the upload
+// that sends it. On the passthrough road the SystemResolver lives while the resolver
+// set holds it, and at least until its first answer or the end of its 2 s wait.
 
 #include "Velmora/ConnectionReport.h"
 #include "Velmora/SystemResolver.h"

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """HTTPS statistics collector for tests.
 
-Records every POST as one JSON line in --out: {"path", "content_type", "body"}, the
-body parsed as JSON when it is JSON. Answers with --status (default 200) and a body of
+Records every POST as one JSON line in --out: {"path", "content_type", "body",
+"received_at"}, the body parsed as JSON when it is JSON, the time in seconds since 1970. Answers with --status (default 200) and a body of
 --reply-size bytes (default none). Speaks HTTP/1.1 only.
 """
 import argparse
@@ -10,6 +10,7 @@ import http.server
 import json
 import socketserver
 import ssl
+import time
 
 
 def main():
@@ -33,7 +34,8 @@ def main():
                 body = json.loads(raw)
             except ValueError:
                 body = raw.decode("utf-8", "replace")
-            record = {"path": self.path, "content_type": self.headers.get("Content-Type"), "body": body}
+            record = {"path": self.path, "content_type": self.headers.get("Content-Type"), "body": body,
+                      "received_at": time.time()}
             with open(args.out, "a") as out:
                 out.write(json.dumps(record) + "\n")
             self.send_response(args.status)
