@@ -9,6 +9,7 @@
 #include <openssl/x509v3.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 
 namespace http::detail {
@@ -100,6 +101,10 @@ Http2Connection::Http2Connection(asio::io_context& context, URL origin, Transfer
                                  bool waitsForConnectivity)
     : context_(context), origin_(std::move(origin)), authority_(origin_.authority()), owner_(&owner),
       waitsForConnectivity_(waitsForConnectivity), socket_(context), retryTimer_(context), sweepTimer_(context) {
+    // TLS writes to its socket directly: a server that has gone would otherwise end
+    // the process with SIGPIPE instead of failing the connection.
+    static const bool sigpipeIgnored = [] { return std::signal(SIGPIPE, SIG_IGN) != SIG_ERR; }();
+    (void)sigpipeIgnored;
     output_.reserve(2 * kWriteBatch);
 }
 
