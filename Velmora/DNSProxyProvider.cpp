@@ -120,21 +120,32 @@ void DNSProxyProvider::wake() {
 
 void DNSProxyProvider::updateUserDefaults(const ne::ProviderConfiguration& payload) {
     extConfigLogger().info("Updating user defaults from config payload");
+    foundation::Dictionary stored;
+    std::vector<std::string> missing;
     auto user = payload.find(shared::key::userName);
-    defaults_.set(shared::key::userName, user == payload.end() || user->second.empty() ? "user@ios" : user->second);
+    stored[shared::key::userName] = user == payload.end() || user->second.empty() ? "user@ios" : user->second;
     for (const char* key : shared::providerConfigurationKeys) {
         if (key == shared::key::userName) continue;
         if (auto found = payload.find(key); found != payload.end())
-            defaults_.set(key, found->second);
+            stored[key] = found->second;
         else
-            defaults_.remove(key);
+            missing.emplace_back(key);
     }
-    serverAddress_ = defaults_.string(shared::key::serverAddress);
-    macAddress_ = defaults_.string(shared::key::macAddress);
-    deviceId_ = defaults_.string(shared::key::deviceId);
-    userName_ = defaults_.string(shared::key::userName);
-    region_ = defaults_.string(shared::key::region);
-    bypassDomains_ = defaults_.string(shared::key::bypassDomains);
+    // One write for all keys; a store that refuses it must not change what the
+    // provider runs with, so the fields take the values given, not read back.
+    foundation::StoreError error;
+    if (!defaults_.update(stored, missing, &error))
+        extConfigLogger().error("Failed to write the configuration to the settings store: %{public}s", error.message);
+    auto given = [&stored](const char* key) -> std::optional<std::string> {
+        auto found = stored.find(key);
+        return found == stored.end() ? std::nullopt : foundation::textValue(found->second);
+    };
+    serverAddress_ = given(shared::key::serverAddress);
+    macAddress_ = given(shared::key::macAddress);
+    deviceId_ = given(shared::key::deviceId);
+    userName_ = given(shared::key::userName);
+    region_ = given(shared::key::region);
+    bypassDomains_ = given(shared::key::bypassDomains);
     parseBypassDomains();
 }
 

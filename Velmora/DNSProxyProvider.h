@@ -162,7 +162,7 @@ private:
     std::shared_ptr<http::Session> alamofireProbeManager_;
     ResolverSet dnsConnections_;
     std::optional<std::string> systemDNSFallbackServer_;
-    // The configuration, as read back from the settings store at each start.
+    // The configuration as given at each start, also written to the settings store.
     std::optional<std::string> serverAddress_;
     std::optional<std::string> macAddress_;
     std::optional<std::string> deviceId_;

@@ -111,8 +111,10 @@ void DNSProxyProvider::handleProbeResponse(const http::JSONResponse& response) {
         std::string body;
         if (response.data) {
             const std::string_view text(reinterpret_cast<const char*>(response.data->data()), response.data->size());
-            body = velmora::dns::isValidUtf8(text) ? std::string(text)
-                                                   : "<" + std::to_string(text.size()) + " bytes, not UTF-8>";
+            if (velmora::dns::isValidUtf8(text))
+                body = text;
+            else
+                body.append("<").append(std::to_string(text.size())).append(" bytes, not UTF-8>");
         }
         probeLogger().debug("Probe returned: %{public}s - %{public}s", status, body);
         filtering_ = false;

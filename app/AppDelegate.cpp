@@ -19,28 +19,50 @@ ui::SceneConfiguration AppDelegate::configurationForConnectingSceneSession(ui::A
 }
 
 void AppDelegate::enableDNSProxy() {
-    manager_->loadFromPreferences([this](const std::optional<ne::ManagerError>& error) { handleLoadResult(error); });
+    manager_->loadFromPreferences(
+        [self = shared_from_this()](const std::optional<ne::ManagerError>& error) { self->handleLoadResult(error); });
     appLogger().info("Network extension enabled for bundle Id: %s, app group Id: %s", shared::extensionBundleIdentifier,
                      shared::appGroupSuite);
 }
 
-ProviderConfiguration AppDelegate::loadOrSeedConfiguration() {
-    if (hasStoredValue(shared::key::serverAddress, defaults_)) {
+std::optional<ProviderConfiguration> AppDelegate::loadOrSeedConfiguration() {
+    foundation::StoreError error;
+    auto stored = defaults_.load(&error);
+    if (!stored && error.kind == foundation::StoreError::Kind::corrupt) {
+        const std::string corruption = error.message;
+        if (auto aside = defaults_.moveCorruptFileAside(&error)) {
+            appConfigLogger().error("Corrupt settings store moved aside to %{public}s (%{public}s)", aside->string(),
+                                    corruption);
+            stored.emplace();
+        }
+    }
+    if (!stored) {
+        // No fresh install: seeding would overwrite what could not be read.
+        appConfigLogger().error("Cannot use the settings store: %{public}s", error.message);
+        return std::nullopt;
+    }
+    if (stored->contains(shared::key::serverAddress)) {
         appConfigLogger().info("Loading config from previosuly persisted user defaults");
     } else {
         appConfigLogger().info("Fresh install, loading config from pre-canned defaults");
-        for (const auto& [key, seed] : configurationKeys) defaults_.set(key, seed);
+        foundation::Dictionary seeds;
+        for (const auto& [key, seed] : configurationKeys) seeds[key] = seed;
+        if (!defaults_.update(seeds, {}, &error))
+            appConfigLogger().error("Failed to seed the settings store: %{public}s", error.message);
     }
     return loadProviderConfiguration();
 }
 
-void AppDelegate::configureProxyManager() {
+bool AppDelegate::configureProxyManager() {
+    auto configuration = loadOrSeedConfiguration();
+    if (!configuration) return false;
     manager_->localizedDescription = proxyDescription;
     auto protocol = std::make_shared<ne::DNSProxyProviderProtocol>();
     protocol->providerBundleIdentifier = shared::extensionBundleIdentifier;
-    protocol->providerConfiguration = loadOrSeedConfiguration();
+    protocol->providerConfiguration = std::move(configuration);
     manager_->providerProtocol = protocol;
     manager_->enabled = true;
+    return true;
 }
 
 void AppDelegate::handleLoadResult(const std::optional<ne::ManagerError>& error) {
@@ -48,8 +70,10 @@ void AppDelegate::handleLoadResult(const std::optional<ne::ManagerError>& error)
         appLogger().error("Error loading preferences when updating: %{public}s", optionalDescription(*error));
         return;
     }
-    configureProxyManager();
-    manager_->saveToPreferences([this](const std::optional<ne::ManagerError>& error) { handleSaveResult(error); });
+    // Without a configuration the saved preferences stay as they are.
+    if (!configureProxyManager()) return;
+    manager_->saveToPreferences(
+        [self = shared_from_this()](const std::optional<ne::ManagerError>& error) { self->handleSaveResult(error); });
 }
 
 void AppDelegate::handleSaveResult(const std::optional<ne::ManagerError>& error) {

@@ -16,7 +16,8 @@ namespace app {
 inline constexpr const char* proxyDescription = "DNS";
 inline constexpr const char* sceneConfigurationName = "Default Configuration";
 
-class AppDelegate : public ui::ApplicationDelegate {
+// Lives in a shared_ptr: the proxy manager's completions hold it until they have run.
+class AppDelegate : public ui::ApplicationDelegate, public std::enable_shared_from_this<AppDelegate> {
 public:
     // Throws std::runtime_error when the settings store cannot be opened.
     explicit AppDelegate(std::shared_ptr<ne::DNSProxyManager> manager = ne::DNSProxyManager::sharedManager());
@@ -30,10 +31,12 @@ public:
     void setWindow(std::shared_ptr<ui::Window> window) { window_ = std::move(window); }
 
     void enableDNSProxy();
-    // Seeds the store on a fresh install, then reads the provider configuration.
-    ProviderConfiguration loadOrSeedConfiguration();
+    // Seeds the store on a fresh install (a corrupt store moved aside first), then
+    // reads the provider configuration; absent when the store cannot be read.
+    std::optional<ProviderConfiguration> loadOrSeedConfiguration();
 
-    void configureProxyManager();
+    // False, with the manager untouched, when there is no configuration to give it.
+    bool configureProxyManager();
     void handleLoadResult(const std::optional<ne::ManagerError>& error);
     void handleSaveResult(const std::optional<ne::ManagerError>& error);
     void showFilteringDisabledAlert();

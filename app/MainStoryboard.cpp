@@ -36,8 +36,9 @@ std::shared_ptr<ui::View> buildStatusScreen(MainViewController& c) {
     double left = (w - column) / 2;
     auto root = std::make_shared<ui::View>(gfx::Rect{{0, 0}, screen});
 
-    add<ui::ImageView>(*root, {(w - 160) / 2, 56, 160, 48}, &c.bvLogo)
-        ->setImage(style::StyleKit::performImage("imageOfLogoBrimvaleWithImageSize:colored:", {160, 48}, 1));
+    // The logo keeps its drawing's 3:2 shape; the routine stretches it to any frame.
+    add<ui::ImageView>(*root, {(w - 78) / 2, 56, 78, 52}, &c.bvLogo)
+        ->setImage(style::StyleKit::performImage("imageOfLogoBrimvaleWithImageSize:colored:", {78, 52}, 1));
 
     auto school = add<ui::View>(*root, {left, 110, column, 100}, &c.schoolContainer);
     addLabel(*school, {20, 14, column - 40, 22}, &c.protectedByLabel, ui::TextAlignment::center);

@@ -20,9 +20,11 @@ bool hasStoredValue(std::string_view key, const foundation::UserDefaults& store)
 
 ProviderConfiguration loadProviderConfiguration() {
     static const foundation::UserDefaults sharedDefaults = openSettingsStore();
+    const foundation::Dictionary stored = sharedDefaults.dictionaryRepresentation();  // one read for all keys
     ProviderConfiguration configuration;
     for (const auto& [key, seed] : configurationKeys) {
-        configuration[key] = sharedDefaults.string(key).value_or(seed);
+        auto found = stored.find(key);
+        configuration[key] = (found == stored.end() ? std::nullopt : foundation::textValue(found->second)).value_or(seed);
     }
     return configuration;
 }

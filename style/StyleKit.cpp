@@ -120,7 +120,6 @@ StyleKit::ResizingBehavior behavior(std::int64_t raw) {
 struct Index {
     std::vector<Routine> routines;
     std::vector<Entry> entries;  // by routine: the message entry, calling the direct entry
-    std::vector<bool> drawn;     // by routine: false while listed in Undrawn.def
     std::unordered_map<std::string_view, std::size_t> byMessage;  // drawing and image messages
 };
 
@@ -162,20 +161,6 @@ const Index& index() {
             x.byMessage.emplace(x.routines[i].message, i);
             if (!x.routines[i].imageMessage.empty()) x.byMessage.emplace(x.routines[i].imageMessage, i);
         }
-        x.drawn.assign(x.routines.size(), true);
-        auto undrawn = [&x](std::string_view name) {
-            for (std::size_t i = 0; i < x.routines.size(); ++i)
-                if (x.routines[i].name == name) x.drawn[i] = false;
-        };
-#define STYLEKIT_FRAME(Name) undrawn(#Name);
-#define STYLEKIT_FLAG(Name, param) undrawn(#Name);
-#define STYLEKIT_RESIZING(Name) undrawn(#Name);
-#define STYLEKIT_RESIZING_FRACTION(Name) undrawn(#Name);
-#include "style/artwork/Undrawn.def"
-#undef STYLEKIT_FRAME
-#undef STYLEKIT_FLAG
-#undef STYLEKIT_RESIZING
-#undef STYLEKIT_RESIZING_FRACTION
         return x;
     }();
     return built;
@@ -192,9 +177,9 @@ std::size_t drawIndex(std::string_view message) {
     return i != SIZE_MAX && index().routines[i].message == message ? i : SIZE_MAX;
 }
 
-// Sends routine `i`'s drawing message; false when it is not drawn yet.
+// Sends routine `i`'s drawing message; false for an unknown routine.
 bool send(std::size_t i, const Message& m) {
-    if (i == SIZE_MAX || !index().routines[i].present()) return false;
+    if (i == SIZE_MAX) return false;
     index().entries[i](m);
     return true;
 }
@@ -211,24 +196,11 @@ gfx::ImageRef render(std::string_view drawMessage, gfx::Size size, StyleKit::Fla
 
 }  // namespace
 
-bool StyleKit::Routine::present() const {
-    const Index& x = index();
-    std::size_t i = drawIndex(aliasOf.empty() ? message : aliasOf);
-    return i != SIZE_MAX && x.drawn[i];
-}
-
 std::span<const StyleKit::Routine> StyleKit::routines() { return index().routines; }
 
 const StyleKit::Routine* StyleKit::routine(std::string_view message) {
     std::size_t i = indexOf(message);
     return i == SIZE_MAX ? nullptr : &index().routines[i];
-}
-
-std::vector<const StyleKit::Routine*> StyleKit::missingRoutines() {
-    std::vector<const Routine*> missing;
-    for (const Routine& r : routines())
-        if (!r.present()) missing.push_back(&r);
-    return missing;
 }
 
 bool StyleKit::perform(std::string_view message, const gfx::Rect& frame, Flag flag, std::int64_t resizing,
@@ -240,7 +212,7 @@ gfx::ImageRef StyleKit::performImage(std::string_view message, gfx::Size size, F
     std::size_t i = indexOf(message);
     if (i == SIZE_MAX) return nullptr;
     const Routine& r = index().routines[i];
-    if (r.imageMessage != message || !r.present()) return nullptr;
+    if (r.imageMessage != message) return nullptr;
     switch (r.kind) {
         case ParamKind::frame:
         case ParamKind::flag: return render(r.message, size, flag);
@@ -269,22 +241,6 @@ gfx::ImageRef StyleKit::performImage(std::string_view message, gfx::Size size, F
 #undef STYLEKIT_FRAME
 #undef STYLEKIT_FLAG
 #undef STYLEKIT_ALIAS
-#undef STYLEKIT_RESIZING
-#undef STYLEKIT_RESIZING_FRACTION
-
-// ---- Routines not drawn yet: empty bodies ---------------------------------------------
-
-#define STYLEKIT_FRAME(Name) \
-    void StyleKit::draw##Name##WithFrame(const gfx::Rect&) {}
-#define STYLEKIT_FLAG(Name, param) \
-    void StyleKit::draw##Name##WithFrame(const gfx::Rect&, Flag) {}
-#define STYLEKIT_RESIZING(Name) \
-    void StyleKit::draw##Name##WithFrame(const gfx::Rect&, ResizingBehavior) {}
-#define STYLEKIT_RESIZING_FRACTION(Name) \
-    void StyleKit::draw##Name##WithFrame(const gfx::Rect&, ResizingBehavior, double) {}
-#include "style/artwork/Undrawn.def"
-#undef STYLEKIT_FRAME
-#undef STYLEKIT_FLAG
 #undef STYLEKIT_RESIZING
 #undef STYLEKIT_RESIZING_FRACTION
 

@@ -18,9 +18,7 @@
 //
 // and the message interface maps each name to that same function. The five
 // aliases (CircleIconExplicit2 ...) are defined here in the kit and draw with
-// their unnumbered routine. Routines not drawn yet are listed in
-// style/artwork/Undrawn.def: the kit gives them empty bodies, reports them
-// in missingRoutines(), and their message entries report false / return null.
+// their unnumbered routine. A routine without its body does not link.
 // A body draws into gfx::currentContext() (the calling thread's current
 // context) and draws nothing when there is none.
 
@@ -84,19 +82,16 @@ public:
         std::string_view flagName;     // "colored", "destructive", ... or empty
         std::string_view aliasOf;      // message of the drawing routine, for aliases
         std::string_view imageMessage; // "imageOfShadowBoxWithImageSize:", empty for none
-        bool present() const;          // its body (or its alias target's) is drawn
     };
     static std::span<const Routine> routines();
     static const Routine* routine(std::string_view message);  // drawing or image message
-    static std::vector<const Routine*> missingRoutines();
 
     // ---- Message interface -----------------------------------------------
-    // Draws the routine into the current context; false when the name is
-    // unknown or the routine is not drawn yet.
+    // Draws the routine into the current context; false when the name is unknown.
     static bool perform(std::string_view message, const gfx::Rect& frame, Flag flag = 0,
                         std::int64_t resizing = 0, double fraction = 0);
     // Runs an image routine (size ignored by cached images, fraction only by
-    // the fraction routines); null when unknown or its body is missing.
+    // the fraction routines); null when the name is unknown.
     static gfx::ImageRef performImage(std::string_view message, gfx::Size size = {}, Flag flag = 0,
                                       double fraction = 0);
 

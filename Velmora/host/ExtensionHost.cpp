@@ -106,31 +106,45 @@ std::string hostUsage(const std::string& program) {
 
 std::optional<ne::ProviderConfiguration> readConfigurationFile(const std::filesystem::path& file,
                                                                        std::string* error) {
+    auto refuse = [&](const std::string& reason) -> std::optional<ne::ProviderConfiguration> {
+        if (error) *error = file.string() + ": " + reason;
+        return std::nullopt;
+    };
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         if (error) *error = "cannot read " + file.string();
         return std::nullopt;
     }
+    std::error_code sizeError;
+    if (auto size = std::filesystem::file_size(file, sizeError); !sizeError && size > foundation::maxPropertyListBytes)
+        return refuse("larger than " + std::to_string(foundation::maxPropertyListBytes >> 20) + " MiB");
     std::stringstream bytes;
     bytes << in.rdbuf();
     const std::string text = bytes.str();
+    // Every value is text; anything else is refused by name rather than dropped.
+    auto notText = [&](const std::string& key) { return refuse("the value of \"" + key + "\" is not text"); };
+    ne::ProviderConfiguration configuration;
     auto json = nlohmann::json::parse(text, nullptr, false);
     if (!json.is_discarded()) {
-        if (!json.is_object()) {
-            if (error) *error = file.string() + ": not a JSON object";
-            return std::nullopt;
+        if (!json.is_object()) return refuse("not a JSON object");
+        for (const auto& [key, value] : json.items()) {
+            if (!value.is_string()) return notText(key);
+            configuration[key] = value.get<std::string>();
         }
-        ne::ProviderConfiguration configuration;
-        for (const auto& [key, value] : json.items())
-            if (value.is_string()) configuration[key] = value.get<std::string>();
         return configuration;
     }
-    auto plist = foundation::parsePropertyList(text);
+    std::string reason;
+    auto plist = foundation::parsePropertyList(text, &reason);
     if (!plist || !plist->dictionary()) {
-        if (error) *error = file.string() + ": neither a JSON object nor a property-list dictionary";
-        return std::nullopt;
+        if (plist) reason = "not a dictionary";
+        return refuse("neither a JSON object nor a property-list dictionary (" + reason + ")");
     }
-    return foundation::textEntries(*plist->dictionary());
+    for (const auto& [key, value] : *plist->dictionary()) {
+        const std::string* entry = value.string();
+        if (!entry) return notText(key);
+        configuration[key] = *entry;
+    }
+    return configuration;
 }
 
 foundation::Dictionary startOptions(const ne::ProviderConfiguration& configuration) {
@@ -140,8 +154,10 @@ foundation::Dictionary startOptions(const ne::ProviderConfiguration& configurati
 }
 
 bool startFromPreferences(ne::ProviderHost& host, const std::filesystem::path& preferencesFile,
-                          ne::DNSProxyProvider::StartCompletion completion) {
-    auto preferences = ne::readDNSProxyPreferences(preferencesFile);
+                          ne::DNSProxyProvider::StartCompletion completion, std::string* error) {
+    ne::ManagerError readError;
+    auto preferences = ne::readDNSProxyPreferences(preferencesFile, &readError);
+    if (!preferences && error) *error = readError.reason;
     if (!preferences || !preferences->enabled || !preferences->providerConfiguration ||
         preferences->providerBundleIdentifier != ownBundleIdentifier()) {
         return false;

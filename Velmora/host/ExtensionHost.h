@@ -25,7 +25,8 @@ struct HostArguments {
 HostArguments parseHostArguments(int argc, const char* const* argv);
 std::string hostUsage(const std::string& program);
 
-// A provider configuration from a property-list or JSON file of text values.
+// A provider configuration from a property-list or JSON file of text values; absent,
+// with the reason in `error`, for a file that cannot be read or holds anything else.
 std::optional<ne::ProviderConfiguration> readConfigurationFile(const std::filesystem::path& file,
                                                                        std::string* error);
 
@@ -33,7 +34,8 @@ std::optional<ne::ProviderConfiguration> readConfigurationFile(const std::filesy
 foundation::Dictionary startOptions(const ne::ProviderConfiguration& configuration);
 
 // Starts the provider from the DNS proxy preferences file when it enables this
-// extension with a provider configuration; false when it does not. The one place
-// that turns saved preferences into a start.
+// extension with a provider configuration; false when it does not, with the reason
+// in `error` when the file could not be read. The one place that turns saved
+// preferences into a start.
 bool startFromPreferences(ne::ProviderHost& host, const std::filesystem::path& preferencesFile,
-                          ne::DNSProxyProvider::StartCompletion completion);
+                          ne::DNSProxyProvider::StartCompletion completion, std::string* error = nullptr);

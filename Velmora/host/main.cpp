@@ -41,6 +41,17 @@ void logStartOutcome(std::optional<ne::ProviderError> error) {
         hostLogger().info("Proxy started");
 }
 
+void logUnreadablePreferences(const std::string& reason) {
+    hostLogger().error("Cannot read the DNS proxy preferences: %{public}s", reason);
+}
+
+bool startFromSavedPreferences(ne::ProviderHost& host) {
+    std::string error;
+    const bool started = startFromPreferences(host, ne::dnsProxyPreferencesPath(), logStartOutcome, &error);
+    if (!error.empty()) logUnreadablePreferences(error);
+    return started;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -91,7 +102,7 @@ int main(int argc, char** argv) {
     hostLogger().info("Answering DNS on %{public}s:%{public}d, system resolver %{public}s", options.listenAddress,
                       host->udpPort(), options.resolverAddress.empty() ? "none" : options.resolverAddress);
 
-    bool running = startFromPreferences(*host, ne::dnsProxyPreferencesPath(), logStartOutcome);
+    bool running = startFromSavedPreferences(*host);
     if (!running) {
         if (fileConfiguration) {
             host->startProvider(startOptions(*fileConfiguration), logStartOutcome);
@@ -103,17 +114,18 @@ int main(int argc, char** argv) {
 
     // As the system does: changed preferences start the provider again with their
     // configuration; preferences that no longer enable it stop it.
-    ne::PreferencesWatch preferencesWatch(ne::dnsProxyPreferencesPath(), [&host, &running](const auto&) {
-        auto startAgain = [&host, &running] {
-            running = startFromPreferences(*host, ne::dnsProxyPreferencesPath(), logStartOutcome);
-        };
-        if (!running) return startAgain();
-        hostLogger().info("DNS proxy preferences changed; stopping the proxy");
-        running = false;
-        host->stopProvider(ne::ProviderStopReason::configurationDisabled, [startAgain] {
-            dispatch::DispatchQueue::main().async(startAgain);
-        });
-    });
+    ne::PreferencesWatch preferencesWatch(
+        ne::dnsProxyPreferencesPath(),
+        [&host, &running](const auto&) {
+            auto startAgain = [&host, &running] { running = startFromSavedPreferences(*host); };
+            if (!running) return startAgain();
+            hostLogger().info("DNS proxy preferences changed; stopping the proxy");
+            running = false;
+            host->stopProvider(ne::ProviderStopReason::configurationDisabled, [startAgain] {
+                dispatch::DispatchQueue::main().async(startAgain);
+            });
+        },
+        [](const ne::ManagerError& error) { logUnreadablePreferences(error.reason); });
 
     asio::signal_set signals(dispatch::DispatchQueue::main().context(), SIGTERM, SIGINT);
     signals.async_wait([&host](const std::error_code& error, int) {
@@ -127,6 +139,7 @@ int main(int argc, char** argv) {
 
     host.reset();  // closes the listeners
     hostLogger().info("Proxy stopped");
+    oslog::flush();
     std::fflush(nullptr);
     // Timers and sessions of the provider run for the life of the process; end it
     // here rather than unwinding them in static destruction.

@@ -1,9 +1,14 @@
 #include "foundation/PropertyList.h"
 
+#include <fcntl.h>
 #include <plist/plist.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <random>
@@ -36,11 +41,10 @@ Value fromNode(plist_t node) {
         return Value(number);
     }
     case PLIST_STRING: {
-        char* text = nullptr;
-        plist_get_string_val(node, &text);
-        Value value(std::string(text ? text : ""));
-        std::free(text);
-        return value;
+        // Not plist_get_string_val, which aborts on a text holding a zero byte.
+        uint64_t length = 0;
+        const char* text = plist_get_string_ptr(node, &length);
+        return Value(text ? std::string(text, length) : std::string());
     }
     case PLIST_DATA: {
         char* bytes = nullptr;
@@ -105,6 +109,151 @@ plist_t toNode(const Value& value) {
         static_cast<const Value::variant&>(value));
 }
 
+// The deepest nesting of elements in an XML text, counted no further than the limit + 1.
+std::size_t xmlDepth(std::string_view text) {
+    std::size_t depth = 0;
+    std::size_t at = 0;
+    auto skipPast = [&](std::string_view end) {
+        auto found = text.find(end, at + 1);
+        at = found == std::string_view::npos ? text.size() : found + end.size();
+    };
+    while ((at = text.find('<', at)) != std::string_view::npos) {
+        const std::string_view tag = text.substr(at);
+        if (tag.starts_with("<!--")) {
+            skipPast("-->");
+        } else if (tag.starts_with("<![CDATA[")) {
+            skipPast("]]>");
+        } else if (tag.starts_with("<?") || tag.starts_with("<!")) {
+            skipPast(">");
+        } else if (tag.starts_with("</")) {
+            skipPast(">");
+            if (depth > 0) --depth;
+        } else {
+            const std::size_t close = text.find('>', at + 1);
+            if (close == std::string_view::npos) break;  // an unclosed tag, which libplist refuses
+            if (text[close - 1] != '/' && ++depth > maxPropertyListDepth) return depth;
+            at = close + 1;
+        }
+    }
+    return depth;
+}
+
+// A binary property list's object table, read only as far as nesting goes.
+class BinaryObjects {
+public:
+    explicit BinaryObjects(std::string_view bytes) : bytes_(bytes) {
+        constexpr std::size_t header = 8, trailer = 32;
+        if (bytes.size() < header + trailer) return;
+        const std::size_t end = bytes.size() - trailer;
+        offsetSize_ = byte(end + 6);
+        refSize_ = byte(end + 7);
+        count_ = number(end + 8, 8);
+        top_ = number(end + 16, 8);
+        const std::uint64_t table = number(end + 24, 8);
+        valid_ = offsetSize_ >= 1 && offsetSize_ <= 8 && refSize_ >= 1 && refSize_ <= 8 && top_ < count_ &&
+                 table >= header && table <= end && count_ <= (end - table) / offsetSize_;
+        table_ = table;
+    }
+
+    bool valid() const { return valid_; }
+    std::uint64_t count() const { return count_; }
+    std::uint64_t top() const { return top_; }
+
+    // The objects an array, set or dictionary refers to; none for other objects;
+    // absent when the object cannot be read.
+    std::optional<std::vector<std::uint64_t>> children(std::uint64_t object) const {
+        const std::uint64_t offset = number(table_ + object * offsetSize_, offsetSize_);
+        if (offset < 8 || offset >= table_) return std::nullopt;
+        const unsigned marker = byte(offset);
+        const unsigned type = marker >> 4;
+        if (type < 0xA || type > 0xD) return std::vector<std::uint64_t>{};
+        std::uint64_t items = marker & 0xF;
+        std::uint64_t at = offset + 1;
+        if (items == 0xF) {  // the count follows as an integer object
+            if (at >= table_ || byte(at) >> 4 != 1 || (byte(at) & 0xF) > 3) return std::nullopt;
+            const unsigned size = 1u << (byte(at) & 0xF);
+            if (at + 1 + size > table_) return std::nullopt;
+            items = number(at + 1, size);
+            at += 1 + size;
+        }
+        if (type == 0xD) {  // keys, then values
+            if (items > table_) return std::nullopt;
+            items *= 2;
+        }
+        if (items > (table_ - at) / refSize_) return std::nullopt;
+        std::vector<std::uint64_t> refs(items);
+        for (std::uint64_t i = 0; i < items; ++i) {
+            refs[i] = number(at + i * refSize_, refSize_);
+            if (refs[i] >= count_) return std::nullopt;
+        }
+        return refs;
+    }
+
+private:
+    unsigned byte(std::uint64_t at) const { return static_cast<unsigned char>(bytes_[at]); }
+    std::uint64_t number(std::uint64_t at, unsigned size) const {
+        std::uint64_t value = 0;
+        for (unsigned i = 0; i < size; ++i) value = value << 8 | byte(at + i);
+        return value;
+    }
+
+    std::string_view bytes_;
+    bool valid_ = false;
+    unsigned offsetSize_ = 0;
+    unsigned refSize_ = 0;
+    std::uint64_t count_ = 0;
+    std::uint64_t top_ = 0;
+    std::uint64_t table_ = 0;  // where the objects end
+};
+
+// The deepest nesting of a binary property list, counted no further than the limit
+// + 1; absent when its objects cannot be followed or refer to themselves in a loop.
+std::optional<std::size_t> binaryDepth(std::string_view bytes) {
+    constexpr std::size_t limit = maxPropertyListDepth;
+    const BinaryObjects objects(bytes);
+    if (!objects.valid()) return std::nullopt;
+    // Heights are remembered, so an object that several refer to is walked once.
+    constexpr std::uint16_t unknown = 0, onPath = UINT16_MAX;
+    static_assert(limit + 1 < onPath);
+    std::vector<std::uint16_t> height(objects.count(), unknown);
+    struct Frame {
+        std::uint64_t object;
+        std::vector<std::uint64_t> children;
+        std::size_t next = 0;
+        std::size_t height = 1;
+    };
+    std::vector<Frame> path;
+    auto enter = [&](std::uint64_t object) {
+        auto children = objects.children(object);
+        if (!children) return false;
+        height[object] = onPath;
+        path.push_back({object, std::move(*children)});
+        return true;
+    };
+    if (!enter(objects.top())) return std::nullopt;
+    while (!path.empty()) {
+        if (path.size() > limit) return limit + 1;
+        Frame& frame = path.back();
+        if (frame.next == frame.children.size()) {
+            const auto done = static_cast<std::uint16_t>(std::min(frame.height, limit + 1));
+            height[frame.object] = done;
+            path.pop_back();
+            if (!path.empty()) path.back().height = std::max<std::size_t>(path.back().height, done + 1);
+            continue;
+        }
+        const std::uint64_t child = frame.children[frame.next++];
+        if (height[child] == onPath) return std::nullopt;
+        if (height[child] == unknown) {
+            if (!enter(child)) return std::nullopt;
+        } else {
+            frame.height = std::max<std::size_t>(frame.height, height[child] + 1);
+        }
+    }
+    return height[objects.top()];
+}
+
+std::string tooLargeReason() { return "larger than " + std::to_string(maxPropertyListBytes >> 20) + " MiB"; }
+
 bool needsQuotes(const std::string& text) {
     if (text.empty()) return true;
     for (unsigned char c : text)
@@ -157,11 +306,20 @@ std::string describe(const Value& value) {
         static_cast<const Value::variant&>(value));
 }
 
-std::optional<Value> parsePropertyList(std::string_view bytes) {
-    if (bytes.empty() || bytes.size() > UINT32_MAX) return std::nullopt;
+std::optional<Value> parsePropertyList(std::string_view bytes, std::string* error) {
+    auto refuse = [error](std::string reason) -> std::optional<Value> {
+        if (error) *error = std::move(reason);
+        return std::nullopt;
+    };
+    if (bytes.size() > maxPropertyListBytes) return refuse(tooLargeReason());
+    // libplist recurses once per level as well, so the depth is checked before it reads.
+    std::optional<std::size_t> depth =
+        bytes.starts_with("bplist") ? binaryDepth(bytes) : xmlDepth(bytes);
+    if (depth && *depth > maxPropertyListDepth)
+        return refuse("nested deeper than " + std::to_string(maxPropertyListDepth) + " levels");
     plist_t root = nullptr;
-    plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
-    if (!root) return std::nullopt;
+    if (depth && !bytes.empty()) plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+    if (!root) return refuse("not a property list");
     PlistPtr owner(root);
     return fromNode(root);
 }
@@ -176,12 +334,36 @@ std::string serializePropertyList(const Value& value) {
     return text;
 }
 
-std::optional<Value> readPropertyList(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return parsePropertyList(bytes.str());
+std::optional<Value> readPropertyList(const std::filesystem::path& path, ReadError* error) {
+    auto fail = [&](ReadError::Kind kind, const std::string& reason) -> std::optional<Value> {
+        if (error) *error = {kind, path.string() + ": " + reason};
+        return std::nullopt;
+    };
+    const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file < 0) return fail(errno == ENOENT ? ReadError::Kind::missing : ReadError::Kind::unreadable, std::strerror(errno));
+    struct stat status {};
+    int readError = ::fstat(file, &status) == 0 ? 0 : errno;
+    std::string bytes;
+    if (!readError && static_cast<std::uintmax_t>(status.st_size) <= maxPropertyListBytes) {
+        bytes.reserve(static_cast<std::size_t>(status.st_size));
+        char chunk[1 << 16];
+        // A file that grows while it is read stops one chunk past the limit.
+        while (bytes.size() <= maxPropertyListBytes) {
+            const ssize_t got = ::read(file, chunk, sizeof chunk);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) readError = errno;
+            if (got <= 0) break;
+            bytes.append(chunk, static_cast<std::size_t>(got));
+        }
+    }
+    ::close(file);
+    if (readError) return fail(ReadError::Kind::unreadable, std::strerror(readError));
+    if (static_cast<std::uintmax_t>(status.st_size) > maxPropertyListBytes)
+        return fail(ReadError::Kind::malformed, tooLargeReason());
+    std::string reason;
+    auto value = parsePropertyList(bytes, &reason);
+    if (!value) return fail(ReadError::Kind::malformed, reason);
+    return value;
 }
 
 bool writePropertyListAtomically(const std::filesystem::path& path, const Value& value) {

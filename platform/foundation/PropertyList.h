@@ -31,10 +31,22 @@ struct Value : std::variant<std::string, bool, std::int64_t, double, Data, Array
 // A description in the style of the system's own: {key = value; ...}, (a, b).
 std::string describe(const Value& value);
 
-std::optional<Value> parsePropertyList(std::string_view bytes);
+// Property lists beyond these are refused, not read: the readers recurse once per
+// level of nesting, and a file is read whole into memory.
+inline constexpr std::size_t maxPropertyListDepth = 512;
+inline constexpr std::uintmax_t maxPropertyListBytes = std::uintmax_t{256} << 20;
+
+// Absent, with the reason in `error`, when the bytes hold no property list or one
+// beyond the limits above.
+std::optional<Value> parsePropertyList(std::string_view bytes, std::string* error = nullptr);
 std::string serializePropertyList(const Value& value);
 
-std::optional<Value> readPropertyList(const std::filesystem::path& path);
+struct ReadError {
+    enum class Kind { missing, unreadable, malformed };
+    Kind kind = Kind::malformed;
+    std::string message;  // names the file and the reason
+};
+std::optional<Value> readPropertyList(const std::filesystem::path& path, ReadError* error = nullptr);
 // Writes a temporary file beside `path` and renames it over `path`, so readers see
 // either the old or the new file. Creates missing parent folders.
 bool writePropertyListAtomically(const std::filesystem::path& path, const Value& value);

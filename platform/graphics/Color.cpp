@@ -64,7 +64,7 @@ ColorRef Color::blackColor() {
 }
 
 ColorRef Color::clearColor() {
-    static const ColorRef c = rgba(1, 1, 1, 0);
+    static const ColorRef c = rgba(0, 0, 0, 0);
     return c;
 }
 

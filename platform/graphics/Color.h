@@ -28,7 +28,7 @@ public:
     // any palette colour that happens to look the same.
     static ColorRef whiteColor();
     static ColorRef blackColor();
-    static ColorRef clearColor();  // white with alpha 0
+    static ColorRef clearColor();  // black with alpha 0, as the platform's clear
 
     RGBA rgba() const { return rgba_; }
     HSBA hsba() const;

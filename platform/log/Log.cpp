@@ -164,6 +164,18 @@ struct Sinks {
     std::vector<MemorySink*> memory;
 };
 
+// One collapser for the process; its lock also keeps the written lines in order.
+struct Output {
+    std::mutex mutex;
+    RepeatCollapser repeats;
+};
+
+Output& output() {
+    // Never destroyed: threads and static destructors may still log while the process ends.
+    static Output& instance = *new Output;
+    return instance;
+}
+
 Sinks& sinks() {
     static Sinks instance;
     return instance;
@@ -207,7 +219,51 @@ void writeToStderr(const Record& record) {
                  record.category.c_str(), record.message.c_str());
 }
 
+void writeOut(const Record& record) {
+    if (journaldRuns()) {
+        sd_journal_send("MESSAGE=%s", record.message.c_str(), "PRIORITY=%d", syslogPriority(record.level),
+                        "SUBSYSTEM=%s", record.subsystem.c_str(), "CATEGORY=%s", record.category.c_str(), nullptr);
+    } else {
+        writeToStderr(record);
+    }
+}
+
 }  // namespace
+
+Record RepeatCollapser::summary(Last& last) {
+    Record counted = last.record;
+    counted.message = "last message repeated " + std::to_string(last.repeats) + (last.repeats == 1 ? " time" : " times");
+    last.repeats = 0;
+    return counted;
+}
+
+std::vector<Record> RepeatCollapser::pass(const Record& record, Clock::time_point now) {
+    std::vector<Record> out;
+    auto key = std::make_pair(record.subsystem, record.category);
+    for (auto& [other, last] : last_)
+        if (last.repeats > 0 && other != key && now - last.shown >= window) out.push_back(summary(last));
+    auto found = last_.find(key);
+    if (found != last_.end()) {
+        Last& last = found->second;
+        if (last.record == record && now - last.shown < window) {
+            ++last.repeats;
+            return out;
+        }
+        if (last.repeats > 0) out.push_back(summary(last));
+        last = {record, now, 0};
+    } else {
+        last_.emplace(std::move(key), Last{record, now, 0});
+    }
+    out.push_back(record);
+    return out;
+}
+
+std::vector<Record> RepeatCollapser::flush() {
+    std::vector<Record> out;
+    for (auto& [key, last] : last_)
+        if (last.repeats > 0) out.push_back(summary(last));
+    return out;
+}
 
 void setMinimumLevel(Level level) { currentLevel().store(level); }
 
@@ -221,13 +277,15 @@ void Logger::write(Level level, std::string message) const {
         std::lock_guard lock(all.mutex);
         for (MemorySink* sink : all.memory) sink->add(record);
     }
-    if (journaldRuns()) {
-        sd_journal_send("MESSAGE=%s", record.message.c_str(), "PRIORITY=%d", syslogPriority(level),
-                        "SUBSYSTEM=%s", subsystem_.c_str(), "CATEGORY=%s", category_.c_str(),
-                        nullptr);
-    } else {
-        writeToStderr(record);
-    }
+    auto& out = output();
+    std::lock_guard lock(out.mutex);
+    for (const Record& line : out.repeats.pass(record, RepeatCollapser::Clock::now())) writeOut(line);
+}
+
+void flush() {
+    auto& out = output();
+    std::lock_guard lock(out.mutex);
+    for (const Record& line : out.repeats.flush()) writeOut(line);
 }
 
 void nsLog(std::string_view message) {

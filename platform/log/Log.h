@@ -4,13 +4,15 @@
 // unmarked or "%{private}" string or object conversion (%s, %@) is recorded as
 // "<private>". Scalars without a marker are shown, as the system's log does.
 //
-// Records go to journald where it runs and to stderr otherwise. Debug records are
-// dropped unless the level filter lets them through (environment variable
-// BRIMVALE_LOG_LEVEL=debug|info|error, or setMinimumLevel). Tests capture records
-// with a MemorySink.
+// Records go to journald where it runs and to stderr otherwise, with repeats
+// collapsed (RepeatCollapser). Debug records are dropped unless the level filter lets
+// them through (environment variable BRIMVALE_LOG_LEVEL=debug|info|error, or
+// setMinimumLevel). Tests capture records with a MemorySink.
 
+#include <chrono>
 #include <cstdint>
 #include <initializer_list>
+#include <map>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -61,6 +63,34 @@ struct Record {
     std::string subsystem;
     std::string category;
     std::string message;
+    bool operator==(const Record&) const = default;
+};
+
+// Collapses repeated records as the system's log does, so that a flood of one event
+// costs a line or two a second: a record equal to the last of its subsystem and
+// category within a second of that one's first showing is counted, not written. The
+// count is written as "last message repeated N times" (same level, subsystem and
+// category) before the category's next written record, or once the second is over
+// before any later record.
+class RepeatCollapser {
+public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr Clock::duration window = std::chrono::seconds(1);
+
+    // What to write now for `record` arriving at `now`, in order.
+    std::vector<Record> pass(const Record& record, Clock::time_point now);
+    // The counts not yet written.
+    std::vector<Record> flush();
+
+private:
+    struct Last {
+        Record record;
+        Clock::time_point shown;
+        std::uint64_t repeats = 0;
+    };
+    static Record summary(Last& last);
+
+    std::map<std::pair<std::string, std::string>, Last> last_;
 };
 
 // Records at or above this level are kept. Default: info, or BRIMVALE_LOG_LEVEL.
@@ -104,7 +134,11 @@ private:
 // A plain message without subsystem or category, as a process's own diagnostic print.
 void nsLog(std::string_view message);
 
-// Captures every kept record while it exists (several may exist at once).
+// Writes the repeat counts still pending, as a process does before it ends.
+void flush();
+
+// Captures every kept record, repeats included, while it exists (several may exist
+// at once).
 class MemorySink {
 public:
     MemorySink();

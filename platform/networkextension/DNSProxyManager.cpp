@@ -47,10 +47,12 @@ fs::path dnsProxyPreferencesPath() { return foundation::stateDirectory() / "Syst
 std::optional<DNSProxyPreferences> readDNSProxyPreferences(const fs::path& file, ManagerError* error) {
     std::error_code ec;
     if (!fs::exists(file, ec)) return DNSProxyPreferences{};
-    auto root = foundation::readPropertyList(file);
+    foundation::ReadError readError;
+    auto root = foundation::readPropertyList(file, &readError);
     const Dictionary* dict = root ? root->dictionary() : nullptr;
     if (!dict) {
-        fail(error, {configurationErrorDomain, errorCodeReadWriteFailed, "unreadable preferences " + file.string()});
+        std::string reason = root ? file.string() + ": not a dictionary" : readError.message;
+        fail(error, {configurationErrorDomain, errorCodeReadWriteFailed, "unreadable preferences " + reason});
         return std::nullopt;
     }
     DNSProxyPreferences prefs;
@@ -78,8 +80,11 @@ bool writeDNSProxyPreferences(const fs::path& file, const DNSProxyPreferences& p
 }
 
 struct PreferencesWatch::State : std::enable_shared_from_this<State> {
-    State(fs::path file, Changed changed)
-        : file(std::move(file)), changed(std::move(changed)), events(dispatch::DispatchQueue::main().context()) {}
+    State(fs::path file, Changed changed, Refused refused)
+        : file(std::move(file)),
+          changed(std::move(changed)),
+          refused(std::move(refused)),
+          events(dispatch::DispatchQueue::main().context()) {}
 
     void readEvents() {
         events.async_read_some(asio::buffer(buffer), [self = shared_from_this()](std::error_code error, std::size_t) {
@@ -90,7 +95,9 @@ struct PreferencesWatch::State : std::enable_shared_from_this<State> {
     }
     // Events only say that something in the folder moved; the content decides.
     void check() {
-        auto now = readDNSProxyPreferences(file);
+        ManagerError error;
+        auto now = readDNSProxyPreferences(file, &error);
+        if (!now && refused) refused(error);
         if (!changed || !now || *now == last) return;  // an unreadable file waits for the next event
         last = *now;
         changed(last);
@@ -98,16 +105,17 @@ struct PreferencesWatch::State : std::enable_shared_from_this<State> {
 
     fs::path file;
     Changed changed;
+    Refused refused;
     DNSProxyPreferences last;
     asio::posix::stream_descriptor events;
     std::array<char, 4096> buffer{};
 };
 
-PreferencesWatch::PreferencesWatch(fs::path file, Changed changed) {
+PreferencesWatch::PreferencesWatch(fs::path file, Changed changed, Refused refused) {
     std::error_code ec;
     fs::create_directories(file.parent_path(), ec);
     int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    state_ = std::make_shared<State>(file, std::move(changed));
+    state_ = std::make_shared<State>(file, std::move(changed), std::move(refused));
     state_->last = readDNSProxyPreferences(file).value_or(DNSProxyPreferences{});
     if (fd < 0) return;
     inotify_add_watch(fd, file.parent_path().c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE);
@@ -119,6 +127,7 @@ PreferencesWatch::~PreferencesWatch() {
     // Closing on the main queue keeps the descriptor's handlers on one thread.
     dispatch::DispatchQueue::main().async([state = state_] {
         state->changed = nullptr;
+        state->refused = nullptr;
         std::error_code ec;
         state->events.close(ec);
     });

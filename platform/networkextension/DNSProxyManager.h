@@ -56,11 +56,14 @@ bool writeDNSProxyPreferences(const std::filesystem::path& file, const DNSProxyP
 
 // Follows the preferences file as the system does for its extensions: calls
 // `changed` on the main queue with the new preferences each time the file's
-// content changes (replaced, rewritten or removed). Creates the file's folder.
+// content changes (replaced, rewritten or removed), and `refused` with the reason
+// each time it finds the file unreadable (the last readable preferences stay in
+// force). Creates the file's folder.
 class PreferencesWatch {
 public:
     using Changed = std::function<void(const DNSProxyPreferences&)>;
-    PreferencesWatch(std::filesystem::path file, Changed changed);
+    using Refused = std::function<void(const ManagerError&)>;
+    PreferencesWatch(std::filesystem::path file, Changed changed, Refused refused = nullptr);
     ~PreferencesWatch();
     PreferencesWatch(const PreferencesWatch&) = delete;
     PreferencesWatch& operator=(const PreferencesWatch&) = delete;

@@ -52,8 +52,9 @@ private:
         scheduled_ = true;
         dispatch::DispatchQueue::main().asyncAfter(delay, [this] {
             scheduled_ = false;
+            const bool followUp = pacer_.beginFrame();
             draw();
-            if (animationsRunning()) schedule(100ms);
+            if (followUp) schedule(100ms);
         });
     }
     void draw() {
@@ -66,6 +67,7 @@ private:
 
     std::shared_ptr<Window> window_;
     std::filesystem::path file_;
+    FramePacer pacer_;
     bool scheduled_ = false;
 };
 
@@ -104,7 +106,10 @@ private:
     void tick() {
         SDL_Event event;
         while (SDL_PollEvent(&event)) handle(event);
-        if (dirty_ || animationsRunning()) draw();
+        if (dirty_ || pacer_.frameOwed()) {
+            pacer_.beginFrame();
+            draw();
+        }
         dispatch::DispatchQueue::main().asyncAfter(16ms, [this] { tick(); });
     }
 
@@ -168,6 +173,7 @@ private:
     SDL_Renderer* renderer_ = nullptr;
     SDL_Texture* texture_ = nullptr;
     int textureWidth_ = 0, textureHeight_ = 0;
+    FramePacer pacer_;
     bool dirty_ = true;
     std::shared_ptr<Button> pressed_;
 };

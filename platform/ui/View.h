@@ -140,4 +140,22 @@ private:
 // True while an animation is drawing on the screen.
 bool animationsRunning();
 
+// Tells a screen when it owes a frame: through a running animation and once
+// more after the last one ends, so the final state always reaches the screen
+// even when a frame straddles the animation's end.
+class FramePacer {
+public:
+    // Call just before drawing; true when another frame must follow this one,
+    // because an animation is running and this frame may not be its last state.
+    bool beginFrame() {
+        followUp_ = animationsRunning();
+        return followUp_;
+    }
+    // True when a frame is owed though nothing changed.
+    bool frameOwed() const { return followUp_ || animationsRunning(); }
+
+private:
+    bool followUp_ = false;
+};
+
 }  // namespace ui

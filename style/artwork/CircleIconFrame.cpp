@@ -10,4 +10,8 @@ void fillCircle(gfx::Context& context, const gfx::Rect& group, const gfx::ColorR
     fillPath(context, gfx::BezierPath::oval(gfx::groupRect(group, 0, 0, 1, 1)), color);
 }
 
+gfx::ColorRef destructiveCircleColor(StyleKit::Flag destructive) {
+    return StyleKit::isSet(destructive) ? StyleKit::red() : StyleKit::bvBlue();
+}
+
 }  // namespace style::artwork

@@ -5,6 +5,7 @@
 #include "graphics/Color.h"
 #include "graphics/Context.h"
 #include "graphics/Geometry.h"
+#include "style/StyleKit.h"
 
 namespace style::artwork {
 
@@ -14,5 +15,8 @@ gfx::Rect circleGroup(const gfx::Rect& frame);
 
 // Fills the oval inscribed in the snapped (0, 1) rectangle of `group`.
 void fillCircle(gfx::Context& context, const gfx::Rect& group, const gfx::ColorRef& color);
+
+// The circle of the icons with a `destructive` flag: red when set, bvBlue when clear.
+gfx::ColorRef destructiveCircleColor(StyleKit::Flag destructive);
 
 }  // namespace style::artwork

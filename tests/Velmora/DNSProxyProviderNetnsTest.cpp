@@ -3,12 +3,16 @@
 
 #include "EngineTestSupport.h"
 
+#include "../platform/foundation/FileReplacementCounter.h"
 #include "foundation/ProcessInfo.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
 
 using namespace enginetest;
 
@@ -65,6 +69,33 @@ TEST_F(ProviderIntake, StartWritesTheStoreAndReadsItBack) {
     EXPECT_EQ(provider_->cookie(), "");
     EXPECT_EQ(provider_->bypassDomainsArray().size(), 3u);
     EXPECT_FALSE(provider_->matchesBypassDomain(makeQuery("a.com")));
+}
+
+TEST_F(ProviderIntake, OneWriteAndAStoreThatRefusesItChangesNothingTheProviderRunsWith) {
+    const std::filesystem::path storeFile = provider_->defaults().path();
+    FileReplacementCounter writes(storeFile.parent_path());
+    start(fullConfiguration());
+    EXPECT_EQ(writes.count(storeFile.filename()), 1) << "all seven keys in one write";
+    EXPECT_FALSE(log_.contains("Failed to write"));
+
+    // A corrupt store refuses the next start's write and is kept as it is.
+    std::ofstream(storeFile) << "not a property list";
+    auto next = fullConfiguration();
+    next["serverAddress"] = "dns2.brimvale.example";
+    next["bypassDomains"] = "bypass.example";
+    EXPECT_FALSE(start(next));
+    auto records = log_.records();
+    auto failure = std::find_if(records.begin(), records.end(),
+                                [](const auto& record) { return record.level == oslog::Level::error; });
+    ASSERT_NE(failure, records.end());
+    EXPECT_EQ(failure->category, "extconfig");
+    EXPECT_EQ(failure->message, "Failed to write the configuration to the settings store: " + storeFile.string() +
+                                    ": not a property list");
+    std::ifstream kept(storeFile);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "not a property list");
+    EXPECT_EQ(provider_->serverAddress(), "dns2.brimvale.example");
+    EXPECT_EQ(provider_->userName(), "alice");
+    EXPECT_EQ(provider_->bypassDomainsArray(), std::vector<std::string>{"bypass.example"});
 }
 
 TEST_F(ProviderIntake, StartWithoutOptionsFailsAndKeepsTheConfiguration) {

@@ -3,6 +3,7 @@
 
 #include "AppDelegate.h"
 #include "AppTestSupport.h"
+#include "../platform/foundation/FileReplacementCounter.h"
 
 #include "dispatch/Dispatch.h"
 #include "log/Log.h"
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 namespace {
@@ -18,6 +20,16 @@ using namespace std::chrono_literals;
 namespace ts = testing_support;
 
 std::filesystem::path systemFolder() { return ts::stateFolder() / "System"; }
+
+// Nested far deeper than any reader may follow.
+const std::string& deepPropertyList() {
+    static const std::string text = [] {
+        std::string plist = "<plist version=\"1.0\">";
+        for (int i = 0; i < 200'000; ++i) plist += "<dict><key>k</key>";
+        return plist;
+    }();
+    return text;
+}
 
 class Enabling : public ::testing::Test {
 protected:
@@ -86,8 +98,8 @@ TEST_F(Enabling, WatchReportsOnlyChangedPreferences) {
 
 TEST_F(Enabling, FreshInstallSeedsTheStoreAndSavesEnabledPreferences) {
     auto window = showWindow();
-    app::AppDelegate delegate(std::make_shared<ne::DNSProxyManager>());
-    launch(delegate);
+    auto delegate = std::make_shared<app::AppDelegate>(std::make_shared<ne::DNSProxyManager>());
+    launch(*delegate);
 
     auto records = log.records();
     ASSERT_GE(records.size(), 3u);
@@ -109,13 +121,13 @@ TEST_F(Enabling, FreshInstallSeedsTheStoreAndSavesEnabledPreferences) {
                                                                          {"userName", "ios"},
                                                                          {"region", "syd-1"},
                                                                          {"bypassDomains", ""}}));
-    EXPECT_EQ(delegate.defaults().string("userName"), "ios");
+    EXPECT_EQ(delegate->defaults().string("userName"), "ios");
     EXPECT_EQ(window->rootViewController()->presentedViewController(), nullptr);
 }
 
 TEST_F(Enabling, LaterLaunchKeepsTheStoreAndSavesWhatItHolds) {
-    app::AppDelegate first(std::make_shared<ne::DNSProxyManager>());
-    launch(first);
+    auto first = std::make_shared<app::AppDelegate>(std::make_shared<ne::DNSProxyManager>());
+    launch(*first);
     // The extension overwrote some values; a key went missing and another is no text.
     foundation::UserDefaults store(shared::appGroupSuite);
     store.set("userName", "pupil-7");
@@ -123,8 +135,8 @@ TEST_F(Enabling, LaterLaunchKeepsTheStoreAndSavesWhatItHolds) {
     store.remove("bypassDomains");
     log.clear();
 
-    app::AppDelegate second(std::make_shared<ne::DNSProxyManager>());
-    launch(second);
+    auto second = std::make_shared<app::AppDelegate>(std::make_shared<ne::DNSProxyManager>());
+    launch(*second);
     EXPECT_TRUE(log.contains("Loading config from previosuly persisted user defaults"));
     EXPECT_FALSE(log.contains("Fresh install"));
     EXPECT_FALSE(store.object("bypassDomains")) << "a store holding serverAddress is never seeded again";
@@ -140,37 +152,90 @@ TEST_F(Enabling, LaterLaunchKeepsTheStoreAndSavesWhatItHolds) {
 
 TEST_F(Enabling, ServerAddressOfAnyKindMeansNotFresh) {
     foundation::UserDefaults(shared::appGroupSuite).set("serverAddress", true);
-    app::AppDelegate delegate(std::make_shared<ne::DNSProxyManager>());
-    auto config = delegate.loadOrSeedConfiguration();
+    auto delegate = std::make_shared<app::AppDelegate>(std::make_shared<ne::DNSProxyManager>());
+    auto config = delegate->loadOrSeedConfiguration();
     EXPECT_TRUE(log.contains("Loading config from previosuly persisted user defaults"));
-    EXPECT_EQ(config.at("serverAddress"), "dns.brimvale.example");  // not text: its seed
-    EXPECT_FALSE(delegate.defaults().object("deviceName"));
+    EXPECT_EQ(config->at("serverAddress"), "dns.brimvale.example");  // not text: its seed
+    EXPECT_FALSE(delegate->defaults().object("deviceName"));
 }
 
 TEST_F(Enabling, LoadErrorLeavesTheManagerUntouched) {
     std::filesystem::create_directories(systemFolder());
-    std::ofstream(ne::dnsProxyPreferencesPath()) << "<plist><dict><key>x</key>";
+    std::ofstream(ne::dnsProxyPreferencesPath()) << deepPropertyList();
     auto manager = std::make_shared<ne::DNSProxyManager>();
-    app::AppDelegate delegate(manager);
-    launch(delegate);
+    auto delegate = std::make_shared<app::AppDelegate>(manager);
+    launch(*delegate);
 
     auto records = log.records();
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].message.rfind("Network extension enabled", 0), 0u) << "logged before the outcome";
     EXPECT_EQ(records[1].level, oslog::Level::error);
-    EXPECT_EQ(records[1].message.rfind("Error loading preferences when updating: Optional(Error Domain="), 0u);
+    EXPECT_EQ(records[1].message, "Error loading preferences when updating: Optional(Error Domain="
+                                  "NEConfigurationErrorDomain Code=5 \"unreadable preferences " +
+                                      ne::dnsProxyPreferencesPath().string() + ": nested deeper than 512 levels\")");
     EXPECT_EQ(manager->localizedDescription, "");
     EXPECT_FALSE(manager->providerProtocol);
     EXPECT_FALSE(manager->enabled);
-    EXPECT_FALSE(delegate.defaults().object("serverAddress")) << "nothing was seeded";
+    EXPECT_FALSE(delegate->defaults().object("serverAddress")) << "nothing was seeded";
+}
+
+TEST_F(Enabling, CorruptStoreIsMovedAsideThenSeededInOneWrite) {
+    const auto store = foundation::UserDefaults::suitePath(shared::appGroupSuite);
+    std::filesystem::create_directories(store.parent_path());
+    std::ofstream(store) << deepPropertyList();
+    FileReplacementCounter writes(store.parent_path());
+    auto delegate = std::make_shared<app::AppDelegate>(std::make_shared<ne::DNSProxyManager>());
+    launch(*delegate);
+
+    auto records = log.records();
+    auto moved = std::find_if(records.begin(), records.end(),
+                              [](const auto& record) { return record.level == oslog::Level::error; });
+    ASSERT_NE(moved, records.end());
+    EXPECT_EQ(moved->category, "appconfig");
+    const std::string prefix = "Corrupt settings store moved aside to ";
+    ASSERT_EQ(moved->message.rfind(prefix, 0), 0u) << moved->message;
+    const std::string aside = moved->message.substr(prefix.size(), moved->message.find(" (") - prefix.size());
+    EXPECT_EQ(moved->message.substr(prefix.size() + aside.size()),
+              " (" + store.string() + ": nested deeper than 512 levels)");
+    EXPECT_EQ(std::filesystem::file_size(aside), deepPropertyList().size()) << "kept whole";
+
+    EXPECT_TRUE(log.contains("Fresh install, loading config from pre-canned defaults"));
+    EXPECT_EQ(writes.count(store.filename()), 1) << "seven seeds in one write";
+    EXPECT_EQ(delegate->defaults().string("deviceId"), "bv.usa");
+    EXPECT_EQ(records.back().message, "Saved preferences");
+}
+
+TEST_F(Enabling, UnreadableStoreIsAnErrorNotAFreshInstall) {
+    const auto store = foundation::UserDefaults::suitePath(shared::appGroupSuite);
+    std::filesystem::create_directories(store);  // reads fail, as for a store without read permission
+    auto manager = std::make_shared<ne::DNSProxyManager>();
+    auto delegate = std::make_shared<app::AppDelegate>(manager);
+    launch(*delegate);
+
+    EXPECT_TRUE(log.contains("Cannot use the settings store: " + store.string() + ": Is a directory"));
+    EXPECT_FALSE(log.contains("Fresh install"));
+    EXPECT_FALSE(log.contains("Saved preferences"));
+    EXPECT_TRUE(std::filesystem::is_directory(store));
+    EXPECT_FALSE(manager->enabled);
+    EXPECT_FALSE(std::filesystem::exists(ne::dnsProxyPreferencesPath())) << "the saved preferences stay as they were";
+}
+
+TEST_F(Enabling, CompletionsKeepTheDelegateUntilTheyHaveRun) {
+    auto delegate = std::make_shared<app::AppDelegate>(std::make_shared<ne::DNSProxyManager>());
+    std::weak_ptr<app::AppDelegate> watched = delegate;
+    delegate->didFinishLaunching(ui::Application::shared());
+    delegate.reset();
+    EXPECT_FALSE(watched.expired()) << "the load completion holds it";
+    EXPECT_TRUE(dispatch::runMainUntil([&] { return watched.expired(); }, 5s));
+    EXPECT_TRUE(log.contains("Saved preferences"));
 }
 
 TEST_F(Enabling, RefusedSaveShowsTheFilteringDisabledAlert) {
     std::filesystem::create_directories(systemFolder());
     if (!ts::makeReadOnly(systemFolder())) GTEST_SKIP() << "no private mounts here";
     auto window = showWindow();
-    app::AppDelegate delegate(std::make_shared<ne::DNSProxyManager>());
-    launch(delegate);
+    auto delegate = std::make_shared<app::AppDelegate>(std::make_shared<ne::DNSProxyManager>());
+    launch(*delegate);
     ts::undoReadOnly(systemFolder());
 
     EXPECT_TRUE(log.contains(
@@ -191,8 +256,8 @@ TEST_F(Enabling, RefusedSaveShowsTheFilteringDisabledAlert) {
 }
 
 TEST_F(Enabling, AlertWithoutKeyWindowIsDropped) {
-    app::AppDelegate delegate(std::make_shared<ne::DNSProxyManager>());
-    delegate.handleSaveResult(ne::ManagerError{"AnyDomain", 10, "refused"});
+    auto delegate = std::make_shared<app::AppDelegate>(std::make_shared<ne::DNSProxyManager>());
+    delegate->handleSaveResult(ne::ManagerError{"AnyDomain", 10, "refused"});
     dispatch::runMainFor(20ms);
     EXPECT_TRUE(log.contains("Supervision required."));
     EXPECT_EQ(log.records().size(), 1u);
@@ -200,23 +265,23 @@ TEST_F(Enabling, AlertWithoutKeyWindowIsDropped) {
 
 TEST_F(Enabling, OtherSaveErrorsOnlyLog) {
     auto window = showWindow();
-    app::AppDelegate delegate(std::make_shared<ne::DNSProxyManager>());
+    auto delegate = std::make_shared<app::AppDelegate>(std::make_shared<ne::DNSProxyManager>());
     for (int code : {9, 11}) {
-        delegate.handleSaveResult(ne::ManagerError{"NEVPNErrorDomain", code, "failed"});
+        delegate->handleSaveResult(ne::ManagerError{"NEVPNErrorDomain", code, "failed"});
         EXPECT_TRUE(log.contains("Error saving preferences: Optional(Error Domain=NEVPNErrorDomain Code=" +
                                  std::to_string(code) + " \"failed\")"));
     }
     // A System folder that cannot exist is a failure of another kind.
     std::ofstream(systemFolder()) << "in the way";
-    launch(delegate);
+    launch(*delegate);
     dispatch::runMainFor(20ms);
     EXPECT_FALSE(log.contains("Supervision required."));
     EXPECT_EQ(window->rootViewController()->presentedViewController(), nullptr);
 }
 
 TEST_F(Enabling, SceneConfigurationKeepsTheSessionRole) {
-    app::AppDelegate delegate(std::make_shared<ne::DNSProxyManager>());
-    auto config = delegate.configurationForConnectingSceneSession(ui::Application::shared(), {"SomeRole"});
+    auto delegate = std::make_shared<app::AppDelegate>(std::make_shared<ne::DNSProxyManager>());
+    auto config = delegate->configurationForConnectingSceneSession(ui::Application::shared(), {"SomeRole"});
     EXPECT_EQ(config.name, "Default Configuration");
     EXPECT_EQ(config.role, "SomeRole");
 }

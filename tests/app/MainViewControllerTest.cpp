@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <fstream>
 
 namespace {
@@ -211,12 +213,17 @@ TEST_F(StatusScreen, RendersHeadlessWithBothCards) {
         gfx::Point p = outlet.lock()->convertToWindow({dx, dy});
         return image->pixelAtPoint(p.x, p.y);
     };
+    // Colours within a step of rounding: compositing rounds differently at each optimisation level.
+    auto near = [](gfx::Pixel got, gfx::Pixel want) {
+        auto close = [](int a, int b) { return std::abs(a - b) <= 2; };
+        return close(got.r, want.r) && close(got.g, want.g) && close(got.b, want.b) && close(got.a, want.a);
+    };
     const gfx::Pixel white{255, 255, 255, 255};
     const gfx::Pixel grey1{242, 242, 242, 255};
-    EXPECT_EQ(at(controller->disclaimerBackground, 15, 15), white) << "inside the card";
-    EXPECT_EQ(at(controller->configBackground, 15, 15), white);
-    EXPECT_EQ(at(controller->configBackground, 2, 2), grey1) << "the margin shows the screen's background";
-    EXPECT_EQ(image->pixelAtPoint(5, 5), grey1);
+    EXPECT_TRUE(near(at(controller->disclaimerBackground, 15, 15), white)) << "inside the card";
+    EXPECT_TRUE(near(at(controller->configBackground, 15, 15), white));
+    EXPECT_TRUE(near(at(controller->configBackground, 2, 2), grey1)) << "the margin shows the screen's background";
+    EXPECT_TRUE(near(image->pixelAtPoint(5, 5), grey1));
 }
 
 }  // namespace

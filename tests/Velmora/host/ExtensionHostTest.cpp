@@ -82,3 +82,32 @@ TEST_F(HostConfiguration, StartsFromPreferencesOnlyWhenTheyEnableThisExtension) 
     EXPECT_EQ(*options, startOptions({{"userName", "ios"}}));
     EXPECT_EQ(foundation::describe(*options), "{VendorData = {userName = ios; }; }");
 }
+
+TEST_F(HostConfiguration, ConfigurationFilesOfOtherThanTextAreRefusedByKey) {
+    std::string error;
+    const fs::path json = root_ / "config.json";
+    std::ofstream(json) << R"({"serverAddress": "dns.example", "userName": "ios"})";
+    EXPECT_EQ(readConfigurationFile(json, &error),
+              (ne::ProviderConfiguration{{"serverAddress", "dns.example"}, {"userName", "ios"}}));
+
+    std::ofstream(json) << R"({"userName": "ios", "serverAddress": 123})";
+    EXPECT_FALSE(readConfigurationFile(json, &error));
+    EXPECT_EQ(error, json.string() + ": the value of \"serverAddress\" is not text");
+
+    const fs::path plist = root_ / "config.plist";
+    std::ofstream(plist) << "<plist><dict><key>region</key><string>syd-1</string>"
+                            "<key>bypassDomains</key><array/></dict></plist>";
+    EXPECT_FALSE(readConfigurationFile(plist, &error));
+    EXPECT_EQ(error, plist.string() + ": the value of \"bypassDomains\" is not text");
+}
+
+TEST_F(HostConfiguration, DeepConfigurationFilesAreRefusedWithTheReason) {
+    std::string deep = "<plist>";
+    for (int i = 0; i < 200'000; ++i) deep += "<array>";
+    const fs::path config = root_ / "config.plist";
+    std::ofstream(config) << deep;
+    std::string error;
+    EXPECT_FALSE(readConfigurationFile(config, &error));
+    EXPECT_EQ(error, config.string() +
+                         ": neither a JSON object nor a property-list dictionary (nested deeper than 512 levels)");
+}

@@ -70,6 +70,39 @@ TEST_F(SettingsStore, ConcurrentWritersInTwoProcessesLoseNoKey) {
         EXPECT_EQ(entry.path().string().find(".tmp."), std::string::npos) << entry.path();
 }
 
+TEST_F(SettingsStore, StoreThatCannotBeReadIsNeverWrittenOverAndACorruptOneCanBeMovedAside) {
+    UserDefaults store("group.test");
+    fs::create_directories(store.path().parent_path());
+    std::ofstream(store.path()) << "<plist><dict><key>serverAddress</key><string>kept";
+    StoreError error;
+    EXPECT_FALSE(store.update({{"serverAddress", "new"}}, {}, &error));
+    EXPECT_EQ(error.kind, StoreError::Kind::corrupt);
+    EXPECT_EQ(error.message, store.path().string() + ": not a property list");
+    EXPECT_FALSE(store.set("serverAddress", "new"));
+    EXPECT_FALSE(store.load());
+    EXPECT_FALSE(store.object("serverAddress"));  // read as empty, never written as empty
+
+    std::vector<fs::path> moved;
+    for (int i = 0; i < 2; ++i) {
+        auto aside = store.moveCorruptFileAside(&error);
+        ASSERT_TRUE(aside) << error.message;
+        EXPECT_EQ(aside->string().rfind(store.path().string() + ".corrupt-", 0), 0u) << *aside;
+        moved.push_back(*aside);
+        EXPECT_EQ(store.load(), Dictionary{});
+        std::ofstream(store.path()) << "corrupt again";
+    }
+    EXPECT_NE(moved[0], moved[1]) << "an earlier copy is never replaced";
+    std::ifstream first(moved[0]);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(first), {}), "<plist><dict><key>serverAddress</key><string>kept");
+
+    // A file that cannot be read at all.
+    fs::remove(store.path());
+    fs::create_directory(store.path());
+    EXPECT_FALSE(store.update({{"serverAddress", "new"}}, {}, &error));
+    EXPECT_EQ(error.kind, StoreError::Kind::unreadable);
+    EXPECT_TRUE(fs::is_directory(store.path()));
+}
+
 TEST(PropertyList, NestedValuesSurviveAWriteAndRead) {
     Value original = Dictionary{
         {"text", "a \"quoted\" <value> & more"},

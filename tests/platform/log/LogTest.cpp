@@ -44,3 +44,55 @@ TEST(LogSink, LevelFilterDropsDebugByDefaultAndKeepsItWhenEnabled) {
     EXPECT_EQ(records[2].message, "now visible");
     EXPECT_FALSE(sink.contains("hidden"));
 }
+
+namespace {
+
+using Collapser = oslog::RepeatCollapser;
+
+oslog::Record record(const std::string& category, const std::string& message, oslog::Level level = oslog::Level::info) {
+    return {level, "com.example.test", category, message};
+}
+
+// What the collapser writes for a record at `ms` milliseconds, as "category: message" lines.
+std::vector<std::string> feed(Collapser& collapser, int ms, const oslog::Record& in) {
+    std::vector<std::string> lines;
+    for (const auto& out : collapser.pass(in, Collapser::Clock::time_point(std::chrono::milliseconds(ms))))
+        lines.push_back(out.category + ": " + out.message);
+    return lines;
+}
+
+using Lines = std::vector<std::string>;
+
+}  // namespace
+
+TEST(LogRepeats, IdenticalRecordsWithinASecondAreCountedThenSummarised) {
+    Collapser collapser;
+    EXPECT_EQ(feed(collapser, 0, record("dnsflow", "TCP DNS not implemented yet")),
+              Lines{"dnsflow: TCP DNS not implemented yet"});
+    for (int ms = 1; ms < 1000; ++ms) EXPECT_TRUE(feed(collapser, ms, record("dnsflow", "TCP DNS not implemented yet")).empty());
+    // Another category neither breaks the run nor is held back by it.
+    EXPECT_EQ(feed(collapser, 500, record("ext", "Starting proxy")), Lines{"ext: Starting proxy"});
+    // After the second the run shows again, its count first.
+    EXPECT_EQ(feed(collapser, 1000, record("dnsflow", "TCP DNS not implemented yet")),
+              (Lines{"dnsflow: last message repeated 999 times", "dnsflow: TCP DNS not implemented yet"}));
+    EXPECT_TRUE(feed(collapser, 1001, record("dnsflow", "TCP DNS not implemented yet")).empty());
+    // A different message, or the same one at another level, ends the run at once.
+    EXPECT_EQ(feed(collapser, 1002, record("dnsflow", "TCP DNS not implemented yet", oslog::Level::error)),
+              (Lines{"dnsflow: last message repeated 1 time", "dnsflow: TCP DNS not implemented yet"}));
+    EXPECT_EQ(feed(collapser, 1003, record("dnsflow", "other")), Lines{"dnsflow: other"});
+}
+
+TEST(LogRepeats, PendingCountsAreWrittenOnceTheirSecondIsOverOrOnFlush) {
+    Collapser collapser;
+    feed(collapser, 0, record("dnsflow", "declined"));
+    feed(collapser, 10, record("dnsflow", "declined"));
+    feed(collapser, 20, record("probe", "probe"));
+    feed(collapser, 30, record("probe", "probe"));
+    // The dnsflow run's second is over, the probe run's not yet.
+    EXPECT_EQ(feed(collapser, 1005, record("ext", "Waking proxy")),
+              (Lines{"dnsflow: last message repeated 1 time", "ext: Waking proxy"}));
+    auto rest = collapser.flush();
+    ASSERT_EQ(rest.size(), 1u);
+    EXPECT_EQ(rest[0], record("probe", "last message repeated 1 time"));
+    EXPECT_TRUE(collapser.flush().empty());
+}

@@ -122,6 +122,10 @@ std::string colorName(const gfx::ColorRef& c) {
     return "other";
 }
 
+gfx::ColorRef colorNamed(const std::string& name) {
+    return name == "whiteColor" ? gfx::Color::whiteColor() : StyleKit::color(name);
+}
+
 namespace {
 
 struct ExpectedSubpath {
@@ -206,6 +210,186 @@ bool pixelIs(const gfx::ImageRef& image, double x, double y, const gfx::ColorRef
     const gfx::RGBA c = color->rgba();
     auto near = [](int v, double want) { return std::abs(v - want * 255) <= 3; };
     return near(p.r, c.red) && near(p.g, c.green) && near(p.b, c.blue) && near(p.a, c.alpha);
+}
+
+std::string opsLine(const Recording& rec) {
+    using Kind = gfx::RecordedOp::Kind;
+    auto name = [](const gfx::ColorRef& c) {
+        if (c == gfx::Color::blackColor()) return std::string("blackColor");
+        if (c == gfx::Color::clearColor()) return std::string("clearColor");
+        if (colorName(c) != "other") return colorName(c);
+        const gfx::RGBA v = c->rgba();
+        std::ostringstream rgba;
+        rgba << "rgba(" << v.red << ',' << v.green << ',' << v.blue << ',' << v.alpha << ')';
+        return rgba.str();
+    };
+    std::ostringstream out;
+    for (const gfx::RecordedOp& op : rec.ops) {
+        if (op.kind == Kind::setFillColor || op.kind == Kind::setStrokeColor) continue;
+        if (out.tellp() > 0) out << ", ";
+        const gfx::Transform& t = op.applied;
+        const gfx::Shadow& s = op.state.shadow;
+        switch (op.kind) {
+            case Kind::transform:
+                if (t == gfx::Transform{}) {
+                    out << "identity";
+                } else if (t.a == 1 && t.d == 1 && t.b == 0 && t.c == 0) {
+                    out << "translate " << t.tx << ' ' << t.ty;
+                } else if (t.tx == 0 && t.ty == 0 && t.b == 0 && t.c == 0) {
+                    out << "scale " << t.a << ' ' << t.d;
+                } else {
+                    out << "concat";
+                }
+                break;
+            case Kind::setShadow:
+                if (!s.color) {
+                    out << "shadow none";
+                } else {
+                    out << "shadow " << s.color->rgba().alpha << ' ' << s.offset.width << ' ' << s.offset.height
+                        << ' ' << s.blurRadius;
+                }
+                break;
+            case Kind::fill: out << "fill " << name(op.state.fillColor); break;
+            case Kind::stroke: out << "stroke " << name(op.state.strokeColor) << ' ' << op.path.lineWidth; break;
+            case Kind::gradient:
+                out << "gradient " << name(op.gradientColors.at(0)) << ' ' << name(op.gradientColors.at(1));
+                break;
+            default: out << gfx::kindName(op.kind); break;
+        }
+    }
+    return out.str();
+}
+
+gfx::Rect deviceBounds(const gfx::RecordedOp& op) {
+    // The widgets only translate and scale, so the corners of the bounds map to corners.
+    const gfx::Rect b = op.path.controlPointBounds();
+    const gfx::Point a = op.state.ctm.apply(b.origin), c = op.state.ctm.apply({b.maxX(), b.maxY()});
+    return gfx::Rect{a.x, a.y, c.x - a.x, c.y - a.y}.standardized();
+}
+
+void checkWidgetRow(const WidgetRow& row) {
+    SCOPED_TRACE(std::string(row.message) + " in " + std::to_string(row.frame.size.width) + " x " +
+                 std::to_string(row.frame.size.height) + ", flag " + std::to_string(row.flag) + ", resizing " +
+                 std::to_string(row.resizing) + ", fraction " + std::to_string(row.fraction));
+    const Recording rec = record(row.message, row.frame, row.flag, row.resizing, row.fraction);
+    EXPECT_EQ(opsLine(rec), row.ops);
+    std::vector<gfx::Rect> painted;
+    for (const gfx::RecordedOp& op : rec.ops)
+        if (op.kind == gfx::RecordedOp::Kind::fill || op.kind == gfx::RecordedOp::Kind::stroke)
+            painted.push_back(deviceBounds(op));
+    ASSERT_EQ(painted.size(), row.painted.size());
+    for (std::size_t i = 0; i < painted.size(); ++i)
+        for (auto [got, want] : {std::pair(painted[i].minX(), row.painted[i].minX()),
+                                 {painted[i].minY(), row.painted[i].minY()},
+                                 {painted[i].width(), row.painted[i].width()},
+                                 {painted[i].height(), row.painted[i].height()}})
+            EXPECT_NEAR(got, want, 1e-9) << "painted " << i + 1;
+    EXPECT_EQ(rec.finalSaveDepth, 0);
+    EXPECT_EQ(rec.finalState.ctm, gfx::Transform{});
+    EXPECT_FALSE(rec.finalState.shadow.color);
+    auto name = [](const gfx::ColorRef& c) { return c == gfx::Color::blackColor() ? "blackColor" : colorName(c); };
+    EXPECT_EQ(name(rec.finalState.fillColor), row.fillLeft);
+    EXPECT_EQ(name(rec.finalState.strokeColor), row.strokeLeft);
+}
+
+gfx::ImageRef renderInFrame(const char* message, gfx::Size size, const gfx::Rect& frame, double scale, long flag,
+                            std::int64_t resizing, double fraction) {
+    gfx::ImageContextScope scope(size, false, scale);
+    StyleKit::perform(message, frame, flag, resizing, fraction);
+    return scope.image();
+}
+
+void checkProbes(const char* message, gfx::Size size, long flag, std::int64_t resizing, double fraction,
+                 const std::vector<Probe>& probes) {
+    for (double scale : {1.0, 2.0, 3.0}) {
+        const gfx::ImageRef image =
+            renderInFrame(message, size, {0, 0, size.width, size.height}, scale, flag, resizing, fraction);
+        for (const Probe& p : probes) {
+            SCOPED_TRACE(std::string(message) + " flag " + std::to_string(flag) + " resizing " +
+                         std::to_string(resizing) + " fraction " + std::to_string(fraction) + " scale " +
+                         std::to_string(scale) + " at (" + std::to_string(p.x) + ", " + std::to_string(p.y) + ")");
+            if (p.color) {
+                EXPECT_TRUE(pixelIs(image, p.x, p.y, p.color)) << colorName(p.color);
+            } else {
+                EXPECT_EQ(image->pixelAtPoint(p.x, p.y).a, 0);
+            }
+        }
+    }
+}
+
+void checkPixelProbes(const std::vector<PixelProbe>& probes) {
+    for (double scale : {1.0, 2.0, 3.0}) {
+        for (const PixelProbe& p : probes) {
+            if (scale < p.minScale) continue;
+            SCOPED_TRACE(std::string(p.message) + " flag " + std::to_string(p.flag) + " at " + std::to_string(p.x) +
+                         ", " + std::to_string(p.y) + " scale " + std::to_string(scale));
+            const gfx::ImageRef image = render(p.message, {100, 100}, p.flag, scale);
+            if (p.shows)
+                EXPECT_TRUE(pixelIs(image, p.x, p.y, colorNamed(p.shows)));
+            else
+                EXPECT_EQ(image->pixelAtPoint(p.x, p.y).a, 0);
+        }
+    }
+}
+
+void checkImageRenderer(const char* message) {
+    SCOPED_TRACE(message);
+    const StyleKit::Routine* routine = StyleKit::routine(message);
+    ASSERT_NE(routine, nullptr);
+    const gfx::ImageRef image = StyleKit::performImage(routine->imageMessage, {30, 30}, 1);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->size(), (gfx::Size{30, 30}));
+    EXPECT_EQ(image->pixelAtPoint(15, 27).a, 255);
+}
+
+
+std::vector<gfx::BezierPath> subpathsOf(const gfx::BezierPath& path) {
+    std::vector<gfx::BezierPath> out;
+    for (const gfx::PathElement& e : path.elements()) {
+        switch (e.kind) {
+            case gfx::PathElement::Kind::move: out.emplace_back().moveTo(e.points[0]); break;
+            case gfx::PathElement::Kind::line: out.back().lineTo(e.points[0]); break;
+            case gfx::PathElement::Kind::curve: out.back().curveTo(e.points[2], e.points[0], e.points[1]); break;
+            case gfx::PathElement::Kind::close: out.back().close(); break;
+        }
+    }
+    return out;
+}
+
+bool hasAnchor(const gfx::BezierPath& path, gfx::Point p, double tolerance) {
+    return std::any_of(path.elements().begin(), path.elements().end(), [&](const gfx::PathElement& e) {
+        if (e.kind == gfx::PathElement::Kind::close) return false;
+        const gfx::Point end = e.kind == gfx::PathElement::Kind::curve ? e.points[2] : e.points[0];
+        return std::abs(end.x - p.x) <= tolerance && std::abs(end.y - p.y) <= tolerance;
+    });
+}
+
+void checkPieces(const gfx::BezierPath& path, const std::vector<Piece>& pieces, const gfx::Rect& g,
+                 const std::string& where, double tolerance) {
+    SCOPED_TRACE(where);
+    const std::vector<gfx::BezierPath> subpaths = subpathsOf(path);
+    ASSERT_EQ(subpaths.size(), pieces.size());
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        SCOPED_TRACE("subpath " + std::to_string(i + 1));
+        const Piece& want = pieces[i];
+        if (!std::isnan(want.x)) {
+            const gfx::Point first = subpaths[i].elements().front().points[0];
+            EXPECT_NEAR(first.x, g.minX() + g.width() * want.x, 1e-9 * g.width());
+            EXPECT_NEAR(first.y, g.minY() + g.height() * want.y, 1e-9 * g.height());
+        }
+        const Bounds b = analyse(subpaths[i]).bounds;
+        EXPECT_NEAR((b.minX - g.minX()) / g.width(), want.extent.minX, tolerance);
+        EXPECT_NEAR((b.maxX - g.minX()) / g.width(), want.extent.maxX, tolerance);
+        EXPECT_NEAR((b.minY - g.minY()) / g.height(), want.extent.minY, tolerance);
+        EXPECT_NEAR((b.maxY - g.minY()) / g.height(), want.extent.maxY, tolerance);
+    }
+}
+
+void checkCircleProbes(const char* message, long flag, const gfx::ColorRef& circle, const gfx::ColorRef& glyph,
+                       const std::vector<CircleProbe>& probes) {
+    std::vector<Probe> points;
+    for (const CircleProbe& p : probes) points.push_back({p.x * 160, p.y * 160, p.circle ? circle : glyph});
+    checkProbes(message, {160, 160}, flag, 0, 0, points);
 }
 
 }  // namespace artwork_test

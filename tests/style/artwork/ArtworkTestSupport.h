@@ -50,6 +50,8 @@ PathShape analyse(const gfx::BezierPath& path);
 
 // Palette colour name of `c`, "whiteColor" for the platform's white, or "other".
 std::string colorName(const gfx::ColorRef& c);
+// The colour that colorName() calls `name` ("whiteColor" or a palette name).
+gfx::ColorRef colorNamed(const std::string& name);
 
 // ---- Table rows ---------------------------------------------------------------
 // One filled shape of a picture as its Part states it.
@@ -84,5 +86,95 @@ void checkCircleIconRow(const CircleIconRow& row);
 // Renders `message` into a new image of `size` at `scale`.
 gfx::ImageRef render(const char* message, gfx::Size size, long flag = 0, double scale = 1);
 bool pixelIs(const gfx::ImageRef& image, double x, double y, const gfx::ColorRef& color);
+
+// ---- Widgets: operations in one line, images with every argument ------------------
+// What a routine did, for tables, ops joined by ", ": "save", "restore",
+// "translate X Y", "scale SX SY" ("identity" for either that changes
+// nothing), "shadow ALPHA DX DY BLUR" or "shadow none", "fill COLOUR",
+// "stroke COLOUR WIDTH", "clip", "gradient FROM TO"; colours as colorName()
+// gives them, "blackColor", "clearColor" or "rgba(R,G,B,A)". Colour changes
+// show in the fills and strokes that use them.
+std::string opsLine(const Recording& rec);
+
+// Bounds of the control points of a fill or stroke in device space.
+gfx::Rect deviceBounds(const gfx::RecordedOp& op);
+
+// A widget drawn once, as its Part states it.
+struct WidgetRow {
+    const char* message;
+    gfx::Rect frame;
+    long flag;
+    std::int64_t resizing;
+    double fraction;
+    const char* ops;                 // as opsLine() gives them
+    std::vector<gfx::Rect> painted;  // deviceBounds() of each fill and stroke, in order
+    const char* fillLeft;            // fill and stroke colours left behind
+    const char* strokeLeft;
+};
+
+// Checks the row's ops and painted bounds, and that the routine leaves no
+// saved state, transform or shadow behind, only the colours it names.
+void checkWidgetRow(const WidgetRow& row);
+
+// Renders `message` into `frame` of a new image of `size` at `scale`, with
+// all of a routine's arguments.
+gfx::ImageRef renderInFrame(const char* message, gfx::Size size, const gfx::Rect& frame, double scale, long flag = 0,
+                            std::int64_t resizing = 0, double fraction = 0);
+
+// A point of a rendered picture and its colour; null: transparent.
+struct Probe {
+    double x, y;
+    gfx::ColorRef color;
+};
+// Renders `message` filling an image of `size` at the scales 1, 2 and 3 and
+// checks every probe in each.
+void checkProbes(const char* message, gfx::Size size, long flag, std::int64_t resizing, double fraction,
+                 const std::vector<Probe>& probes);
+
+// A point of a picture drawn in (0, 0, 100, 100) with `flag`, and what it
+// must show there: a colour by colorNamed() name, or nothing (nullptr).
+struct PixelProbe {
+    const char* message;
+    long flag;
+    double x, y;
+    const char* shows;
+    double minScale = 1;  // for features narrower than a point
+};
+// Checks each probe on images rendered at scales 1, 2 and 3.
+void checkPixelProbes(const std::vector<PixelProbe>& probes);
+
+// The routine has its body, and its image renderer makes a 30 x 30 image
+// with the picture in it (opaque near the bottom middle).
+void checkImageRenderer(const char* message);
+
+// ---- Subpaths -------------------------------------------------------------------
+// The subpaths of `path` one by one, each a path of its own (for extents and
+// first points that a table gives subpath by subpath).
+std::vector<gfx::BezierPath> subpathsOf(const gfx::BezierPath& path);
+// True when `p` ends one of the path's segments (an anchor of the outline).
+bool hasAnchor(const gfx::BezierPath& path, gfx::Point p, double tolerance = 1e-9);
+
+// One subpath of a table row: its first point (NaN where none is fixed) and
+// its extent, both as fractions of the reference rectangle.
+struct Piece {
+    double x, y;
+    Bounds extent;
+};
+// Checks the subpaths of `path` against `pieces`, in order: first points to
+// within 1e-9 of the reference's size, extents to within `tolerance` (by
+// default two places).
+void checkPieces(const gfx::BezierPath& path, const std::vector<Piece>& pieces, const gfx::Rect& reference,
+                 const std::string& where, double tolerance = 0.0051);
+
+// A point of a circled icon (fractions of its size) that shows the circle's
+// colour, or else the glyph's.
+struct CircleProbe {
+    double x, y;
+    bool circle;
+};
+
+// Renders `message` at 160 x 160 points at 1x, 2x and 3x and checks each probe.
+void checkCircleProbes(const char* message, long flag, const gfx::ColorRef& circle, const gfx::ColorRef& glyph,
+                       const std::vector<CircleProbe>& probes);
 
 }  // namespace artwork_test

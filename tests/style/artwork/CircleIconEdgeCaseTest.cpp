@@ -194,15 +194,4 @@ TEST(CircleIconPixels, HolesShowTheCircleAndGlyphsAreWhite) {
     }
 }
 
-TEST(CircleIconsWiring, EveryRoutineHasItsBodyAndImage) {
-    for (const StyleKit::Routine& r : StyleKit::routines()) {
-        if (r.number > 29) break;
-        SCOPED_TRACE(std::string(r.message));
-        EXPECT_TRUE(r.present());
-        const gfx::ImageRef image = StyleKit::performImage(r.imageMessage, {30, 30}, 1);
-        ASSERT_NE(image, nullptr);
-        EXPECT_EQ(image->size(), (gfx::Size{30, 30}));
-    }
-}
-
 }  // namespace

@@ -1,0 +1,69 @@
+// The locked-school and muted-bell circled icons: both colourings, the badge
+// in its own snapped rectangle, and the gaps and holes that must show the
+// colour beneath.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ArtworkTestSupport.h"
+
+namespace {
+
+using namespace artwork_test;
+using style::StyleKit;
+
+const char* const schoolLocked = "drawCircleIconSchoolLockedWithFrame:colored:";
+const char* const bellOff = "drawCircleIconBellOffWithFrame:colored:";
+
+TEST(CircleIconsFeatures, MutedBell) {
+    checkCircleIconRow({bellOff, "bvBlue", "grey2", {{"whiteColor", "5+6a 8+3a", {0.2375, 0.2000, 0.7625, 0.7875}}}});
+    checkImageRenderer(bellOff);
+}
+
+TEST(CircleIconsFeatures, LockedSchoolBadgeFollowsTheFlag) {
+    const gfx::Rect frame{0, 0, 100, 100};
+    for (long flag : {0L, 1L, 2L, 3L}) {
+        SCOPED_TRACE("flag " + std::to_string(flag));
+        const bool set = flag & 1;
+        const Recording rec = record(schoolLocked, frame, flag);
+        EXPECT_EQ(rec.otherOps, 0);
+        ASSERT_EQ(rec.fills.size(), 4u);
+        EXPECT_EQ(colorName(rec.fills[0].color), set ? "bvBlue" : "grey3");
+        EXPECT_EQ(rec.fills[0].path.elements(), gfx::BezierPath::oval(frame).elements());
+        checkShape(rec.fills[1], {"white", "5+11c 2+42a 0+5c 1+32a", {0.2375, 0.1938, 0.7875, 0.8000}}, frame, "backpack");
+        EXPECT_EQ(colorName(rec.fills[2].color), set ? "bvBlueDark" : "grey4");
+        EXPECT_EQ(rec.fills[2].path.elements(), gfx::BezierPath::oval({68, 0, 32, 33}).elements()) << "badge";
+        checkShape(rec.fills[3], {"whiteColor", "7+12a 3+4c", {0.7625, 0.0750, 0.9125, 0.2500}}, frame, "padlock");
+        EXPECT_EQ(colorName(rec.finalFillColor), "whiteColor");
+    }
+    checkImageRenderer(schoolLocked);
+}
+
+TEST(CircleIconsFeatures, LockedSchoolBadgeIsSnappedOnItsOwn) {
+    const Recording rec = record(schoolLocked, {10.3, 20.7, 99.6, 101.2}, 1);
+    ASSERT_EQ(rec.fills.size(), 4u);
+    EXPECT_EQ(rec.fills[0].path.elements(), gfx::BezierPath::oval({10.3, 20.7, 100, 101}).elements());
+    EXPECT_EQ(rec.fills[2].path.elements(), gfx::BezierPath::oval({78.3, 20.7, 32, 33}).elements());
+}
+
+TEST(CircleIconsFeatures, GapsAndHolesShowTheColourBeneath) {
+    checkPixelProbes({
+        {schoolLocked, 1, 38, 60, "bvBlue"},         // pocket slot
+        {schoolLocked, 0, 38, 60, "grey3"},
+        {schoolLocked, 1, 55.3, 62, "bvBlue"},       // slit beside the pocket
+        {schoolLocked, 1, 40, 47.5, "bvBlue"},       // slit above the pocket
+        {schoolLocked, 1, 60.2, 50, "bvBlue"},       // between body and side panel
+        {schoolLocked, 1, 65.6, 46, "bvBlue"},       // opening in the side panel
+        {schoolLocked, 1, 52.2, 26, "bvBlue"},       // under the handle
+        {schoolLocked, 1, 75, 55, "white"},          // side panel
+        {schoolLocked, 1, 83.75, 13, "bvBlueDark"},  // under the shackle
+        {schoolLocked, 0, 83.75, 13, "grey4"},
+        {schoolLocked, 0, 93, 5, "grey4"},           // badge outside the circle
+        {bellOff, 1, 45.5, 49.5, "bvBlue"},          // gap along the bar
+        {bellOff, 0, 45.5, 49.5, "grey2"},
+        {bellOff, 1, 55, 54.5, "whiteColor"},        // bar joined to the lower-right part
+    });
+}
+
+}  // namespace

@@ -1,0 +1,178 @@
+// The six tab bar icons: one path each in the frame, `bvBlue` or `grey2` by
+// the flag's lowest bit, holes wound against their outlines (the cog alone
+// uses the even-odd rule), and nothing else done to the context.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "ArtworkTestSupport.h"
+
+namespace {
+
+using namespace artwork_test;
+
+struct TabRow {
+    const char* message;
+    Shape shape;  // colour filled in per flag
+};
+
+const std::vector<TabRow> rows = {
+    {"drawTabIconFamilyWithFrame:colored:", {"", "0+4c 0+4c 0+4c 0+4c 0+4c 0+4c 0+4c 0+4c 0+4c 0+4c 0+4c 0+4c 0+4c 0+4c 0+4c 0+4c 0+4c 0+4c 0+4c 0+4c 0+4c 0+4c 0+4c 0+3* 0+3* 0+6* 0+6*", {0.0387, 0.2506, 0.9500, 0.8000}}},
+    {"drawTabIconTodoWithFrame:colored:", {"", "13+8a 4+2a", {0.2500, 0.1500, 0.7500, 0.8000}}},
+    {"drawTabIconDevicesWithFrame:colored:", {"", "8+4a 4+4c 2+4c 4+0c", {0.3000, 0.1500, 0.7000, 0.8500}}},
+    // The magnifier is given point for point, with hairline kinks where its
+    // short lines step back: a few thousandths of a point at 100 points.
+    {"drawTabIconExploreWithFrame:colored:", {"", "6+8ax 3+4cx", {0.2204, 0.1750, 0.8250, 0.7932}}},
+    // The cog's hole, too, steps back up its right side by the points the Part gives.
+    {"drawTabIconSettingsWithFrame:colored:", {"", "41+40a 3+4cx", {0.2000, 0.2000, 0.8250, 0.8250}, true}},
+    {"drawTabIconInsightsWithFrame:colored:", {"", "8+4c 10+2a 10+2a", {0.1500, 0.2250, 0.8500, 0.8000}}},
+};
+
+TEST(TabBarIcons, OnePathOneColourPerFlag) {
+    const gfx::Rect frame{0, 0, 100, 100};
+    for (const TabRow& row : rows) {
+        for (long flag : {0L, 1L, 2L, 3L}) {
+            const std::string where = std::string(row.message) + " flag " + std::to_string(flag);
+            SCOPED_TRACE(where);
+            const Recording rec = record(row.message, frame, flag);
+            EXPECT_EQ(rec.otherOps, 0) << "no save, transform, clip or stroke";
+            ASSERT_EQ(rec.fills.size(), 1u);
+            Shape want = row.shape;
+            want.color = flag & 1 ? "bvBlue" : "grey2";
+            checkShape(rec.fills[0], want, frame, where);
+            EXPECT_EQ(colorName(rec.finalFillColor), want.color);
+        }
+    }
+}
+
+gfx::Point startOf(const char* message, const gfx::Rect& frame, std::size_t subpath = 0) {
+    const Recording rec = record(message, frame, 1);
+    std::size_t seen = 0;
+    for (const gfx::PathElement& e : rec.fills.at(0).path.elements())
+        if (e.kind == gfx::PathElement::Kind::move && seen++ == subpath) return e.points[0];
+    return {};
+}
+
+void expectNear(gfx::Point got, gfx::Point want, double tolerance) {
+    EXPECT_NEAR(got.x, want.x, tolerance);
+    EXPECT_NEAR(got.y, want.y, tolerance);
+}
+
+TEST(TabBarIcons, PointsScaleWithTheFrameOnEachAxis) {
+    const char* explore = "drawTabIconExploreWithFrame:colored:";
+    expectNear(startOf(explore, {0, 0, 100, 100}), {81.451, 73.676}, 1e-9);
+    expectNear(startOf(explore, {10, 20, 40, 40}), {42.5804, 49.4704}, 1e-9);
+    expectNear(startOf(explore, {10, 20, 60, 30}), {58.8706, 42.1028}, 1e-9);
+    // The family's dots start at the right end of their long axes.
+    const char* family = "drawTabIconFamilyWithFrame:colored:";
+    expectNear(startOf(family, {0, 0, 1, 1}, 1), {0.53472, 0.78566}, 1e-4);
+    expectNear(startOf(family, {0, 0, 1, 1}, 15), {0.12862, 0.59975}, 1e-4);
+    expectNear(startOf(family, {0, 0, 1, 1}, 23), {0.12143, 0.58178}, 1e-9);
+    expectNear(startOf(family, {0, 0, 1, 1}, 26), {0.33295, 0.53241}, 1e-9);
+    expectNear(startOf("drawTabIconSettingsWithFrame:colored:", {0, 0, 1, 1}), {0.82304, 0.47778}, 1e-12);
+    for (const TabRow& row : rows) {
+        SCOPED_TRACE(row.message);
+        const Recording flipped = record(row.message, {100, 100, -100, -100});
+        const Recording plain = record(row.message, {0, 0, 100, 100});
+        EXPECT_EQ(flipped.fills[0].path.elements(), plain.fills[0].path.elements());
+        EXPECT_EQ(analyse(record(row.message, {0, 0, 0, 40}).fills[0].path).bounds.maxX, 0);
+    }
+}
+
+TEST(TabBarIcons, CogTeethTipsAndValleys) {
+    const Recording rec = record("drawTabIconSettingsWithFrame:colored:", {0, 0, 1, 1});
+    const gfx::Point centre{0.51298, 0.51313};
+    double nearest = 1, farthest = 0;
+    int tipsFound = 0;
+    const gfx::Point tips[] = {{0.75822, 0.31946}, {0.54623, 0.20171}, {0.31982, 0.26638}, {0.20233, 0.47351},
+                               {0.26706, 0.70597}, {0.47864, 0.82330}, {0.70508, 0.75838}, {0.82267, 0.55087}};
+    for (const gfx::PathElement& e : rec.fills[0].path.elements()) {
+        if (e.kind == gfx::PathElement::Kind::close) break;  // the outline only
+        const gfx::Point p = e.kind == gfx::PathElement::Kind::curve ? e.points[2] : e.points[0];
+        const double r = std::hypot(p.x - centre.x, p.y - centre.y);
+        nearest = std::min(nearest, r);
+        farthest = std::max(farthest, r);
+        for (const gfx::Point& tip : tips) tipsFound += p == tip;
+    }
+    EXPECT_EQ(tipsFound, 8);
+    EXPECT_NEAR(nearest, 0.2437, 0.0013);  // the valleys' lowest points
+    EXPECT_LT(farthest, 0.3135);
+}
+
+// One subpath of a path, on its own.
+gfx::BezierPath subpath(const gfx::BezierPath& path, std::size_t index) {
+    gfx::BezierPath out;
+    std::size_t seen = 0;
+    for (const gfx::PathElement& e : path.elements()) {
+        if (e.kind == gfx::PathElement::Kind::move) ++seen;
+        if (seen != index + 1) continue;
+        switch (e.kind) {
+            case gfx::PathElement::Kind::move: out.moveTo(e.points[0]); break;
+            case gfx::PathElement::Kind::line: out.lineTo(e.points[0]); break;
+            case gfx::PathElement::Kind::curve: out.curveTo(e.points[2], e.points[0], e.points[1]); break;
+            case gfx::PathElement::Kind::close: out.close(); break;
+        }
+    }
+    return out;
+}
+
+TEST(TabBarIcons, FamilyFiguresAndTheRingsFarSide) {
+    const gfx::BezierPath family = record("drawTabIconFamilyWithFrame:colored:", {0, 0, 1, 1}).fills[0].path;
+    auto box = [&family](std::size_t i) { return analyse(subpath(family, i)).bounds; };
+    // Head above body with the same gap in all three figures.
+    const std::pair<std::size_t, std::size_t> headAndBody[] = {{18, 0}, {20, 19}, {22, 21}};
+    for (const auto& [head, body] : headAndBody) EXPECT_NEAR(box(body).minY - box(head).maxY, 0.00586, 1e-4);
+    // The slivers and dashes, inside their boxes and clear of the bodies beside them.
+    const Bounds fragments[] = {{0.1166, 0.5818, 0.1255, 0.5888}, {0.8632, 0.5818, 0.8721, 0.5888},
+                                {0.6453, 0.5324, 0.6686, 0.5394}, {0.3212, 0.5324, 0.3445, 0.5394}};
+    for (std::size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE("fragment " + std::to_string(i + 1));
+        const Bounds b = box(23 + i);
+        EXPECT_NEAR(b.minX, fragments[i].minX, 1e-4);
+        EXPECT_NEAR(b.maxX, fragments[i].maxX, 1e-4);
+        EXPECT_NEAR(b.minY, fragments[i].minY, 1e-4);
+        EXPECT_NEAR(b.maxY, fragments[i].maxY, 1e-4);
+    }
+}
+
+TEST(TabBarIcons, HolesShowTheBackgroundAtThreeScales) {
+    const auto blue = style::StyleKit::bvBlue(), grey = style::StyleKit::grey2();
+    const auto clear = gfx::Color::rgba(0, 0, 0, 0);
+    struct Probe {
+        const char* message;
+        double x, y;  // fractions of a 120-point image
+        bool filled;
+    };
+    const Probe probes[] = {
+        {"drawTabIconDevicesWithFrame:colored:", 0.50, 0.50, false},   // screen
+        {"drawTabIconDevicesWithFrame:colored:", 0.315, 0.50, true},   // body beside it
+        {"drawTabIconDevicesWithFrame:colored:", 0.498, 0.775, false}, // button
+        {"drawTabIconExploreWithFrame:colored:", 0.47, 0.42, false},   // lens
+        {"drawTabIconExploreWithFrame:colored:", 0.47, 0.21, true},    // ring
+        {"drawTabIconExploreWithFrame:colored:", 0.74, 0.73, true},    // handle
+        {"drawTabIconSettingsWithFrame:colored:", 0.513, 0.513, false},// hole
+        {"drawTabIconSettingsWithFrame:colored:", 0.513, 0.33, true},  // ring of the cog
+        {"drawTabIconInsightsWithFrame:colored:", 0.30, 0.65, false},  // lower window
+        {"drawTabIconInsightsWithFrame:colored:", 0.40, 0.35, false},  // upper window
+        {"drawTabIconInsightsWithFrame:colored:", 0.25, 0.514, true},  // pulse band
+        {"drawTabIconInsightsWithFrame:colored:", 0.18, 0.50, true},   // border
+        {"drawTabIconTodoWithFrame:colored:", 0.50, 0.765, true},      // clapper
+        {"drawTabIconTodoWithFrame:colored:", 0.50, 0.70, false},      // between rim and clapper
+        {"drawTabIconTodoWithFrame:colored:", 0.50, 0.45, true},       // bell
+        {"drawTabIconFamilyWithFrame:colored:", 0.4947, 0.34, true},   // middle head
+        {"drawTabIconFamilyWithFrame:colored:", 0.4947, 0.60, true},   // middle body
+        {"drawTabIconFamilyWithFrame:colored:", 0.4947, 0.75, false},  // between body and front dot
+    };
+    for (double scale : {1.0, 2.0, 3.0}) {
+        for (long flag : {0L, 1L}) {
+            for (const Probe& p : probes) {
+                SCOPED_TRACE(std::string(p.message) + " at " + std::to_string(p.x) + ", " + std::to_string(p.y));
+                const gfx::ImageRef image = render(p.message, {120, 120}, flag, scale);
+                EXPECT_TRUE(pixelIs(image, p.x * 120, p.y * 120, p.filled ? (flag ? blue : grey) : clear));
+            }
+        }
+    }
+}
+
+}  // namespace
