@@ -57,10 +57,16 @@ Error connectionLost(std::string detail) { return makeError(Error::Code::network
 
 // Headers that belong to one HTTP/1.1 connection and have no place in HTTP/2.
 bool isConnectionSpecific(std::string_view name) {
-    for (std::string_view specific : {"connection", "keep-alive", "proxy-connection", "transfer-encoding",
-                                      "upgrade", "host", "te", "expect"})
-        if (name == specific) return true;
-    return false;
+    switch (name.size()) {
+    case 2: return name == "te";
+    case 4: return name == "host";
+    case 6: return name == "expect";
+    case 7: return name == "upgrade";
+    case 10: return name == "connection" || name == "keep-alive";
+    case 16: return name == "proxy-connection";
+    case 17: return name == "transfer-encoding";
+    default: return false;
+    }
 }
 
 }  // namespace
@@ -142,25 +148,31 @@ void Http2Connection::submitStream(const std::shared_ptr<DataRequest>& request) 
     // Lower-case names (HTTP/2 wants them so) and clean values, in one buffer that
     // outlives the submission; nghttp2 copies what it frames. The buffers are reused.
     std::string& text = headerText_;
-    text.clear();
     std::size_t size = 0;
     for (const auto& [name, value] : headers) size += name.size() + value.size();
-    text.reserve(size);
+    text.resize(size);
+    char* const start = text.data();
+    char* out = start;
     auto& spans = headerSpans_;  // (start, length) of each name and value
     spans.clear();
     for (const auto& [name, value] : headers) {
-        const std::size_t nameStart = text.size();
+        char* const nameStart = out;
         for (char c : name)
-            if (c != '\r' && c != '\n') text += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-        if (isConnectionSpecific(std::string_view(text).substr(nameStart))) {
-            text.resize(nameStart);
+            if (c != '\r' && c != '\n') *out++ = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        if (isConnectionSpecific({nameStart, static_cast<std::size_t>(out - nameStart)})) {
+            out = nameStart;
             continue;
         }
-        spans.emplace_back(nameStart, text.size() - nameStart);
-        const std::size_t valueStart = text.size();
-        for (char c : value)
-            if (c != '\r' && c != '\n') text += c;
-        spans.emplace_back(valueStart, text.size() - valueStart);
+        spans.emplace_back(nameStart - start, out - nameStart);
+        char* const valueStart = out;
+        if (value.find_first_of("\r\n") == std::string::npos) {
+            std::memcpy(out, value.data(), value.size());
+            out += value.size();
+        } else {
+            for (char c : value)
+                if (c != '\r' && c != '\n') *out++ = c;
+        }
+        spans.emplace_back(valueStart - start, out - valueStart);
     }
     auto& fields = headerFields_;
     fields.clear();
