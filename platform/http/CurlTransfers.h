@@ -10,7 +10,6 @@
 #include "http/Transfer.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
