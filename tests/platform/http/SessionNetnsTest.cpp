@@ -225,3 +225,23 @@ TEST(HttpTransfers, Http2ServerThatNeverAnswersTimesTheRequestsOut) {
     }
     EXPECT_EQ(session.connectionsOpened(), 1u);
 }
+
+TEST(HttpTransfers, Http2ServerMustProveItsNameWithATrustedCertificate) {
+    TlsServer server("silent.test", 8443, "sleep 30 | openssl s_server -quiet -accept 127.0.0.1:8443 -alpn h2 "
+                                          "-cert cert.pem -key key.pem");
+    ASSERT_TRUE(server.started());
+    http::addResolveOverride("other.test:8443:127.0.0.1");
+    http::Session session(http::SessionConfiguration::defaultConfiguration());
+    std::optional<http::DataResponse> wrongName, untrusted;
+    session.request("https://other.test:8443/")->responseData([&](const http::DataResponse& r) { wrongName = r; });
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return wrongName.has_value(); }, 5s));
+    http::setCertificateAuthorityBundle("/dev/null");  // trusts nobody
+    http::Session another(http::SessionConfiguration::defaultConfiguration());
+    another.request("https://silent.test:8443/")->responseData([&](const http::DataResponse& r) { untrusted = r; });
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return untrusted.has_value(); }, 5s));
+    for (const auto& result : {*wrongName, *untrusted}) {
+        ASSERT_TRUE(result.error);
+        EXPECT_EQ(result.error->code, http::Error::Code::secureConnectionFailed) << result.error->detail;
+        EXPECT_FALSE(result.response);
+    }
+}
