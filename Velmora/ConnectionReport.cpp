@@ -70,6 +70,15 @@ void from_json(const nlohmann::ordered_json& json, ConnectionReports& reports) {
     }
 }
 
+std::string encodeConnectionReports(const std::vector<ConnectionReport>& reports) {
+    std::string text = "{\"items\":[";
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        if (i) text += ',';
+        text += nlohmann::ordered_json(reports[i]).dump();
+    }
+    return text + "]}";
+}
+
 ConnectionReport makeConnectionReport(const std::string& version,
                                       const std::optional<std::string>& userName,
                                       const std::optional<std::string>& macAddress,

@@ -47,6 +47,11 @@ void from_json(const nlohmann::ordered_json& json, ConnectionReport& report);
 void to_json(nlohmann::ordered_json& json, const ConnectionReports& reports);
 void from_json(const nlohmann::ordered_json& json, ConnectionReports& reports);
 
+// The JSON form of a ConnectionReports holding `reports`, as to_json gives it, made
+// one report at a time so that a large batch never stands as a whole JSON tree.
+// Throws nlohmann::json::exception for text that is not UTF-8.
+std::string encodeConnectionReports(const std::vector<ConnectionReport>& reports);
+
 // What one HTTPS exchange with the filtering service leaves for its report.
 struct ExchangeOutcome {
     // Header lookup of the HTTP response; absent when no response came.

@@ -8,6 +8,9 @@
 #include "Velmora/dns/MessageReader.hpp"
 #include "foundation/ProcessInfo.h"
 
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -23,6 +26,18 @@ constexpr const char* cookieHeader = "X-Brimvale-Cookie";
 constexpr const char* dnsContentType = "application/dns-udpwireformat";
 
 bool debugEnabled() { return oslog::isEnabled(oslog::Level::debug); }
+
+// Passthrough queries in flight may use the process's descriptors but these, which the
+// listener, the HTTPS connections and the kept passthrough sockets need.
+constexpr rlim_t reservedDescriptors = 256;
+constexpr std::size_t mostPassthroughInFlight = 10000;
+
+std::size_t passthroughInFlightLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return mostPassthroughInFlight;
+    const rlim_t usable = limit.rlim_cur > reservedDescriptors ? limit.rlim_cur - reservedDescriptors : 0;
+    return static_cast<std::size_t>(std::clamp<rlim_t>(usable, 64, mostPassthroughInFlight));
+}
 
 }  // namespace
 
@@ -45,6 +60,7 @@ DNSProxyProvider::DNSProxyProvider()
     : version_(appVersionString(true)),
       defaults_(shared::appGroupSuite),
       sessionConfig_(http::SessionConfiguration::defaultConfiguration()),
+      passthroughLimit_(passthroughInFlightLimit()),
       connections_(std::vector<ConnectionReport>{}),
       lastReportSent_(secondsSince1970()) {
     extLogger().info("Network extension - init");
@@ -213,10 +229,24 @@ void DNSProxyProvider::onDatagramsRead(std::optional<std::vector<ne::Datagram>> 
     ne::Datagram query = std::move(datagrams->front());
     if (debugEnabled())
         dnsFlowLogger().debug("DNS Request [%{public}d bytes] : %{public}s", query.size(), datagramDump(query));
-    mainQueue().async([self = shared_from_this(), query = std::move(query), endpoints = std::move(endpoints),
-                       flow = std::move(flow)]() mutable {
-        self->dispatchQuery(query, std::move(endpoints), std::move(flow));
-    });
+    bool first = false;
+    {
+        std::lock_guard lock(arrivingMutex_);
+        first = arriving_.empty();
+        arriving_.push_back({std::move(query), std::move(endpoints), std::move(flow)});
+    }
+    // The main queue takes every query that came meanwhile in one task: it is woken
+    // once per batch, not once per query.
+    if (first) mainQueue().async([self = shared_from_this()] { self->dispatchArrived(); });
+}
+
+void DNSProxyProvider::dispatchArrived() {
+    std::vector<ArrivedQuery> arrived;
+    {
+        std::lock_guard lock(arrivingMutex_);
+        arrived.swap(arriving_);
+    }
+    for (auto& [query, endpoints, flow] : arrived) dispatchQuery(query, std::move(endpoints), std::move(flow));
 }
 
 void DNSProxyProvider::dispatchQuery(const ne::Datagram& query, std::optional<ne::EndpointList> endpoints,
@@ -258,16 +288,31 @@ bool DNSProxyProvider::matchesBypassDomain(const ne::Datagram& datagram) {
 // ---- HTTPS forwarding and the cookie ----
 
 http::HTTPHeaders DNSProxyProvider::requestHeaders(std::size_t bodySize) const {
-    return {
-        {"Accept", dnsContentType},
-        {"Content-type", dnsContentType},
-        {"Content-length", std::to_string(bodySize)},
-        {cookieHeader, cookie_.value_or("")},
-        {"X-Brimvale-ClientID", macAddress_.value_or("")},
-        {"X-Brimvale-ApplianceID", deviceId_.value_or("")},
-        {"X-Brimvale-Username", userName_.value_or("")},
-        {"X-Brimvale-ApiRegion", region_.value_or("")},
-    };
+    // Only the length changes from query to query: the rest is built again when the
+    // cookie or an identity value has changed since the last query.
+    auto& cache = forwarding_;
+    if (!cache.built || cache.cookie != cookie_ || cache.macAddress != macAddress_ || cache.deviceId != deviceId_ ||
+        cache.userName != userName_ || cache.region != region_) {
+        cache.built = true;
+        cache.cookie = cookie_;
+        cache.macAddress = macAddress_;
+        cache.deviceId = deviceId_;
+        cache.userName = userName_;
+        cache.region = region_;
+        cache.headers = {
+            {"Accept", dnsContentType},
+            {"Content-type", dnsContentType},
+            {"Content-length", ""},
+            {cookieHeader, cookie_.value_or("")},
+            {"X-Brimvale-ClientID", macAddress_.value_or("")},
+            {"X-Brimvale-ApplianceID", deviceId_.value_or("")},
+            {"X-Brimvale-Username", userName_.value_or("")},
+            {"X-Brimvale-ApiRegion", region_.value_or("")},
+        };
+    }
+    http::HTTPHeaders headers = cache.headers;
+    headers.find("Content-length")->second = std::to_string(bodySize);
+    return headers;
 }
 
 void DNSProxyProvider::forwardQueryOverHttps(const ne::Datagram& query, std::optional<ne::EndpointList> endpoints,
@@ -275,8 +320,11 @@ void DNSProxyProvider::forwardQueryOverHttps(const ne::Datagram& query, std::opt
     auto headers = requestHeaders(query.size());
     if (debugEnabled()) verdictFlowLogger().debug("Request headers: %{public}s", http::describe(headers));
     if (!alamofireManager_) return;
-    const std::string url = "https://" + serverAddress_.value_or("") + "/dns-query";
-    alamofireManager_->upload(query, url, "POST", std::move(headers))
+    if (forwarding_.server != serverAddress_ || forwarding_.url.empty()) {
+        forwarding_.server = serverAddress_;
+        forwarding_.url = "https://" + serverAddress_.value_or("") + "/dns-query";
+    }
+    alamofireManager_->upload(query, forwarding_.url, "POST", std::move(headers))
         ->validate()
         .responseData([self = shared_from_this(), flow = std::move(flow), endpoints = std::move(endpoints),
                        query](const http::DataResponse& response) {
@@ -345,9 +393,24 @@ void DNSProxyProvider::updateCookie(const std::optional<std::string>& newCookie)
 
 void DNSProxyProvider::passThrough(const ne::Datagram& query, std::optional<ne::EndpointList> endpoints,
                                    std::shared_ptr<ne::AppProxyUDPFlow> flow) {
+    if (SystemResolver::awaitingFirstAnswerCount() >= passthroughLimit_) {
+        dropPassthroughQuery();
+        return;
+    }
     auto resolver = SystemResolver::make(query, std::move(endpoints), std::move(flow), systemDNSFallbackServer_);
     resolver->sendQuery();
     cacheSystemResolver(std::move(resolver));
+}
+
+void DNSProxyProvider::dropPassthroughQuery() {
+    if (droppedPassthrough_++ > 0) return;
+    mainQueue().asyncAfter(std::chrono::seconds(1), [weak = weak_from_this()] {
+        auto self = weak.lock();
+        if (!self) return;
+        passthroughFlowLogger().error("Dropped %{public}d passthrough queries: %{public}d already waiting for an answer",
+                                      self->droppedPassthrough_, self->passthroughLimit_);
+        self->droppedPassthrough_ = 0;
+    });
 }
 
 void DNSProxyProvider::cacheSystemResolver(std::shared_ptr<SystemResolver> resolver) {

@@ -2,6 +2,13 @@
 // The extension's DNS proxy provider: the whole state of the DNS proxy engine and
 // the road of every DNS query. All of its state lives on the main queue; the entry
 // points, which the system calls on threads of its own, hand their work over to it.
+//
+// One query's objects: the flow and its datagram come from the system's thread and
+// wait in `arriving_` until the main queue takes the batch. On the HTTPS road the
+// request lives from forwardQueryOverHttps until its response handler has run on the
+// main queue (answered, failed or timed out after 2 s), its report until the upload
+// that sends it. On the passthrough road the SystemResolver lives while the resolver
+// set holds it, and at least until its first answer or the end of its 2 s wait.
 
 #include "Velmora/ConnectionReport.h"
 #include "Velmora/SystemResolver.h"
@@ -13,6 +20,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -79,8 +87,11 @@ public:
     virtual void scheduledReportingCheck();
     virtual void reportIfDue();
     static bool shouldSendReports(const std::optional<std::vector<ConnectionReport>>& reports, std::int64_t elapsedSeconds);
-    void sendConnectionReports(const std::vector<ConnectionReport>& reports, const std::string& url);
+    // Encodes and posts off the main queue.
+    void sendConnectionReports(std::vector<ConnectionReport> reports, const std::string& url);
     void handleReportResponse(const http::DataResponse& response);
+    // Reports held for upload, at most; the oldest go first.
+    static constexpr std::size_t reportCap = 10000;
 
     // ---- Fields, read (and, where a caller sets them, written) on the main queue ----
     int constUnknownResponse() const { return constUnknownResponse_; }
@@ -108,12 +119,33 @@ public:
     void setLastReportSent(std::int64_t seconds) { lastReportSent_ = seconds; }
 
 private:
+    // Queries read on the system's threads, waiting for the main queue.
+    struct ArrivedQuery {
+        ne::Datagram query;
+        std::optional<ne::EndpointList> endpoints;
+        std::shared_ptr<ne::AppProxyUDPFlow> flow;
+    };
+    void dispatchArrived();
     // The road of one query, chosen on the main queue.
     void dispatchQuery(const ne::Datagram& query, std::optional<ne::EndpointList> endpoints,
                        std::shared_ptr<ne::AppProxyUDPFlow> flow);
     void passThrough(const ne::Datagram& query, std::optional<ne::EndpointList> endpoints,
                      std::shared_ptr<ne::AppProxyUDPFlow> flow);
+    // A passthrough query over the limit of those in flight: counted, and the count
+    // logged once a second while queries are dropped.
+    void dropPassthroughQuery();
     std::shared_ptr<http::Session> makeSession() const;
+
+    // What every HTTPS exchange sends alike, kept from one query to the next together
+    // with the values it was made from.
+    struct ForwardingCache {
+        bool built = false;
+        std::optional<std::string> cookie, macAddress, deviceId, userName, region;
+        http::HTTPHeaders headers;
+        std::optional<std::string> server;
+        std::string url;
+    };
+    mutable ForwardingCache forwarding_;
 
     // Fixed for the provider's life.
     const int constUnknownResponse_ = 418;
@@ -122,6 +154,9 @@ private:
     foundation::UserDefaults defaults_;
     http::SessionConfiguration sessionConfig_;
     const std::string fallbackDNSServer_ = "1.0.0.1";
+    // Passthrough queries waiting for their first answer hold a descriptor each.
+    const std::size_t passthroughLimit_;
+    std::size_t droppedPassthrough_ = 0;
     // Sessions and passthrough resolvers.
     std::shared_ptr<http::Session> alamofireManager_;
     std::shared_ptr<http::Session> alamofireProbeManager_;
@@ -140,7 +175,11 @@ private:
     std::shared_ptr<asio::steady_timer> probeTimer_;  // never armed: the probe cycle re-arms itself
     std::shared_ptr<Reachability> reachability_;
     bool filtering_ = false;
-    std::optional<std::vector<ConnectionReport>> connections_;
+    std::optional<std::vector<ConnectionReport>> connections_;  // at most reportCap
+    // The one field the system's threads touch: guarded by its mutex.
+    std::mutex arrivingMutex_;
+    std::vector<ArrivedQuery> arriving_;
+    std::size_t droppedReports_ = 0;
     std::int64_t lastReportSent_ = 0;
 };
 

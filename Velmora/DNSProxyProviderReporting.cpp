@@ -1,4 +1,5 @@
-// Connection reports and their upload, all on the main queue.
+// Connection reports and their upload, on the main queue; a batch is encoded and
+// posted on a queue of its own.
 
 #include "Velmora/DNSProxyProvider.h"
 #include "Velmora/HexDump.h"
@@ -8,6 +9,7 @@
 #include "dispatch/Dispatch.h"
 
 #include <chrono>
+#include <cstdlib>
 
 namespace {
 
@@ -17,6 +19,21 @@ const char* const statisticsDomain = "brimvale.example";
 constexpr std::chrono::milliseconds reportingCheckInterval{60000};
 constexpr std::int64_t reportingTimeThreshold = 300;
 constexpr std::size_t reportingCountThreshold = 100;
+
+// Encoding a large batch takes a while; it is done here, so the main queue answers on.
+// Never destroyed, like the process's other system threads; stopped at exit.
+dispatch::DispatchQueue* encoder = nullptr;
+
+dispatch::DispatchQueue& reportEncoder() {
+    static const bool created = [] {
+        dispatch::DispatchQueue::main();  // made first, so that it ends after the stop below
+        encoder = new dispatch::DispatchQueue("com.brimvale.report-encoder");
+        std::atexit([] { dispatch::stopRunning({encoder}); });
+        return true;
+    }();
+    (void)created;
+    return *encoder;
+}
 
 std::string describeCount(const std::optional<std::vector<ConnectionReport>>& reports) {
     return reports ? "Optional(" + std::to_string(reports->size()) + ")" : "nil";
@@ -44,8 +61,26 @@ void DNSProxyProvider::recordConnectionReport(const http::DataResponse& response
     if (response.data) outcome.bodyBytes = static_cast<std::int64_t>(response.data->size());
     outcome.requestBytes = requestBytes;
     auto report = makeConnectionReport(version_, userName_, macAddress_, localInterfaceAddress(), outcome);
-    reportingLogger().debug("Connection reports, current size: %{public}s", describeCount(connections_));
-    if (connections_) connections_->push_back(std::move(report));
+    if (oslog::isEnabled(oslog::Level::debug))
+        reportingLogger().debug("Connection reports, current size: %{public}s", describeCount(connections_));
+    if (!connections_) return;
+    if (connections_->size() >= reportCap) {
+        // The oldest half goes at once, so that dropping costs little per report; the
+        // count is logged once a second while reports are dropped.
+        const std::size_t dropped = reportCap / 2;
+        connections_->erase(connections_->begin(), connections_->begin() + static_cast<std::ptrdiff_t>(dropped));
+        if (droppedReports_ == 0) {
+            dispatch::DispatchQueue::main().asyncAfter(std::chrono::seconds(1), [weak = weak_from_this()] {
+                auto self = weak.lock();
+                if (!self) return;
+                reportingLogger().error("Dropped the oldest %{public}d connection reports: %{public}d held already",
+                                        self->droppedReports_, reportCap);
+                self->droppedReports_ = 0;
+            });
+        }
+        droppedReports_ += dropped;
+    }
+    connections_->push_back(std::move(report));
 }
 
 void DNSProxyProvider::scheduledReportingCheck() {
@@ -66,8 +101,9 @@ void DNSProxyProvider::reportIfDue() {
     }
     const std::string url = std::string("https://") + statisticsHostPrefix + "." + *region_ + "." +
                             statisticsDomain + "/" + *deviceId_ + "/-/extension";
-    sendConnectionReports(*connections_, url);
+    auto batch = std::move(*connections_);
     connections_ = std::vector<ConnectionReport>{};
+    sendConnectionReports(std::move(batch), url);
     lastReportSent_ = ConnectionReport::nowSeconds();
 }
 
@@ -94,28 +130,30 @@ bool DNSProxyProvider::shouldSendReports(const std::optional<std::vector<Connect
     return false;
 }
 
-void DNSProxyProvider::sendConnectionReports(const std::vector<ConnectionReport>& reports, const std::string& url) {
+void DNSProxyProvider::sendConnectionReports(std::vector<ConnectionReport> reports, const std::string& url) {
     reportingLogger().info("Sending connection reports");
-    std::string encoded;
-    try {
-        encoded = nlohmann::ordered_json(ConnectionReports{reports}).dump();
-    } catch (const nlohmann::json::exception&) {
-        // Texts that are not valid UTF-8 cannot be encoded.
-        reportingLogger().error("Reporting failed for an unknown reason");
-        return;
-    }
-    reportingLogger().debug("Reports encoded : %{public}s", std::to_string(encoded.size()) + " bytes");
-    if (oslog::isEnabled(oslog::Level::debug)) {
-        std::string printable;
-        for (unsigned char byte : encoded) printable += printableCharacter(byte);
-        reportingLogger().debug("Reports decoded : %{public}s", printable);
-    }
     std::weak_ptr<DNSProxyProvider> weak = weak_from_this();
-    http::Session::defaultSession()
-        .upload(http::Bytes(encoded.begin(), encoded.end()), url, "POST", {{"Content-Type", "application/json"}})
-        ->responseData([weak](const http::DataResponse& response) {
-            if (auto self = weak.lock()) self->handleReportResponse(response);
-        });
+    reportEncoder().async([weak, reports = std::move(reports), url] {
+        std::string encoded;
+        try {
+            encoded = encodeConnectionReports(reports);
+        } catch (const nlohmann::json::exception&) {
+            // Texts that are not valid UTF-8 cannot be encoded.
+            reportingLogger().error("Reporting failed for an unknown reason");
+            return;
+        }
+        reportingLogger().debug("Reports encoded : %{public}s", std::to_string(encoded.size()) + " bytes");
+        if (oslog::isEnabled(oslog::Level::debug)) {
+            std::string printable;
+            for (unsigned char byte : encoded) printable += printableCharacter(byte);
+            reportingLogger().debug("Reports decoded : %{public}s", printable);
+        }
+        http::Session::defaultSession()
+            .upload(http::Bytes(encoded.begin(), encoded.end()), url, "POST", {{"Content-Type", "application/json"}})
+            ->responseData([weak](const http::DataResponse& response) {
+                if (auto self = weak.lock()) self->handleReportResponse(response);
+            });
+    });
 }
 
 void DNSProxyProvider::handleReportResponse(const http::DataResponse& response) {

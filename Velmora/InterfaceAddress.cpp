@@ -1,6 +1,9 @@
 #include "InterfaceAddress.h"
 
+#include "dispatch/Dispatch.h"
 #include "net/Netlink.h"
+
+#include <asio/posix/stream_descriptor.hpp>
 
 #include <netdb.h>
 #include <sys/socket.h>
@@ -28,23 +31,44 @@ std::string readInterfaceAddress() {
     return address;
 }
 
+// The address, read once and again after each link, address or route change: the
+// change events are read on the main queue's loop as they come, so a question costs
+// no system call.
 class AddressCache {
 public:
-    AddressCache() : events_(net::netlink::openEventSocket()) {}
+    AddressCache() : events_(dispatch::DispatchQueue::main().context()) {
+        const int fd = net::netlink::openEventSocket();
+        if (fd >= 0) {
+            events_.assign(fd);
+            watch();
+        }
+    }
 
     std::string address() {
         std::lock_guard lock(mutex_);
         // Without an event socket every question reads the interfaces again.
-        if (events_ < 0) return readInterfaceAddress();
-        // Events are drained before reading, so one that races the read is seen
-        // by the next question.
-        if (net::netlink::drainEvents(events_) || !cached_) cached_ = readInterfaceAddress();
+        if (!events_.is_open()) return readInterfaceAddress();
+        if (!cached_) cached_ = readInterfaceAddress();
         return *cached_;
     }
 
 private:
+    void watch() {
+        events_.async_wait(asio::posix::stream_descriptor::wait_read, [this](const std::error_code& error) {
+            if (error) return;
+            // Cleared before the events are read, so a change that races the next
+            // reading of the address is seen by the question after it.
+            {
+                std::lock_guard lock(mutex_);
+                cached_.reset();
+            }
+            net::netlink::drainEvents(events_.native_handle());
+            watch();
+        });
+    }
+
     std::mutex mutex_;
-    int events_;
+    asio::posix::stream_descriptor events_;
     std::optional<std::string> cached_;
 };
 
@@ -71,6 +95,7 @@ std::string interfaceAddressIn(const ifaddrs* list, const std::string& interface
 }
 
 std::string localInterfaceAddress() {
-    static AddressCache cache;
-    return cache.address();
+    // Never destroyed: its watch belongs to the main queue's loop.
+    static AddressCache* cache = new AddressCache;
+    return cache->address();
 }

@@ -5,6 +5,8 @@
 
 #include <sys/random.h>
 
+#include <asio/steady_timer.hpp>
+
 #include <deque>
 #include <random>
 
@@ -40,38 +42,66 @@ long randomSendTag() {
 namespace {
 
 // Resolvers waiting for their first answer, in order of their deadlines (all waits
-// are equally long). One sweep on the main queue ends the expired waits, so that a
-// busy resolver road carries no timer per query.
-struct FirstAnswerWait {
-    std::chrono::steady_clock::time_point deadline;
-    std::weak_ptr<SystemResolver> resolver;
+// are equally long). One timer on the main queue, ticking while any wait runs, ends
+// the expired ones, so that a busy passthrough road carries no timer per query; a wait
+// may thus last up to one tick longer.
+constexpr std::chrono::milliseconds waitTick{100};
+
+struct FirstAnswerWaits {
+    struct Wait {
+        std::chrono::steady_clock::time_point deadline;
+        std::weak_ptr<SystemResolver> resolver;
+    };
+    std::deque<Wait> waits;
+    std::size_t count = 0;  // resolvers still waiting
+    std::unique_ptr<asio::steady_timer> timer;
+    bool ticking = false;
 };
 
-std::deque<FirstAnswerWait>& firstAnswerWaits() {
-    static std::deque<FirstAnswerWait> waits;  // main queue only
-    return waits;
+FirstAnswerWaits& firstAnswerWaits() {
+    // Main queue only; never destroyed, as its timer belongs to the main queue's loop.
+    static FirstAnswerWaits* waits = new FirstAnswerWaits;
+    return *waits;
 }
 
-void sweepFirstAnswerWaits() {
-    auto& waits = firstAnswerWaits();
+void tick() {
+    auto& all = firstAnswerWaits();
     const auto now = std::chrono::steady_clock::now();
-    while (!waits.empty() && waits.front().deadline <= now) {
-        if (auto resolver = waits.front().resolver.lock()) resolver->stopAwaitingFirstAnswer();
-        waits.pop_front();
+    while (!all.waits.empty() && all.waits.front().deadline <= now) {
+        if (auto resolver = all.waits.front().resolver.lock()) resolver->stopAwaitingFirstAnswer();
+        all.waits.pop_front();
     }
-    if (!waits.empty()) dispatch::DispatchQueue::main().asyncAfter(waits.front().deadline - now, sweepFirstAnswerWaits);
+    all.ticking = !all.waits.empty();
+    if (!all.ticking) return;
+    all.timer->expires_after(waitTick);
+    all.timer->async_wait([](const std::error_code& error) {
+        if (!error) tick();
+    });
 }
 
 }  // namespace
 
 void SystemResolver::awaitFirstAnswer(const std::shared_ptr<SystemResolver>& resolver) {
-    auto& waits = firstAnswerWaits();
-    const bool sweepPending = !waits.empty();
-    waits.push_back({std::chrono::steady_clock::now() + firstAnswerWait, resolver});
-    if (!sweepPending) dispatch::DispatchQueue::main().asyncAfter(firstAnswerWait, sweepFirstAnswerWaits);
+    auto& all = firstAnswerWaits();
+    resolver->self_ = resolver;
+    ++all.count;
+    all.waits.push_back({std::chrono::steady_clock::now() + firstAnswerWait, resolver});
+    if (all.ticking) return;
+    if (!all.timer) all.timer = std::make_unique<asio::steady_timer>(dispatch::DispatchQueue::main().context());
+    all.ticking = true;
+    all.timer->expires_after(waitTick);
+    all.timer->async_wait([](const std::error_code& error) {
+        if (!error) tick();
+    });
 }
 
-void SystemResolver::stopAwaitingFirstAnswer() { self_.reset(); }
+std::size_t SystemResolver::awaitingFirstAnswerCount() { return firstAnswerWaits().count; }
+
+void SystemResolver::stopAwaitingFirstAnswer() {
+    if (!self_) return;
+    --firstAnswerWaits().count;
+    self_.reset();
+}
 
 SystemResolver::SystemResolver(ne::Datagram data, std::optional<ne::EndpointList> endpoints,
                                std::shared_ptr<ne::AppProxyUDPFlow> flow, std::optional<std::string> fallbackServer)
@@ -93,8 +123,7 @@ void SystemResolver::sendQuery() {
         passthroughFlowLogger().error("Error setting up DNS passthrough service");
     }
     // Stay alive for the first answer even when the resolver set lets go of us.
-    self_ = shared_from_this();
-    awaitFirstAnswer(self_);
+    awaitFirstAnswer(shared_from_this());
     passthroughSocket_->sendData(data_.value_or(ne::Datagram{}), sendTimeout, randomSendTag());
 }
 
@@ -122,7 +151,8 @@ void SystemResolver::udpSocketDidClose(net::UdpSocket&, const std::optional<std:
 }
 
 void SystemResolver::handleReceivedDatagram(const ne::Datagram& datagram) {
-    auto keepAlive = std::move(self_);  // the first answer has come
+    auto keepAlive = self_;  // the first answer has come
+    stopAwaitingFirstAnswer();
     if (oslog::isEnabled(oslog::Level::debug)) {
         passthroughFlowLogger().debug("DNS response : [%{public}d bytes] : %{public}s", datagram.size(),
                                       datagramDump(datagram));

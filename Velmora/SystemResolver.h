@@ -47,6 +47,8 @@ public:
     bool awaitingFirstAnswer() const { return static_cast<bool>(self_); }
     // Ends that wait; the caller holds a reference.
     void stopAwaitingFirstAnswer();
+    // Resolvers of the process waiting for their first answer: the passthrough queries in flight.
+    static std::size_t awaitingFirstAnswerCount();
 
 protected:
     SystemResolver(ne::Datagram data, std::optional<ne::EndpointList> endpoints,

@@ -1,23 +1,29 @@
 #!/usr/bin/env bash
-# DNS throughput of the extension's host process under dnsperf, in one network
-# namespace and one run, with the same query file for every target:
-#   (a) the upstream (unbound) directly,
-#   (b) the proxy on its passthrough road (the probe finds a safe network),
-#   (c) the proxy on its HTTPS road to dnsdist (the probe finds an unsafe network),
-#   (d) dnss forwarding to the same dnsdist DNS-over-HTTPS listener.
-# Prints queries per second, loss and latency of each, and the ratios to (a) and (d).
+# The extension's host process against its peers, in one network namespace and one
+# run, with the same query file for every DNS target:
+#   direct       the upstream (unbound) directly,
+#   passthrough  the proxy on its passthrough road (the probe finds a safe network),
+#   https        the proxy on its HTTPS road to dnsdist (the probe finds an unsafe network),
+#   dnss         dnss forwarding to the same dnsdist DNS-over-HTTPS listener,
+#   h2load       dnsdist's DNS-over-HTTPS listener on one HTTP/2 connection: the most
+#                one client connection gets from it.
+# Then the average latency of direct, https and dnss at 5,000 queries per second, and a
+# soak of the HTTPS road at saturation while connection reports are uploaded: resident
+# memory, answers per second (lowest against the median), lost queries.
+# Prints each figure and the ratios the speed targets name.
 #
-#   bench/dnsperf.sh [BUILD_DIR] [SECONDS_PER_TARGET] [NAMES]
+#   bench/dnsperf.sh [BUILD_DIR] [SECONDS_PER_TARGET] [SOAK_SECONDS] [NAMES]
 set -euo pipefail
 
 if [ "${BRIMVALE_BENCH_NETNS:-}" != 1 ]; then
-    exec env BRIMVALE_BENCH_NETNS=1 timeout 600 unshare -rn bash "$0" "$@"
+    exec env BRIMVALE_BENCH_NETNS=1 timeout 1800 unshare -rn bash "$0" "$@"
 fi
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 seconds=${2:-10}
-names=${3:-5000}
+soak=${3:-180}
+names=${4:-5000}
 velmora=$build/Brimvale.app/PlugIns/Velmora.appex/Velmora
 [ -x "$velmora" ] || { echo "no $velmora; build first" >&2; exit 2; }
 
@@ -43,8 +49,8 @@ ip link set lo up
 # Reachable over an ordinary link, as a device on Wi-Fi would be.
 ip route add default dev lo
 
-openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=dns.brimvale.example \
-    -addext subjectAltName=DNS:dns.brimvale.example \
+openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=brimvale \
+    -addext subjectAltName=DNS:dns.brimvale.example,DNS:stats.eu.brimvale.example \
     -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
 
 # The query file and the zone that answers every name in it.
@@ -61,6 +67,8 @@ server:
   verbosity: 0
   do-ip6: no
   num-threads: 2
+  so-rcvbuf: 4m
+  so-sndbuf: 4m
   access-control: 127.0.0.0/8 allow
   local-zone: "bench.test." static
   local-data: "dns.brimvale.example. 60 IN A 127.0.0.1"
@@ -71,6 +79,8 @@ CONF
     printf 'remote-control:\n  control-enable: no\n'
 } > "$work/unbound.conf"
 for ((i = 0; i < names; i++)); do echo "h$i.bench.test A"; done > "$work/queries.txt"
+# One query in the wire format, for h2load.
+printf '\x12\x34\x01\x00\x00\x01\x00\x00\x00\x00\x00\x00\x02h0\x05bench\x04test\x00\x00\x01\x00\x01' > "$work/query.bin"
 
 cat > "$work/dnsdist.conf" <<CONF
 setSecurityPollSuffix("")
@@ -91,22 +101,27 @@ wait_until 10 kdig @127.0.0.1 -p 443 +https=/dns-query +tls-ca="$work/cert.pem" 
     +tls-hostname=dns.brimvale.example +time=1 +retry=0 h0.bench.test
 background python3 "$root/tests/integration/servers/probe_server.py" \
     --status-file "$work/status" --log "$work/probe.log"
+background python3 "$root/tests/integration/servers/collector.py" --address 127.0.0.9 \
+    --cert "$work/cert.pem" --key "$work/key.pem" --out "$work/uploads"
 background dnss -enable_dns_to_https -dns_listen_addr 127.0.0.4:53 -enable_cache=false \
     -https_upstream https://dns.brimvale.example/dns-query -https_client_cafile "$work/cert.pem" \
     -fallback_upstream 127.0.0.1:53 -logfile "$work/dnss.log"
 wait_until 10 kdig @127.0.0.4 +time=1 +retry=0 h0.bench.test
 
 declare -A qps loss latency
-measure() {  # measure LABEL ADDRESS
-    local out="$work/dnsperf-$1.txt"
-    dnsperf -s "$2" -d "$work/queries.txt" -l "$seconds" -c 16 -q 200 -t 2 > "$out" 2>&1
-    qps[$1]=$(awk '/Queries per second/ {print $4}' "$out")
-    loss[$1]=$(awk '/Queries lost/ {gsub(/[()%]/, "", $4); print $4}' "$out")
-    latency[$1]=$(awk '/Average Latency/ {print $4 * 1000}' "$out")
+run_dnsperf() {  # run_dnsperf LABEL ADDRESS SECONDS [ARGS...]
+    local label=$1 address=$2 duration=$3; shift 3
+    local out="$work/dnsperf-$label.txt"
+    dnsperf -s "$address" -d "$work/queries.txt" -l "$duration" -t 2 "$@" > "$out" 2>&1
+    qps[$label]=$(awk '/Queries per second/ {print $4}' "$out")
+    loss[$label]=$(awk '/Queries lost/ {gsub(/[()%]/, "", $4); print $4}' "$out")
+    latency[$label]=$(awk '/Average Latency/ {print $4 * 1000}' "$out")
 }
+saturate() { run_dnsperf "$1" "$2" "$seconds" -c 16 -T 4 -q 400; }
+at_5000() { run_dnsperf "$1-5000" "$2" "$seconds" -c 8 -T 2 -q 200 -Q 5000; }
 
 proxy=""
-start_proxy() {  # start_proxy PROBE_STATUS VERDICT_TEXT
+start_proxy() {  # start_proxy PROBE_STATUS
     echo "$1" > "$work/status"
     BRIMVALE_STATE_DIR="$work/state-$1" BRIMVALE_LOG_LEVEL=info \
         "$velmora" --listen 127.0.0.5:53 --resolver 127.0.0.1 --config "$work/config.json" \
@@ -122,17 +137,82 @@ start_proxy() {  # start_proxy PROBE_STATUS VERDICT_TEXT
 }
 stop_proxy() { kill "$proxy"; wait "$proxy" 2>/dev/null || true; }
 
-echo "dnsperf: $names names, ${seconds}s per target, 16 clients, 200 outstanding, 2 s time-out"
-measure direct 127.0.0.1
-start_proxy 200; measure passthrough 127.0.0.5; stop_proxy
-start_proxy 500; measure https 127.0.0.5; stop_proxy
-measure dnss 127.0.0.4
+echo "dnsperf: $names names, ${seconds}s per target; saturation: 16 clients, 4 threads, 400 outstanding;"
+echo "latency: 5,000 queries/s; soak: ${soak}s; 2 s time-out"
+saturate direct 127.0.0.1
+at_5000 direct 127.0.0.1
+start_proxy 200
+saturate passthrough 127.0.0.5
+stop_proxy
+start_proxy 500
+saturate https 127.0.0.5
+at_5000 https 127.0.0.5
+stop_proxy
+saturate dnss 127.0.0.4
+at_5000 dnss 127.0.0.4
+h2load -D "$seconds" -c 1 -m 100 -d "$work/query.bin" -H 'content-type: application/dns-message' \
+    https://127.0.0.1:443/dns-query > "$work/h2load.txt" 2>&1
+h2load_rps=$(awk '/^finished in/ {print $4}' "$work/h2load.txt")
+h2load_ok=$(awk '/^status codes:/ {print $3}' "$work/h2load.txt")
 
-printf '\n%-26s %12s %8s %12s %10s %10s\n' target "queries/s" "lost %" "latency ms" "vs direct" "vs dnss"
+# The soak: the HTTPS road at saturation; reports are due every 60 s.
+start_proxy 500
+rss_peak=0
+(
+    while kill -0 "$proxy" 2>/dev/null; do
+        awk '/^VmRSS/ {print $2}' "/proc/$proxy/status" 2>/dev/null || true
+        sleep 1
+    done
+) > "$work/rss.txt" &
+sampler=$!
+run_dnsperf soak 127.0.0.5 "$soak" -c 16 -T 4 -q 400 -S 1
+stop_proxy
+wait "$sampler" 2>/dev/null || true
+rss_peak=$(sort -n "$work/rss.txt" | tail -n 1)
+# Answers per second from dnsperf's one-second statistics (the first and last second
+# left out): the median, the lowest, and the lowest of the seconds in which an upload
+# arrived at the collector or the second after.
+read -r uploads upload_items per_second_median per_second_low during_upload_low < <(python3 - "$work" <<'PY'
+import json, os, re, statistics, sys
+work = sys.argv[1]
+seconds = [(float(t), float(q)) for t, q in re.findall(r"^([0-9.]+): ([0-9.]+)$",
+           open(f"{work}/dnsperf-soak.txt").read(), re.M)][1:-1]
+uploads = [json.loads(line) for line in open(f"{work}/uploads")] if os.path.exists(f"{work}/uploads") else []
+during = [q for t, q in seconds for u in uploads if t - 1 <= u["received_at"] <= t + 1]
+values = [q for _, q in seconds]
+print(len(uploads), sum(len(u["body"]["items"]) for u in uploads), round(statistics.median(values)),
+      round(min(values)), round(min(during)) if during else "none")
+PY
+)
+
+ratio() { echo "scale=2; $1 / $2" | bc -l; }
+printf '\n%-20s %12s %8s %12s %10s %10s\n' target "queries/s" "lost %" "latency ms" "vs direct" "vs dnss"
 for target in direct passthrough https dnss; do
-    printf '%-26s %12.0f %8s %12.3f %10.2f %10.2f\n' "$target" "${qps[$target]}" "${loss[$target]}" \
-        "${latency[$target]}" "$(echo "${qps[$target]} / ${qps[direct]}" | bc -l)" \
-        "$(echo "${qps[$target]} / ${qps[dnss]}" | bc -l)"
+    printf '%-20s %12.0f %8s %12.3f %10.2f %10.2f\n' "$target" "${qps[$target]}" "${loss[$target]}" \
+        "${latency[$target]}" "$(ratio "${qps[$target]}" "${qps[direct]}")" "$(ratio "${qps[$target]}" "${qps[dnss]}")"
 done
+printf '%-20s %12.0f %8s\n' "h2load (1 conn.)" "$h2load_rps" "ok $h2load_ok"
+for target in direct https dnss; do
+    printf '%-20s %12.0f %8s %12.3f\n' "$target at 5,000/s" "${qps[$target-5000]}" "${loss[$target-5000]}" \
+        "${latency[$target-5000]}"
+done
+printf '%-20s %12.0f %8s %12.3f   peak RSS %d MB; %s uploads of %s reports; answers/s: median %s, lowest %s, lowest around an upload %s\n' \
+    "soak ${soak}s" "${qps[soak]}" "${loss[soak]}" "${latency[soak]}" $((rss_peak / 1024)) "$uploads" \
+    "$upload_items" "$per_second_median" "$per_second_low" "$during_upload_low"
+
 echo
-echo "targets: https >= 2 x dnss with no more loss; passthrough >= 0.5 x direct"
+echo "targets:"
+printf '  https / dnss              %6s  (>= 2)\n' "$(ratio "${qps[https]}" "${qps[dnss]}")"
+printf '  https / h2load           %6s  (>= 0.7)\n' "$(ratio "${qps[https]}" "$h2load_rps")"
+printf '  https lost %%             %6s  (<= 0.05)\n' "${loss[https]}"
+printf '  https latency at 5,000/s %6s  (<= 0.6 ms and below dnss %s)\n' "${latency[https-5000]}" "${latency[dnss-5000]}"
+printf '  passthrough / direct     %6s  (>= 0.5)\n' "$(ratio "${qps[passthrough]}" "${qps[direct]}")"
+printf '  passthrough lost %%       %6s  (<= 0.05)\n' "${loss[passthrough]}"
+printf '  soak peak RSS MB         %6s  (< 200)\n' $((rss_peak / 1024))
+if [ "$during_upload_low" != none ]; then
+    printf '  soak around uploads / median %6s  (no dip; lowest of any second %s)\n' \
+        "$(ratio "$during_upload_low" "$per_second_median")" "$(ratio "$per_second_low" "$per_second_median")"
+else
+    echo "  soak: no upload arrived (a report check runs every 60 s)"
+fi
+printf '  soak lost %%              %6s  (<= 0.05)\n' "${loss[soak]}"

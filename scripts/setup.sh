@@ -6,10 +6,10 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  libasio-dev libplist-dev libcurl4-openssl-dev libnghttp2-dev libsystemd-dev nlohmann-json3-dev
+  libasio-dev libplist-dev libcurl4-openssl-dev libnghttp2-dev libssl-dev libjemalloc-dev libsystemd-dev nlohmann-json3-dev
   libcairo2-dev libpango1.0-dev fonts-lato libsdl2-dev libicu-dev
   libldns-dev
-  dnsdist unbound knot-dnsutils bind9-dnsutils dnsperf dnss
+  dnsdist unbound knot-dnsutils bind9-dnsutils dnsperf dnss nghttp2-client
   iproute2 openssl util-linux procps python3 curl
 )
 

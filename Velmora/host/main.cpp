@@ -8,10 +8,13 @@
 #include "networkextension/DNSProxyManager.h"
 
 #include <asio/signal_set.hpp>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 
 namespace {
@@ -20,6 +23,15 @@ const oslog::Logger& hostLogger() {
     // The host plays the system, so it logs apart from the extension.
     static const oslog::Logger logger("com.brimvale.provider-host", "host");
     return logger;
+}
+
+// Every passthrough query in flight holds a descriptor: take all the system allows.
+void raiseDescriptorLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == limit.rlim_max) return;
+    limit.rlim_cur = limit.rlim_max;
+    if (::setrlimit(RLIMIT_NOFILE, &limit) != 0)
+        hostLogger().error("Cannot raise the descriptor limit: %{public}s", std::strerror(errno));
 }
 
 void logStartOutcome(std::optional<ne::ProviderError> error) {
@@ -79,6 +91,7 @@ int main(int argc, char** argv) {
         }
     }
 
+    raiseDescriptorLimit();
     auto provider = DNSProxyProvider::make();
     auto host = std::make_unique<ne::ProviderHost>(provider, options);
     std::string listenError;

@@ -6,6 +6,10 @@
 
 namespace dispatch {
 
+namespace {
+thread_local DispatchQueue* workerQueue = nullptr;  // the serial queue this thread runs
+}  // namespace
+
 DispatchQueue& DispatchQueue::main() {
     static DispatchQueue queue("com.apple.main-thread", MainTag{});
     return queue;
@@ -19,7 +23,10 @@ DispatchQueue::DispatchQueue(std::string label, MainTag)
 
 DispatchQueue::DispatchQueue(std::string label)
     : DispatchQueue(std::move(label), MainTag{}) {
-    worker_ = std::thread([context = context_.get()] { context->run(); });
+    worker_ = std::thread([this, context = context_.get()] {
+        workerQueue = this;
+        context->run();
+    });
 }
 
 DispatchQueue::~DispatchQueue() {
@@ -41,6 +48,12 @@ void DispatchQueue::asyncAfter(Duration delay, Task task) {
 
 bool DispatchQueue::isCurrent() const {
     return context_->get_executor().running_in_this_thread();
+}
+
+DispatchQueue* DispatchQueue::current() {
+    if (workerQueue) return workerQueue;
+    auto& mainQueue = main();
+    return mainQueue.isCurrent() ? &mainQueue : nullptr;
 }
 
 void runMain() {

@@ -36,6 +36,8 @@ public:
 
     // True when called from a task of this queue.
     bool isCurrent() const;
+    // The queue whose task is running on this thread, or null on other threads.
+    static DispatchQueue* current();
     const std::string& label() const { return label_; }
 
     // The event loop behind the queue, for I/O objects whose completions must run

@@ -1,9 +1,10 @@
 #pragma once
-// HTTP session manager on libcurl's multi interface: one multiplexed HTTP/2
-// connection per host and session, reused across requests. Transfers of every
-// session run on one thread of their own; requests may be made from any thread and
-// their response handlers always run on the session's queue (the main queue unless
-// told otherwise).
+// HTTP sessions as the engine uses them. HTTPS requests go over one HTTP/2 connection
+// per host and session, run on the session's own queue (libnghttp2 over OpenSSL in
+// that queue's event loop); plain HTTP, and servers that do not speak HTTP/2, go
+// through libcurl on a thread of its own. Requests may be made from any thread; their
+// response handlers always run on the session's queue (the main queue unless told
+// otherwise). Callers never learn which transport carried a request.
 
 #include "dispatch/Dispatch.h"
 
@@ -85,14 +86,20 @@ struct SessionConfiguration {
 
     static SessionConfiguration defaultConfiguration() { return {}; }
 
-    std::chrono::duration<double> timeoutIntervalForResource{604800.0};
+    // Every request ends within this time, answered or not: a server that accepts and
+    // never answers must not hold a request, and what it carries, for long.
+    std::chrono::duration<double> timeoutIntervalForResource{60.0};
     // When the network is unreachable, keep trying until the resource time-out
     // instead of failing at once.
     bool waitsForConnectivity = false;
     std::optional<ProxySettings> connectionProxyDictionary;
 };
 
-class Engine;
+namespace detail {
+class Transport;
+class Http2Connection;
+class CurlTransfers;
+}  // namespace detail
 
 class DataRequest : public std::enable_shared_from_this<DataRequest> {
 public:
@@ -105,36 +112,40 @@ public:
     const std::string& method() const { return method_; }
     const HTTPHeaders& headers() const { return headers_; }
 
-private:
-    friend class Engine;
-    friend class Session;
+protected:
+    // Made by sessions only.
     DataRequest(std::string url, std::string method, HTTPHeaders headers, Bytes body);
 
-    // Sets the result; the handlers registered so far are returned to be run.
-    std::vector<std::function<void(const DataResponse&)>> setResult(DataResponse response);
-    void complete(DataResponse response);
-    // Completes requests of one queue in a single task on it.
-    static void completeAll(std::vector<std::pair<std::shared_ptr<DataRequest>, DataResponse>> finished);
+private:
+    friend class Session;
+    friend class detail::Transport;
+    friend class detail::Http2Connection;
+    friend class detail::CurlTransfers;
+
+    // Sets the result and runs the handlers registered so far; call on the request's
+    // queue. Only the first result counts; false for a later one.
+    bool complete(DataResponse response);
     void deliver(const std::function<void(const DataResponse&)>& handler);
 
     std::string url_;
     std::string method_;
     HTTPHeaders headers_;
     Bytes body_;
-
-    // Transfer state, touched only on the transfer thread.
     std::chrono::steady_clock::time_point deadline_{};
-    long status_ = 0;
-    HTTPURLResponse receiving_;
+    dispatch::DispatchQueue* queue_ = nullptr;
+
+    // Transfer state, touched only by the transport that carries the request.
+    std::string path_;           // of the URL, with its query
+    std::size_t bodySent_ = 0;
+    HTTPURLResponse receiving_;  // what has arrived so far
     Bytes received_;
     bool gotBody_ = false;
-    char errorBuffer_[256] = {};  // CURL_ERROR_SIZE
+    bool done_ = false;          // handed to the session
 
     mutable std::mutex mutex_;
     bool validated_ = false;
     std::optional<DataResponse> result_;
     std::vector<std::function<void(const DataResponse&)>> handlers_;
-    dispatch::DispatchQueue* queue_ = nullptr;
 };
 
 class Session {
@@ -167,7 +178,7 @@ private:
 
     SessionConfiguration configuration_;
     dispatch::DispatchQueue& queue_;
-    std::shared_ptr<Engine> engine_;
+    std::shared_ptr<detail::Transport> transport_;  // lives on queue_
 };
 
 // Test hooks, set only by host processes: entries in curl's --resolve form

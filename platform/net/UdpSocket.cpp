@@ -2,6 +2,8 @@
 
 #include <asio/ip/address.hpp>
 
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -9,36 +11,189 @@
 #include <cerrno>
 #include <cstdlib>
 #include <mutex>
+#include <thread>
 
 namespace net {
 
 namespace {
 
 constexpr size_t kMaximumDatagram = 65536;
-constexpr size_t kInputOutputThreads = 2;
+constexpr size_t kSocketWorkers = 3;
+constexpr int kEventsPerWait = 256;
 
-dispatch::DispatchQueue* inputOutputQueues[kInputOutputThreads] = {};
+std::string systemErrorText(int number) {
+    return std::error_code(number, asio::error::get_system_category()).message();
+}
 
-// Sockets are spread over a few threads of their own, each socket staying on one
-// (named by its index). The threads are never destroyed, like the process's other
-// system threads.
-size_t nextInputOutputQueue() {
+class SocketWorker;
+SocketWorker& worker(size_t index);
+
+// What a worker's epoll set holds: something to tell when its descriptor is readable.
+class Watched {
+public:
+    virtual ~Watched() = default;
+    virtual void readable() = 0;
+};
+
+}  // namespace
+
+// The socket's system side, on its worker: the descriptor, its place in the worker's
+// epoll set, its sends, receives and close. Results go to the owner's queue in order.
+class UdpSocket::Channel : public Watched, public std::enable_shared_from_this<UdpSocket::Channel> {
+public:
+    Channel(size_t worker, dispatch::DispatchQueue& owner, std::weak_ptr<UdpSocket> socket)
+        : worker_(worker), owner_(owner), socket_(std::move(socket)) {}
+
+    // Each call is handed to the worker with the rest of the owner's task.
+    void open(const asio::ip::udp::endpoint& peer);
+    void startReceiving();
+    void send(Datagram data, long tag);
+    void close();
+
+    // On the worker: the descriptor is readable.
+    void readable() override;
+
+private:
+    void handOver(dispatch::Task task);
+    template <class Action>
+    void report(Action action);
+    void watchWhenReady();
+    void fail(int number);
+
+    size_t worker_;
+    dispatch::DispatchQueue& owner_;
+    std::weak_ptr<UdpSocket> socket_;
+    // The rest is touched on the worker only.
+    int fd_ = -1;
+    bool receiving_ = false;
+    bool watched_ = false;
+    bool closed_ = false;
+};
+
+namespace {
+
+// A thread with an epoll set of its own, level-triggered: one receive per readable
+// socket per round, and whatever is left shows up in the next round. Work arrives in
+// batches; results of one round go back to each owner's queue in one task.
+class SocketWorker {
+public:
+    SocketWorker() : epoll_(::epoll_create1(EPOLL_CLOEXEC)), wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+        epoll_event event{EPOLLIN, {.ptr = nullptr}};
+        ::epoll_ctl(epoll_, EPOLL_CTL_ADD, wake_, &event);
+        thread_ = std::thread([this] { run(); });
+    }
+
+    // Any thread.
+    void post(std::vector<dispatch::Task> tasks) {
+        bool wake = false;
+        {
+            std::lock_guard lock(mutex_);
+            wake = inbox_.empty();
+            for (auto& task : tasks) inbox_.push_back(std::move(task));
+        }
+        if (wake) {
+            const std::uint64_t one = 1;
+            [[maybe_unused]] auto written = ::write(wake_, &one, sizeof one);
+        }
+    }
+
+    void stop() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        const std::uint64_t one = 1;
+        [[maybe_unused]] auto written = ::write(wake_, &one, sizeof one);
+        if (thread_.joinable()) thread_.join();
+    }
+
+    // On the worker.
+    bool watch(int fd, Watched* watched) {
+        epoll_event event{EPOLLIN, {.ptr = watched}};
+        return ::epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &event) == 0;
+    }
+
+    void report(dispatch::DispatchQueue& owner, dispatch::Task task) {
+        for (auto& [queue, tasks] : reports_) {
+            if (queue != &owner) continue;
+            tasks.push_back(std::move(task));
+            return;
+        }
+        reports_.push_back({&owner, {}});
+        reports_.back().second.push_back(std::move(task));
+    }
+
+    // Keeps a closed channel until the round ends: events fetched with it may still name it.
+    void retire(std::shared_ptr<Watched> watched) { retired_.push_back(std::move(watched)); }
+
+    std::vector<std::uint8_t>& buffer() { return buffer_; }
+
+private:
+    void run() {
+        epoll_event events[kEventsPerWait];
+        for (;;) {
+            const int count = ::epoll_wait(epoll_, events, kEventsPerWait, -1);
+            for (int i = 0; i < count; ++i) {
+                if (events[i].data.ptr) {
+                    static_cast<Watched*>(events[i].data.ptr)->readable();
+                    continue;
+                }
+                std::uint64_t ignored;
+                [[maybe_unused]] auto read = ::read(wake_, &ignored, sizeof ignored);
+                std::vector<dispatch::Task> tasks;
+                {
+                    std::lock_guard lock(mutex_);
+                    if (stopping_) return;
+                    tasks.swap(inbox_);
+                }
+                for (auto& task : tasks) task();
+            }
+            for (auto& [queue, tasks] : reports_) {
+                queue->async([tasks = std::move(tasks)] {
+                    for (const auto& task : tasks) task();
+                });
+            }
+            reports_.clear();
+            retired_.clear();
+        }
+    }
+
+    int epoll_;
+    int wake_;
+    std::mutex mutex_;
+    std::vector<dispatch::Task> inbox_;
+    bool stopping_ = false;
+    std::vector<std::pair<dispatch::DispatchQueue*, std::vector<dispatch::Task>>> reports_;
+    std::vector<std::shared_ptr<Watched>> retired_;
+    std::vector<std::uint8_t> buffer_ = std::vector<std::uint8_t>(kMaximumDatagram);
+    std::thread thread_;
+};
+
+SocketWorker* workers[kSocketWorkers] = {};
+
+// Never destroyed, like the process's other system threads; stopped and joined at exit.
+SocketWorker& worker(size_t index) {
     static const bool created = [] {
-        dispatch::DispatchQueue::main();  // made first, so it ends after the stop below
-        for (size_t i = 0; i < kInputOutputThreads; ++i)
-            inputOutputQueues[i] = new dispatch::DispatchQueue("com.brimvale.udp-io." + std::to_string(i));
-        std::atexit([] { dispatch::stopRunning({std::begin(inputOutputQueues), std::end(inputOutputQueues)}); });
+        dispatch::DispatchQueue::main();  // made first, so that it ends after the stop below
+        for (auto*& each : workers) each = new SocketWorker;
+        std::atexit([] {
+            for (auto* each : workers) each->stop();
+        });
         return true;
     }();
     (void)created;
-    static std::atomic<size_t> next{0};
-    return next++ % kInputOutputThreads;
+    return *workers[index];
 }
 
-// Work for the input/output threads goes over in batches: handing a task to a
-// sleeping thread costs the sender that thread's waking, which would otherwise be
-// paid for nearly every socket operation. Work added while the owner's queue is busy
-// is handed over together once that queue has run what it had before.
+size_t nextWorker() {
+    static std::atomic<size_t> next{0};
+    return next++ % kSocketWorkers;
+}
+
+// Work for the workers goes over in batches: waking a sleeping worker costs the
+// sender a system call, which would otherwise be paid for nearly every socket
+// operation. Work added during one task of the owner's queue is handed over together
+// once that task is done.
 class Handoff {
 public:
     static Handoff& shared() {
@@ -56,118 +211,99 @@ public:
 
 private:
     void flush() {
-        std::vector<dispatch::Task> batches[kInputOutputThreads];
+        std::vector<dispatch::Task> batches[kSocketWorkers];
         {
             std::lock_guard lock(mutex_);
-            for (size_t i = 0; i < kInputOutputThreads; ++i) batches[i].swap(pending_[i]);
+            for (size_t i = 0; i < kSocketWorkers; ++i) batches[i].swap(pending_[i]);
             flushPending_ = false;
         }
-        for (size_t i = 0; i < kInputOutputThreads; ++i) {
-            if (batches[i].empty()) continue;
-            inputOutputQueues[i]->async([batch = std::move(batches[i])] {
-                for (const auto& task : batch) task();
-            });
-        }
+        for (size_t i = 0; i < kSocketWorkers; ++i)
+            if (!batches[i].empty()) worker(i).post(std::move(batches[i]));
     }
 
     std::mutex mutex_;
-    std::vector<dispatch::Task> pending_[kInputOutputThreads];
+    std::vector<dispatch::Task> pending_[kSocketWorkers];
     bool flushPending_ = false;
 };
 
-std::string systemErrorText(int number) {
-    return std::error_code(number, asio::error::get_system_category()).message();
-}
-
 }  // namespace
 
-// The socket's system side on an input/output thread: its place in the event loop,
-// its sends, receives and close. The owner's queue only opens and connects, so a busy
-// owner pays for no other system call. Results go back to the owner's queue in order.
-class UdpSocket::Channel : public std::enable_shared_from_this<UdpSocket::Channel> {
-public:
-    Channel(size_t thread, dispatch::DispatchQueue& owner, std::weak_ptr<UdpSocket> socket, int fd)
-        : thread_(thread), owner_(owner), ownerSocket_(std::move(socket)), fd_(fd),
-          socket_(inputOutputQueues[thread]->context()) {}
+// ---- Channel, on its worker ----
 
-    // Each call is handed to the channel's thread.
-    void attach(asio::ip::udp protocol) {
-        handOver([self = shared_from_this(), protocol] {
-            std::error_code error;
-            self->socket_.assign(protocol, self->fd_, error);
-            if (error) {
-                ::close(self->fd_);
-                self->closed_ = true;
-                self->report([message = error.message()](UdpSocket& socket) { socket.closeWithError(message); });
-            }
+void UdpSocket::Channel::handOver(dispatch::Task task) { Handoff::shared().add(owner_, worker_, std::move(task)); }
+
+template <class Action>
+void UdpSocket::Channel::report(Action action) {
+    worker(worker_).report(owner_, [weak = socket_, action = std::move(action)] {
+        if (auto socket = weak.lock()) action(*socket);
+    });
+}
+
+void UdpSocket::Channel::open(const asio::ip::udp::endpoint& peer) {
+    handOver([self = shared_from_this(), peer] {
+        if (self->closed_) return;
+        // A socket of its own per query: the system picks a fresh source port for each.
+        self->fd_ = ::socket(peer.protocol().family(), SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (self->fd_ < 0 || ::connect(self->fd_, peer.data(), static_cast<socklen_t>(peer.size())) != 0) {
+            self->fail(errno);
+            return;
+        }
+        self->watchWhenReady();
+    });
+}
+
+void UdpSocket::Channel::startReceiving() {
+    handOver([self = shared_from_this()] {
+        self->receiving_ = true;
+        self->watchWhenReady();
+    });
+}
+
+void UdpSocket::Channel::watchWhenReady() {
+    if (closed_ || watched_ || fd_ < 0 || !receiving_) return;
+    watched_ = true;
+    if (!worker(worker_).watch(fd_, this)) fail(errno);
+}
+
+void UdpSocket::Channel::send(Datagram data, long tag) {
+    handOver([self = shared_from_this(), data = std::move(data), tag] {
+        const bool open = !self->closed_ && self->fd_ >= 0;
+        const bool sent = open && ::send(self->fd_, data.data(), data.size(), 0) >= 0;
+        const int number = open ? errno : ENOTCONN;
+        self->report([sent, number, tag](UdpSocket& socket) { socket.sendFinished(tag, sent, number); });
+    });
+}
+
+void UdpSocket::Channel::close() {
+    handOver([self = shared_from_this()] {
+        if (self->closed_) return;
+        self->closed_ = true;
+        if (self->fd_ >= 0) ::close(self->fd_);  // also leaves the epoll set
+        worker(self->worker_).retire(self);
+    });
+}
+
+void UdpSocket::Channel::readable() {
+    if (closed_) return;
+    auto& buffer = worker(worker_).buffer();
+    const ssize_t received = ::recv(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT);
+    if (received >= 0) {
+        report([datagram = Datagram(buffer.begin(), buffer.begin() + received)](UdpSocket& socket) {
+            socket.received(datagram);
         });
+        return;
     }
+    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) fail(errno);
+}
 
-    void startReceiving() {
-        handOver([self = shared_from_this()] { self->waitForDatagram(); });
-    }
+void UdpSocket::Channel::fail(int number) {
+    closed_ = true;
+    if (fd_ >= 0) ::close(fd_);
+    worker(worker_).retire(shared_from_this());
+    report([message = systemErrorText(number)](UdpSocket& socket) { socket.closeWithError(message); });
+}
 
-    void send(Datagram data, long tag) {
-        handOver([self = shared_from_this(), data = std::move(data), tag] {
-            const bool sent = !self->closed_ && ::send(self->fd_, data.data(), data.size(), 0) >= 0;
-            const int number = self->closed_ ? ENOTCONN : errno;
-            self->report([sent, number, tag](UdpSocket& socket) { socket.sendFinished(tag, sent, number); });
-        });
-    }
-
-    void close() {
-        handOver([self = shared_from_this()] {
-            if (self->closed_) return;
-            self->closed_ = true;
-            std::error_code ignored;
-            self->socket_.close(ignored);
-        });
-    }
-
-private:
-    void handOver(dispatch::Task task) { Handoff::shared().add(owner_, thread_, std::move(task)); }
-
-    template <class Action>
-    void report(Action action) {
-        owner_.async([weak = ownerSocket_, action = std::move(action)] {
-            if (auto socket = weak.lock()) action(*socket);
-        });
-    }
-
-    void waitForDatagram() {
-        if (closed_ || waiting_) return;
-        waiting_ = true;
-        socket_.async_wait(asio::ip::udp::socket::wait_read, [self = shared_from_this()](const std::error_code& waitError) {
-            self->waiting_ = false;
-            if (waitError == asio::error::operation_aborted || self->closed_) return;
-            if (waitError) {
-                self->report([message = waitError.message()](UdpSocket& socket) { socket.closeWithError(message); });
-                return;
-            }
-            // One receive into the thread's buffer, then a copy of the datagram's own size.
-            thread_local std::vector<std::uint8_t> buffer(kMaximumDatagram);
-            const ssize_t received = ::recv(self->fd_, buffer.data(), buffer.size(), MSG_DONTWAIT);
-            if (received < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-                self->report([message = systemErrorText(errno)](UdpSocket& socket) { socket.closeWithError(message); });
-                return;
-            }
-            if (received >= 0) {
-                self->report([datagram = Datagram(buffer.begin(), buffer.begin() + received)](UdpSocket& socket) {
-                    socket.received(datagram);
-                });
-            }
-            self->waitForDatagram();
-        });
-    }
-
-    size_t thread_;
-    dispatch::DispatchQueue& owner_;
-    std::weak_ptr<UdpSocket> ownerSocket_;
-    int fd_;
-    asio::ip::udp::socket socket_;
-    bool waiting_ = false;  // the rest is touched on the channel's thread only
-    bool closed_ = false;
-};
+// ---- UdpSocket, on the owner's queue ----
 
 std::shared_ptr<UdpSocket> UdpSocket::make(std::weak_ptr<UdpSocketDelegate> delegate,
                                            dispatch::DispatchQueue& delegateQueue) {
@@ -182,21 +318,6 @@ UdpSocket::~UdpSocket() {
     if (channel_) channel_->close();
 }
 
-std::optional<std::string> UdpSocket::openConnected(const asio::ip::udp::endpoint& peer) {
-    const int fd = ::socket(peer.protocol().family(), SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return systemErrorText(errno);
-    if (::connect(fd, peer.data(), static_cast<socklen_t>(peer.size())) != 0) {
-        const int number = errno;
-        ::close(fd);
-        return systemErrorText(number);
-    }
-    channel_ = std::make_shared<Channel>(nextInputOutputQueue(), queue_, weak_from_this(), fd);
-    channel_->attach(peer.protocol());
-    setPeer(peer);
-    state_ = State::connected;
-    return std::nullopt;
-}
-
 bool UdpSocket::connectToHost(const std::string& host, std::uint16_t port, std::string* error) {
     auto fail = [&](std::string text) {
         if (error) *error = std::move(text);
@@ -206,7 +327,7 @@ bool UdpSocket::connectToHost(const std::string& host, std::uint16_t port, std::
     std::error_code parseError;
     auto address = asio::ip::make_address(host, parseError);
     if (!parseError) {
-        if (auto connectError = openConnected({address, port})) return fail(*connectError);
+        connectTo({address, port});
         return true;
     }
     if (host.empty()) return fail("Cannot connect: no host");
@@ -230,10 +351,10 @@ bool UdpSocket::connectToHost(const std::string& host, std::uint16_t port, std::
 }
 
 void UdpSocket::connectTo(const asio::ip::udp::endpoint& peer) {
-    if (auto error = openConnected(peer)) {
-        closeWithError(*error);
-        return;
-    }
+    channel_ = std::make_shared<Channel>(nextWorker(), queue_, weak_from_this());
+    channel_->open(peer);
+    setPeer(peer);
+    state_ = State::connected;
     if (receiving_) receiveNext();
     flushSends();
 }
@@ -250,7 +371,7 @@ bool UdpSocket::beginReceiving(std::string* error) {
 
 void UdpSocket::sendData(Datagram data, dispatch::Duration timeout, long tag) {
     pending_.push_back({std::move(data), tag, std::chrono::steady_clock::now() + timeout});
-    if (state_ == State::connected || state_ == State::closed || state_ == State::idle) {
+    if (state_ != State::resolving) {
         flushSends();
         return;
     }
@@ -293,7 +414,7 @@ void UdpSocket::sendFinished(long tag, bool sent, int errorNumber) {
 
 void UdpSocket::receiveNext() {
     if (receivePending_ || state_ != State::connected) return;
-    // The channel keeps receiving from now on, into its thread's buffer, so idle
+    // The channel keeps receiving from now on, into its worker's buffer, so idle
     // sockets hold no buffer.
     receivePending_ = true;
     channel_->startReceiving();

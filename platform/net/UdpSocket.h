@@ -1,9 +1,12 @@
 #pragma once
 // Asynchronous UDP socket whose delegate callbacks run on a dispatch queue. Call its
 // operations on that queue. A host name is resolved in the background; sends made
-// meanwhile wait for the connection (or their time-out). Sends, receives and the
-// close run on an input/output thread of their own; their results are told on the
-// delegate's queue, in order.
+// meanwhile wait for the connection (or their time-out). The socket itself lives on
+// one of a few socket workers: the operations of one task of the owner's queue are
+// handed over together when that task ends, and the worker creates, connects, sends,
+// receives and closes; its results come back in batches, told on the delegate's queue
+// in order. A connection that fails (no route, refused) closes the socket with the
+// error, as a receive error does.
 
 #include "dispatch/Dispatch.h"
 
@@ -41,8 +44,8 @@ public:
     UdpSocket(const UdpSocket&) = delete;
     UdpSocket& operator=(const UdpSocket&) = delete;
 
-    // False with `error` set when the socket is already connected or closed, or the
-    // address cannot be used.
+    // False with `error` set when the socket is already connected or closed, or has no
+    // host to connect to; the connection itself is made in the background.
     bool connectToHost(const std::string& host, std::uint16_t port, std::string* error = nullptr);
     bool beginReceiving(std::string* error = nullptr);
     void sendData(Datagram data, dispatch::Duration timeout, long tag);
@@ -65,8 +68,6 @@ private:
 
     class Channel;
 
-    // Opens and connects the socket; the error text on failure.
-    std::optional<std::string> openConnected(const asio::ip::udp::endpoint& peer);
     void connectTo(const asio::ip::udp::endpoint& peer);
     void sendFinished(long tag, bool sent, int errorNumber);
     void received(const Datagram& datagram);

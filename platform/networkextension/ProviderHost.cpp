@@ -2,10 +2,16 @@
 
 #include <asio/ip/tcp.hpp>
 #include <asio/ip/udp.hpp>
+#include <sys/socket.h>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <future>
+#include <mutex>
 #include <sstream>
 
 namespace ne {
@@ -13,6 +19,18 @@ namespace ne {
 namespace {
 
 constexpr size_t kMaximumDatagram = 65536;
+constexpr size_t kBatch = 64;  // datagrams per system call
+// Batches taken in one task before the queue's other work gets its turn.
+constexpr size_t kBatchesPerTurn = 16;
+// Room for a burst of queries while the provider is busy: a full receive buffer drops
+// what arrives. The system may give less.
+constexpr int kSocketBuffer = 8 * 1024 * 1024;
+
+void enlargeBuffer(int fd, int forced, int plain) {
+    const int size = kSocketBuffer;
+    if (::setsockopt(fd, SOL_SOCKET, forced, &size, sizeof size) == 0) return;
+    ::setsockopt(fd, SOL_SOCKET, plain, &size, sizeof size);
+}
 
 std::string text(const asio::ip::udp::endpoint& endpoint) {
     return endpoint.address().to_string() + ":" + std::to_string(endpoint.port());
@@ -35,17 +53,42 @@ std::optional<std::string> firstNameserver(const std::filesystem::path& resolvCo
 struct ProviderHost::Listeners : std::enable_shared_from_this<ProviderHost::Listeners> {
     Listeners(dispatch::DispatchQueue& queue) : queue(queue), udp(queue.context()), tcp(queue.context()) {}
 
+    // One written answer: the datagrams for one client and what to tell the writer.
+    struct Answer {
+        asio::ip::udp::endpoint client;
+        std::vector<Datagram> datagrams;
+        AppProxyFlow::Completion completion;
+    };
+
     dispatch::DispatchQueue& queue;
     asio::ip::udp::socket udp;
     asio::ip::tcp::acceptor tcp;
     std::weak_ptr<DNSProxyProvider> provider;
     std::shared_ptr<HostEndpoint> localEndpoint;
     std::string resolverAddress;
-    Datagram buffer = Datagram(kMaximumDatagram);
-    asio::ip::udp::endpoint client;
+    EndpointList resolverEndpoints;  // what every read tells: the system-assigned resolver
+
+    // The receive batch, used on the host's queue only.
+    std::vector<std::uint8_t> buffers = std::vector<std::uint8_t>(kBatch * kMaximumDatagram);
+    std::array<mmsghdr, kBatch> messages{};
+    std::array<iovec, kBatch> vectors{};
+    std::array<sockaddr_storage, kBatch> addresses{};
+
+    // Answers waiting for the end of their writer's task; sends and the socket's
+    // close take turns under `sending`, which also guards the lists a send uses.
+    std::mutex answersMutex;
+    std::vector<Answer> answers;
+    std::mutex sending;
+    std::vector<Answer> sendingAnswers;
+    std::vector<std::pair<size_t, Datagram*>> datagrams;  // with the answer each belongs to
+    std::vector<std::optional<FlowError>> outcomes;
 
     void receiveNext();
+    void receiveBatches();
     void acceptNext();
+    void send(Answer answer);
+    void sendAnswers();
+    void close();
 };
 
 namespace {
@@ -67,6 +110,8 @@ public:
     std::string debugDescription() const override;
 
 private:
+    void onHostQueue(dispatch::Task task);
+
     std::weak_ptr<ProviderHost::Listeners> listeners_;
     dispatch::DispatchQueue& queue_;
     std::shared_ptr<HostEndpoint> local_;
@@ -74,8 +119,8 @@ private:
     asio::ip::udp::endpoint client_;
     Datagram query_;
     unsigned long identifier_;
-    bool open_ = false;  // touched on the host's queue only
-    bool read_ = false;
+    std::atomic<bool> open_{false};  // set on the host's queue, read by writers anywhere
+    bool read_ = false;              // touched on the host's queue only
 };
 
 class HostTCPFlow : public AppProxyTCPFlow {
@@ -104,8 +149,17 @@ private:
 
 std::shared_ptr<HostEndpoint> HostUDPFlow::localEndpoint() const { return local_; }
 
+void HostUDPFlow::onHostQueue(dispatch::Task task) {
+    // Called on the host's own queue (as the provider does from handleNewFlow), the
+    // completion runs at once, so a batch of queries is opened and read in one task.
+    if (queue_.isCurrent())
+        task();
+    else
+        queue_.async(std::move(task));
+}
+
 void HostUDPFlow::openWithLocalEndpoint(std::shared_ptr<HostEndpoint>, Completion completion) {
-    queue_.async([self = shared_from_this(), completion = std::move(completion)] {
+    onHostQueue([self = shared_from_this(), completion = std::move(completion)] {
         if (self->open_) {
             completion(FlowError{2, "The operation couldn't be completed. (flow is already open)"});
             return;
@@ -116,7 +170,7 @@ void HostUDPFlow::openWithLocalEndpoint(std::shared_ptr<HostEndpoint>, Completio
 }
 
 void HostUDPFlow::readDatagrams(ReadCompletion completion) {
-    queue_.async([self = shared_from_this(), completion = std::move(completion)] {
+    onHostQueue([self = shared_from_this(), completion = std::move(completion)] {
         if (!self->open_) {
             completion(std::nullopt, std::nullopt, FlowError{3, "The operation couldn't be completed. (flow is not open)"});
             return;
@@ -124,30 +178,22 @@ void HostUDPFlow::readDatagrams(ReadCompletion completion) {
         // The flow carries one datagram; a later read would wait for the client forever.
         if (self->read_) return;
         self->read_ = true;
-        EndpointList endpoints;
-        if (!self->resolverAddress_.empty()) endpoints.push_back(HostEndpoint::make(self->resolverAddress_, "53"));
-        completion(std::vector<Datagram>{self->query_}, std::move(endpoints), std::nullopt);
+        auto listeners = self->listeners_.lock();
+        std::vector<Datagram> datagrams;
+        datagrams.push_back(std::move(self->query_));
+        completion(std::move(datagrams), listeners ? listeners->resolverEndpoints : EndpointList{}, std::nullopt);
     });
 }
 
 void HostUDPFlow::writeDatagrams(std::vector<Datagram> datagrams, EndpointList, Completion completion) {
-    queue_.async([self = shared_from_this(), datagrams = std::move(datagrams),
-                             completion = std::move(completion)] {
-        auto listeners = self->listeners_.lock();
-        if (!self->open_ || !listeners) {
+    auto listeners = listeners_.lock();
+    if (!open_ || !listeners) {
+        queue_.async([completion = std::move(completion)] {
             completion(FlowError{3, "The operation couldn't be completed. (flow is not open)"});
-            return;
-        }
-        std::error_code error;
-        for (const Datagram& datagram : datagrams) {
-            listeners->udp.send_to(asio::buffer(datagram), self->client_, 0, error);
-            if (error) break;
-        }
-        if (error)
-            completion(FlowError{error.value(), error.message()});
-        else
-            completion(std::nullopt);
-    });
+        });
+        return;
+    }
+    listeners->send({client_, std::move(datagrams), std::move(completion)});
 }
 
 std::string HostUDPFlow::debugDescription() const {
@@ -158,18 +204,141 @@ std::string HostUDPFlow::debugDescription() const {
 }  // namespace
 
 void ProviderHost::Listeners::receiveNext() {
-    // One receive at a time into one buffer; each flow gets a copy of its own size.
     std::weak_ptr<Listeners> weak = weak_from_this();
-    udp.async_receive_from(asio::buffer(buffer), client, [weak](const std::error_code& error, size_t size) {
+    udp.async_wait(asio::ip::udp::socket::wait_read, [weak](const std::error_code& error) {
         auto self = weak.lock();
-        if (!self || error == asio::error::operation_aborted) return;
-        if (!error) {
-            Datagram query(self->buffer.begin(), self->buffer.begin() + static_cast<long>(size));
-            if (auto provider = self->provider.lock())
-                provider->handleNewFlow(std::make_shared<HostUDPFlow>(self, self->client, std::move(query)));
-        }
-        if (self->udp.is_open()) self->receiveNext();
+        if (!self || error == asio::error::operation_aborted || !self->udp.is_open()) return;
+        self->receiveBatches();
     });
+}
+
+void ProviderHost::Listeners::receiveBatches() {
+    auto owner = provider.lock();
+    const int fd = udp.native_handle();
+    for (size_t round = 0; round < kBatchesPerTurn; ++round) {
+        for (size_t i = 0; i < kBatch; ++i) {
+            vectors[i] = {buffers.data() + i * kMaximumDatagram, kMaximumDatagram};
+            messages[i].msg_hdr = {&addresses[i], sizeof addresses[i], &vectors[i], 1, nullptr, 0, 0};
+        }
+        const int count = ::recvmmsg(fd, messages.data(), kBatch, MSG_DONTWAIT, nullptr);
+        if (count < 0) {
+            if (errno == EINTR) continue;
+            break;  // empty (or closed: the wait below ends at once)
+        }
+        for (int i = 0; i < count; ++i) {
+            const auto& header = messages[i].msg_hdr;
+            // Larger than any DNS message: there is no whole query to answer.
+            if (header.msg_flags & MSG_TRUNC) continue;
+            asio::ip::udp::endpoint client;
+            std::memcpy(client.data(), header.msg_name, header.msg_namelen);
+            client.resize(header.msg_namelen);
+            const auto* start = buffers.data() + static_cast<size_t>(i) * kMaximumDatagram;
+            Datagram query(start, start + messages[i].msg_len);
+            if (owner)
+                owner->handleNewFlow(std::make_shared<HostUDPFlow>(shared_from_this(), client, std::move(query)));
+        }
+        if (static_cast<size_t>(count) < kBatch) break;
+        if (round + 1 == kBatchesPerTurn) {
+            // More may wait: take it in a later task, after the queue's other work.
+            queue.async([weak = weak_from_this()] {
+                if (auto self = weak.lock(); self && self->udp.is_open()) self->receiveBatches();
+            });
+            return;
+        }
+    }
+    if (udp.is_open()) receiveNext();
+}
+
+void ProviderHost::Listeners::send(Answer answer) {
+    bool first = false;
+    {
+        std::lock_guard lock(answersMutex);
+        first = answers.empty();
+        answers.push_back(std::move(answer));
+    }
+    if (!first) return;
+    // Sent when the writer's task is done, together with what it writes meanwhile;
+    // a writer outside any queue sends at once.
+    if (auto* writer = dispatch::DispatchQueue::current()) {
+        writer->async([weak = weak_from_this()] {
+            if (auto self = weak.lock()) self->sendAnswers();
+        });
+    } else {
+        sendAnswers();
+    }
+}
+
+void ProviderHost::Listeners::sendAnswers() {
+    // A small batch goes at once, so that a lone answer waits for no other thread; a
+    // large one comes from a busy writer, and the host's queue sends it instead.
+    if (!queue.isCurrent()) {
+        std::unique_lock answersLock(answersMutex);
+        if (answers.size() >= kBatch / 2) {
+            answersLock.unlock();
+            queue.async([weak = weak_from_this()] {
+                if (auto self = weak.lock()) self->sendAnswers();
+            });
+            return;
+        }
+    }
+    // One sender at a time; the scratch lists keep their room from one batch to the next.
+    std::lock_guard lock(sending);
+    {
+        std::lock_guard answersLock(answersMutex);
+        sendingAnswers.swap(answers);
+    }
+    auto& batch = sendingAnswers;
+    outcomes.assign(batch.size(), std::nullopt);
+    datagrams.clear();
+    for (size_t answer = 0; answer < batch.size(); ++answer)
+        for (auto& datagram : batch[answer].datagrams) datagrams.emplace_back(answer, &datagram);
+    std::array<mmsghdr, kBatch> headers{};
+    std::array<iovec, kBatch> parts{};
+    const int fd = udp.is_open() ? udp.native_handle() : -1;
+    for (size_t first = 0; first < datagrams.size(); first += kBatch) {
+        const size_t count = std::min(kBatch, datagrams.size() - first);
+        for (size_t i = 0; i < count; ++i) {
+            auto& [answer, datagram] = datagrams[first + i];
+            auto& client = batch[answer].client;
+            parts[i] = {datagram->data(), datagram->size()};
+            headers[i].msg_hdr = {client.data(), static_cast<socklen_t>(client.size()), &parts[i], 1, nullptr, 0, 0};
+        }
+        for (size_t sent = 0; sent < count;) {
+            const int result =
+                fd < 0 ? -1 : ::sendmmsg(fd, headers.data() + sent, static_cast<unsigned>(count - sent), 0);
+            if (result > 0) {
+                sent += static_cast<size_t>(result);
+                continue;
+            }
+            const int number = fd < 0 ? EBADF : errno;
+            if (number == EINTR) continue;
+            // The first unsent datagram failed; the rest go on.
+            outcomes[datagrams[first + sent].first] =
+                FlowError{number, std::error_code(number, std::system_category()).message()};
+            ++sent;
+        }
+    }
+    // Completions on the host's queue, all in one task.
+    std::vector<std::pair<AppProxyFlow::Completion, std::optional<FlowError>>> completions;
+    completions.reserve(batch.size());
+    for (size_t i = 0; i < batch.size(); ++i) completions.emplace_back(std::move(batch[i].completion), outcomes[i]);
+    batch.clear();
+    auto tell = [completions = std::move(completions)] {
+        for (const auto& [completion, outcome] : completions) completion(outcome);
+    };
+    if (queue.isCurrent())
+        tell();
+    else
+        queue.async(std::move(tell));
+}
+
+void ProviderHost::Listeners::close() {
+    std::error_code ignored;
+    {
+        std::lock_guard lock(sending);
+        udp.close(ignored);
+    }
+    tcp.close(ignored);
 }
 
 void ProviderHost::Listeners::acceptNext() {
@@ -194,15 +363,15 @@ ProviderHost::ProviderHost(std::shared_ptr<DNSProxyProvider> provider, ProviderH
       listeners_(std::make_shared<Listeners>(*systemQueue_)) {
     listeners_->provider = provider_;
     listeners_->resolverAddress = options_.resolverAddress;
+    if (!options_.resolverAddress.empty())
+        listeners_->resolverEndpoints.push_back(HostEndpoint::make(options_.resolverAddress, "53"));
 }
 
 ProviderHost::~ProviderHost() {
     // Close the sockets and let go of them on their own thread, then end the queue.
     std::promise<void> closed;
     systemQueue_->async([this, &closed] {
-        std::error_code ignored;
-        listeners_->udp.close(ignored);
-        listeners_->tcp.close(ignored);
+        listeners_->close();
         listeners_.reset();
         closed.set_value();
     });
@@ -217,6 +386,10 @@ bool ProviderHost::listen(std::string* error) {
         asio::ip::udp::endpoint udpEndpoint(address, options_.listenPort);
         listeners_->udp.open(udpEndpoint.protocol(), failure);
         if (!failure) listeners_->udp.bind(udpEndpoint, failure);
+        if (!failure) {
+            enlargeBuffer(listeners_->udp.native_handle(), SO_RCVBUFFORCE, SO_RCVBUF);
+            enlargeBuffer(listeners_->udp.native_handle(), SO_SNDBUFFORCE, SO_SNDBUF);
+        }
     }
     if (!failure) {
         // TCP listens on the same port as UDP, also when the port was picked for us.

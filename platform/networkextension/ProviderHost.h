@@ -4,8 +4,10 @@
 // endpoint is the system-assigned resolver, offers each TCP connection as a TCP flow,
 // and writes the provider's answers back to the client. Entry points and flow
 // completions run on the host's own serial queue, as the system's threads would.
-// Flows outliving the host fail their operations; destroy the host only after the
-// provider has stopped using its flows.
+// Datagrams are taken from the socket in batches; answers written during one task of
+// any queue go out together when that task's turn ends. Flows outliving the host fail
+// their operations; destroy the host only after the provider has stopped using its
+// flows.
 
 #include "dispatch/Dispatch.h"
 #include "networkextension/DNSProxyProvider.h"

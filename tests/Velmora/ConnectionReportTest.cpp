@@ -54,6 +54,19 @@ TEST(ConnectionReportJson, RoundTripKeepsEveryMemberAndIgnoresStrangers) {
     EXPECT_EQ(json(report).dump().find("\"prot\""), std::string::npos);
 }
 
+TEST(ConnectionReportJson, BatchIsEncodedReportByReportAsTheWholeDocument) {
+    std::vector<ConnectionReport> reports = {
+        makeConnectionReport("1.0 (7)", "pupil \"é\"", std::nullopt, "", answered({{"x-verdict-tagid", "t\n1"}}, 48, 33)),
+        ConnectionReport(),
+    };
+    reports[1].download.reset();
+    EXPECT_EQ(encodeConnectionReports(reports), json(ConnectionReports{reports}).dump());
+    EXPECT_EQ(encodeConnectionReports({}), json(ConnectionReports{std::vector<ConnectionReport>{}}).dump());
+    // Text that is not UTF-8 cannot be encoded: the batch fails as a whole.
+    reports[1].user = std::string("\xff");
+    EXPECT_THROW(encodeConnectionReports(reports), nlohmann::json::exception);
+}
+
 TEST(ConnectionReportBuild, VerdictHeadersFillTheReport) {
     auto report = makeConnectionReport(
         "2.1 (9)", "pupil", "aa:bb:cc:dd:ee:ff", "10.0.0.2",

@@ -7,6 +7,9 @@
 #include "foundation/ProcessInfo.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
@@ -204,6 +207,26 @@ TEST_F(ProviderRoad, ResolverSetEmptiesAtItsLimitWithoutLosingAnswers) {
     EXPECT_EQ(sizes[101], 2u);
     EXPECT_TRUE(log_.contains("System DNS cache maxed out. Clearing now"));
     EXPECT_TRUE(waitForAnswers(flows));
+}
+
+TEST_F(ProviderRoad, PassthroughQueriesBeyondTheLimitInFlightAreDroppedAndCounted) {
+    // A process limited to 1,024 descriptors keeps 256 for itself, and a flood of
+    // queries to a server that never answers takes the rest and no more.
+    rlimit limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+    limit.rlim_cur = 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+    provider_ = std::make_shared<RecordingProvider>();
+    UdpAnswerServer silent(53, 0);
+    for (int i = 0; i < 1500; ++i) provider_->handleNewFlow(udpFlow("q" + std::to_string(i) + ".test"));
+    ASSERT_TRUE(dispatch::runMainUntil(
+        [&] { return log_.contains("Dropped 732 passthrough queries: 768 already waiting for an answer"); }, 5s));
+    EXPECT_EQ(SystemResolver::awaitingFirstAnswerCount(), 768u);
+    EXPECT_LE(silent.queries().size(), 768u);  // the server may drop some of the burst itself
+    // The process still has descriptors to work with.
+    const int spare = ::socket(AF_INET, SOCK_DGRAM, 0);
+    EXPECT_GE(spare, 0);
+    ::close(spare);
 }
 
 TEST_F(ProviderRoad, ResolverLeftWithoutAnAnswerIsReleasedAfterItsWait) {

@@ -87,3 +87,29 @@ TEST_F(ReportUploadTest, UploadSendsTheQueueOnceWhateverTheAnswer) {
     EXPECT_TRUE(provider_->connections()->empty());
     ASSERT_TRUE(dispatch::runMainUntil([&] { return sink_.contains("Reporting failed: (418), error: ("); }, 10s));
 }
+
+TEST_F(ReportUploadTest, ReportsAtAHighRateKeepTheNewestWithinTheCapAndUploadAsOneDocument) {
+    RUN_IN_OWN_NETNS();
+    startCollector(200);
+    provider_->setRegion("eu");
+    provider_->setDeviceId("device-1");
+    constexpr int recorded = 25000;
+    for (int i = 0; i < recorded; ++i) provider_->recordConnectionReport(http::DataResponse{}, i);
+    const auto held = provider_->connections()->size();
+    EXPECT_LE(held, DNSProxyProvider::reportCap);
+    const auto dropped = std::to_string(recorded - held);
+    ASSERT_TRUE(dispatch::runMainUntil(
+        [&] { return sink_.contains("Dropped the oldest " + dropped + " connection reports: 10000 held already"); }, 5s));
+
+    provider_->reportIfDue();
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return sink_.contains("Reported successfully"); }, 10s));
+    std::ifstream received(dir_ / "received");
+    std::string line;
+    ASSERT_TRUE(std::getline(received, line));
+    auto items = json::parse(line)["body"]["items"];
+    ASSERT_EQ(items.size(), held);
+    EXPECT_EQ(items.front()["upload"], recorded - static_cast<int>(held));
+    EXPECT_EQ(items.back()["upload"], recorded - 1);
+    EXPECT_EQ(items.back()["user"], "pupil");
+    EXPECT_EQ(items.back()["protocol"], 6);
+}

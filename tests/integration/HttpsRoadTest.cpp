@@ -106,3 +106,56 @@ TEST_F(HttpsRoad, ConcurrentQueriesShareOneConnection) {
     for (const auto& flow : flows) EXPECT_EQ(read(flow->written().front()).address, "192.0.2.10");
     EXPECT_EQ(provider_->alamofireManager()->connectionsOpened(), 1u);
 }
+
+TEST_F(HttpsRoad, BurstOfLargeAnswersIsReadWhole) {
+    // More answer bytes waiting at once than one read takes, and than one turn of the
+    // queue reads: every answer must come, none may wait for its time-out.
+    start(fullConfiguration());
+    provider_->setFiltering(true);
+    std::vector<std::shared_ptr<FakeUDPFlow>> flows;
+    for (int i = 0; i < 300; ++i) {
+        flows.push_back(std::make_shared<FakeUDPFlow>(
+            std::vector<ne::Datagram>{makeQuery("big.example.test", static_cast<std::uint16_t>(i))}));
+        provider_->handleNewFlow(flows.back());
+    }
+    auto answered = [&] {
+        std::size_t count = 0;
+        for (const auto& flow : flows) count += !flow->written().empty();
+        return count;
+    };
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return answered() > 0; }, 5s));
+    // The queue is busy elsewhere while the rest of the answers pile up in the socket.
+    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return answered() == flows.size(); }, 5s)) << answered();
+    for (const auto& flow : flows) EXPECT_GT(flow->written().front().size(), 3800u);
+    EXPECT_FALSE(log_.contains("Failed when getting verdict response"));
+}
+
+TEST_F(HttpsRoad, RespawnLetsRunningExchangesFinishAndSendsNewOnesOnANewConnection) {
+    start(fullConfiguration());
+    provider_->setFiltering(true);
+    std::vector<std::shared_ptr<FakeUDPFlow>> before, after;
+    auto offer = [&](std::vector<std::shared_ptr<FakeUDPFlow>>& flows, int count) {
+        for (int i = 0; i < count; ++i) {
+            flows.push_back(std::make_shared<FakeUDPFlow>(
+                std::vector<ne::Datagram>{makeQuery("www.example.test", static_cast<std::uint16_t>(i))}));
+            provider_->handleNewFlow(flows.back());
+        }
+    };
+    auto answered = [](const std::vector<std::shared_ptr<FakeUDPFlow>>& flows) {
+        for (const auto& flow : flows)
+            if (flow->written().empty()) return false;
+        return true;
+    };
+    offer(before, 50);
+    // Let the queries reach the session, then replace it while they run.
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return provider_->alamofireManager()->connectionsOpened() == 1; }, 5s));
+    auto old = provider_->alamofireManager();
+    provider_->clearSystemDNSCache();
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return provider_->alamofireManager() != old; }, 5s));
+    offer(after, 50);
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return answered(before) && answered(after); }, 10s));
+    EXPECT_EQ(old->connectionsOpened(), 1u);
+    EXPECT_EQ(provider_->alamofireManager()->connectionsOpened(), 1u);
+    EXPECT_FALSE(log_.contains("Failed when getting verdict response"));
+}

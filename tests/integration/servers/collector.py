@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
 """HTTPS statistics collector for tests.
 
-Records every POST as one JSON line in --out: {"path", "content_type", "body"}, the
-body parsed as JSON when it is JSON. Answers with --status (default 200).
+Records every POST as one JSON line in --out: {"path", "content_type", "body",
+"received_at"}, the body parsed as JSON when it is JSON, the time in seconds since 1970. Answers with --status (default 200) and a body of
+--reply-size bytes (default none). Speaks HTTP/1.1 only.
 """
 import argparse
 import http.server
 import json
 import socketserver
 import ssl
+import time
 
 
 def main():
@@ -19,6 +21,7 @@ def main():
     parser.add_argument("--key", required=True)
     parser.add_argument("--out", required=True)
     parser.add_argument("--status", type=int, default=200)
+    parser.add_argument("--reply-size", type=int, default=0)
     args = parser.parse_args()
 
     class Handler(http.server.BaseHTTPRequestHandler):
@@ -31,12 +34,14 @@ def main():
                 body = json.loads(raw)
             except ValueError:
                 body = raw.decode("utf-8", "replace")
-            record = {"path": self.path, "content_type": self.headers.get("Content-Type"), "body": body}
+            record = {"path": self.path, "content_type": self.headers.get("Content-Type"), "body": body,
+                      "received_at": time.time()}
             with open(args.out, "a") as out:
                 out.write(json.dumps(record) + "\n")
             self.send_response(args.status)
-            self.send_header("Content-Length", "0")
+            self.send_header("Content-Length", str(args.reply_size))
             self.end_headers()
+            self.wfile.write(b"x" * args.reply_size)
 
         def log_message(self, *_):
             pass

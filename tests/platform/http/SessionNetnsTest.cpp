@@ -1,5 +1,6 @@
-// HTTP transfers that share a session's reused handles: nothing of one request may
-// reach another, and overrides added while a session lives apply to its next requests.
+// HTTP transfers of one session: nothing of one request may reach another, overrides
+// added while a session lives apply to its next requests, and an HTTPS server without
+// HTTP/2 is reached over HTTP/1.1 with its answers whole.
 
 #include "dispatch/Dispatch.h"
 #include "http/Session.h"
@@ -11,6 +12,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -80,7 +84,7 @@ std::optional<http::DataResponse> await(const std::shared_ptr<http::DataRequest>
 
 }  // namespace
 
-TEST(HttpTransfers, AReusedHandleCarriesNothingOfTheRequestBefore) {
+TEST(HttpTransfers, ARequestCarriesNothingOfTheOneBefore) {
     RecordingServer server;
     http::Session session(http::SessionConfiguration::defaultConfiguration());
     const std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/";
@@ -139,4 +143,105 @@ TEST(HttpTransfers, OverridesAddedWhileASessionLivesApplyToItsNextRequests) {
     ASSERT_TRUE(first && second);
     EXPECT_TRUE(first->isSuccess()) << first->error->detail;
     EXPECT_TRUE(second->isSuccess()) << second->error->detail;
+}
+
+namespace {
+
+// A server started by a shell command in this test's network namespace, with a
+// certificate for `host` made for it; stopped when the object goes.
+class TlsServer {
+public:
+    TlsServer(const std::string& host, int port, const std::string& command)
+        : dir_(std::filesystem::temp_directory_path() / ("tls-server-" + std::to_string(::getpid()))) {
+        std::filesystem::create_directories(dir_);
+        const std::string d = dir_.string();
+        const std::string script =
+            "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1 -subj /CN=" + host +
+            " -addext subjectAltName=DNS:" + host + " -keyout " + d + "/key.pem -out " + d + "/cert.pem 2>/dev/null && "
+            "cd " + d + " && ((" + command + ") > /dev/null 2>&1 & echo $! > pid) && "
+            "for i in $(seq 50); do python3 -c 'import socket; socket.create_connection((\"127.0.0.1\", " +
+            std::to_string(port) + "))' 2>/dev/null && exit 0; sleep 0.1; done; exit 1";
+        started_ = std::system(script.c_str()) == 0;
+        http::setResolveOverrides({host + ":" + std::to_string(port) + ":127.0.0.1"});
+        http::setCertificateAuthorityBundle(d + "/cert.pem");
+    }
+    ~TlsServer() {
+        http::setResolveOverrides({});
+        http::setCertificateAuthorityBundle("");
+        int pid = 0;
+        std::ifstream(dir_ / "pid") >> pid;
+        if (pid > 0) (void)!std::system(("pkill -P " + std::to_string(pid) + "; kill " + std::to_string(pid)).c_str());
+        std::filesystem::remove_all(dir_);
+    }
+    bool started() const { return started_; }
+
+private:
+    std::filesystem::path dir_;
+    bool started_ = false;
+};
+
+const std::string collector =
+    (std::filesystem::path(__FILE__).parent_path() / "../../integration/servers/collector.py").string();
+
+}  // namespace
+
+TEST(HttpTransfers, ServerWithoutHttp2IsReachedOverHttp1AndItsLargeAnswersArriveWhole) {
+    constexpr int replySize = 300 * 1024;
+    TlsServer server("stats.test", 443, "python3 " + collector + " --cert cert.pem --key key.pem --out received "
+                                        "--reply-size " + std::to_string(replySize));
+    ASSERT_TRUE(server.started());
+    http::Session session(http::SessionConfiguration::defaultConfiguration());
+    constexpr int count = 8;
+    std::vector<std::optional<http::DataResponse>> results(count);
+    for (int i = 0; i < count; ++i) {
+        session.upload(bytes("{}"), "https://stats.test/device/-/extension", "POST", {{"Content-Type", "application/json"}})
+            ->responseData([&results, i](const http::DataResponse& response) { results[i] = response; });
+    }
+    ASSERT_TRUE(dispatch::runMainUntil([&] {
+        return std::all_of(results.begin(), results.end(), [](const auto& result) { return result.has_value(); });
+    }, 10s));
+    for (const auto& result : results) {
+        ASSERT_TRUE(result->isSuccess()) << result->error->localizedDescription << " " << result->error->detail;
+        EXPECT_EQ(result->data->size(), static_cast<std::size_t>(replySize));
+    }
+}
+
+TEST(HttpTransfers, Http2ServerThatNeverAnswersTimesTheRequestsOut) {
+    // TLS with HTTP/2 agreed, then silence.
+    TlsServer server("silent.test", 8443, "sleep 30 | openssl s_server -quiet -accept 127.0.0.1:8443 -alpn h2 "
+                                          "-cert cert.pem -key key.pem");
+    ASSERT_TRUE(server.started());
+    http::SessionConfiguration configuration;
+    configuration.timeoutIntervalForResource = 400ms;
+    http::Session session(configuration);
+    std::optional<http::DataResponse> first, second;
+    session.upload(bytes("query"), "https://silent.test:8443/dns-query")->responseData([&](const http::DataResponse& r) { first = r; });
+    session.request("https://silent.test:8443/")->responseData([&](const http::DataResponse& r) { second = r; });
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return first && second; }, 5s));
+    for (const auto& result : {*first, *second}) {
+        ASSERT_TRUE(result.error);
+        EXPECT_EQ(result.error->code, http::Error::Code::timedOut);
+        EXPECT_FALSE(result.response);
+    }
+    EXPECT_EQ(session.connectionsOpened(), 1u);
+}
+
+TEST(HttpTransfers, Http2ServerMustProveItsNameWithATrustedCertificate) {
+    TlsServer server("silent.test", 8443, "sleep 30 | openssl s_server -quiet -accept 127.0.0.1:8443 -alpn h2 "
+                                          "-cert cert.pem -key key.pem");
+    ASSERT_TRUE(server.started());
+    http::addResolveOverride("other.test:8443:127.0.0.1");
+    http::Session session(http::SessionConfiguration::defaultConfiguration());
+    std::optional<http::DataResponse> wrongName, untrusted;
+    session.request("https://other.test:8443/")->responseData([&](const http::DataResponse& r) { wrongName = r; });
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return wrongName.has_value(); }, 5s));
+    http::setCertificateAuthorityBundle("/dev/null");  // trusts nobody
+    http::Session another(http::SessionConfiguration::defaultConfiguration());
+    another.request("https://silent.test:8443/")->responseData([&](const http::DataResponse& r) { untrusted = r; });
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return untrusted.has_value(); }, 5s));
+    for (const auto& result : {*wrongName, *untrusted}) {
+        ASSERT_TRUE(result.error);
+        EXPECT_EQ(result.error->code, http::Error::Code::secureConnectionFailed) << result.error->detail;
+        EXPECT_FALSE(result.response);
+    }
 }

@@ -102,3 +102,31 @@ TEST(HttpSession, WaitsForConnectivityUntilTheResourceTimeout) {
     EXPECT_GE(waitedFor, 500ms);
     EXPECT_LT(waitedFor, 2s);
 }
+
+TEST(HttpSession, Http2RequestsWaitForConnectivityUntilTheResourceTimeout) {
+    // The same over HTTPS, which goes over HTTP/2: the waiting request times out.
+    const std::string offline = "https://10.255.0.1/dns-query";
+    std::optional<http::DataResponse> waited, immediate;
+    http::SessionConfiguration waiting;
+    waiting.timeoutIntervalForResource = 600ms;
+    waiting.waitsForConnectivity = true;
+    http::Session waitingSession(waiting);
+    http::SessionConfiguration failing = waiting;
+    failing.waitsForConnectivity = false;
+    http::Session failingSession(failing);
+
+    const auto start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::duration waitedFor{};
+    waitingSession.upload({1, 2}, offline)->responseData([&](const http::DataResponse& r) {
+        waited = r;
+        waitedFor = std::chrono::steady_clock::now() - start;
+    });
+    failingSession.upload({1, 2}, offline)->responseData([&](const http::DataResponse& r) { immediate = r; });
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return waited && immediate; }, 5s));
+    ASSERT_TRUE(immediate->error);
+    EXPECT_EQ(immediate->error->code, http::Error::Code::notConnectedToInternet);
+    ASSERT_TRUE(waited->error);
+    EXPECT_EQ(waited->error->code, http::Error::Code::timedOut);
+    EXPECT_GE(waitedFor, 500ms);
+    EXPECT_GE(waitingSession.connectionsOpened(), 2u);  // tried again meanwhile
+}

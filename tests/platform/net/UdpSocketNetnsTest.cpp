@@ -25,12 +25,16 @@ public:
         answeredBeforeSent += sent == 0;
         received.push_back(data);
     }
-    void udpSocketDidClose(net::UdpSocket&, const std::optional<std::string>&) override { ++closed; }
+    void udpSocketDidClose(net::UdpSocket&, const std::optional<std::string>& error) override {
+        ++closed;
+        closeError = error.value_or("");
+    }
 
     int sent = 0;
     int closed = 0;
     int offQueue = 0;
     int answeredBeforeSent = 0;
+    std::string closeError;
     std::vector<net::Datagram> received;
 };
 
@@ -90,12 +94,15 @@ TEST(UdpSocketChannel, ClosedOrDroppedSocketsTellNothingMore) {
     EXPECT_FALSE(closing->connectToHost("127.0.0.1", server.port()));
 }
 
-TEST(UdpSocketChannel, UnreachableAddressFailsTheConnectAtOnce) {
+TEST(UdpSocketChannel, UnreachableAddressClosesTheSocketWithTheError) {
     // Only loopback exists in the test's namespace, so no route leads there.
     auto delegate = std::make_shared<CountingDelegate>();
     auto socket = net::UdpSocket::make(delegate, dispatch::DispatchQueue::main());
-    std::string error;
-    EXPECT_FALSE(socket->connectToHost("192.0.2.1", 53, &error));
-    EXPECT_NE(error.find("unreachable"), std::string::npos) << error;
-    EXPECT_FALSE(socket->isConnected());
+    ASSERT_TRUE(socket->connectToHost("192.0.2.1", 53));
+    ASSERT_TRUE(socket->beginReceiving());
+    socket->sendData(query(1), 2s, 100001);
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return delegate->closed == 1; }, 2s));
+    EXPECT_NE(delegate->closeError.find("unreachable"), std::string::npos) << delegate->closeError;
+    EXPECT_EQ(delegate->sent, 0);
+    EXPECT_TRUE(socket->isClosed());
 }

@@ -1,0 +1,265 @@
+#include "http/CurlTransfers.h"
+
+#include <curl/curl.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <map>
+
+namespace http::detail {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// A network that is down is tried again this often while the session waits for it.
+constexpr auto kConnectivityRetry = 250ms;
+// The longest curl waits before it looks at new requests (it is woken for them anyway).
+constexpr long kLongestWaitMs = 1000;
+
+Error transportError(CURLcode code, long osErrno, std::string detail) {
+    switch (code) {
+    case CURLE_OPERATION_TIMEDOUT: return makeError(Error::Code::timedOut, detail);
+    case CURLE_COULDNT_RESOLVE_HOST: return makeError(Error::Code::cannotFindHost, detail);
+    case CURLE_COULDNT_CONNECT:
+        if (osErrno == ENETUNREACH || osErrno == ENETDOWN || osErrno == EHOSTUNREACH)
+            return makeError(Error::Code::notConnectedToInternet, detail);
+        return makeError(Error::Code::cannotConnectToHost, detail);
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+        return makeError(Error::Code::secureConnectionFailed, detail);
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+        return makeError(Error::Code::networkConnectionLost, detail);
+    case CURLE_URL_MALFORMAT:
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        return makeError(Error::Code::badURL, detail);
+    default:
+        return makeError(Error::Code::unknown, detail);
+    }
+}
+
+// A curl string list that frees itself.
+struct TextList {
+    curl_slist* list = nullptr;
+    TextList() = default;
+    TextList(const TextList&) = delete;
+    TextList& operator=(const TextList&) = delete;
+    ~TextList() { clear(); }
+    void add(const std::string& text) { list = curl_slist_append(list, text.c_str()); }
+    void clear() {
+        curl_slist_free_all(list);
+        list = nullptr;
+    }
+};
+
+}  // namespace
+
+struct CurlTransfers::Transfer {
+    std::shared_ptr<DataRequest> request;
+    Options options;
+    Completion completion;
+    CURL* easy = nullptr;
+    TextList headers;
+    TextList resolve;
+    std::string caBundle;
+    char errorText[CURL_ERROR_SIZE] = {};
+
+    ~Transfer() { reset(); }
+    // Lets go of the handle and what it was given, so that the transfer can begin again.
+    void reset() {
+        if (easy) curl_easy_cleanup(easy);
+        easy = nullptr;
+        headers.clear();
+        resolve.clear();
+    }
+
+    static size_t onHeader(char* buffer, size_t size, size_t count, void* user) {
+        auto& request = *static_cast<Transfer*>(user)->request;
+        std::string_view line(buffer, size * count);
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+        if (line.starts_with("HTTP/")) {
+            // A new status line (after 100 Continue or a redirect) starts a new header set.
+            request.receiving_.headerFields.clear();
+        } else if (auto colon = line.find(':'); colon != std::string_view::npos) {
+            std::string_view value = line.substr(colon + 1);
+            while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+            request.receiving_.headerFields.emplace_back(std::string(line.substr(0, colon)), std::string(value));
+        }
+        return size * count;
+    }
+
+    static size_t onBody(char* buffer, size_t size, size_t count, void* user) {
+        auto& request = *static_cast<Transfer*>(user)->request;
+        request.received_.insert(request.received_.end(), buffer, buffer + size * count);
+        request.gotBody_ = true;
+        return size * count;
+    }
+};
+
+CurlTransfers& CurlTransfers::shared() {
+    static CurlTransfers* instance = [] {
+        dispatch::DispatchQueue::main();  // made first, so that it ends after the stop below
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        auto* transfers = new CurlTransfers;
+        std::atexit([] { shared().stop(); });
+        return transfers;
+    }();
+    return *instance;
+}
+
+CurlTransfers::CurlTransfers() : multi_(curl_multi_init()), thread_([this] { run(); }) {}
+
+void CurlTransfers::stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    curl_multi_wakeup(multi_);
+    if (thread_.joinable()) thread_.join();
+}
+
+void CurlTransfers::start(std::shared_ptr<DataRequest> request, Options options, Completion completion) {
+    auto transfer = std::make_unique<Transfer>();
+    transfer->request = std::move(request);
+    transfer->options = options;
+    transfer->completion = std::move(completion);
+    {
+        std::lock_guard lock(mutex_);
+        incoming_.push_back(std::move(transfer));
+    }
+    curl_multi_wakeup(multi_);
+}
+
+void CurlTransfers::begin(std::unique_ptr<Transfer> transfer) {
+    DataRequest& request = *transfer->request;
+    request.receiving_ = HTTPURLResponse{};
+    request.receiving_.url = request.url_;
+    request.received_.clear();
+    request.gotBody_ = false;
+
+    CURL* easy = curl_easy_init();
+    transfer->easy = easy;
+    curl_easy_setopt(easy, CURLOPT_URL, request.url_.c_str());
+    curl_easy_setopt(easy, CURLOPT_PRIVATE, transfer.get());
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_2TLS));
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->errorText);
+    const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(request.deadline_ - Clock::now());
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(std::max<long long>(1, remaining.count())));
+    if (transfer->options.withoutProxy) curl_easy_setopt(easy, CURLOPT_PROXY, "");
+
+    if (request.method_ == "POST") {
+        curl_easy_setopt(easy, CURLOPT_POST, 1L);
+    } else if (request.method_ != "GET") {
+        curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.method_.c_str());
+    }
+    if (request.method_ != "GET" || !request.body_.empty()) {
+        // Never a null pointer: curl would then read the body from standard input.
+        static const char empty[] = "";
+        const void* body = request.body_.empty() ? static_cast<const void*>(empty) : request.body_.data();
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body);
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body_.size()));
+    }
+    for (const auto& [name, value] : request.headers_) {
+        // "Name;" is curl's way of sending a header with an empty value.
+        transfer->headers.add(withoutLineBreaks(name) + (value.empty() ? ";" : ": " + withoutLineBreaks(value)));
+    }
+    transfer->headers.add("Expect:");
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer->headers.list);
+
+    const Hooks hooks = currentHooks();
+    for (const auto& entry : hooks.resolve) transfer->resolve.add(entry);
+    if (transfer->resolve.list) curl_easy_setopt(easy, CURLOPT_RESOLVE, transfer->resolve.list);
+    transfer->caBundle = hooks.caBundle;
+    if (!transfer->caBundle.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, transfer->caBundle.c_str());
+
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, transfer.get());
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::onBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get());
+    curl_multi_add_handle(multi_, easy);
+    running_.insert(transfer.release());  // owned here until curl is done with it
+}
+
+void CurlTransfers::run() {
+    std::multimap<Clock::time_point, std::unique_ptr<Transfer>> retries;  // waiting for the network
+    for (;;) {
+        std::vector<std::unique_ptr<Transfer>> incoming;
+        {
+            std::lock_guard lock(mutex_);
+            if (stopping_) break;
+            incoming.swap(incoming_);
+        }
+        for (auto& transfer : incoming) begin(std::move(transfer));
+        const auto now = Clock::now();
+        while (!retries.empty() && retries.begin()->first <= now) {
+            begin(std::move(retries.begin()->second));
+            retries.erase(retries.begin());
+        }
+
+        int running = 0;
+        curl_multi_perform(multi_, &running);
+        int left = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
+            if (message->msg != CURLMSG_DONE) continue;
+            CURL* easy = message->easy_handle;
+            const CURLcode code = message->data.result;
+            Transfer* raw = nullptr;
+            curl_easy_getinfo(easy, CURLINFO_PRIVATE, &raw);
+            std::unique_ptr<Transfer> transfer(raw);
+            running_.erase(raw);
+            curl_multi_remove_handle(multi_, easy);
+
+            long status = 0, osErrno = 0;
+            curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+            curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osErrno);
+            DataRequest& request = *transfer->request;
+            DataResponse response{request.url_, {}, {}, {}};
+            if (status != 0) {
+                request.receiving_.statusCode = status;
+                response.response = std::move(request.receiving_);
+            }
+            if (code == CURLE_OK || request.gotBody_) response.data = std::move(request.received_);
+            if (code != CURLE_OK) {
+                response.error = transportError(code, osErrno, *transfer->errorText ? transfer->errorText
+                                                                                     : curl_easy_strerror(code));
+                if (response.error->code == Error::Code::notConnectedToInternet &&
+                    transfer->options.waitsForConnectivity && Clock::now() + kConnectivityRetry < request.deadline_) {
+                    transfer->reset();
+                    retries.emplace(Clock::now() + kConnectivityRetry, std::move(transfer));
+                    continue;
+                }
+            }
+            transfer->completion(std::move(response));
+        }
+
+        long waitMs = -1;
+        curl_multi_timeout(multi_, &waitMs);
+        if (waitMs < 0 || waitMs > kLongestWaitMs) waitMs = kLongestWaitMs;
+        if (!retries.empty()) {
+            const auto untilRetry = std::chrono::duration_cast<std::chrono::milliseconds>(retries.begin()->first - Clock::now());
+            waitMs = std::clamp<long>(static_cast<long>(untilRetry.count()) + 1, 0, waitMs);
+        }
+        curl_multi_poll(multi_, nullptr, 0, static_cast<int>(waitMs), nullptr);
+    }
+    // At exit: let go of what is left without telling anyone.
+    for (Transfer* transfer : running_) {
+        curl_multi_remove_handle(multi_, transfer->easy);
+        delete transfer;
+    }
+    running_.clear();
+}
+
+}  // namespace http::detail

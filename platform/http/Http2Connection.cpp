@@ -1,0 +1,676 @@
+#include "http/Http2Connection.h"
+
+#include <asio/connect.hpp>
+#include <asio/ip/address.hpp>
+#include <asio/post.hpp>
+#include <nghttp2/nghttp2.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstring>
+
+namespace http::detail {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr std::size_t kReadChunk = 64 * 1024;
+// Reading stops after this much in one turn, so a flood of answers cannot starve the
+// queue's other work; the rest is read in the next turn.
+constexpr std::size_t kReadPerTurn = 1024 * 1024;
+// Frames are handed to TLS in batches of about this size.
+constexpr std::size_t kWriteBatch = 64 * 1024;
+constexpr auto kConnectivityRetry = 250ms;
+// Answers may run far ahead of the reads that take them.
+constexpr std::int32_t kStreamWindow = 1 << 20;
+constexpr std::int32_t kConnectionWindow = 16 << 20;
+
+std::string tlsErrorText() {
+    const unsigned long code = ERR_get_error();
+    ERR_clear_error();
+    if (code == 0) return "TLS connection failed";
+    char text[256];
+    ERR_error_string_n(code, text, sizeof text);
+    return text;
+}
+
+bool isAddress(const std::string& host) {
+    std::error_code error;
+    asio::ip::make_address(host, error);
+    return !error;
+}
+
+Error connectError(const std::error_code& error) {
+    if (error == asio::error::network_unreachable || error == asio::error::host_unreachable ||
+        error == asio::error::network_down)
+        return makeError(Error::Code::notConnectedToInternet, error.message());
+    if (error == asio::error::timed_out) return makeError(Error::Code::timedOut, error.message());
+    return makeError(Error::Code::cannotConnectToHost, error.message());
+}
+
+Error connectionLost(std::string detail) { return makeError(Error::Code::networkConnectionLost, std::move(detail)); }
+
+// Headers that belong to one HTTP/1.1 connection and have no place in HTTP/2.
+bool isConnectionSpecific(std::string_view name) {
+    switch (name.size()) {
+    case 2: return name == "te";
+    case 4: return name == "host";
+    case 6: return name == "expect";
+    case 7: return name == "upgrade";
+    case 10: return name == "connection" || name == "keep-alive";
+    case 16: return name == "proxy-connection";
+    case 17: return name == "transfer-encoding";
+    default: return false;
+    }
+}
+
+}  // namespace
+
+struct Http2Connection::Callbacks {
+    static Http2Connection& of(void* user) { return *static_cast<Http2Connection*>(user); }
+
+    static int onHeader(nghttp2_session*, const nghttp2_frame* frame, const std::uint8_t* name, std::size_t nameLength,
+                        const std::uint8_t* value, std::size_t valueLength, std::uint8_t, void* user) {
+        if (frame->hd.type == NGHTTP2_HEADERS)
+            of(user).receivedHeader(frame->hd.stream_id,
+                                    {reinterpret_cast<const char*>(name), nameLength},
+                                    {reinterpret_cast<const char*>(value), valueLength});
+        return 0;
+    }
+    static int onData(nghttp2_session*, std::uint8_t, std::int32_t id, const std::uint8_t* data, std::size_t length,
+                      void* user) {
+        of(user).receivedData(id, data, length);
+        return 0;
+    }
+    static int onStreamClose(nghttp2_session*, std::int32_t id, std::uint32_t errorCode, void* user) {
+        of(user).streamClosed(id, errorCode);
+        return 0;
+    }
+    static int onFrame(nghttp2_session*, const nghttp2_frame* frame, void* user) {
+        // The server ends the connection: new requests go to another one, and
+        // nghttp2 refuses the streams the server will not answer.
+        if (frame->hd.type == NGHTTP2_GOAWAY) of(user).retire();
+        return 0;
+    }
+    static ssize_t readBody(nghttp2_session*, std::int32_t id, std::uint8_t* buffer, std::size_t length,
+                            std::uint32_t* flags, nghttp2_data_source*, void* user) {
+        return of(user).bodyChunk(id, buffer, length, flags);
+    }
+};
+
+Http2Connection::Http2Connection(asio::io_context& context, URL origin, TransferOwner& owner,
+                                 bool waitsForConnectivity)
+    : context_(context), origin_(std::move(origin)), authority_(origin_.authority()), owner_(&owner),
+      waitsForConnectivity_(waitsForConnectivity), socket_(context), retryTimer_(context), sweepTimer_(context) {
+    // TLS writes to its socket directly: a server that has gone would otherwise end
+    // the process with SIGPIPE instead of failing the connection.
+    static const bool sigpipeIgnored = [] { return std::signal(SIGPIPE, SIG_IGN) != SIG_ERR; }();
+    (void)sigpipeIgnored;
+    output_.reserve(2 * kWriteBatch);
+}
+
+Http2Connection::~Http2Connection() {
+    if (session_) nghttp2_session_del(session_);
+    if (ssl_) SSL_free(ssl_);
+    if (tls_) SSL_CTX_free(tls_);
+}
+
+// ---- Requests in ----
+
+void Http2Connection::submit(std::shared_ptr<DataRequest> request) {
+    armSweep(request->deadline_);
+    switch (state_) {
+    case State::open:
+        submitStream(request);
+        scheduleFlush();
+        return;
+    case State::closed:
+        finish(request, failure(request->url_, connectionLost("connection closed")));
+        return;
+    case State::idle:
+        waiting_.push_back(std::move(request));
+        connect();
+        return;
+    case State::connecting:
+    case State::handshaking:
+        waiting_.push_back(std::move(request));
+        return;
+    }
+}
+
+void Http2Connection::submitStream(const std::shared_ptr<DataRequest>& request) {
+    const auto& headers = request->headers_;
+    // Lower-case names (HTTP/2 wants them so) and clean values, in one buffer that
+    // outlives the submission; nghttp2 copies what it frames. The buffers are reused.
+    std::string& text = headerText_;
+    std::size_t size = 0;
+    for (const auto& [name, value] : headers) size += name.size() + value.size();
+    text.resize(size);
+    char* const start = text.data();
+    char* out = start;
+    auto& spans = headerSpans_;  // (start, length) of each name and value
+    spans.clear();
+    for (const auto& [name, value] : headers) {
+        char* const nameStart = out;
+        for (char c : name)
+            if (c != '\r' && c != '\n') *out++ = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        if (isConnectionSpecific({nameStart, static_cast<std::size_t>(out - nameStart)})) {
+            out = nameStart;
+            continue;
+        }
+        spans.emplace_back(nameStart - start, out - nameStart);
+        char* const valueStart = out;
+        if (value.find_first_of("\r\n") == std::string::npos) {
+            std::memcpy(out, value.data(), value.size());
+            out += value.size();
+        } else {
+            for (char c : value)
+                if (c != '\r' && c != '\n') *out++ = c;
+        }
+        spans.emplace_back(valueStart - start, out - valueStart);
+    }
+    auto& fields = headerFields_;
+    fields.clear();
+    auto add = [&fields](std::string_view name, std::string_view value) {
+        fields.push_back({reinterpret_cast<std::uint8_t*>(const_cast<char*>(name.data())),
+                          reinterpret_cast<std::uint8_t*>(const_cast<char*>(value.data())), name.size(), value.size(),
+                          NGHTTP2_NV_FLAG_NONE});
+    };
+    add(":method", request->method_);
+    add(":scheme", "https");
+    add(":authority", authority_);
+    add(":path", request->path_);
+    for (std::size_t i = 0; i < spans.size(); i += 2)
+        add(std::string_view(text).substr(spans[i].first, spans[i].second),
+            std::string_view(text).substr(spans[i + 1].first, spans[i + 1].second));
+
+    nghttp2_data_provider body{};
+    body.read_callback = &Callbacks::readBody;
+    const bool hasBody = request->method_ != "GET" || !request->body_.empty();
+    request->bodySent_ = 0;
+    const std::int32_t id =
+        nghttp2_submit_request(session_, nullptr, fields.data(), fields.size(), hasBody ? &body : nullptr, nullptr);
+    if (id == NGHTTP2_ERR_STREAM_ID_NOT_AVAILABLE) {
+        // Every stream identifier of this connection is used up: go on with a new one.
+        retire();
+        if (owner_) owner_->reroute({request}, false);
+        return;
+    }
+    if (id < 0) {
+        finish(request, failure(request->url_, connectionLost(nghttp2_strerror(id))));
+        return;
+    }
+    if (streams_.empty()) firstStream_ = id;
+    streams_.push_back(request);
+}
+
+long Http2Connection::bodyChunk(std::int32_t id, std::uint8_t* buffer, std::size_t length, std::uint32_t* flags) {
+    auto request = stream(id);
+    if (!request) return NGHTTP2_ERR_TEMPORAL_CALLBACK_FAILURE;
+    const auto& body = request->body_;
+    const std::size_t count = std::min(length, body.size() - request->bodySent_);
+    std::memcpy(buffer, body.data() + request->bodySent_, count);
+    request->bodySent_ += count;
+    if (request->bodySent_ == body.size()) *flags |= NGHTTP2_DATA_FLAG_EOF;
+    return static_cast<long>(count);
+}
+
+// ---- Connecting ----
+
+void Http2Connection::connect() {
+    state_ = State::connecting;
+    const Hooks hooks = currentHooks();
+    std::string host = origin_.host;
+    if (auto address = overriddenAddress(hooks, origin_.host, origin_.port)) host = *address;
+    std::error_code error;
+    const auto address = asio::ip::make_address(host, error);
+    if (!error) {
+        connectTo(std::vector<asio::ip::tcp::endpoint>{{address, origin_.port}});
+        return;
+    }
+    // Names are resolved off the queue (asio's resolver thread), so it never blocks.
+    resolver_ = std::make_shared<asio::ip::tcp::resolver>(context_);
+    resolver_->async_resolve(host, std::to_string(origin_.port),
+                             [self = shared_from_this(), resolver = resolver_](
+                                 const std::error_code& resolveError, asio::ip::tcp::resolver::results_type results) {
+                                 if (self->state_ != State::connecting) return;
+                                 if (resolveError || results.empty()) {
+                                     self->connectFailed(makeError(Error::Code::cannotFindHost,
+                                                                   resolveError ? resolveError.message() : "no address"));
+                                     return;
+                                 }
+                                 self->connectTo(results);
+                             });
+}
+
+template <class Endpoints>
+void Http2Connection::connectTo(const Endpoints& endpoints) {
+    if (owner_) owner_->connectionOpened();
+    asio::async_connect(socket_, endpoints,
+                        [self = shared_from_this()](const std::error_code& error, const asio::ip::tcp::endpoint&) {
+                            if (self->state_ != State::connecting) return;
+                            if (error) {
+                                self->connectFailed(connectError(error));
+                                return;
+                            }
+                            std::error_code ignored;
+                            self->socket_.set_option(asio::ip::tcp::no_delay(true), ignored);
+                            self->socket_.non_blocking(true, ignored);
+
+                            const Hooks hooks = currentHooks();
+                            auto* tls = SSL_CTX_new(TLS_client_method());
+                            self->tls_ = tls;
+                            SSL_CTX_set_min_proto_version(tls, TLS1_2_VERSION);
+                            SSL_CTX_set_verify(tls, SSL_VERIFY_PEER, nullptr);
+                            const bool trusted = hooks.caBundle.empty()
+                                                     ? SSL_CTX_set_default_verify_paths(tls) == 1
+                                                     : SSL_CTX_load_verify_locations(tls, hooks.caBundle.c_str(), nullptr) == 1;
+                            if (!trusted) {
+                                self->connectFailed(makeError(Error::Code::secureConnectionFailed, tlsErrorText()));
+                                return;
+                            }
+                            // A server that answers without HTTP/2 is handed to the HTTP/1.1 transport.
+                            static const unsigned char protocols[] = "\x02h2\x08http/1.1";
+                            SSL_CTX_set_alpn_protos(tls, protocols, sizeof protocols - 1);
+                            SSL_CTX_set_mode(tls, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+                            // TLS takes what the socket holds in one read, not each record
+                            // in two; the reads go on until both are empty.
+                            SSL_CTX_set_read_ahead(tls, 1);
+                            SSL_CTX_set_default_read_buffer_len(tls, kReadChunk);
+                            self->ssl_ = SSL_new(tls);
+                            SSL_set_fd(self->ssl_, self->socket_.native_handle());
+                            const std::string& host = self->origin_.host;
+                            if (isAddress(host)) {
+                                X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(self->ssl_), host.c_str());
+                            } else {
+                                SSL_set_tlsext_host_name(self->ssl_, host.c_str());
+                                SSL_set1_host(self->ssl_, host.c_str());
+                            }
+                            SSL_set_connect_state(self->ssl_);
+                            self->state_ = State::handshaking;
+                            self->handshake();
+                        });
+}
+
+void Http2Connection::handshake() {
+    ERR_clear_error();
+    const int result = SSL_do_handshake(ssl_);
+    if (result == 1) {
+        const unsigned char* protocol = nullptr;
+        unsigned length = 0;
+        SSL_get0_alpn_selected(ssl_, &protocol, &length);
+        if (length != 2 || std::memcmp(protocol, "h2", 2) != 0) {
+            auto requests = std::vector<std::shared_ptr<DataRequest>>(waiting_.begin(), waiting_.end());
+            waiting_.clear();
+            state_ = State::closed;
+            close();
+            retire();
+            if (owner_) owner_->reroute(std::move(requests), true);
+            return;
+        }
+        if (!startSession()) return;
+        state_ = State::open;
+        auto waiting = std::move(waiting_);
+        waiting_.clear();
+        for (const auto& request : waiting) submitStream(request);
+        scheduleFlush();
+        waitReadable();
+        return;
+    }
+    const int error = SSL_get_error(ssl_, result);
+    if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
+        socket_.async_wait(error == SSL_ERROR_WANT_READ ? asio::ip::tcp::socket::wait_read
+                                                        : asio::ip::tcp::socket::wait_write,
+                           [self = shared_from_this()](const std::error_code& waitError) {
+                               if (self->state_ != State::handshaking) return;
+                               if (waitError) {
+                                   self->connectFailed(connectionLost(waitError.message()));
+                                   return;
+                               }
+                               self->handshake();
+                           });
+        return;
+    }
+    const long verification = SSL_get_verify_result(ssl_);
+    connectFailed(makeError(Error::Code::secureConnectionFailed,
+                            verification != X509_V_OK ? X509_verify_cert_error_string(verification) : tlsErrorText()));
+}
+
+bool Http2Connection::startSession() {
+    nghttp2_session_callbacks* callbacks = nullptr;
+    nghttp2_session_callbacks_new(&callbacks);
+    nghttp2_session_callbacks_set_on_header_callback(callbacks, &Callbacks::onHeader);
+    nghttp2_session_callbacks_set_on_data_chunk_recv_callback(callbacks, &Callbacks::onData);
+    nghttp2_session_callbacks_set_on_stream_close_callback(callbacks, &Callbacks::onStreamClose);
+    nghttp2_session_callbacks_set_on_frame_recv_callback(callbacks, &Callbacks::onFrame);
+    const int created = nghttp2_session_client_new(&session_, callbacks, this);
+    nghttp2_session_callbacks_del(callbacks);
+    if (created != 0) {
+        connectFailed(connectionLost(nghttp2_strerror(created)));
+        return false;
+    }
+    const nghttp2_settings_entry settings[] = {
+        {NGHTTP2_SETTINGS_ENABLE_PUSH, 0},
+        {NGHTTP2_SETTINGS_INITIAL_WINDOW_SIZE, static_cast<std::uint32_t>(kStreamWindow)},
+    };
+    nghttp2_submit_settings(session_, NGHTTP2_FLAG_NONE, settings, std::size(settings));
+    nghttp2_session_set_local_window_size(session_, NGHTTP2_FLAG_NONE, 0, kConnectionWindow);
+    return true;
+}
+
+void Http2Connection::connectFailed(const Error& error) {
+    close();
+    if (error.code == Error::Code::notConnectedToInternet && waitsForConnectivity_ && !retired_ && !waiting_.empty()) {
+        // No way out yet: try again shortly; the requests time out meanwhile if it stays so.
+        state_ = State::idle;
+        retryTimer_.expires_after(kConnectivityRetry);
+        retryTimer_.async_wait([self = shared_from_this()](const std::error_code& waitError) {
+            if (!waitError && self->state_ == State::idle && !self->waiting_.empty()) self->connect();
+        });
+        return;
+    }
+    state_ = State::closed;
+    retire();
+    auto waiting = std::move(waiting_);
+    waiting_.clear();
+    for (const auto& request : waiting) finish(request, failure(request->url_, error));
+}
+
+void Http2Connection::close() {
+    std::error_code ignored;
+    socket_.close(ignored);
+    if (ssl_) {
+        SSL_free(ssl_);
+        ssl_ = nullptr;
+    }
+    if (tls_) {
+        SSL_CTX_free(tls_);
+        tls_ = nullptr;
+    }
+}
+
+// ---- Reading ----
+
+void Http2Connection::waitReadable() {
+    if (readWaiting_) return;
+    readWaiting_ = true;
+    socket_.async_wait(asio::ip::tcp::socket::wait_read, [self = shared_from_this()](const std::error_code& error) {
+        self->readWaiting_ = false;
+        if (error || self->state_ != State::open) return;
+        self->onReadable();
+    });
+}
+
+void Http2Connection::onReadable() {
+    auto self = shared_from_this();  // a handler may let go of the connection
+    thread_local std::vector<std::uint8_t> buffer(kReadChunk);
+    std::size_t total = 0;
+    // The socket wakes its waiter only when new data arrives, so everything TLS and the
+    // socket hold is read now, until the socket reports that it is empty.
+    for (;;) {
+        ERR_clear_error();
+        const int count = SSL_read(ssl_, buffer.data(), static_cast<int>(buffer.size()));
+        if (count > 0) {
+            const auto taken = nghttp2_session_mem_recv(session_, buffer.data(), static_cast<std::size_t>(count));
+            if (taken < 0) {
+                tellClosedStreams();
+                fail(connectionLost(nghttp2_strerror(static_cast<int>(taken))));
+                return;
+            }
+            total += static_cast<std::size_t>(count);
+            if (total < kReadPerTurn) continue;
+            tellClosedStreams();
+            if (state_ != State::open) return;
+            scheduleFlush();
+            asio::post(context_, [self] {
+                if (self->state_ == State::open) self->onReadable();
+            });
+            return;
+        }
+        const int error = SSL_get_error(ssl_, count);
+        if (error == SSL_ERROR_WANT_READ) break;
+        if (error == SSL_ERROR_WANT_WRITE) {
+            readNeedsWrite_ = true;
+            tellClosedStreams();
+            waitWritable();
+            return;
+        }
+        tellClosedStreams();
+        fail(connectionLost(error == SSL_ERROR_ZERO_RETURN || (error == SSL_ERROR_SYSCALL && errno == 0)
+                                ? "The server closed the connection."
+                                : tlsErrorText()));
+        return;
+    }
+    tellClosedStreams();
+    if (state_ != State::open) return;
+    if (!nghttp2_session_want_read(session_) && !nghttp2_session_want_write(session_)) {
+        fail(connectionLost("The server ended the connection."));
+        return;
+    }
+    scheduleFlush();
+    waitReadable();
+}
+
+void Http2Connection::receivedHeader(std::int32_t id, std::string_view name, std::string_view value) {
+    auto request = stream(id);
+    if (!request) return;
+    auto& response = request->receiving_;
+    if (response.headerFields.empty()) response.headerFields.reserve(8);
+    if (name == ":status") {
+        // An informational answer (1xx) is followed by the final one, which replaces it.
+        response.headerFields.clear();
+        response.statusCode = 0;
+        for (char c : value)
+            if (c >= '0' && c <= '9') response.statusCode = response.statusCode * 10 + (c - '0');
+        return;
+    }
+    response.headerFields.emplace_back(name, value);
+}
+
+void Http2Connection::receivedData(std::int32_t id, const std::uint8_t* data, std::size_t length) {
+    auto request = stream(id);
+    if (!request) return;
+    request->received_.insert(request->received_.end(), data, data + length);
+    request->gotBody_ = true;
+}
+
+void Http2Connection::streamClosed(std::int32_t id, std::uint32_t errorCode) {
+    const auto index = static_cast<std::size_t>((id - firstStream_) / 2);
+    if (id < firstStream_ || index >= streams_.size() || !streams_[index]) return;
+    auto request = std::move(streams_[index]);
+    dropClosedStreams();
+    if (request->done_) return;  // timed out before
+    if (errorCode == NGHTTP2_REFUSED_STREAM) {
+        // The server did not work on it: it may go again on another connection.
+        refused_.push_back(std::move(request));
+        return;
+    }
+    DataResponse response{request->url_, {}, {}, {}};
+    const bool answered = errorCode == NGHTTP2_NO_ERROR && request->receiving_.statusCode != 0;
+    if (request->receiving_.statusCode != 0) response.response = std::move(request->receiving_);
+    if (answered || request->gotBody_) response.data = std::move(request->received_);
+    if (!answered) response.error = connectionLost(nghttp2_http2_strerror(errorCode));
+    closed_.emplace_back(std::move(request), std::move(response));
+}
+
+void Http2Connection::tellClosedStreams() {
+    // Told after nghttp2 has returned, so that handlers may make new requests. The
+    // lists keep their room from one read to the next.
+    while (!closed_.empty() || !refused_.empty()) {
+        std::vector<std::pair<std::shared_ptr<DataRequest>, DataResponse>> closed;
+        closed.swap(closed_);
+        std::vector<std::shared_ptr<DataRequest>> refused;
+        refused.swap(refused_);
+        for (auto& [request, response] : closed) finish(request, std::move(response));
+        if (!refused.empty()) {
+            for (const auto& request : refused) request->done_ = true;
+            if (owner_) owner_->reroute(std::move(refused), false);
+        }
+        closed.clear();
+        if (closed_.empty()) closed_.swap(closed);
+    }
+}
+
+std::shared_ptr<DataRequest> Http2Connection::stream(std::int32_t id) const {
+    const auto index = static_cast<std::size_t>((id - firstStream_) / 2);
+    if (id < firstStream_ || index >= streams_.size()) return nullptr;
+    return streams_[index];
+}
+
+void Http2Connection::dropClosedStreams() {
+    while (!streams_.empty() && !streams_.front()) {
+        streams_.pop_front();
+        firstStream_ += 2;
+    }
+}
+
+// ---- Writing ----
+
+void Http2Connection::scheduleFlush() {
+    if (flushScheduled_) return;
+    flushScheduled_ = true;
+    // Runs after the work already queued in this turn, so its requests go out together.
+    asio::post(context_, [self = shared_from_this()] { self->flush(); });
+}
+
+void Http2Connection::flush() {
+    flushScheduled_ = false;
+    if (state_ != State::open || writeWaiting_) return;
+    for (;;) {
+        if (written_ == output_.size()) {
+            output_.clear();
+            written_ = 0;
+            while (output_.size() < kWriteBatch) {
+                const std::uint8_t* data = nullptr;
+                const auto count = nghttp2_session_mem_send(session_, &data);
+                if (count < 0) {
+                    fail(connectionLost(nghttp2_strerror(static_cast<int>(count))));
+                    return;
+                }
+                if (count == 0) break;
+                output_.insert(output_.end(), data, data + count);
+            }
+            if (output_.empty()) break;
+        }
+        ERR_clear_error();
+        const int count = SSL_write(ssl_, output_.data() + written_, static_cast<int>(output_.size() - written_));
+        if (count > 0) {
+            written_ += static_cast<std::size_t>(count);
+            continue;
+        }
+        const int error = SSL_get_error(ssl_, count);
+        if (error == SSL_ERROR_WANT_WRITE) {
+            waitWritable();
+            break;
+        }
+        if (error == SSL_ERROR_WANT_READ) break;  // the next read flushes again
+        fail(connectionLost(tlsErrorText()));
+        return;
+    }
+    // Streams reset by us close once their reset is written.
+    tellClosedStreams();
+}
+
+void Http2Connection::waitWritable() {
+    if (writeWaiting_) return;
+    writeWaiting_ = true;
+    socket_.async_wait(asio::ip::tcp::socket::wait_write, [self = shared_from_this()](const std::error_code& error) {
+        self->writeWaiting_ = false;
+        if (error || self->state_ != State::open) return;
+        if (self->readNeedsWrite_) {
+            self->readNeedsWrite_ = false;
+            self->onReadable();
+        }
+        self->flush();
+    });
+}
+
+// ---- Ending ----
+
+void Http2Connection::retire() {
+    if (retired_) return;
+    retired_ = true;
+    if (owner_) owner_->retired(*this);
+}
+
+void Http2Connection::fail(const Error& error) {
+    if (state_ == State::closed) return;
+    state_ = State::closed;
+    retire();
+    close();
+    sweepTimer_.cancel();
+    auto streams = std::move(streams_);
+    streams_.clear();
+    auto waiting = std::move(waiting_);
+    waiting_.clear();
+    for (auto& request : streams) {
+        if (!request || request->done_) continue;
+        DataResponse response{request->url_, {}, {}, error};
+        if (request->receiving_.statusCode != 0) response.response = std::move(request->receiving_);
+        if (request->gotBody_) response.data = std::move(request->received_);
+        finish(request, std::move(response));
+    }
+    for (const auto& request : waiting) finish(request, failure(request->url_, error));
+}
+
+void Http2Connection::cancel(const Error& error) {
+    fail(error);
+    retryTimer_.cancel();
+    if (resolver_) resolver_->cancel();
+    owner_ = nullptr;
+}
+
+void Http2Connection::finish(const std::shared_ptr<DataRequest>& request, DataResponse response) {
+    request->done_ = true;
+    if (owner_) owner_->finished(request, std::move(response));
+}
+
+// ---- Time-outs: one timer for the whole connection ----
+
+void Http2Connection::armSweep(Clock::time_point deadline) {
+    if (sweepArmed_) return;
+    sweepArmed_ = true;
+    sweepTimer_.expires_at(deadline);
+    sweepTimer_.async_wait([self = shared_from_this()](const std::error_code& error) {
+        self->sweepArmed_ = false;
+        if (!error) self->sweep();
+    });
+}
+
+void Http2Connection::sweep() {
+    const auto now = Clock::now();
+    auto next = Clock::time_point::max();
+    std::vector<std::shared_ptr<DataRequest>> expired;
+    for (auto it = waiting_.begin(); it != waiting_.end();) {
+        if ((*it)->deadline_ <= now) {
+            expired.push_back(std::move(*it));
+            it = waiting_.erase(it);
+        } else {
+            next = std::min(next, (*it)->deadline_);
+            ++it;
+        }
+    }
+    const std::size_t firstExpiredStream = expired.size();
+    for (std::size_t i = 0; i < streams_.size(); ++i) {
+        const auto& request = streams_[i];
+        if (!request || request->done_) continue;
+        if (request->deadline_ > now) {
+            next = std::min(next, request->deadline_);
+            continue;
+        }
+        // The stream stays until nghttp2 closes it, after the reset is written.
+        nghttp2_submit_rst_stream(session_, NGHTTP2_FLAG_NONE, firstStream_ + 2 * static_cast<std::int32_t>(i),
+                                  NGHTTP2_CANCEL);
+        expired.push_back(request);
+    }
+    if (expired.size() > firstExpiredStream) scheduleFlush();
+    for (const auto& request : expired) finish(request, failure(request->url_, makeError(Error::Code::timedOut)));
+    if (next != Clock::time_point::max()) armSweep(next);
+}
+
+}  // namespace http::detail

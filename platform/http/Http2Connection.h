@@ -1,0 +1,120 @@
+#pragma once
+// One HTTP/2 connection over TLS to one origin: libnghttp2 frames the requests,
+// OpenSSL encrypts them on the connection's socket, and the event loop of the
+// session's queue drives both. Requests are framed as they come and written together
+// once per turn of the loop; responses are read until the socket is empty (its waits
+// fire on new data only) and complete on that queue, with no other thread involved.
+// Internal to the http role; every call on the session's queue.
+//
+// A request lives in the connection from submit() until its stream closes (answered,
+// reset, timed out or the connection lost); the owner completes it.
+
+#include "http/Transfer.h"
+
+#include <asio/io_context.hpp>
+#include <asio/ip/tcp.hpp>
+#include <asio/steady_timer.hpp>
+#include <nghttp2/nghttp2.h>
+
+#include <chrono>
+#include <deque>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+struct ssl_st;
+struct ssl_ctx_st;
+
+namespace http::detail {
+
+class Http2Connection : public std::enable_shared_from_this<Http2Connection> {
+public:
+    Http2Connection(asio::io_context& context, URL origin, TransferOwner& owner, bool waitsForConnectivity);
+    ~Http2Connection();
+    Http2Connection(const Http2Connection&) = delete;
+    Http2Connection& operator=(const Http2Connection&) = delete;
+
+    void submit(std::shared_ptr<DataRequest> request);
+    // Ends every request with `error` and closes; the owner hears nothing more.
+    void cancel(const Error& error);
+    bool idle() const { return waiting_.empty() && streams_.empty(); }
+
+private:
+    enum class State { idle, connecting, handshaking, open, closed };
+
+    void connect();
+    template <class Endpoints>
+    void connectTo(const Endpoints& endpoints);
+    void connectFailed(const Error& error);
+    void handshake();
+    bool startSession();
+    void submitStream(const std::shared_ptr<DataRequest>& request);
+    void close();
+
+    void waitReadable();
+    void onReadable();
+    void scheduleFlush();
+    void flush();
+    void waitWritable();
+
+    void retire();
+    void fail(const Error& error);
+    void finish(const std::shared_ptr<DataRequest>& request, DataResponse response);
+    void sweep();
+    void armSweep(std::chrono::steady_clock::time_point deadline);
+
+    std::shared_ptr<DataRequest> stream(std::int32_t id) const;
+    void dropClosedStreams();
+
+    // What nghttp2 tells while it reads and writes.
+    struct Callbacks;
+    void receivedHeader(std::int32_t id, std::string_view name, std::string_view value);
+    void receivedData(std::int32_t id, const std::uint8_t* data, std::size_t length);
+    void streamClosed(std::int32_t id, std::uint32_t errorCode);
+    long bodyChunk(std::int32_t id, std::uint8_t* buffer, std::size_t length, std::uint32_t* flags);
+    void tellClosedStreams();
+
+    asio::io_context& context_;
+    URL origin_;
+    std::string authority_;
+    TransferOwner* owner_;  // null once cancelled
+    bool waitsForConnectivity_;
+    State state_ = State::idle;
+    bool retired_ = false;
+
+    asio::ip::tcp::socket socket_;
+    std::shared_ptr<asio::ip::tcp::resolver> resolver_;
+    asio::steady_timer retryTimer_;
+    ssl_ctx_st* tls_ = nullptr;
+    ssl_st* ssl_ = nullptr;
+    nghttp2_session* session_ = nullptr;
+
+    // Requests not yet framed (the connection is not open yet), oldest first.
+    std::deque<std::shared_ptr<DataRequest>> waiting_;
+    // Framed requests by stream: the stream identifiers nghttp2 hands out count up by
+    // two, so the one at index i has firstStream_ + 2i. Closed streams leave an empty
+    // slot until the streams before them close too.
+    std::deque<std::shared_ptr<DataRequest>> streams_;
+    std::int32_t firstStream_ = 1;
+    // Requests whose stream closed while nghttp2 was reading; told after the read.
+    std::vector<std::pair<std::shared_ptr<DataRequest>, DataResponse>> closed_;
+    std::vector<std::shared_ptr<DataRequest>> refused_;
+
+    // Scratch space for framing a request's headers.
+    std::string headerText_;
+    std::vector<std::pair<std::size_t, std::size_t>> headerSpans_;
+    std::vector<nghttp2_nv> headerFields_;
+
+    // Bytes framed but not yet taken by TLS; unchanged while a write waits.
+    std::vector<std::uint8_t> output_;
+    std::size_t written_ = 0;
+    bool flushScheduled_ = false;
+    bool writeWaiting_ = false;
+    bool readWaiting_ = false;
+    bool readNeedsWrite_ = false;  // TLS must write before it can read on
+
+    asio::steady_timer sweepTimer_;
+    bool sweepArmed_ = false;
+};
+
+}  // namespace http::detail

@@ -1,0 +1,58 @@
+#pragma once
+// What the session's two transports share: error values, the test hooks, the parts
+// of a URL, and the owner they report to. Internal to the http role.
+
+#include "http/Session.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace http::detail {
+
+Error makeError(Error::Code code, std::string detail = {});
+inline DataResponse failure(const std::string& url, Error error) { return DataResponse{url, {}, {}, std::move(error)}; }
+
+// The test hooks as they are now (set only by host processes and tests).
+struct Hooks {
+    std::vector<std::string> resolve;  // curl's --resolve form, "host:port:address"
+    std::string caBundle;
+};
+Hooks currentHooks();
+// The address an override gives for host and port.
+std::optional<std::string> overriddenAddress(const Hooks& hooks, std::string_view host, std::uint16_t port);
+
+struct URL {
+    std::string scheme;  // lower case
+    std::string host;    // without brackets
+    std::uint16_t port = 0;
+    std::string path;    // with the query; "/" when the URL has none
+
+    // "host" or "host:port" as the Host header or :authority names it.
+    std::string authority() const;
+    // One key per scheme, host and port: requests with the same origin share a connection.
+    std::string origin() const;
+};
+std::optional<URL> parseURL(std::string_view text);
+
+// A header name or value as it may go on the wire: line breaks would let a value
+// smuggle in headers of its own, so they are dropped.
+std::string withoutLineBreaks(std::string_view text);
+
+// The session's side of a transfer, on the session's queue.
+class TransferOwner {
+public:
+    virtual ~TransferOwner() = default;
+    // The request's outcome; the owner completes the request.
+    virtual void finished(const std::shared_ptr<DataRequest>& request, DataResponse response) = 0;
+    // Requests a connection cannot carry: its server does not speak HTTP/2
+    // (`toHttp1`), or it refused them unprocessed, so they may go again.
+    virtual void reroute(std::vector<std::shared_ptr<DataRequest>> requests, bool toHttp1) = 0;
+    // The connection takes no new requests from now on.
+    virtual void retired(Http2Connection& connection) = 0;
+    virtual void connectionOpened() = 0;
+};
+
+}  // namespace http::detail
