@@ -4,6 +4,11 @@
 // Tasks may be posted from any thread; delayed tasks cannot be cancelled, so a task
 // that may outlive its owner should hold a weak reference to it.
 
+// Asio chooses how it allocates by what the standard library has defined before it is
+// included; the build fixes that choice for every translation unit alike.
+#ifndef ASIO_DISABLE_STD_ALIGNED_ALLOC
+#error "Asio must be configured by the project's compile definitions"
+#endif
 #include <asio/io_context.hpp>
 
 #include <chrono>
