@@ -181,6 +181,8 @@ private:
     std::vector<ArrivedQuery> arriving_;
     std::size_t droppedReports_ = 0;
     std::int64_t lastReportSent_ = 0;
+    // Encodes and posts upload batches; made at the first upload, joined with the provider.
+    std::unique_ptr<dispatch::DispatchQueue> reportEncoder_;
 };
 
 // "Optional(\"text\")", or "nil" when absent.

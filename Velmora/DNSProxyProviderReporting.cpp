@@ -1,5 +1,6 @@
 // Connection reports and their upload, on the main queue; a batch is encoded and
-// posted on a queue of its own.
+// posted on the provider's report encoder, a queue of its own, so that the main
+// queue answers on while a large batch is encoded.
 
 #include "Velmora/DNSProxyProvider.h"
 #include "Velmora/HexDump.h"
@@ -9,7 +10,6 @@
 #include "dispatch/Dispatch.h"
 
 #include <chrono>
-#include <cstdlib>
 
 namespace {
 
@@ -19,21 +19,6 @@ const char* const statisticsDomain = "brimvale.example";
 constexpr std::chrono::milliseconds reportingCheckInterval{60000};
 constexpr std::int64_t reportingTimeThreshold = 300;
 constexpr std::size_t reportingCountThreshold = 100;
-
-// Encoding a large batch takes a while; it is done here, so the main queue answers on.
-// Never destroyed, like the process's other system threads; stopped at exit.
-dispatch::DispatchQueue* encoder = nullptr;
-
-dispatch::DispatchQueue& reportEncoder() {
-    static const bool created = [] {
-        dispatch::DispatchQueue::main();  // made first, so that it ends after the stop below
-        encoder = new dispatch::DispatchQueue("com.brimvale.report-encoder");
-        std::atexit([] { dispatch::stopRunning({encoder}); });
-        return true;
-    }();
-    (void)created;
-    return *encoder;
-}
 
 std::string describeCount(const std::optional<std::vector<ConnectionReport>>& reports) {
     return reports ? "Optional(" + std::to_string(reports->size()) + ")" : "nil";
@@ -133,7 +118,8 @@ bool DNSProxyProvider::shouldSendReports(const std::optional<std::vector<Connect
 void DNSProxyProvider::sendConnectionReports(std::vector<ConnectionReport> reports, const std::string& url) {
     reportingLogger().info("Sending connection reports");
     std::weak_ptr<DNSProxyProvider> weak = weak_from_this();
-    reportEncoder().async([weak, reports = std::move(reports), url] {
+    if (!reportEncoder_) reportEncoder_ = std::make_unique<dispatch::DispatchQueue>("com.brimvale.report-encoder");
+    reportEncoder_->async([weak, reports = std::move(reports), url] {
         std::string encoded;
         try {
             encoded = encodeConnectionReports(reports);

@@ -1,9 +1,10 @@
 #include "Velmora/Loggers.h"
 
-#define VELMORA_LOGGER(name, category)                                 \
-    const oslog::Logger& name() {                                      \
-        static const oslog::Logger logger(extensionLogSubsystem, category); \
-        return logger;                                                 \
+// Never destroyed: threads and tasks may still log while the process ends.
+#define VELMORA_LOGGER(name, category)                                                      \
+    const oslog::Logger& name() {                                                           \
+        static const oslog::Logger& logger = *new oslog::Logger(extensionLogSubsystem, category); \
+        return logger;                                                                      \
     }
 
 VELMORA_LOGGER(extLogger, "ext")

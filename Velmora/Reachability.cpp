@@ -6,7 +6,6 @@
 
 #include <cstring>
 #include <future>
-#include <thread>
 
 namespace {
 const char* const serialQueueLabel = "com.brimvale.ios-dns.ext.reachability";
@@ -84,10 +83,9 @@ std::shared_ptr<Reachability> Reachability::makeWithHostname(const std::string& 
 Reachability::~Reachability() {
     unregister();
     // The last reference may go away in a task of the serial queue itself; that queue
-    // cannot join its own thread, so it is let go from another one.
-    if (reachabilitySerialQueue_->isCurrent()) {
-        std::thread([queue = std::move(reachabilitySerialQueue_)] {}).detach();
-    }
+    // cannot join its own thread, so the main queue lets go of it and joins it.
+    if (reachabilitySerialQueue_->isCurrent())
+        dispatch::DispatchQueue::main().async([queue = std::shared_ptr(std::move(reachabilitySerialQueue_))] {});
 }
 
 void Reachability::startNotifier() {

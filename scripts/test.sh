@@ -1,21 +1,48 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds everything and runs every test: unit and integration
-# tests, the codec under AddressSanitizer/UBSan, and the codec fuzzers for a bounded time.
+# Sets up the machine, builds everything and runs every test, in four builds:
+#   build/       every test: unit, integration (network namespaces), benchmark smoke runs
+#   build-asan/  every test but the benchmarks under AddressSanitizer (with its leak
+#                check) and UndefinedBehaviorSanitizer
+#   build-tsan/  the engine, platform and integration tests under ThreadSanitizer
+#   build-fuzz/  the libFuzzer targets (codec readers, the provider's reading of a
+#                query) for a bounded time each
+# A sanitizer report of any process fails the run, also of one whose exit status no
+# test looks at: sanitized processes write their reports to files, checked after each run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 jobs=$(nproc)
+reports=$(mktemp -d)
+trap 'rm -rf "$reports"' EXIT
+
+# run_tests BUILD_DIR [CTEST_ARGS...]: ctest, then the sanitizer reports written meanwhile.
+run_tests() {
+    local dir=$1 status=0
+    shift
+    (cd "$dir" && ctest --output-on-failure -j"$jobs" --timeout 300 "$@") || status=$?
+    if compgen -G "$reports/*" > /dev/null; then
+        echo "sanitizer reports in $dir:" >&2
+        cat "$reports"/* >&2
+        rm -f "$reports"/*
+        status=1
+    fi
+    [ "$status" -eq 0 ] || { echo "FAILED: tests in $dir" >&2; exit 1; }
+}
 
 cmake -S . -B build -G Ninja
 cmake --build build -j"$jobs"
-(cd build && ctest --output-on-failure -j"$jobs" --timeout 300)
+run_tests build
 
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-  -DBRIMVALE_CODEC_ONLY=ON -DBRIMVALE_SANITIZE=ON
+cmake -S . -B build-asan -G Ninja -DBRIMVALE_SANITIZE=ON
 cmake --build build-asan -j"$jobs"
-(cd build-asan && ctest --output-on-failure -j"$jobs" --timeout 300 -LE bench)
+ASAN_OPTIONS="log_path=$reports/asan" LSAN_OPTIONS=print_suppressions=0 \
+UBSAN_OPTIONS="print_stacktrace=1:log_path=$reports/ubsan" \
+  run_tests build-asan -LE bench
 
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja \
-  -DBRIMVALE_CODEC_ONLY=ON -DBRIMVALE_FUZZ=ON -DBRIMVALE_SANITIZE=ON
-cmake --build build-fuzz -j"$jobs"
-(cd build-fuzz && ctest --output-on-failure -j"$jobs" --timeout 300 -L fuzz)
+cmake -S . -B build-tsan -G Ninja -DBRIMVALE_SANITIZE_THREAD=ON
+cmake --build build-tsan -j"$jobs"
+TSAN_OPTIONS="log_path=$reports/tsan" run_tests build-tsan -L 'engine|platform|integration'
+
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DBRIMVALE_FUZZ=ON -DBRIMVALE_SANITIZE=ON
+cmake --build build-fuzz -j"$jobs" --target dnsUdpReaderFuzzer dnsTcpReaderFuzzer providerQueryFuzzer
+run_tests build-fuzz -L fuzz

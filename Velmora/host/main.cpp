@@ -9,19 +9,18 @@
 
 #include <asio/signal_set.hpp>
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <iostream>
 
 namespace {
 
 const oslog::Logger& hostLogger() {
-    // The host plays the system, so it logs apart from the extension.
-    static const oslog::Logger logger("com.brimvale.provider-host", "host");
+    // The host plays the system, so it logs apart from the extension. Never destroyed,
+    // like the extension's loggers.
+    static const oslog::Logger& logger = *new oslog::Logger("com.brimvale.provider-host", "host");
     return logger;
 }
 
@@ -140,8 +139,7 @@ int main(int argc, char** argv) {
     host.reset();  // closes the listeners
     hostLogger().info("Proxy stopped");
     oslog::flush();
-    std::fflush(nullptr);
-    // Timers and sessions of the provider run for the life of the process; end it
-    // here rather than unwinding them in static destruction.
-    _exit(0);
+    // Timers and sessions of the provider stay on the main queue, which is never
+    // destroyed; the threads of the process are stopped and joined as it exits.
+    return 0;
 }

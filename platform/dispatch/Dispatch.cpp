@@ -1,7 +1,6 @@
 #include "dispatch/Dispatch.h"
 
 #include <asio/post.hpp>
-#include <future>
 #include <asio/steady_timer.hpp>
 
 namespace dispatch {
@@ -11,7 +10,9 @@ thread_local DispatchQueue* workerQueue = nullptr;  // the serial queue this thr
 }  // namespace
 
 DispatchQueue& DispatchQueue::main() {
-    static DispatchQueue queue("com.apple.main-thread", MainTag{});
+    // Never destroyed: other threads may post to it until the very end of the process,
+    // and tasks still queued at exit would otherwise be destroyed while they do.
+    static DispatchQueue& queue = *new DispatchQueue("com.apple.main-thread", MainTag{});
     return queue;
 }
 
@@ -91,20 +92,6 @@ void drainMain() {
     auto& context = DispatchQueue::main().context();
     context.restart();
     context.poll();
-}
-
-void stopRunning(const std::vector<DispatchQueue*>& queues) {
-    std::vector<std::future<void>> stops;
-    for (auto* queue : queues) {
-        auto stopped = std::make_shared<std::promise<void>>();
-        stops.push_back(stopped->get_future());
-        queue->async([queue, stopped] {
-            queue->context().stop();
-            stopped->set_value();
-        });
-    }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    for (auto& stop : stops) stop.wait_until(deadline);
 }
 
 }  // namespace dispatch

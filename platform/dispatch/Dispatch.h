@@ -4,6 +4,11 @@
 // Tasks may be posted from any thread; delayed tasks cannot be cancelled, so a task
 // that may outlive its owner should hold a weak reference to it.
 
+// Asio chooses how it allocates by what the standard library has defined before it is
+// included; the build fixes that choice for every translation unit alike.
+#ifndef ASIO_DISABLE_STD_ALIGNED_ALLOC
+#error "Asio must be configured by the project's compile definitions"
+#endif
 #include <asio/io_context.hpp>
 
 #include <chrono>
@@ -11,7 +16,6 @@
 #include <memory>
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace dispatch {
 
@@ -20,8 +24,8 @@ using Duration = std::chrono::steady_clock::duration;
 
 class DispatchQueue {
 public:
-    // The process's main queue. Its tasks run only while some thread runs the main
-    // loop (runMain, or runMainUntil/runMainFor/drainMain in tests).
+    // The process's main queue, never destroyed. Its tasks run only while some thread
+    // runs the main loop (runMain, or runMainUntil/runMainFor/drainMain in tests).
     static DispatchQueue& main();
 
     // A serial queue with its own worker thread; the destructor finishes the task in
@@ -53,11 +57,6 @@ private:
     std::unique_ptr<asio::executor_work_guard<asio::io_context::executor_type>> work_;
     std::thread worker_;
 };
-
-// Lets the threads of queues that are never destroyed end their task in progress and
-// run no more, waiting up to a second for them. Called at exit, before the main queue
-// ends, it keeps such threads from handing work to a queue that is gone.
-void stopRunning(const std::vector<DispatchQueue*>& queues);
 
 // Runs the main loop on the calling thread until stopMain() is called.
 void runMain();

@@ -110,7 +110,6 @@ struct CurlTransfers::Transfer {
 
 CurlTransfers& CurlTransfers::shared() {
     static CurlTransfers* instance = [] {
-        dispatch::DispatchQueue::main();  // made first, so that it ends after the stop below
         curl_global_init(CURL_GLOBAL_DEFAULT);
         auto* transfers = new CurlTransfers;
         std::atexit([] { shared().stop(); });

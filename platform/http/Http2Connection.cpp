@@ -669,8 +669,19 @@ void Http2Connection::sweep() {
         expired.push_back(request);
     }
     if (expired.size() > firstExpiredStream) scheduleFlush();
+    if (firstExpiredStream > 0 && (state_ == State::connecting || state_ == State::handshaking)) {
+        // Not set up within a whole request's time-out (a server that accepts and never
+        // answers): give the connection up before the requests are told, so that they and
+        // the next ones try a new connection instead of waiting behind this one for good.
+        state_ = State::closed;
+        close();
+        retire();
+        std::vector<std::shared_ptr<DataRequest>> rest(waiting_.begin(), waiting_.end());
+        waiting_.clear();
+        if (owner_ && !rest.empty()) owner_->reroute(std::move(rest), false);
+    }
     for (const auto& request : expired) finish(request, failure(request->url_, makeError(Error::Code::timedOut)));
-    if (next != Clock::time_point::max()) armSweep(next);
+    if (state_ != State::closed && next != Clock::time_point::max()) armSweep(next);
 }
 
 }  // namespace http::detail

@@ -51,20 +51,25 @@ std::string quote(std::string_view text) {
 namespace detail {
 
 Error makeError(Error::Code code, std::string detail) {
-    static const std::map<Error::Code, const char*> texts = {
-        {Error::Code::timedOut, "The request timed out."},
-        {Error::Code::cannotFindHost, "A server with the specified hostname could not be found."},
-        {Error::Code::cannotConnectToHost, "Could not connect to the server."},
-        {Error::Code::notConnectedToInternet, "The Internet connection appears to be offline."},
-        {Error::Code::networkConnectionLost, "The network connection was lost."},
-        {Error::Code::secureConnectionFailed,
-         "An SSL error has occurred and a secure connection to the server cannot be made."},
-        {Error::Code::badURL, "unsupported URL"},
-        {Error::Code::cancelled, "cancelled"},
-        {Error::Code::unknown, "An unknown error occurred."},
-    };
-    auto found = texts.find(code);
-    return Error{code, found != texts.end() ? found->second : "An unknown error occurred.", std::move(detail)};
+    // A switch, not a static table: sessions may still fail their requests while the
+    // process's static objects are destroyed at exit.
+    const char* text = "An unknown error occurred.";
+    switch (code) {
+    case Error::Code::timedOut: text = "The request timed out."; break;
+    case Error::Code::cannotFindHost: text = "A server with the specified hostname could not be found."; break;
+    case Error::Code::cannotConnectToHost: text = "Could not connect to the server."; break;
+    case Error::Code::notConnectedToInternet: text = "The Internet connection appears to be offline."; break;
+    case Error::Code::networkConnectionLost: text = "The network connection was lost."; break;
+    case Error::Code::secureConnectionFailed:
+        text = "An SSL error has occurred and a secure connection to the server cannot be made.";
+        break;
+    case Error::Code::badURL: text = "unsupported URL"; break;
+    case Error::Code::cancelled: text = "cancelled"; break;
+    case Error::Code::unacceptableStatusCode:
+    case Error::Code::responseSerializationFailed:
+    case Error::Code::unknown: break;
+    }
+    return Error{code, text, std::move(detail)};
 }
 
 Hooks currentHooks() {

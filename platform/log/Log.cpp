@@ -177,7 +177,8 @@ Output& output() {
 }
 
 Sinks& sinks() {
-    static Sinks instance;
+    // Never destroyed, like the output.
+    static Sinks& instance = *new Sinks;
     return instance;
 }
 
@@ -289,7 +290,7 @@ void flush() {
 }
 
 void nsLog(std::string_view message) {
-    static const Logger plain("", "");
+    static const Logger& plain = *new Logger("", "");
     plain.write(Level::info, std::string(message));
 }
 

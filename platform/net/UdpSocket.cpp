@@ -174,7 +174,6 @@ SocketWorker* workers[kSocketWorkers] = {};
 // Never destroyed, like the process's other system threads; stopped and joined at exit.
 SocketWorker& worker(size_t index) {
     static const bool created = [] {
-        dispatch::DispatchQueue::main();  // made first, so that it ends after the stop below
         for (auto*& each : workers) each = new SocketWorker;
         std::atexit([] {
             for (auto* each : workers) each->stop();

@@ -22,6 +22,13 @@ namespace enginetest {
 
 using namespace std::chrono_literals;
 
+// Threads of this process now.
+inline std::size_t threadCount() {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& task : std::filesystem::directory_iterator("/proc/self/task")) ++count;
+    return count;
+}
+
 // A query for `name` (dotted, without the final dot) of type A.
 inline ne::Datagram makeQuery(const std::string& name, std::uint16_t id = 0x1234) {
     ne::Datagram query = {static_cast<std::uint8_t>(id >> 8), static_cast<std::uint8_t>(id), 0x01, 0x00, 0, 1, 0, 0, 0, 0, 0, 0};

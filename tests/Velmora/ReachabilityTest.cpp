@@ -1,4 +1,5 @@
 #include "Reachability.h"
+#include "EngineTestSupport.h"
 
 #include "dispatch/Dispatch.h"
 
@@ -171,6 +172,7 @@ TEST(ReachabilityWatch, FailedReads) {
 }
 
 TEST(ReachabilityWatch, LastReferenceMayGoOnItsOwnSerialQueue) {
+    const auto threads = enginetest::threadCount();
     auto watch = Reachability::make(std::make_shared<FakeTarget>());
     watch->startNotifier();
     std::weak_ptr<Reachability> weak = watch;
@@ -183,4 +185,6 @@ TEST(ReachabilityWatch, LastReferenceMayGoOnItsOwnSerialQueue) {
     });
     await(released);
     EXPECT_TRUE(weak.expired());
+    // The main queue ends the serial queue's thread and joins it.
+    EXPECT_TRUE(dispatch::runMainUntil([&] { return enginetest::threadCount() == threads; }, 2s));
 }

@@ -1,6 +1,7 @@
 // The report upload against a statistics collector on loopback.
 
 #include "Velmora/DNSProxyProvider.h"
+#include "EngineTestSupport.h"
 
 #include "dispatch/Dispatch.h"
 #include "http/Session.h"
@@ -86,6 +87,11 @@ TEST_F(ReportUploadTest, UploadSendsTheQueueOnceWhateverTheAnswer) {
     provider_->reportIfDue();
     EXPECT_TRUE(provider_->connections()->empty());
     ASSERT_TRUE(dispatch::runMainUntil([&] { return sink_.contains("Reporting failed: (418), error: ("); }, 10s));
+
+    // The thread that encoded the batches ends with the provider.
+    const auto threads = enginetest::threadCount();
+    provider_.reset();
+    EXPECT_EQ(enginetest::threadCount(), threads - 1);
 }
 
 TEST_F(ReportUploadTest, ReportsAtAHighRateKeepTheNewestWithinTheCapAndUploadAsOneDocument) {

@@ -1,7 +1,7 @@
 #!/bin/bash
 # The extension's host process as a DNS proxy: queries pass through to the
 # system-assigned resolver, TCP is declined, the start comes from the saved DNS proxy
-# preferences, and SIGTERM ends the process cleanly.
+# preferences, the descriptor limit is raised, and SIGTERM ends the process cleanly.
 #   passthrough_test.sh PATH_TO_VELMORA   (inside netns-run.sh)
 . "$(dirname "$0")/lib.sh"
 velmora=$1
@@ -34,11 +34,16 @@ it_background python3 "$(dirname "$0")/servers/probe_server.py" --address 127.0.
     --status-file "$IT_DIR/probe-status" --log "$IT_DIR/probe-requests.log"
 it_wait_for_tcp 127.0.0.4 80
 
-"$velmora" --listen 127.0.0.1:53 --resolver 127.0.0.2 --resolve probe.brimvale.example:80:127.0.0.4 \
-    > "$IT_DIR/velmora.log" 2>&1 &
+# Started with a low soft descriptor limit, which it raises to the hard one.
+(ulimit -Sn 256 2>/dev/null; exec "$velmora" --listen 127.0.0.1:53 --resolver 127.0.0.2 \
+    --resolve probe.brimvale.example:80:127.0.0.4) > "$IT_DIR/velmora.log" 2>&1 &
 velmora_pid=$!
 IT_PIDS="$IT_PIDS $velmora_pid"
 it_wait_for_dns 127.0.0.1
+
+read -r soft hard < <(awk '/^Max open files/ { print $4, $5 }' "/proc/$velmora_pid/limits")
+[ "$soft" = "$hard" ] || it_fail "descriptor limit $soft left below $hard"
+it_pass "descriptor limit raised to $hard"
 
 [ "$(it_query @127.0.0.1 www.example.test A)" = 192.0.2.10 ] || it_fail "passthrough answer"
 it_pass "passthrough answers"

@@ -226,6 +226,24 @@ TEST(HttpTransfers, Http2ServerThatNeverAnswersTimesTheRequestsOut) {
     EXPECT_EQ(session.connectionsOpened(), 1u);
 }
 
+TEST(HttpTransfers, Http2ConnectionNotSetUpWithinTheTimeOutIsGivenUp) {
+    // Accepts (the kernel completes the handshake) and never speaks TLS.
+    int port = 0;
+    const int listener = listenOnLoopback(16, port);
+    http::SessionConfiguration configuration;
+    configuration.timeoutIntervalForResource = 300ms;
+    http::Session session(configuration);
+    const std::string url = "https://127.0.0.1:" + std::to_string(port) + "/dns-query";
+    for (std::size_t attempt = 1; attempt <= 2; ++attempt) {
+        auto result = await(session.upload(bytes("query"), url, "POST"));
+        ASSERT_TRUE(result && result->error);
+        EXPECT_EQ(result->error->code, http::Error::Code::timedOut);
+        // The next request does not wait behind the connection that never came up.
+        EXPECT_EQ(session.connectionsOpened(), attempt);
+    }
+    ::close(listener);
+}
+
 TEST(HttpTransfers, Http2ServerMustProveItsNameWithATrustedCertificate) {
     TlsServer server("silent.test", 8443, "sleep 30 | openssl s_server -quiet -accept 127.0.0.1:8443 -alpn h2 "
                                           "-cert cert.pem -key key.pem");
