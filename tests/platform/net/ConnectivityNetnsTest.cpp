@@ -72,17 +72,20 @@ TEST(UdpSocket, HostNamesResolveInTheBackgroundAndRefusalClosesTheSocket) {
     EXPECT_NE(delegate->closeError->find("refused"), std::string::npos) << *delegate->closeError;
 }
 
+// A 600 ms resource time-out, with or without waiting for connectivity.
+http::SessionConfiguration offlineConfiguration(bool waitsForConnectivity) {
+    http::SessionConfiguration configuration;
+    configuration.timeoutIntervalForResource = 600ms;
+    configuration.waitsForConnectivity = waitsForConnectivity;
+    return configuration;
+}
+
 TEST(HttpSession, WaitsForConnectivityUntilTheResourceTimeout) {
     // Nothing but loopback exists here, so this address is unreachable.
     const std::string offline = "http://10.255.0.1/";
     std::optional<http::DataResponse> waited, immediate;
-    http::SessionConfiguration waiting;
-    waiting.timeoutIntervalForResource = 600ms;
-    waiting.waitsForConnectivity = true;
-    http::Session waitingSession(waiting);
-    http::SessionConfiguration failing = waiting;
-    failing.waitsForConnectivity = false;
-    http::Session failingSession(failing);
+    http::Session waitingSession(offlineConfiguration(true));
+    http::Session failingSession(offlineConfiguration(false));
 
     const auto start = std::chrono::steady_clock::now();
     std::chrono::steady_clock::duration waitedFor{}, failedAfter{};
@@ -107,13 +110,8 @@ TEST(HttpSession, Http2RequestsWaitForConnectivityUntilTheResourceTimeout) {
     // The same over HTTPS, which goes over HTTP/2: the waiting request times out.
     const std::string offline = "https://10.255.0.1/dns-query";
     std::optional<http::DataResponse> waited, immediate;
-    http::SessionConfiguration waiting;
-    waiting.timeoutIntervalForResource = 600ms;
-    waiting.waitsForConnectivity = true;
-    http::Session waitingSession(waiting);
-    http::SessionConfiguration failing = waiting;
-    failing.waitsForConnectivity = false;
-    http::Session failingSession(failing);
+    http::Session waitingSession(offlineConfiguration(true));
+    http::Session failingSession(offlineConfiguration(false));
 
     const auto start = std::chrono::steady_clock::now();
     std::chrono::steady_clock::duration waitedFor{};

@@ -22,18 +22,9 @@ const char* const logoSubpaths =
 
 // Subpaths [first, last) of a path, as a path of their own.
 gfx::BezierPath subpaths(const gfx::BezierPath& path, std::size_t first, std::size_t last) {
+    const std::vector<gfx::BezierPath> all = subpathsOf(path);
     gfx::BezierPath out;
-    std::size_t index = 0;
-    for (const gfx::PathElement& e : path.elements()) {
-        if (e.kind == gfx::PathElement::Kind::move) ++index;
-        if (index < first + 1 || index > last) continue;
-        switch (e.kind) {
-            case gfx::PathElement::Kind::move: out.moveTo(e.points[0]); break;
-            case gfx::PathElement::Kind::line: out.lineTo(e.points[0]); break;
-            case gfx::PathElement::Kind::curve: out.curveTo(e.points[2], e.points[0], e.points[1]); break;
-            case gfx::PathElement::Kind::close: out.close(); break;
-        }
-    }
+    for (std::size_t i = first; i < last && i < all.size(); ++i) out.append(all[i]);
     return out;
 }
 

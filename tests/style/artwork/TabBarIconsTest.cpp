@@ -100,26 +100,9 @@ TEST(TabBarIcons, CogTeethTipsAndValleys) {
     EXPECT_LT(farthest, 0.3135);
 }
 
-// One subpath of a path, on its own.
-gfx::BezierPath subpath(const gfx::BezierPath& path, std::size_t index) {
-    gfx::BezierPath out;
-    std::size_t seen = 0;
-    for (const gfx::PathElement& e : path.elements()) {
-        if (e.kind == gfx::PathElement::Kind::move) ++seen;
-        if (seen != index + 1) continue;
-        switch (e.kind) {
-            case gfx::PathElement::Kind::move: out.moveTo(e.points[0]); break;
-            case gfx::PathElement::Kind::line: out.lineTo(e.points[0]); break;
-            case gfx::PathElement::Kind::curve: out.curveTo(e.points[2], e.points[0], e.points[1]); break;
-            case gfx::PathElement::Kind::close: out.close(); break;
-        }
-    }
-    return out;
-}
-
 TEST(TabBarIcons, FamilyFiguresAndTheRingsFarSide) {
     const gfx::BezierPath family = record("drawTabIconFamilyWithFrame:colored:", {0, 0, 1, 1}).fills[0].path;
-    auto box = [&family](std::size_t i) { return analyse(subpath(family, i)).bounds; };
+    auto box = [parts = subpathsOf(family)](std::size_t i) { return analyse(parts.at(i)).bounds; };
     // Head above body with the same gap in all three figures.
     const std::pair<std::size_t, std::size_t> headAndBody[] = {{18, 0}, {20, 19}, {22, 21}};
     for (const auto& [head, body] : headAndBody) EXPECT_NEAR(box(body).minY - box(head).maxY, 0.00586, 1e-4);
