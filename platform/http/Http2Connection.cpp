@@ -452,8 +452,10 @@ void Http2Connection::onReadable() {
         fail(connectionLost("The server ended the connection."));
         return;
     }
-    scheduleFlush();
-    waitReadable();
+    // The stream slots these answers freed go to waiting requests now, not after the
+    // tasks queued meanwhile: the connection carries as much as its round trip allows.
+    flush();
+    if (state_ == State::open) waitReadable();
 }
 
 void Http2Connection::receivedHeader(std::int32_t id, std::string_view name, std::string_view value) {
