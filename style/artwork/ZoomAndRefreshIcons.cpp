@@ -186,7 +186,8 @@ void StyleKit::drawIconRefreshWithFrame(const gfx::Rect& frame) {
         .curve(0.80080, 0.32443, 0.62227, 0.14706, 0.73837, 0.21665)
         .close();
     // Lower: from the right under the bottom to a head at the left that
-    // points up; from the head's tip.
+    // points up; from the head's tip. Each arm's edges run parallel, one ring
+    // thickness apart.
     glyph.move(0.20027, 0.50031)
         .curve(0.36245, 0.57683, 0.22329, 0.51105, 0.36245, 0.57683)
         .curve(0.38891, 0.61393, 0.37818, 0.58427, 0.38749, 0.59854)
@@ -199,8 +200,8 @@ void StyleKit::drawIconRefreshWithFrame(const gfx::Rect& frame) {
         .curve(0.83770, 0.58133, 0.82913, 0.53255, 0.84387, 0.55712)
         .curve(0.71178, 0.77428, 0.81834, 0.65741, 0.77363, 0.72596)
         .curve(0.49293, 0.84954, 0.65088, 0.82182, 0.57454, 0.84954)
-        .curve(0.18506, 0.67209, 0.36359, 0.84954, 0.24749, 0.77992)
-        .curve(0.14548, 0.72183, 0.17121, 0.68950, 0.14548, 0.72183)
+        .curve(0.17799, 0.65379, 0.35928, 0.84954, 0.23717, 0.77363)
+        .curve(0.14548, 0.72183, 0.16715, 0.67647, 0.15632, 0.69915)
         .curve(0.11050, 0.74727, 0.13861, 0.73614, 0.12522, 0.74528)
         .curve(0.08482, 0.74322, 0.10205, 0.74841, 0.09317, 0.74718)
         .curve(0.06322, 0.68297, 0.06212, 0.73250, 0.05245, 0.70550)
