@@ -52,16 +52,26 @@ struct FirstAnswerWaits {
         std::chrono::steady_clock::time_point deadline;
         std::weak_ptr<SystemResolver> resolver;
     };
-    std::deque<Wait> waits;
-    std::size_t count = 0;  // resolvers still waiting
+    std::deque<Wait> waits;  // the timer ticks while this holds any
+    std::size_t count = 0;   // resolvers still waiting
     std::unique_ptr<asio::steady_timer> timer;
-    bool ticking = false;
 };
 
 FirstAnswerWaits& firstAnswerWaits() {
     // Main queue only; never destroyed, as its timer belongs to the main queue's loop.
     static FirstAnswerWaits* waits = new FirstAnswerWaits;
     return *waits;
+}
+
+void tick();
+
+void armTick() {
+    auto& all = firstAnswerWaits();
+    if (!all.timer) all.timer = std::make_unique<asio::steady_timer>(dispatch::DispatchQueue::main().context());
+    all.timer->expires_after(waitTick);
+    all.timer->async_wait([](const std::error_code& error) {
+        if (!error) tick();
+    });
 }
 
 void tick() {
@@ -71,12 +81,7 @@ void tick() {
         if (auto resolver = all.waits.front().resolver.lock()) resolver->stopAwaitingFirstAnswer();
         all.waits.pop_front();
     }
-    all.ticking = !all.waits.empty();
-    if (!all.ticking) return;
-    all.timer->expires_after(waitTick);
-    all.timer->async_wait([](const std::error_code& error) {
-        if (!error) tick();
-    });
+    if (!all.waits.empty()) armTick();
 }
 
 }  // namespace
@@ -85,14 +90,9 @@ void SystemResolver::awaitFirstAnswer(const std::shared_ptr<SystemResolver>& res
     auto& all = firstAnswerWaits();
     resolver->self_ = resolver;
     ++all.count;
+    const bool ticking = !all.waits.empty();
     all.waits.push_back({std::chrono::steady_clock::now() + firstAnswerWait, resolver});
-    if (all.ticking) return;
-    if (!all.timer) all.timer = std::make_unique<asio::steady_timer>(dispatch::DispatchQueue::main().context());
-    all.ticking = true;
-    all.timer->expires_after(waitTick);
-    all.timer->async_wait([](const std::error_code& error) {
-        if (!error) tick();
-    });
+    if (!ticking) armTick();
 }
 
 std::size_t SystemResolver::awaitingFirstAnswerCount() { return firstAnswerWaits().count; }

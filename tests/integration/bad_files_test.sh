@@ -32,18 +32,7 @@ refusal="Cannot read the DNS proxy preferences: unreadable preferences $prefs: n
 wait_for_log "$refusal"
 it_pass "deep preferences refused at start"
 
-replace_prefs <<PLIST
-<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict>
-  <key>localizedDescription</key><string>DNS</string>
-  <key>enabled</key><true/>
-  <key>providerBundleIdentifier</key><string>com.brimvale.ios-dns.ext</string>
-  <key>providerConfiguration</key><dict>
-    <key>serverAddress</key><string>dns.brimvale.example</string>
-    <key>userName</key><string>alice</string>
-  </dict>
-</dict></plist>
-PLIST
+it_proxy_preferences serverAddress dns.brimvale.example userName alice | replace_prefs
 wait_for_log "Proxy started"
 refusals=$(grep -c -- "$refusal" "$log")
 deep_plist | replace_prefs

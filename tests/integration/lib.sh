@@ -115,3 +115,17 @@ it_query() {
         printf '%s\n' "$out" | sed -n 's/.*status: \([A-Z]*\).*/\1/p; s/.*\(failed to query\|connection reset\|reply is truncated\).*/\1/p' | head -n 1
     fi
 }
+
+# Saved DNS proxy preferences, enabled, naming the extension, on standard output; the
+# arguments are the provider configuration's KEY VALUE pairs.
+it_proxy_preferences() {
+    printf '%s\n' '<?xml version="1.0" encoding="UTF-8"?>' '<plist version="1.0"><dict>' \
+        '  <key>localizedDescription</key><string>DNS</string>' '  <key>enabled</key><true/>' \
+        '  <key>providerBundleIdentifier</key><string>com.brimvale.ios-dns.ext</string>' \
+        '  <key>providerConfiguration</key><dict>'
+    while [ $# -ge 2 ]; do
+        printf '    <key>%s</key><string>%s</string>\n' "$1" "$2"
+        shift 2
+    done
+    printf '%s\n' '  </dict>' '</dict></plist>'
+}

@@ -10,23 +10,9 @@ it_start_unbound 127.0.0.2
 
 export BRIMVALE_STATE_DIR="$IT_DIR/state" BRIMVALE_LOG_LEVEL=debug
 mkdir -p "$BRIMVALE_STATE_DIR/System"
-cat > "$BRIMVALE_STATE_DIR/System/DNSProxy.plist" <<PLIST
-<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict>
-  <key>localizedDescription</key><string>DNS</string>
-  <key>enabled</key><true/>
-  <key>providerBundleIdentifier</key><string>com.brimvale.ios-dns.ext</string>
-  <key>providerConfiguration</key><dict>
-    <key>deviceName</key><string>Brimvale</string>
-    <key>serverAddress</key><string>dns.brimvale.example</string>
-    <key>macAddress</key><string>aa:bb:cc:dd:ee:ff</string>
-    <key>deviceId</key><string>dev-1</string>
-    <key>userName</key><string>alice</string>
-    <key>region</key><string>syd-1</string>
-    <key>bypassDomains</key><string>bypass.example.test</string>
-  </dict>
-</dict></plist>
-PLIST
+it_proxy_preferences deviceName Brimvale serverAddress dns.brimvale.example macAddress aa:bb:cc:dd:ee:ff \
+    deviceId dev-1 userName alice region syd-1 bypassDomains bypass.example.test \
+    > "$BRIMVALE_STATE_DIR/System/DNSProxy.plist"
 
 # The probe host finds a safe network, so filtering stays off.
 echo 200 > "$IT_DIR/probe-status"
