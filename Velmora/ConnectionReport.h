@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -55,7 +56,7 @@ std::string encodeConnectionReports(const std::vector<ConnectionReport>& reports
 // What one HTTPS exchange with the filtering service leaves for its report.
 struct ExchangeOutcome {
     // Header lookup of the HTTP response; absent when no response came.
-    std::function<std::optional<std::string>(const std::string& name)> header;
+    std::function<std::optional<std::string>(std::string_view name)> header;
     std::optional<std::int64_t> bodyBytes;  // absent when no body came
     std::int64_t requestBytes = 0;
 };

@@ -24,6 +24,8 @@ std::int64_t secondsSince1970() {
 
 constexpr const char* cookieHeader = "X-Brimvale-Cookie";
 constexpr const char* dnsContentType = "application/dns-udpwireformat";
+// Queries of up to this many lengths share their prepared headers.
+constexpr std::size_t maxCachedQueryLengths = 512;
 
 bool debugEnabled() { return oslog::isEnabled(oslog::Level::debug); }
 
@@ -288,8 +290,9 @@ bool DNSProxyProvider::matchesBypassDomain(const ne::Datagram& datagram) {
 // ---- HTTPS forwarding and the cookie ----
 
 http::HTTPHeaders DNSProxyProvider::requestHeaders(std::size_t bodySize) const {
-    // Only the length changes from query to query: the rest is built again when the
-    // cookie or an identity value has changed since the last query.
+    // Only the length changes from query to query, over a few hundred values: the
+    // headers are built again when the cookie or an identity value has changed since
+    // the last query, and shared by the queries of one length.
     auto& cache = forwarding_;
     if (!cache.built || cache.cookie != cookie_ || cache.macAddress != macAddress_ || cache.deviceId != deviceId_ ||
         cache.userName != userName_ || cache.region != region_) {
@@ -299,6 +302,7 @@ http::HTTPHeaders DNSProxyProvider::requestHeaders(std::size_t bodySize) const {
         cache.deviceId = deviceId_;
         cache.userName = userName_;
         cache.region = region_;
+        cache.bySize.clear();
         cache.headers = {
             {"Accept", dnsContentType},
             {"Content-type", dnsContentType},
@@ -310,8 +314,10 @@ http::HTTPHeaders DNSProxyProvider::requestHeaders(std::size_t bodySize) const {
             {"X-Brimvale-ApiRegion", region_.value_or("")},
         };
     }
+    if (auto found = cache.bySize.find(bodySize); found != cache.bySize.end()) return found->second;
     http::HTTPHeaders headers = cache.headers;
-    headers.find("Content-length")->second = std::to_string(bodySize);
+    headers.set("Content-length", std::to_string(bodySize));
+    if (cache.bySize.size() < maxCachedQueryLengths) cache.bySize.emplace(bodySize, headers);
     return headers;
 }
 

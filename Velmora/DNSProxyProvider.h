@@ -23,6 +23,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -137,11 +138,12 @@ private:
     std::shared_ptr<http::Session> makeSession() const;
 
     // What every HTTPS exchange sends alike, kept from one query to the next together
-    // with the values it was made from.
+    // with the values it was made from: the headers for each length of query.
     struct ForwardingCache {
         bool built = false;
         std::optional<std::string> cookie, macAddress, deviceId, userName, region;
         http::HTTPHeaders headers;
+        std::unordered_map<std::size_t, http::HTTPHeaders> bySize;
         std::optional<std::string> server;
         std::string url;
     };

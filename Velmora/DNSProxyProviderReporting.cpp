@@ -41,7 +41,7 @@ void DNSProxyProvider::recordConnectionReport(const http::DataResponse& response
     ExchangeOutcome outcome;
     if (response.response) {
         const auto& headers = *response.response;
-        outcome.header = [&headers](const std::string& name) { return headers.headerField(name); };
+        outcome.header = [&headers](std::string_view name) { return headers.headerField(name); };
     }
     if (response.data) outcome.bodyBytes = static_cast<std::int64_t>(response.data->size());
     outcome.requestBytes = requestBytes;

@@ -165,13 +165,8 @@ void Http2Connection::submitStream(const std::shared_ptr<DataRequest>& request) 
         }
         spans.emplace_back(nameStart - start, out - nameStart);
         char* const valueStart = out;
-        if (value.find_first_of("\r\n") == std::string::npos) {
-            std::memcpy(out, value.data(), value.size());
-            out += value.size();
-        } else {
-            for (char c : value)
-                if (c != '\r' && c != '\n') *out++ = c;
-        }
+        for (char c : value)
+            if (c != '\r' && c != '\n') *out++ = c;
         spans.emplace_back(valueStart - start, out - valueStart);
     }
     auto& fields = headerFields_;
@@ -424,9 +419,9 @@ void Http2Connection::onReadable() {
             }
             total += static_cast<std::size_t>(count);
             if (total < kReadPerTurn) continue;
+            flush();
             tellClosedStreams();
             if (state_ != State::open) return;
-            scheduleFlush();
             asio::post(context_, [self] {
                 if (self->state_ == State::open) self->onReadable();
             });
@@ -446,15 +441,14 @@ void Http2Connection::onReadable() {
                                 : tlsErrorText()));
         return;
     }
-    tellClosedStreams();
-    if (state_ != State::open) return;
-    if (!nghttp2_session_want_read(session_) && !nghttp2_session_want_write(session_)) {
+    // The stream slots these answers freed go to waiting requests before the answers'
+    // handlers run, so the server works on them meanwhile: the connection carries as
+    // much as its round trip allows.
+    if (nghttp2_session_want_read(session_) || nghttp2_session_want_write(session_))
+        flush();
+    else
         fail(connectionLost("The server ended the connection."));
-        return;
-    }
-    // The stream slots these answers freed go to waiting requests now, not after the
-    // tasks queued meanwhile: the connection carries as much as its round trip allows.
-    flush();
+    tellClosedStreams();
     if (state_ == State::open) waitReadable();
 }
 
@@ -518,10 +512,10 @@ void Http2Connection::tellClosedStreams() {
     }
 }
 
-std::shared_ptr<DataRequest> Http2Connection::stream(std::int32_t id) const {
+DataRequest* Http2Connection::stream(std::int32_t id) const {
     const auto index = static_cast<std::size_t>((id - firstStream_) / 2);
     if (id < firstStream_ || index >= streams_.size()) return nullptr;
-    return streams_[index];
+    return streams_[index].get();
 }
 
 void Http2Connection::dropClosedStreams() {

@@ -63,7 +63,7 @@ private:
     void sweep();
     void armSweep(std::chrono::steady_clock::time_point deadline);
 
-    std::shared_ptr<DataRequest> stream(std::int32_t id) const;
+    DataRequest* stream(std::int32_t id) const;
     void dropClosedStreams();
 
     // What nghttp2 tells while it reads and writes.

@@ -216,20 +216,26 @@ public:
 
 private:
     void route(const std::shared_ptr<DataRequest>& request) {
-        auto url = parseURL(request->url_);
-        if (!url) {
-            finished(request, failure(request->url_, makeError(Error::Code::badURL, request->url_)));
-            return;
+        // Requests mostly go to the URL the last one went to: it is parsed once.
+        if (request->url_ != lastURL_.text) {
+            auto url = parseURL(request->url_);
+            if (!url) {
+                finished(request, failure(request->url_, makeError(Error::Code::badURL, request->url_)));
+                return;
+            }
+            std::string origin = url->origin();
+            lastURL_ = {request->url_, std::move(*url), std::move(origin)};
         }
-        const std::string origin = url->origin();
-        if (url->scheme != "https" || http1Origins_.contains(origin)) {
+        const URL& url = lastURL_.parsed;
+        const std::string& origin = lastURL_.origin;
+        if (url.scheme != "https" || http1Origins_.contains(origin)) {
             startOnCurl(request);
             return;
         }
-        request->path_ = std::move(url->path);
+        request->path_ = url.path;
         auto& current = connections_[origin];
         if (!current)
-            current = std::make_shared<Http2Connection>(queue_.context(), std::move(*url), *this,
+            current = std::make_shared<Http2Connection>(queue_.context(), url, *this,
                                                         configuration_.waitsForConnectivity);
         auto connection = current;  // it may retire, and leave the map, while it takes the request
         connection->submit(request);
@@ -267,8 +273,15 @@ private:
         for (const auto& request : onCurl) finished(request, failure(request->url_, cancelled));
     }
 
+    struct ParsedURL {
+        std::string text;
+        URL parsed;
+        std::string origin;
+    };
+
     SessionConfiguration configuration_;
     dispatch::DispatchQueue& queue_;
+    ParsedURL lastURL_;
     std::map<std::string, std::shared_ptr<Http2Connection>> connections_;  // by origin
     std::vector<std::weak_ptr<Http2Connection>> retiring_;
     std::set<std::string> http1Origins_;
@@ -302,6 +315,22 @@ std::string HTTPURLResponse::headersDescription() const {
     for (size_t i = 0; i < headerFields.size(); ++i)
         text += (i ? ", " : "") + quote(headerFields[i].first) + ": " + quote(headerFields[i].second);
     return text + "]";
+}
+
+const HTTPHeaders::Fields& HTTPHeaders::none() {
+    static const Fields empty;
+    return empty;
+}
+
+const std::string* HTTPHeaders::find(std::string_view name) const {
+    const auto found = table().find(name);
+    return found == table().end() ? nullptr : &found->second;
+}
+
+void HTTPHeaders::set(const std::string& name, std::string value) {
+    auto fields = std::make_shared<Fields>(table());
+    (*fields)[name] = std::move(value);
+    fields_ = std::move(fields);
 }
 
 std::string describe(const HTTPHeaders& headers) {

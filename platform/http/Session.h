@@ -26,7 +26,33 @@ namespace http {
 
 using Bytes = std::vector<std::uint8_t>;
 // Request headers: one dictionary from name to value, sent with the names as written.
-using HTTPHeaders = std::map<std::string, std::string>;
+// Copies share one table until one of them is changed, so that many requests made
+// from one set of headers do not copy it each.
+class HTTPHeaders {
+public:
+    using Fields = std::map<std::string, std::string, std::less<>>;
+
+    HTTPHeaders() = default;
+    HTTPHeaders(std::initializer_list<Fields::value_type> fields)
+        : fields_(std::make_shared<const Fields>(fields)) {}
+
+    Fields::const_iterator begin() const { return table().begin(); }
+    Fields::const_iterator end() const { return table().end(); }
+    bool empty() const { return table().empty(); }
+    std::size_t size() const { return table().size(); }
+    // The value of the field with exactly this name.
+    const std::string* find(std::string_view name) const;
+    // Adds the field, or replaces the value of the one with that name.
+    void set(const std::string& name, std::string value);
+
+    bool operator==(const HTTPHeaders& other) const { return table() == other.table(); }
+
+private:
+    static const Fields& none();
+    const Fields& table() const { return fields_ ? *fields_ : none(); }
+
+    std::shared_ptr<const Fields> fields_;
+};
 
 struct Error {
     enum class Code {

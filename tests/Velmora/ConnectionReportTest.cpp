@@ -11,8 +11,8 @@ namespace {
 ExchangeOutcome answered(std::map<std::string, std::string> headers, std::optional<std::int64_t> body,
                          std::int64_t request) {
     ExchangeOutcome outcome;
-    outcome.header = [headers = std::move(headers)](const std::string& name) -> std::optional<std::string> {
-        auto found = headers.find(name);
+    outcome.header = [headers = std::move(headers)](std::string_view name) -> std::optional<std::string> {
+        auto found = headers.find(std::string(name));
         if (found == headers.end()) return std::nullopt;
         return found->second;
     };

@@ -18,6 +18,11 @@ using namespace enginetest;
 
 namespace {
 
+std::string headerValue(const http::HTTPHeaders& headers, std::string_view name) {
+    const std::string* value = headers.find(name);
+    return value ? *value : "(absent)";
+}
+
 std::shared_ptr<FakeUDPFlow> udpFlow(const std::string& name, std::optional<ne::EndpointList> endpoints =
                                                                   ne::EndpointList{ne::HostEndpoint::make("127.0.0.1", "5353")}) {
     return std::make_shared<FakeUDPFlow>(std::vector<ne::Datagram>{makeQuery(name)}, std::move(endpoints));
@@ -60,7 +65,7 @@ TEST_F(ProviderIntake, StartWritesTheStoreAndReadsItBack) {
     EXPECT_EQ(provider_->bypassDomainsArray(), (std::vector<std::string>{"a.com", " b.com", ""}));
     EXPECT_EQ(provider_->cookie(), "");
     EXPECT_TRUE(log_.contains("Parsed bypass domains: [\"a.com\", \" b.com\", \"\"]"));
-    EXPECT_EQ(provider_->requestHeaders(1).at("X-Brimvale-ApiRegion"), "");
+    EXPECT_EQ(headerValue(provider_->requestHeaders(1), "X-Brimvale-ApiRegion"), "");
 
     // An empty list on the next start leaves the old one in place but inert.
     provider_->setCookie("c1");
@@ -279,13 +284,17 @@ TEST_F(ProviderVerdict, CookieFollowsTheServiceAfterAStart) {
     respond({{"content-type", "application/dns-message"}});
     EXPECT_TRUE(log_.records().empty() || !log_.contains("cookie"));
     EXPECT_FALSE(log_.contains("Current cookie"));
+    // The headers kept for a query length follow the cookie when it changes.
+    EXPECT_EQ(headerValue(provider_->requestHeaders(12), "X-Brimvale-Cookie"), "");
+    EXPECT_EQ(headerValue(provider_->requestHeaders(12), "Content-length"), "12");
+    EXPECT_EQ(headerValue(provider_->requestHeaders(300), "Content-length"), "300");
 
     respond({{"x-brimvale-cookie", "c1"}});
     EXPECT_EQ(provider_->cookie(), "c1");
     EXPECT_TRUE(log_.contains("Cookie changed!"));
     EXPECT_TRUE(log_.contains("Resetting now from: 'Optional(\"\")' to 'c1'"));
     EXPECT_TRUE(log_.contains("New cookie     : c1"));
-    EXPECT_EQ(provider_->requestHeaders(12).at("X-Brimvale-Cookie"), "c1");
+    EXPECT_EQ(headerValue(provider_->requestHeaders(12), "X-Brimvale-Cookie"), "c1");
 
     respond({{"X-Brimvale-Cookie", "c1"}});
     EXPECT_TRUE(log_.contains("Cookie unchanged"));
