@@ -213,7 +213,10 @@ private:
         std::vector<dispatch::Task> batches[kSocketWorkers];
         {
             std::lock_guard lock(mutex_);
-            for (size_t i = 0; i < kSocketWorkers; ++i) batches[i].swap(pending_[i]);
+            for (size_t i = 0; i < kSocketWorkers; ++i) {
+                batches[i].swap(pending_[i]);
+                pending_[i].reserve(batches[i].size());  // the next batch is likely as large
+            }
             flushPending_ = false;
         }
         for (size_t i = 0; i < kSocketWorkers; ++i)
@@ -440,7 +443,14 @@ std::string UdpSocket::connectedAddress() const { return peerText_; }
 
 void UdpSocket::setPeer(const asio::ip::udp::endpoint& peer) {
     peer_ = peer;
-    peerText_ = peer.address().to_string() + ":" + std::to_string(peer.port());
+    // The sockets of one queue mostly talk to one server: its text is made once.
+    thread_local asio::ip::udp::endpoint lastPeer;
+    thread_local std::string lastText;
+    if (lastText.empty() || peer != lastPeer) {
+        lastPeer = peer;
+        lastText = peer.address().to_string() + ":" + std::to_string(peer.port());
+    }
+    peerText_ = lastText;
 }
 
 }  // namespace net
