@@ -23,6 +23,7 @@ constexpr std::size_t kReadChunk = 64 * 1024;
 // Reading stops after this much in one turn, so a flood of answers cannot starve the
 // queue's other work; the rest is read in the next turn.
 constexpr std::size_t kReadPerTurn = 1024 * 1024;
+constexpr int kReadRoundsPerTurn = 4;
 // Frames are handed to TLS in batches of about this size.
 constexpr std::size_t kWriteBatch = 64 * 1024;
 constexpr auto kConnectivityRetry = 250ms;
@@ -405,51 +406,59 @@ void Http2Connection::onReadable() {
     auto self = shared_from_this();  // a handler may let go of the connection
     thread_local std::vector<std::uint8_t> buffer(kReadChunk);
     std::size_t total = 0;
-    // The socket wakes its waiter only when new data arrives, so everything TLS and the
-    // socket hold is read now, until the socket reports that it is empty.
-    for (;;) {
-        ERR_clear_error();
-        const int count = SSL_read(ssl_, buffer.data(), static_cast<int>(buffer.size()));
-        if (count > 0) {
-            const auto taken = nghttp2_session_mem_recv(session_, buffer.data(), static_cast<std::size_t>(count));
-            if (taken < 0) {
+    // Telling the answers takes a while, and more come meanwhile: the socket is read
+    // again after they are told, a few times per task, so that the slots those free
+    // are not left idle until the queue's other work is done.
+    for (int round = 0;; ++round) {
+        const std::size_t before = total;
+        // The socket wakes its waiter only when new data arrives, so everything TLS and the
+        // socket hold is read now, until the socket reports that it is empty.
+        for (;;) {
+            ERR_clear_error();
+            const int count = SSL_read(ssl_, buffer.data(), static_cast<int>(buffer.size()));
+            if (count > 0) {
+                const auto taken = nghttp2_session_mem_recv(session_, buffer.data(), static_cast<std::size_t>(count));
+                if (taken < 0) {
+                    tellClosedStreams();
+                    fail(connectionLost(nghttp2_strerror(static_cast<int>(taken))));
+                    return;
+                }
+                total += static_cast<std::size_t>(count);
+                if (total < kReadPerTurn) continue;
+                flush();
                 tellClosedStreams();
-                fail(connectionLost(nghttp2_strerror(static_cast<int>(taken))));
+                if (state_ != State::open) return;
+                asio::post(context_, [self] {
+                    if (self->state_ == State::open) self->onReadable();
+                });
                 return;
             }
-            total += static_cast<std::size_t>(count);
-            if (total < kReadPerTurn) continue;
+            const int error = SSL_get_error(ssl_, count);
+            if (error == SSL_ERROR_WANT_READ) break;
+            if (error == SSL_ERROR_WANT_WRITE) {
+                readNeedsWrite_ = true;
+                tellClosedStreams();
+                waitWritable();
+                return;
+            }
+            tellClosedStreams();
+            fail(connectionLost(error == SSL_ERROR_ZERO_RETURN || (error == SSL_ERROR_SYSCALL && errno == 0)
+                                    ? "The server closed the connection."
+                                    : tlsErrorText()));
+            return;
+        }
+        // The stream slots these answers freed go to waiting requests before the answers'
+        // handlers run, so the server works on them meanwhile: the connection carries as
+        // much as its round trip allows.
+        if (nghttp2_session_want_read(session_) || nghttp2_session_want_write(session_))
             flush();
-            tellClosedStreams();
-            if (state_ != State::open) return;
-            asio::post(context_, [self] {
-                if (self->state_ == State::open) self->onReadable();
-            });
-            return;
-        }
-        const int error = SSL_get_error(ssl_, count);
-        if (error == SSL_ERROR_WANT_READ) break;
-        if (error == SSL_ERROR_WANT_WRITE) {
-            readNeedsWrite_ = true;
-            tellClosedStreams();
-            waitWritable();
-            return;
-        }
+        else
+            fail(connectionLost("The server ended the connection."));
         tellClosedStreams();
-        fail(connectionLost(error == SSL_ERROR_ZERO_RETURN || (error == SSL_ERROR_SYSCALL && errno == 0)
-                                ? "The server closed the connection."
-                                : tlsErrorText()));
-        return;
+        if (state_ != State::open) return;
+        if (total == before || round + 1 == kReadRoundsPerTurn) break;
     }
-    // The stream slots these answers freed go to waiting requests before the answers'
-    // handlers run, so the server works on them meanwhile: the connection carries as
-    // much as its round trip allows.
-    if (nghttp2_session_want_read(session_) || nghttp2_session_want_write(session_))
-        flush();
-    else
-        fail(connectionLost("The server ended the connection."));
-    tellClosedStreams();
-    if (state_ == State::open) waitReadable();
+    waitReadable();
 }
 
 void Http2Connection::receivedHeader(std::int32_t id, std::string_view name, std::string_view value) {
