@@ -49,12 +49,17 @@ sys.exit(0 if len(p) == 7 and all(s.get(k) == v for k, v in p.items()) else 1)' 
 run_app() {  # LOG: one launch of the app, until it has saved the preferences and drawn its screen
     app_log=$work/$1
     rm -f "$work/screen.png"
-    timeout 20 "$brimvale" --png "$work/screen.png" 2>"$app_log" &
+    # In the foreground `timeout` hands the app one SIGTERM; otherwise it also sends one
+    # to its process group, and the second may land after the app has put back the
+    # default action on its way out.
+    timeout --foreground 20 "$brimvale" --png "$work/screen.png" 2>"$app_log" &
     local app=$!
     wait_for test -s "$work/screen.png" || fail "the app drew no screen"
     wait_for grep -q "Saved preferences" "$app_log" || fail "the app saved no preferences"
     kill -TERM "$app"
-    wait "$app" || fail "the app did not end cleanly"
+    local status=0
+    wait "$app" || status=$?
+    [ "$status" = 0 ] || fail "the app did not end cleanly (exit status $status)"
 }
 
 # 0. Without a usable settings store the app does not start.
