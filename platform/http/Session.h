@@ -38,14 +38,10 @@ public:
 
     Fields::const_iterator begin() const { return table().begin(); }
     Fields::const_iterator end() const { return table().end(); }
-    bool empty() const { return table().empty(); }
-    std::size_t size() const { return table().size(); }
     // The value of the field with exactly this name.
     const std::string* find(std::string_view name) const;
     // Adds the field, or replaces the value of the one with that name.
     void set(const std::string& name, std::string value);
-
-    bool operator==(const HTTPHeaders& other) const { return table() == other.table(); }
 
 private:
     static const Fields& none();
