@@ -269,11 +269,13 @@ void ProviderHost::Listeners::send(Answer answer) {
 }
 
 void ProviderHost::Listeners::sendAnswers() {
-    // A small batch goes at once, so that a lone answer waits for no other thread; a
-    // large one comes from a busy writer, and the host's queue sends it instead.
+    // A lone answer goes at once, so that it waits for no other thread. More than one
+    // come from a busy writer, and the host's queue sends them instead: sending to a
+    // local client costs the sender its delivery and the client's wake-up, about as
+    // much as the writer's own work per answer.
     if (!queue.isCurrent()) {
         std::unique_lock answersLock(answersMutex);
-        if (answers.size() >= kBatch / 2) {
+        if (answers.size() > 1) {
             answersLock.unlock();
             queue.async([weak = weak_from_this()] {
                 if (auto self = weak.lock()) self->sendAnswers();
