@@ -20,6 +20,10 @@ namespace {
 constexpr size_t kMaximumDatagram = 65536;
 constexpr size_t kSocketWorkers = 3;
 constexpr int kEventsPerWait = 256;
+// Operations handed to a worker at the latest once this many wait: the first sockets
+// of a long task of the owner's queue go out before the task ends, and the batch still
+// spares most of the wake-ups.
+constexpr size_t kHandoffBatch = 6;
 
 std::string systemErrorText(int number) {
     return std::error_code(number, asio::error::get_system_category()).message();
@@ -74,7 +78,8 @@ namespace {
 
 // A thread with an epoll set of its own, level-triggered: one receive per readable
 // socket per round, and whatever is left shows up in the next round. Work arrives in
-// batches; results of one round go back to each owner's queue in one task.
+// batches. Each owner's queue gets a round's datagrams in one task, before the round
+// takes its new work, and that work's results in another.
 class SocketWorker {
 public:
     SocketWorker() : epoll_(::epoll_create1(EPOLL_CLOEXEC)), wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
@@ -133,11 +138,16 @@ private:
         epoll_event events[kEventsPerWait];
         for (;;) {
             const int count = ::epoll_wait(epoll_, events, kEventsPerWait, -1);
+            bool woken = false;
             for (int i = 0; i < count; ++i) {
-                if (events[i].data.ptr) {
+                if (events[i].data.ptr)
                     static_cast<Watched*>(events[i].data.ptr)->readable();
-                    continue;
-                }
+                else
+                    woken = true;
+            }
+            // What came in goes back before new work is taken: opening sockets takes a while.
+            sendReports();
+            if (woken) {
                 std::uint64_t ignored;
                 [[maybe_unused]] auto read = ::read(wake_, &ignored, sizeof ignored);
                 std::vector<dispatch::Task> tasks;
@@ -147,15 +157,20 @@ private:
                     tasks.swap(inbox_);
                 }
                 for (auto& task : tasks) task();
+                sendReports();
             }
-            for (auto& [queue, tasks] : reports_) {
-                queue->async([tasks = std::move(tasks)] {
-                    for (const auto& task : tasks) task();
-                });
-            }
-            reports_.clear();
             retired_.clear();
         }
+    }
+
+    void sendReports() {
+        for (auto& [queue, tasks] : reports_) {
+            if (tasks.empty()) continue;
+            queue->async([tasks = std::move(tasks)] {
+                for (const auto& task : tasks) task();
+            });
+        }
+        reports_.clear();
     }
 
     int epoll_;
@@ -191,8 +206,8 @@ size_t nextWorker() {
 
 // Work for the workers goes over in batches: waking a sleeping worker costs the
 // sender a system call, which would otherwise be paid for nearly every socket
-// operation. Work added during one task of the owner's queue is handed over together
-// once that task is done.
+// operation. Work added during one task of the owner's queue is handed over in small
+// batches, the rest once that task is done.
 class Handoff {
 public:
     static Handoff& shared() {
@@ -201,8 +216,15 @@ public:
     }
 
     void add(dispatch::DispatchQueue& owner, size_t thread, dispatch::Task task) {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
         pending_[thread].push_back(std::move(task));
+        if (pending_[thread].size() >= kHandoffBatch) {
+            std::vector<dispatch::Task> batch;
+            batch.swap(pending_[thread]);
+            lock.unlock();
+            worker(thread).post(std::move(batch));
+            return;
+        }
         if (flushPending_) return;
         flushPending_ = true;
         owner.async([this] { flush(); });
