@@ -165,7 +165,6 @@ private:
 
     void sendReports() {
         for (auto& [queue, tasks] : reports_) {
-            if (tasks.empty()) continue;
             queue->async([tasks = std::move(tasks)] {
                 for (const auto& task : tasks) task();
             });
@@ -219,8 +218,7 @@ public:
         std::unique_lock lock(mutex_);
         pending_[thread].push_back(std::move(task));
         if (pending_[thread].size() >= kHandoffBatch) {
-            std::vector<dispatch::Task> batch;
-            batch.swap(pending_[thread]);
+            auto batch = take(thread);
             lock.unlock();
             worker(thread).post(std::move(batch));
             return;
@@ -235,14 +233,20 @@ private:
         std::vector<dispatch::Task> batches[kSocketWorkers];
         {
             std::lock_guard lock(mutex_);
-            for (size_t i = 0; i < kSocketWorkers; ++i) {
-                batches[i].swap(pending_[i]);
-                pending_[i].reserve(batches[i].size());  // the next batch is likely as large
-            }
+            for (size_t i = 0; i < kSocketWorkers; ++i)
+                if (!pending_[i].empty()) batches[i] = take(i);
             flushPending_ = false;
         }
         for (size_t i = 0; i < kSocketWorkers; ++i)
             if (!batches[i].empty()) worker(i).post(std::move(batches[i]));
+    }
+
+    // A worker's waiting work, leaving room for the next batch; under the lock.
+    std::vector<dispatch::Task> take(size_t thread) {
+        std::vector<dispatch::Task> batch;
+        batch.reserve(kHandoffBatch);
+        batch.swap(pending_[thread]);
+        return batch;
     }
 
     std::mutex mutex_;

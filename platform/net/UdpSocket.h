@@ -5,8 +5,8 @@
 // one of a few socket workers: the operations of one task of the owner's queue are
 // handed over in small batches, the last when that task ends, and the worker
 // creates, connects, sends, receives and closes; its results come back in batches,
-// told on the delegate's queue in order. A connection that fails (no route, refused) closes the socket with the
-// error, as a receive error does.
+// told on the delegate's queue in order. A connection that fails (no route, refused)
+// closes the socket with the error, as a receive error does.
 
 #include "dispatch/Dispatch.h"
 
