@@ -7,6 +7,10 @@
 #   dnss         dnss forwarding to the same dnsdist DNS-over-HTTPS listener,
 #   h2load       dnsdist's DNS-over-HTTPS listener on one HTTP/2 connection: the most
 #                one client connection gets from it, bare and with the proxy's headers.
+# A road and the peers its target names run in turns, three rounds of each, and every
+# figure of those is the median of its rounds (lost: the most of any round): the peers
+# swing widely from one run to the next on a shared machine, and one round that meets
+# a quiet or busy second then moves a ratio less.
 # Then the average latency of direct, https and dnss at 5,000 queries per second, and a
 # soak of the HTTPS road at saturation while connection reports are uploaded: resident
 # memory, answers per second (lowest against the median), lost queries.
@@ -118,6 +122,22 @@ run_dnsperf() {  # run_dnsperf LABEL ADDRESS SECONDS [ARGS...]
     latency[$label]=$(awk '/Average Latency/ {print $4 * 1000}' "$out")
 }
 saturate() { run_dnsperf "$1" "$2" "$seconds" -c 16 -T 4 -q 400; }
+rounds=3
+median() { printf '%s\n' "$@" | sort -g | sed -n "$(( ($# + 1) / 2 ))p"; }
+most() { printf '%s\n' "$@" | sort -g | tail -n 1; }
+# keep_median LABEL: the median queries/s and latency, and the most lost, of the rounds
+# LABEL-1, LABEL-2...
+keep_median() {
+    local label=$1 r q=() l=() t=()
+    for ((r = 1; r <= rounds; r++)); do
+        q+=("${qps[$label-$r]}"); l+=("${loss[$label-$r]}"); t+=("${latency[$label-$r]:-0}")
+    done
+    qps[$label]=$(median "${q[@]}")
+    latency[$label]=$(median "${t[@]}")
+    loss[$label]=$(most "${l[@]}")
+    rounds_of[$label]="${q[*]}"
+}
+declare -A rounds_of
 at_5000() { run_dnsperf "$1-5000" "$2" "$seconds" -c 8 -T 2 -q 200 -Q 5000; }
 
 proxy=""
@@ -137,29 +157,46 @@ start_proxy() {  # start_proxy PROBE_STATUS
 }
 stop_proxy() { kill "$proxy"; wait "$proxy" 2>/dev/null || true; }
 
-echo "dnsperf: $names names, ${seconds}s per target; saturation: 16 clients, 4 threads, 400 outstanding;"
+echo "dnsperf: $names names, ${seconds}s per target and round, $rounds rounds; saturation: 16 clients, 4 threads, 400 outstanding;"
 echo "latency: 5,000 queries/s; soak: ${soak}s; 2 s time-out"
-saturate direct 127.0.0.1
 at_5000 direct 127.0.0.1
+# The proxy waits idle while its peer runs.
 start_proxy 200
-saturate passthrough 127.0.0.5
+for ((r = 1; r <= rounds; r++)); do
+    saturate "direct-$r" 127.0.0.1
+    saturate "passthrough-$r" 127.0.0.5
+done
 stop_proxy
-# The ceiling just before the HTTPS road, so that both see the machine alike; then
-# the same with the headers the proxy sends (an empty cookie h2load cannot send).
-h2load -D "$seconds" -c 1 -m 100 -d "$work/query.bin" -H 'content-type: application/dns-message' \
-    https://127.0.0.1:443/dns-query > "$work/h2load.txt" 2>&1
-h2load_rps=$(awk '/^finished in/ {print $4}' "$work/h2load.txt")
-h2load_ok=$(awk '/^status codes:/ {print $3}' "$work/h2load.txt")
-h2load -D "$seconds" -c 1 -m 100 -d "$work/query.bin" -H 'accept: application/dns-udpwireformat' \
-    -H 'content-type: application/dns-udpwireformat' -H 'x-brimvale-cookie: -' \
-    -H 'x-brimvale-clientid: aa:bb:cc:dd:ee:ff' -H 'x-brimvale-applianceid: bench-1' \
-    -H 'x-brimvale-username: bench' -H 'x-brimvale-apiregion: eu' \
-    https://127.0.0.1:443/dns-query > "$work/h2load-headers.txt" 2>&1
-h2load_headers_rps=$(awk '/^finished in/ {print $4}' "$work/h2load-headers.txt")
+keep_median direct
+keep_median passthrough
+# The ceiling beside the HTTPS road, so that both see the machine alike; then the same
+# with the headers the proxy sends (an empty cookie h2load cannot send).
+run_h2load() {  # run_h2load LABEL [HEADER...]
+    local label=$1; shift
+    local headers=() header
+    for header in "$@"; do headers+=(-H "$header"); done
+    h2load -D "$seconds" -c 1 -m 100 -d "$work/query.bin" "${headers[@]}" \
+        https://127.0.0.1:443/dns-query > "$work/$label.txt" 2>&1
+    qps[$label]=$(awk '/^finished in/ {print $4}' "$work/$label.txt")
+    loss[$label]=0
+}
 start_proxy 500
-saturate https 127.0.0.5
+for ((r = 1; r <= rounds; r++)); do
+    run_h2load "h2load-$r" 'content-type: application/dns-message'
+    run_h2load "h2load-headers-$r" 'accept: application/dns-udpwireformat' \
+        'content-type: application/dns-udpwireformat' 'x-brimvale-cookie: -' \
+        'x-brimvale-clientid: aa:bb:cc:dd:ee:ff' 'x-brimvale-applianceid: bench-1' \
+        'x-brimvale-username: bench' 'x-brimvale-apiregion: eu'
+    saturate "https-$r" 127.0.0.5
+done
 at_5000 https 127.0.0.5
 stop_proxy
+keep_median h2load
+keep_median h2load-headers
+keep_median https
+h2load_rps=${qps[h2load]}
+h2load_ok=$(awk '/^status codes:/ {print $3}' "$work/h2load-1.txt")
+h2load_headers_rps=${qps[h2load-headers]}
 saturate dnss 127.0.0.4
 at_5000 dnss 127.0.0.4
 
@@ -201,6 +238,10 @@ for target in direct passthrough https dnss; do
 done
 printf '%-20s %12.0f %8s\n' "h2load (1 conn.)" "$h2load_rps" "ok $h2load_ok"
 printf '%-20s %12.0f\n' "  with the headers" "$h2load_headers_rps"
+echo "rounds (queries/s):"
+for target in direct passthrough h2load h2load-headers https; do
+    printf '  %-18s %s\n' "$target" "${rounds_of[$target]}"
+done
 for target in direct https dnss; do
     printf '%-20s %12.0f %8s %12.3f\n' "$target at 5,000/s" "${qps[$target-5000]}" "${loss[$target-5000]}" \
         "${latency[$target-5000]}"
