@@ -23,6 +23,7 @@ constexpr std::size_t kReadChunk = 64 * 1024;
 // Reading stops after this much in one turn, so a flood of answers cannot starve the
 // queue's other work; the rest is read in the next turn.
 constexpr std::size_t kReadPerTurn = 1024 * 1024;
+// Rounds of reading and telling in one task.
 constexpr int kReadRoundsPerTurn = 4;
 // Frames are handed to TLS in batches of about this size.
 constexpr std::size_t kWriteBatch = 64 * 1024;
@@ -413,7 +414,8 @@ void Http2Connection::onReadable() {
         const std::size_t before = total;
         // The socket wakes its waiter only when new data arrives, so everything TLS and the
         // socket hold is read now, until the socket reports that it is empty.
-        for (;;) {
+        bool drained = false;
+        while (!drained && total < kReadPerTurn) {
             ERR_clear_error();
             const int count = SSL_read(ssl_, buffer.data(), static_cast<int>(buffer.size()));
             if (count > 0) {
@@ -424,24 +426,19 @@ void Http2Connection::onReadable() {
                     return;
                 }
                 total += static_cast<std::size_t>(count);
-                if (total < kReadPerTurn) continue;
-                flush();
-                tellClosedStreams();
-                if (state_ != State::open) return;
-                asio::post(context_, [self] {
-                    if (self->state_ == State::open) self->onReadable();
-                });
-                return;
+                continue;
             }
             const int error = SSL_get_error(ssl_, count);
-            if (error == SSL_ERROR_WANT_READ) break;
+            if (error == SSL_ERROR_WANT_READ) {
+                drained = true;
+                continue;
+            }
+            tellClosedStreams();
             if (error == SSL_ERROR_WANT_WRITE) {
                 readNeedsWrite_ = true;
-                tellClosedStreams();
                 waitWritable();
                 return;
             }
-            tellClosedStreams();
             fail(connectionLost(error == SSL_ERROR_ZERO_RETURN || (error == SSL_ERROR_SYSCALL && errno == 0)
                                     ? "The server closed the connection."
                                     : tlsErrorText()));
@@ -456,6 +453,13 @@ void Http2Connection::onReadable() {
             fail(connectionLost("The server ended the connection."));
         tellClosedStreams();
         if (state_ != State::open) return;
+        if (!drained) {
+            // A flood of answers: the rest is read after the queue's other work.
+            asio::post(context_, [self] {
+                if (self->state_ == State::open) self->onReadable();
+            });
+            return;
+        }
         if (total == before || round + 1 == kReadRoundsPerTurn) break;
     }
     waitReadable();
