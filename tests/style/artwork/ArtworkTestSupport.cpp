@@ -60,6 +60,33 @@ int selfCrossings(const std::vector<gfx::Point>& points) {
     return crossings;
 }
 
+// Parameters in (0, 1) where one coordinate of the cubic a, b, c, d turns: the
+// roots of its derivative, a quadratic.
+std::vector<double> turningPoints(double a, double b, double c, double d) {
+    const double qa = -a + 3 * b - 3 * c + d, qb = 2 * (a - 2 * b + c), qc = b - a;
+    std::vector<double> roots;
+    const double scale = std::max({std::abs(qa), std::abs(qb), std::abs(qc)});
+    if (scale == 0) return roots;
+    if (std::abs(qa) <= 1e-12 * scale) {
+        if (qb != 0) roots.push_back(-qc / qb);
+    } else {
+        const double disc = qb * qb - 4 * qa * qc;
+        if (disc >= 0) {
+            const double r = std::sqrt(disc);
+            roots.push_back((-qb - r) / (2 * qa));
+            roots.push_back((-qb + r) / (2 * qa));
+        }
+    }
+    std::erase_if(roots, [](double t) { return !(t > 0 && t < 1); });
+    return roots;
+}
+
+gfx::Point cubicAt(gfx::Point p0, gfx::Point c1, gfx::Point c2, gfx::Point p3, double t) {
+    const double u = 1 - t;
+    return {u * u * u * p0.x + 3 * u * u * t * c1.x + 3 * u * t * t * c2.x + t * t * t * p3.x,
+            u * u * u * p0.y + 3 * u * u * t * c1.y + 3 * u * t * t * c2.y + t * t * t * p3.y};
+}
+
 }  // namespace
 
 PathShape analyse(const gfx::BezierPath& path) {
@@ -71,12 +98,16 @@ PathShape analyse(const gfx::BezierPath& path) {
         if (!out.subpaths.empty()) out.subpaths.back().selfCrossings = selfCrossings(outline);
         outline.clear();
     };
-    // Every segment is walked in short straight steps: for the outline's
-    // bounds, its signed area (the direction it runs) and its crossings.
+    auto include = [&](gfx::Point p) {
+        out.bounds = {std::min(out.bounds.minX, p.x), std::min(out.bounds.minY, p.y), std::max(out.bounds.maxX, p.x),
+                      std::max(out.bounds.maxY, p.y)};
+    };
+    // Every segment is walked in short straight steps for the outline's signed
+    // area (the direction it runs) and its crossings; the bounds take each
+    // curve's true extrema as well, which the steps would cut short.
     auto step = [&](gfx::Point to) {
         out.subpaths.back().signedArea += (current.x * to.y - to.x * current.y) / 2;
-        out.bounds = {std::min(out.bounds.minX, to.x), std::min(out.bounds.minY, to.y),
-                      std::max(out.bounds.maxX, to.x), std::max(out.bounds.maxY, to.y)};
+        include(to);
         outline.push_back(to);
         current = to;
     };
@@ -95,11 +126,9 @@ PathShape analyse(const gfx::BezierPath& path) {
             case gfx::PathElement::Kind::curve: {
                 ++out.subpaths.back().curves;
                 const gfx::Point p0 = current, c1 = e.points[0], c2 = e.points[1], p3 = e.points[2];
-                for (int i = 1; i <= 32; ++i) {
-                    const double t = i / 32.0, u = 1 - t;
-                    step({u * u * u * p0.x + 3 * u * u * t * c1.x + 3 * u * t * t * c2.x + t * t * t * p3.x,
-                          u * u * u * p0.y + 3 * u * u * t * c1.y + 3 * u * t * t * c2.y + t * t * t * p3.y});
-                }
+                for (double t : turningPoints(p0.x, c1.x, c2.x, p3.x)) include(cubicAt(p0, c1, c2, p3, t));
+                for (double t : turningPoints(p0.y, c1.y, c2.y, p3.y)) include(cubicAt(p0, c1, c2, p3, t));
+                for (int i = 1; i <= 32; ++i) step(cubicAt(p0, c1, c2, p3, i / 32.0));
                 current = p3;  // exactly, not as computed
                 break;
             }
