@@ -93,23 +93,31 @@ void expectBounds(const Bounds& got, const Bounds& want, const std::string& what
 }
 
 TEST(AppIcons, EveryBoxAsStated) {
+    struct Row {
+        std::size_t first, last;  // subpaths, counted from 1
+        Bounds box;
+        const char* what;
+    };
+    const Row rows[] = {
+        {1, 41, {0.13000, 0.22976, 0.87000, 0.72000}, "artwork"},
+        {1, 14, {0.13000, 0.55563, 0.87000, 0.72000}, "word mark"},
+        {15, 15, {0.42479, 0.33590, 0.57774, 0.49524}, "middle body"},
+        {16, 32, {0.26222, 0.41734, 0.74463, 0.52579}, "ring dots"},
+        {33, 33, {0.45483, 0.22976, 0.55275, 0.32852}, "middle head"},
+        {34, 34, {0.60222, 0.34303, 0.69510, 0.43161}, "right body"},
+        {35, 35, {0.62140, 0.27532, 0.68097, 0.33539}, "right head"},
+        {36, 36, {0.30844, 0.34303, 0.40132, 0.43161}, "left body"},
+        {37, 37, {0.32762, 0.27532, 0.38214, 0.33539}, "left head"},
+        {38, 38, {0.30342, 0.40934, 0.30814, 0.41313}, "left end of the ring"},
+        {39, 39, {0.69875, 0.40934, 0.70347, 0.41313}, "right end of the ring"},
+        {40, 40, {0.58338, 0.38258, 0.59570, 0.38638}, "right back of the ring"},
+        {41, 41, {0.41179, 0.38258, 0.42411, 0.38638}, "left back of the ring"},
+    };
     for (const char* message : {childIcon, parentIcon}) {
         SCOPED_TRACE(message);
         const auto subpaths = artworkSubpathsOf(message);
         ASSERT_EQ(subpaths.size(), 41u);
-        expectBounds(boundsOf(subpaths, 1, 41), {0.13000, 0.22976, 0.87000, 0.72000}, "artwork");
-        expectBounds(boundsOf(subpaths, 1, 14), {0.13000, 0.55563, 0.87000, 0.72000}, "word mark");
-        expectBounds(boundsOf(subpaths, 15, 15), {0.42479, 0.33590, 0.57774, 0.49524}, "middle body");
-        expectBounds(boundsOf(subpaths, 16, 32), {0.26222, 0.41734, 0.74463, 0.52579}, "ring dots");
-        expectBounds(boundsOf(subpaths, 33, 33), {0.45483, 0.22976, 0.55275, 0.32852}, "middle head");
-        expectBounds(boundsOf(subpaths, 34, 34), {0.60222, 0.34303, 0.69510, 0.43161}, "right body");
-        expectBounds(boundsOf(subpaths, 35, 35), {0.62140, 0.27532, 0.68097, 0.33539}, "right head");
-        expectBounds(boundsOf(subpaths, 36, 36), {0.30844, 0.34303, 0.40132, 0.43161}, "left body");
-        expectBounds(boundsOf(subpaths, 37, 37), {0.32762, 0.27532, 0.38214, 0.33539}, "left head");
-        expectBounds(boundsOf(subpaths, 38, 38), {0.30342, 0.40934, 0.30814, 0.41313}, "left end of the ring");
-        expectBounds(boundsOf(subpaths, 39, 39), {0.69875, 0.40934, 0.70347, 0.41313}, "right end of the ring");
-        expectBounds(boundsOf(subpaths, 40, 40), {0.58338, 0.38258, 0.59570, 0.38638}, "right back of the ring");
-        expectBounds(boundsOf(subpaths, 41, 41), {0.41179, 0.38258, 0.42411, 0.38638}, "left back of the ring");
+        for (const Row& row : rows) expectBounds(boundsOf(subpaths, row.first, row.last), row.box, row.what);
     }
 }
 
@@ -187,23 +195,23 @@ TEST(AppIcons, RingDotsInPerspective) {
 TEST(AppIcons, MiddleHeadPointForPoint) {
     const auto& e = artworkSubpathsOf(childIcon).at(32).elements();
     ASSERT_EQ(e.size(), 6u);
+    // Each curve's end point, then its two control points.
+    const double curves[4][6] = {{0.50379, 0.32852, 0.55275, 0.30641, 0.53083, 0.32852},
+                                 {0.45483, 0.27914, 0.47675, 0.32852, 0.45483, 0.30641},
+                                 {0.50379, 0.22976, 0.45483, 0.25187, 0.47675, 0.22976},
+                                 {0.55275, 0.27914, 0.53083, 0.22976, 0.55275, 0.25187}};
     auto near = [](gfx::Point p, double fx, double fy) {
         EXPECT_NEAR(p.x / unit.width(), fx, fifthPlace);
         EXPECT_NEAR(p.y / unit.height(), fy, fifthPlace);
     };
     near(e[0].points[0], 0.55275, 0.27914);
-    near(e[1].points[2], 0.50379, 0.32852);
-    near(e[1].points[0], 0.55275, 0.30641);
-    near(e[1].points[1], 0.53083, 0.32852);
-    near(e[2].points[2], 0.45483, 0.27914);
-    near(e[2].points[0], 0.47675, 0.32852);
-    near(e[2].points[1], 0.45483, 0.30641);
-    near(e[3].points[2], 0.50379, 0.22976);
-    near(e[3].points[0], 0.45483, 0.25187);
-    near(e[3].points[1], 0.47675, 0.22976);
-    near(e[4].points[2], 0.55275, 0.27914);
-    near(e[4].points[0], 0.53083, 0.22976);
-    near(e[4].points[1], 0.55275, 0.25187);
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE("curve " + std::to_string(i + 1));
+        const double* c = curves[i];
+        near(e[i + 1].points[2], c[0], c[1]);
+        near(e[i + 1].points[0], c[2], c[3]);
+        near(e[i + 1].points[1], c[4], c[5]);
+    }
 }
 
 TEST(AppIcons, PixelsAtThreeScales) {
