@@ -17,7 +17,8 @@ namespace {
 gfx::BezierPath cameraGlyph(const gfx::Rect& g) {
     Glyph glyph(g);
     // Body with the viewfinder on top, anticlockwise from its top right corner; a short join comes
-    // before each curve.
+    // before each curve. The joins below the left side, right of the bottom and above the right
+    // side step out a hair past the straight sides.
     glyph.move(0.75074, 0.35545)
         .line(0.75053, 0.35524)
         .curve(0.69903, 0.33439, 0.73684, 0.34186, 0.71831, 0.33439)
@@ -39,32 +40,33 @@ gfx::BezierPath cameraGlyph(const gfx::Rect& g) {
         .line(0.24608, 0.35575)
         .curve(0.22501, 0.40643, 0.23257, 0.36924, 0.22501, 0.38746)
         .line(0.22501, 0.65808)
-        .line(0.22501, 0.65838)
+        .line(0.22500, 0.65838)
         .curve(0.24645, 0.70899, 0.22509, 0.67737, 0.23279, 0.69558)
         .line(0.24666, 0.70920)
         .curve(0.29808, 0.72998, 0.26034, 0.72252, 0.27883, 0.72998)
         .line(0.69917, 0.72998)
-        .line(0.69947, 0.72998)
+        .line(0.69947, 0.72999)
         .curve(0.77211, 0.65805, 0.73944, 0.72998, 0.77211, 0.69778)
         .line(0.77211, 0.40639)
-        .line(0.77211, 0.40609)
+        .line(0.77212, 0.40609)
         .curve(0.75066, 0.35538, 0.77203, 0.38706, 0.76433, 0.36881)
         .line(0.75074, 0.35545)
         .close();
-    // Lens ring, clockwise: a hole through the body showing the circle.
+    // Lens ring, clockwise: a hole through the body showing the circle. The short joins at its
+    // bottom and top step a hair past the points it runs through, to its lowest and highest.
     glyph.move(0.58875, 0.62104)
         .line(0.58854, 0.62125)
         .curve(0.49892, 0.65798, 0.56471, 0.64465, 0.53255, 0.65788)
-        .line(0.49822, 0.65798)
+        .line(0.49822, 0.65800)
         .curve(0.40834, 0.62099, 0.46446, 0.65789, 0.43220, 0.64454)
         .line(0.40819, 0.62085)
-        .curve(0.40819, 0.44343, 0.35849, 0.57186, 0.35849, 0.49242)
+        .curve(0.40819, 0.44343, 0.35848, 0.57186, 0.35849, 0.49242)
         .line(0.40834, 0.44329)
         .curve(0.49796, 0.40630, 0.43214, 0.41980, 0.46429, 0.40645)
-        .line(0.49892, 0.40630)
+        .line(0.49892, 0.40628)
         .curve(0.58854, 0.44329, 0.53262, 0.40640, 0.56470, 0.41981)
         .line(0.58892, 0.44368)
-        .curve(0.58892, 0.62109, 0.63862, 0.49267, 0.63862, 0.57210)
+        .curve(0.58892, 0.62109, 0.63861, 0.49267, 0.63862, 0.57210)
         .line(0.58875, 0.62104)
         .close();
     // Centre disc, anticlockwise: white again inside the ring.

@@ -29,14 +29,31 @@ void expectRect(const gfx::BezierPath& path, const gfx::Rect& want) {
     EXPECT_NEAR(got.height(), want.height(), 1e-9);
 }
 
+// Figures of five decimals hold to half a unit of the fifth.
+constexpr double fifthPlace = 0.5e-5 + 1e-12;
+
 TEST(CircleIconsCamera, CameraRows) {
     checkCircleIconRow({"drawCircleIconCameraWithFrame:", "bvBlueDark", nullptr, {cameraGlyph}});
     checkCircleIconRow({"drawCircleIconCamera3WithFrame:destructive:", "red", "bvBlue", {cameraGlyph}});
-    checkPieces(record("drawCircleIconCameraWithFrame:", square).fills[1].path,
+    // The outlines' true bounds: the ring's curves reach its box between the points it runs through.
+    const gfx::BezierPath glyph = record("drawCircleIconCameraWithFrame:", square).fills[1].path;
+    checkPieces(glyph,
                 {{0.75074, 0.35545, {0.22500, 0.26245, 0.77212, 0.72999}},
                  {0.58875, 0.62104, {0.37091, 0.40628, 0.62619, 0.65800}},
                  {0.49854, 0.45125, {0.41618, 0.45124, 0.58060, 0.61333}}},
-                square, "", 0.0001);
+                square, "", fifthPlace);
+    const auto subpaths = subpathsOf(glyph);
+    for (auto [x, y] : {std::pair{0.63534, 0.33439}, {0.62081, 0.29617}, {0.37655, 0.29559}, {0.36177, 0.33439},
+                        {0.42560, 0.26245}, {0.57146, 0.26245}})
+        EXPECT_TRUE(hasAnchor(subpaths[0], {x * 100, y * 100})) << "body through " << x << ", " << y;
+    for (auto [x, y] : {std::pair{0.49892, 0.65798}, {0.40819, 0.62085}, {0.40834, 0.44329}, {0.49796, 0.40630},
+                        {0.58892, 0.44368}})
+        EXPECT_TRUE(hasAnchor(subpaths[1], {x * 100, y * 100})) << "ring through " << x << ", " << y;
+    // In a frame that is not square the glyph stretches to the snapped group.
+    const gfx::Point first = record("drawCircleIconCamera3WithFrame:destructive:", {10.3, 20.6, 50.2, 40.7})
+                                 .fills[1].path.elements().front().points[0];
+    EXPECT_NEAR(first.x, 47.837, 1e-9);
+    EXPECT_NEAR(first.y, 35.17345, 1e-9);
 }
 
 TEST(CircleIconsCamera, BothCamerasDrawOneGlyph) {
