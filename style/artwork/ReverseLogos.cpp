@@ -98,7 +98,7 @@ void StyleKit::drawLogoReverseTallisWithFrame(const gfx::Rect& frame) {
         .curve(0.02163, 0.45600, 0.04934, 0.28819, 0.03240, 0.37422)
         .curve(0.00009, 0.75092, 0.00697, 0.56740, 0.00088, 0.64024)
         .curve(0.06895, 0.57608, 0.02417, 0.70089, 0.04589, 0.63207)
-        .curve(0.13438, 0.42737, 0.09012, 0.52468, 0.11426, 0.48397)
+        .curve(0.13438, 0.42737, 0.09012, 0.52468, 0.11200, 0.46300)
         .close();
     fillPath(*context, blade5.path(), gfx::Color::whiteColor());
 
@@ -294,7 +294,7 @@ void StyleKit::drawLogoReverseVornHomeWithFrame(const gfx::Rect& frame) {
         .curve(0.02209, 0.32739, 0.05037, 0.20691, 0.03307, 0.26867)
         .curve(0.00009, 0.53915, 0.00712, 0.40737, 0.00090, 0.45967)
         .curve(0.07039, 0.41361, 0.02468, 0.50321, 0.04686, 0.45380)
-        .curve(0.13719, 0.30684, 0.09200, 0.37670, 0.11665, 0.34748)
+        .curve(0.13719, 0.30684, 0.09200, 0.37670, 0.11435, 0.33242)
         .close();
     fillPath(*context, blade5.path(), gfx::Color::whiteColor());
 
