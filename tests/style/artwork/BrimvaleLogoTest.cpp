@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "ArtworkTestSupport.h"
 
@@ -49,11 +51,21 @@ TEST(BrimvaleLogo, OneFillOfFortyOneSubpaths) {
     }
 }
 
+// Half a unit of the fourth decimal, the boxes' precision, and a hair for rounding.
+constexpr double places4 = 0.5e-4 + 1e-12;
+
 TEST(BrimvaleLogo, PartsOfThePicture) {
     const gfx::BezierPath path = record(logo, {0, 0, 1, 1}, 1).fills.at(0).path;
-    expectBounds(subpaths(path, 0, 14), {0.0133, 0.6599, 0.9907, 0.9828}, 1e-4);   // wordmark
-    expectBounds(subpaths(path, 15, 32), {0.1880, 0.3882, 0.8251, 0.6013}, 1e-4);  // ring dots
-    expectBounds(subpaths(path, 37, 41), {0.2424, 0.3199, 0.7707, 0.3800}, 1e-4);  // rear fragments
+    expectBounds(subpaths(path, 0, 14), {0.0133, 0.6599, 0.9907, 0.9828}, places4);   // wordmark
+    expectBounds(subpaths(path, 15, 32), {0.1880, 0.3882, 0.8251, 0.6013}, places4);  // ring dots
+    expectBounds(subpaths(path, 37, 41), {0.2424, 0.3199, 0.7707, 0.3800}, places4);  // rear fragments
+    // Left and right sliver, right and left dash; each right one mirrors its left one.
+    const Bounds fragments[] = {{0.2424, 0.3725, 0.2486, 0.3800}, {0.7645, 0.3725, 0.7707, 0.3800},
+                                {0.6121, 0.3199, 0.6284, 0.3274}, {0.3855, 0.3199, 0.4018, 0.3274}};
+    for (std::size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE("rear fragment " + std::to_string(i + 1));
+        expectBounds(subpaths(path, 37 + i, 38 + i), fragments[i], places4);
+    }
     // The figure ovals, each inscribed in its box.
     const Bounds figures[] = {{0.40267, 0.22826, 0.60467, 0.54126}, {0.44233, 0.01976, 0.57167, 0.21376},
                               {0.637, 0.24226, 0.75967, 0.41626},   {0.66233, 0.10926, 0.741, 0.22726},
@@ -90,13 +102,50 @@ TEST(BrimvaleLogo, CentralHeadAsWrittenAndPointsUnsnapped) {
     const gfx::BezierPath wide = record(logo, {0, 0, 150, 100}, 1).fills.at(0).path;
     expectBounds(subpaths(wide, 32, 33), {76.05 - 9.7, 11.676 - 9.7, 76.05 + 9.7, 11.676 + 9.7}, 1e-3);
     expectBounds(subpaths(wide, 34, 35), {105.25 - 5.9, 16.826 - 5.9, 105.25 + 5.9, 16.826 + 5.9}, 1e-3);
-    expectBounds(wide, {2.001, 1.976, 148.599, 98.276}, 1e-3);
+    expectBounds(wide, {2.001, 1.976, 148.599, 98.276}, 0.5e-3 + 1e-12);
 
     const gfx::Point first = record(logo, {10, 20, 300, 200}, 1).fills.at(0).path.elements()[0].points[0];
     EXPECT_NEAR(first.x, 28.288, 1e-9);
     EXPECT_NEAR(first.y, 172.488, 1e-9);
     const Recording flipped = record(logo, {310, 220, -300, -200}, 1);
     EXPECT_EQ(flipped.fills[0].path.elements(), record(logo, {10, 20, 300, 200}, 1).fills[0].path.elements());
+}
+
+// Ink runs of one row of `image` between x0 and x1, as (first, last) pixel.
+std::vector<std::pair<int, int>> inkRuns(const gfx::ImageRef& image, int y, int x0, int x1) {
+    std::vector<std::pair<int, int>> runs;
+    for (int x = x0; x < x1; ++x) {
+        if (image->pixelAtPoint(x + 0.5, y + 0.5).a < 128) continue;
+        if (runs.empty() || runs.back().second != x - 1) runs.emplace_back(x, x);
+        runs.back().second = x;
+    }
+    return runs;
+}
+
+TEST(BrimvaleLogo, TheVIsDrawnInTheStemsWeight) {
+    // At 1500 x 1000 a pixel is a tenth of a point of the 150 x 100 design.
+    const gfx::ImageRef image = render(logo, {1500, 1000}, 1);
+    auto width = [](std::pair<int, int> run) { return run.second - run.first + 1; };
+    const auto stem = inkRuns(image, 800, 1230, 1300);  // the l
+    ASSERT_EQ(stem.size(), 1u);
+    // Both strokes keep one weight from the top down to where they meet, the stem's across the slant.
+    for (int side = 0; side < 2; ++side) {
+        SCOPED_TRACE(side == 0 ? "left stroke" : "right stroke");
+        const auto upper = inkRuns(image, 760, 780, 990), lower = inkRuns(image, 880, 780, 990);
+        ASSERT_EQ(upper.size(), 2u);
+        ASSERT_EQ(lower.size(), 2u);
+        const double slant = std::atan2((lower[side].first + lower[side].second) / 2.0 -
+                                            (upper[side].first + upper[side].second) / 2.0, 120);
+        for (int y : {760, 800, 840, 880}) {
+            const auto runs = inkRuns(image, y, 780, 990);
+            ASSERT_EQ(runs.size(), 2u) << y;
+            EXPECT_NEAR(width(runs[side]) * std::cos(slant), width(stem[0]), 1.5) << y;
+        }
+    }
+    // They meet in a blunt vertex below the baseline, not in a point.
+    const auto vertex = inkRuns(image, 970, 780, 990);
+    ASSERT_EQ(vertex.size(), 1u);
+    EXPECT_GE(width(vertex[0]), width(stem[0]));
 }
 
 TEST(BrimvaleLogo, CountersStayOpenAtThreeScales) {

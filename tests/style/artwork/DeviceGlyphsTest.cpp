@@ -120,7 +120,7 @@ TEST(DeviceGlyphTable, GlyphStructureFirstPointsAndExtents) {
         const Recording rec = record(row.message, {0, 0, 100, 100});
         ASSERT_EQ(rec.fills.size(), 2u);
         checkShape(rec.fills[1], row.glyph, g, "glyph");
-        checkPieces(rec.fills[1].path, row.pieces, g, "glyph");
+        checkPieces(rec.fills[1].path, row.pieces, g, "glyph", 0.5e-4 + 1e-12);
         EXPECT_EQ(rec.finalFillColor, rec.fills[1].color);
         const StyleKit::Routine* r = StyleKit::routine(row.message);
         EXPECT_EQ(StyleKit::performImage(r->imageMessage, {40, 30})->size(), (gfx::Size{40, 30}));

@@ -16,6 +16,11 @@ namespace {
 using namespace artwork_test;
 using style::StyleKit;
 
+// Half a unit of the last decimal the extents are written with (and a hair
+// for rounding): they are true outline bounds, curve extrema included.
+constexpr double places4 = 0.5e-4 + 1e-12;
+constexpr double places5 = 0.5e-5 + 1e-12;
+
 struct Layer {
     Shape shape;  // with the flag set, or the only colour
     std::vector<Piece> pieces;
@@ -27,6 +32,7 @@ struct PlainRow {
     gfx::Rect reference;     // for the frame (0, 0, 100, 100)
     bool square;             // a fixed 44-point square is filled first
     std::vector<Layer> layers;
+    double precision = places4;  // of the pieces' extents, in fractions of the reference
 };
 
 // The gauge's offsets are points; its table is in fractions of its 44-point design.
@@ -40,7 +46,8 @@ const std::vector<PlainRow>& rows() {
     static const std::vector<PlainRow> table = {
         {"drawIconAddWithFrame:dark:", "bvBlue", frame, false,
          {{{"bvBlueDark", "4+14c", {-0.00003, -0.00003, 0.99997, 0.99997}},
-           {{0.62487, 0.12486, {-0.00003, -0.00003, 0.99997, 0.99997}}}}}},
+           {{0.62487, 0.12486, {-0.00003, -0.00003, 0.99997, 0.99997}}}}},
+         places5},
         {"drawIconTickWithFrame:colored:", "white", frame, false,
          {{{"bvBlue", "4+8a", {0.0250, 0.1001, 0.9637, 0.8847}},
            {{0.92653, 0.12127, {0.0250, 0.1001, 0.9637, 0.8847}}}}}},
@@ -68,7 +75,8 @@ const std::vector<PlainRow>& rows() {
            {dot(40.42, 18.15, 2, 5.82, 42, 37.5), dot(19.98, 9.54, 19.14, 8.7, 24.86, 14.46),
             dot(9.73, 28.01, 4.86, 23.1, 10.57, 28.86), dot(14.02, 17.93, 9.14, 13.02, 14.86, 18.78),
             dot(26.67, 18.12, 17.7, 16.31, 26.71, 34.63), dot(29.98, 17.93, 29.14, 13.02, 34.86, 18.78),
-            dot(38.31, 28.01, 33.43, 23.1, 39.14, 28.86)}}}},
+            dot(38.31, 28.01, 33.43, 23.1, 39.14, 28.86)}}},
+         0.005 / 44 + 1e-12},  // points, to two places
         {"drawIconSettingsWithFrame:", nullptr, frame, false,
          {{{"bvBlue", "1+41a 0+4c", {0.25, 0.255, 0.745, 0.755}, true},
            {{0.74345, 0.47724, {0.25, 0.255, 0.745, 0.755}}, {0.49791, 0.58892, {0.4153, 0.4221, 0.5805, 0.5889}}}}}},
@@ -95,7 +103,7 @@ TEST(PlainIconTable, FillsColoursStructureAndExtents) {
                 Shape shape = layer.shape;
                 if (row.clearColor && !(flag & 1)) shape.color = row.clearColor;
                 checkShape(rec.fills[i], shape, row.reference, where);
-                checkPieces(rec.fills[i].path, layer.pieces, row.reference, where);
+                checkPieces(rec.fills[i].path, layer.pieces, row.reference, where, row.precision);
                 ++i;
             }
             EXPECT_EQ(rec.fills.back().color, rec.finalFillColor);
@@ -124,7 +132,10 @@ TEST(PlainIcons, WorkedPointsAndGroups) {
     EXPECT_TRUE(hasAnchor(record("drawIconAddWithFrame:dark:", {0, 0, 100, 100}).fills[0].path, {49.998, -0.003}));
     const gfx::BezierPath chevron = record("drawIconDownChevronWithFrame:", {0, 0, 100, 100}).fills[0].path;
     EXPECT_TRUE(hasAnchor(chevron, {49.086, 72.387}));
-    EXPECT_NEAR(analyse(chevron).bounds.maxY, 95.462, 0.001);
+    // Its end caps rise just above the frame, its tip dips just below its end points.
+    const Bounds chevronBounds = analyse(chevron).bounds;
+    EXPECT_NEAR(chevronBounds.maxY / 100, 0.95462, places5);
+    EXPECT_NEAR(chevronBounds.minY / 100, -0.000025, 0.5e-6 + 1e-12);
     // The bell's group is (5, 2, 38, 40) in 44 points: the badge disc and the clapper's lowest point.
     const Recording bell = record("drawIconToDoExampleWithFrame:", {0, 0, 44, 44});
     const Bounds disc = analyse(subpathsOf(bell.fills[1].path)[1]).bounds;

@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
 #include "ArtworkTestSupport.h"
 
 namespace {
@@ -33,6 +38,117 @@ gfx::BezierPath withoutEmptyCurves(const gfx::BezierPath& path) {
         }
     }
     return out;
+}
+
+// The outline of a one-subpath fill as a closed polygon of short straight steps.
+std::vector<gfx::Point> outlineOf(const gfx::BezierPath& path) {
+    std::vector<gfx::Point> out;
+    gfx::Point current{};
+    for (const gfx::PathElement& e : path.elements()) {
+        switch (e.kind) {
+            case gfx::PathElement::Kind::move:
+            case gfx::PathElement::Kind::line: out.push_back(current = e.points[0]); break;
+            case gfx::PathElement::Kind::curve:
+                for (int i = 1; i <= 64; ++i) {
+                    const double t = i / 64.0, u = 1 - t;
+                    out.push_back({u * u * u * current.x + 3 * u * u * t * e.points[0].x +
+                                       3 * u * t * t * e.points[1].x + t * t * t * e.points[2].x,
+                                   u * u * u * current.y + 3 * u * u * t * e.points[0].y +
+                                       3 * u * t * t * e.points[1].y + t * t * t * e.points[2].y});
+                }
+                current = e.points[2];
+                break;
+            case gfx::PathElement::Kind::close: break;
+        }
+    }
+    return out;
+}
+
+double distanceToSegment(gfx::Point p, gfx::Point a, gfx::Point b) {
+    const double dx = b.x - a.x, dy = b.y - a.y, length2 = dx * dx + dy * dy;
+    const double t = length2 == 0 ? 0 : std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / length2, 0.0, 1.0);
+    return std::hypot(p.x - a.x - t * dx, p.y - a.y - t * dy);
+}
+
+// Nearest approach of two outlines.
+double gapBetween(const std::vector<gfx::Point>& a, const std::vector<gfx::Point>& b) {
+    double gap = std::numeric_limits<double>::infinity();
+    for (std::size_t i = 0; i < a.size(); ++i)
+        for (std::size_t j = 0; j < b.size(); ++j) {
+            gap = std::min(gap, distanceToSegment(a[i], b[j], b[(j + 1) % b.size()]));
+            gap = std::min(gap, distanceToSegment(b[j], a[i], a[(i + 1) % a.size()]));
+        }
+    return gap;
+}
+
+bool inside(const std::vector<gfx::Point>& polygon, gfx::Point p) {
+    bool in = false;
+    for (std::size_t i = 0, j = polygon.size() - 1; i < polygon.size(); j = i++) {
+        const gfx::Point a = polygon[i], b = polygon[j];
+        if ((a.y > p.y) != (b.y > p.y) && p.x < a.x + (p.y - a.y) * (b.x - a.x) / (b.y - a.y)) in = !in;
+    }
+    return in;
+}
+
+// No two fills touch, overlap or nest; the device and the hand come closest,
+// `narrowest` apart (to two places).
+void expectApart(const std::vector<Fill>& fills, std::size_t device, std::size_t hand, double narrowest) {
+    std::vector<std::vector<gfx::Point>> outlines;
+    for (const Fill& f : fills) outlines.push_back(outlineOf(f.path));
+    const double closest = gapBetween(outlines[device], outlines[hand]);
+    EXPECT_NEAR(closest, narrowest, 0.005);
+    for (std::size_t i = 0; i < outlines.size(); ++i)
+        for (std::size_t j = i + 1; j < outlines.size(); ++j) {
+            SCOPED_TRACE("fills " + std::to_string(i + 1) + " and " + std::to_string(j + 1));
+            EXPECT_FALSE(inside(outlines[i], outlines[j][0]));
+            EXPECT_FALSE(inside(outlines[j], outlines[i][0]));
+            const bool handAndDevice = i == std::min(device, hand) && j == std::max(device, hand);
+            if (!handAndDevice) EXPECT_GT(gapBetween(outlines[i], outlines[j]), closest);
+        }
+}
+
+// Convex hull of a set of points: its lower and then its upper chain.
+std::vector<gfx::Point> hullOf(std::vector<gfx::Point> points) {
+    std::sort(points.begin(), points.end(),
+              [](gfx::Point a, gfx::Point b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
+    auto cross = [](gfx::Point o, gfx::Point a, gfx::Point b) {
+        return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
+    };
+    std::vector<gfx::Point> hull;
+    for (int pass = 0; pass < 2; ++pass) {
+        const std::size_t base = hull.size();
+        for (gfx::Point p : points) {
+            while (hull.size() >= base + 2 && cross(hull[hull.size() - 2], hull.back(), p) <= 0) hull.pop_back();
+            hull.push_back(p);
+        }
+        hull.pop_back();
+        std::reverse(points.begin(), points.end());
+    }
+    return hull;
+}
+
+// A smooth oval: no dent deeper than `dent` points into its convex hull, and
+// no kink where its curves meet.
+void expectSmoothOval(const gfx::BezierPath& path, double dent, const std::string& where) {
+    SCOPED_TRACE(where);
+    const std::vector<gfx::Point> outline = outlineOf(path);
+    const std::vector<gfx::Point> hull = hullOf(outline);
+    double deepest = 0;
+    for (gfx::Point p : outline) {
+        double depth = std::numeric_limits<double>::infinity();
+        for (std::size_t i = 0; i < hull.size(); ++i)
+            depth = std::min(depth, distanceToSegment(p, hull[i], hull[(i + 1) % hull.size()]));
+        deepest = std::max(deepest, depth);
+    }
+    EXPECT_LT(deepest, dent);
+    const std::vector<gfx::PathElement>& e = path.elements();  // a move, curves, a close
+    for (std::size_t i = 1; i + 1 < e.size(); ++i) {
+        const gfx::Point before = e[i].points[1], at = e[i].points[2];
+        const gfx::Point after = (i + 2 < e.size() ? e[i + 1] : e[1]).points[0];
+        const double turn = std::atan2((at.x - before.x) * (after.y - at.y) - (at.y - before.y) * (after.x - at.x),
+                                       (at.x - before.x) * (after.x - at.x) + (at.y - before.y) * (after.y - at.y));
+        EXPECT_LT(std::abs(turn) * 180 / std::numbers::pi, 0.5) << "kink at (" << at.x << ", " << at.y << ")";
+    }
 }
 
 bool rgbaIs(const gfx::ColorRef& c, double r, double g, double b, double a) {
@@ -82,6 +198,10 @@ TEST(SelectParent, TwelveFillsInALayerUnderTheArtworkClip) {
     EXPECT_EQ(rec.fills[0].path.elements(), gfx::BezierPath::oval({16.1, 31.82, 10.1, 11.1}).elements());
     EXPECT_EQ(rec.fills[1].path.elements(), gfx::BezierPath::oval({16.1, 44.52, 14.9, 13.8}).elements());
     EXPECT_EQ(rec.fills[5].path.elements(), gfx::BezierPath::oval({40.9, 30.62, 25.1, 24.1}).elements());
+    expectApart(rec.fills, 10, 11, 0.65);
+    for (int i : {2, 3, 6, 7}) expectSmoothOval(rec.fills[i].path, 0.01, "foot, fill " + std::to_string(i + 1));
+    // The arms' lower edges run nearly straight through three anchors in a row.
+    for (int i : {8, 9}) expectSmoothOval(rec.fills[i].path, 0.05, "arm, fill " + std::to_string(i + 1));
     for (std::size_t i = 0; i < rec.fills.size(); ++i) {
         const bool isArm = i == 8 || i == 9;
         EXPECT_TRUE(isArm ? rgbaIs(rec.fills[i].color, 0.115, 0.598, 0.835, 1)
@@ -123,6 +243,9 @@ TEST(SelectChild, BackdropAtItsOwnAlphaThenTheFigure) {
                    "fill " + std::to_string(i + 1));
     }
     expectOpenHead(rec.fills[1], {33.61, 30.45}, {29.42, 14.98, 45.41, 31.47});
+    // Above the backdrop, which holds them all.
+    expectApart({rec.fills.begin() + 1, rec.fills.end()}, 4, 5, 0.74);
+    for (int i : {3, 4}) expectSmoothOval(rec.fills[i].path, 0.01, "foot, fill " + std::to_string(i + 1));
     EXPECT_EQ(rec.fills[2].path.elements(), gfx::BezierPath::oval({20, 33.14, 23.3, 25.3}).elements());
 }
 
