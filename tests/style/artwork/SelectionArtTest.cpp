@@ -103,7 +103,9 @@ void expectApart(const std::vector<Fill>& fills, std::size_t device, std::size_t
             EXPECT_FALSE(inside(outlines[i], outlines[j][0]));
             EXPECT_FALSE(inside(outlines[j], outlines[i][0]));
             const bool handAndDevice = i == std::min(device, hand) && j == std::max(device, hand);
-            if (!handAndDevice) EXPECT_GT(gapBetween(outlines[i], outlines[j]), closest);
+            if (!handAndDevice) {
+                EXPECT_GT(gapBetween(outlines[i], outlines[j]), closest);
+            }
         }
 }
 
