@@ -38,6 +38,24 @@ std::string text(const asio::ip::udp::endpoint& endpoint) {
 
 std::atomic<unsigned long> nextFlowIdentifier{1};
 
+FlowError flowError(int code, const std::string& reason) {
+    return {code, "The operation couldn't be completed. (" + reason + ")"};
+}
+FlowError notOpen() { return flowError(flowErrorNotOpen, "flow is not open"); }
+// For a flow that outlives its host: told at once, on the caller's thread, as the
+// host's queue is gone with it.
+FlowError closed() { return flowError(flowErrorClosed, "flow is closed"); }
+
+// Runs `task` on `queue`, at once when called there: called on the host's own queue
+// (as the provider does from handleNewFlow), a batch of queries is opened and read in
+// one task.
+void onQueue(dispatch::DispatchQueue& queue, dispatch::Task task) {
+    if (queue.isCurrent())
+        task();
+    else
+        queue.async(std::move(task));
+}
+
 }  // namespace
 
 std::optional<std::string> firstNameserver(const std::filesystem::path& resolvConf) {
@@ -98,7 +116,7 @@ class HostUDPFlow : public AppProxyUDPFlow, public std::enable_shared_from_this<
 public:
     HostUDPFlow(const std::shared_ptr<ProviderHost::Listeners>& listeners, asio::ip::udp::endpoint client,
                 Datagram query)
-        : listeners_(listeners), queue_(listeners->queue), local_(listeners->localEndpoint),
+        : listeners_(listeners), local_(listeners->localEndpoint),
           resolverAddress_(listeners->resolverAddress), client_(std::move(client)), query_(std::move(query)),
           identifier_(nextFlowIdentifier++) {}
 
@@ -110,10 +128,7 @@ public:
     std::string debugDescription() const override;
 
 private:
-    void onHostQueue(dispatch::Task task);
-
     std::weak_ptr<ProviderHost::Listeners> listeners_;
-    dispatch::DispatchQueue& queue_;
     std::shared_ptr<HostEndpoint> local_;
     std::string resolverAddress_;
     asio::ip::udp::endpoint client_;
@@ -130,7 +145,7 @@ public:
 
     void openWithLocalEndpoint(std::shared_ptr<HostEndpoint>, Completion completion) override {
         // Stream relaying is not offered by this host.
-        completion(FlowError{1, "The operation couldn't be completed. (TCP flows are not supported)"});
+        completion(flowError(flowErrorNotSupported, "TCP flows are not supported"));
     }
     std::shared_ptr<Endpoint> remoteEndpoint() const override { return remote_; }
     std::string debugDescription() const override {
@@ -149,19 +164,12 @@ private:
 
 std::shared_ptr<HostEndpoint> HostUDPFlow::localEndpoint() const { return local_; }
 
-void HostUDPFlow::onHostQueue(dispatch::Task task) {
-    // Called on the host's own queue (as the provider does from handleNewFlow), the
-    // completion runs at once, so a batch of queries is opened and read in one task.
-    if (queue_.isCurrent())
-        task();
-    else
-        queue_.async(std::move(task));
-}
-
 void HostUDPFlow::openWithLocalEndpoint(std::shared_ptr<HostEndpoint>, Completion completion) {
-    onHostQueue([self = shared_from_this(), completion = std::move(completion)] {
+    auto listeners = listeners_.lock();
+    if (!listeners) return completion(closed());
+    onQueue(listeners->queue, [self = shared_from_this(), completion = std::move(completion)] {
         if (self->open_) {
-            completion(FlowError{2, "The operation couldn't be completed. (flow is already open)"});
+            completion(flowError(flowErrorAlreadyOpen, "flow is already open"));
             return;
         }
         self->open_ = true;
@@ -170,9 +178,11 @@ void HostUDPFlow::openWithLocalEndpoint(std::shared_ptr<HostEndpoint>, Completio
 }
 
 void HostUDPFlow::readDatagrams(ReadCompletion completion) {
-    onHostQueue([self = shared_from_this(), completion = std::move(completion)] {
+    auto listeners = listeners_.lock();
+    if (!listeners) return completion(std::nullopt, std::nullopt, closed());
+    onQueue(listeners->queue, [self = shared_from_this(), completion = std::move(completion)] {
         if (!self->open_) {
-            completion(std::nullopt, std::nullopt, FlowError{3, "The operation couldn't be completed. (flow is not open)"});
+            completion(std::nullopt, std::nullopt, notOpen());
             return;
         }
         // The flow carries one datagram; a later read would wait for the client forever.
@@ -187,10 +197,9 @@ void HostUDPFlow::readDatagrams(ReadCompletion completion) {
 
 void HostUDPFlow::writeDatagrams(std::vector<Datagram> datagrams, EndpointList, Completion completion) {
     auto listeners = listeners_.lock();
-    if (!open_ || !listeners) {
-        queue_.async([completion = std::move(completion)] {
-            completion(FlowError{3, "The operation couldn't be completed. (flow is not open)"});
-        });
+    if (!listeners) return completion(closed());
+    if (!open_) {
+        listeners->queue.async([completion = std::move(completion)] { completion(notOpen()); });
         return;
     }
     listeners->send({client_, std::move(datagrams), std::move(completion)});
@@ -316,7 +325,7 @@ void ProviderHost::Listeners::sendAnswers() {
             if (number == EINTR) continue;
             // The first unsent datagram failed; the rest go on.
             outcomes[datagrams[first + sent].first] =
-                FlowError{number, std::error_code(number, std::system_category()).message()};
+                flowError(flowErrorSendFailed, std::error_code(number, std::system_category()).message());
             ++sent;
         }
     }

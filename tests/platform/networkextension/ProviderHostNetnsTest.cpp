@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -107,4 +108,70 @@ TEST(ProviderHostListener, BurstAnsweredFromAnotherQueueIsAnsweredWhole) {
     while (provider->completions < 10001 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
     EXPECT_EQ(provider->completions, 10001);
     EXPECT_EQ(provider->failures, 0);
+}
+
+namespace {
+
+// Takes every flow and hands it to the test.
+class KeepingProvider : public ne::DNSProxyProvider {
+public:
+    void startProxy(std::optional<foundation::Dictionary>, StartCompletion completion) override { completion(std::nullopt); }
+    void stopProxy(ne::ProviderStopReason, std::function<void()> completion) override { completion(); }
+    bool handleNewFlow(std::shared_ptr<ne::AppProxyFlow> flow) override {
+        if (auto udp = std::dynamic_pointer_cast<ne::AppProxyUDPFlow>(flow)) flows.set_value(udp);
+        return true;
+    }
+    std::promise<std::shared_ptr<ne::AppProxyUDPFlow>> flows;
+};
+
+// The code a completion was given (0 for none), told through a future.
+struct Outcome {
+    std::promise<int> code;
+    ne::AppProxyFlow::Completion completion() {
+        return [this](std::optional<ne::FlowError> error) { code.set_value(error ? error->code : 0); };
+    }
+    int get() {
+        auto future = code.get_future();
+        return future.wait_for(5s) == std::future_status::ready ? future.get() : -1;
+    }
+};
+
+}  // namespace
+
+// Each failure has its own code, apart from the system's error numbers; a flow that
+// outlives its host fails at once, without the host's queue.
+TEST(ProviderHostFlows, FailuresCarryTheirNamedCodes) {
+    auto provider = std::make_shared<KeepingProvider>();
+    auto host = std::make_unique<ne::ProviderHost>(provider, ne::ProviderHostOptions{"127.0.0.1", 0, "127.0.0.2"});
+    std::string error;
+    ASSERT_TRUE(host->listen(&error)) << error;
+    const int client = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in server{AF_INET, htons(host->udpPort()), {htonl(INADDR_LOOPBACK)}, {}};
+    ASSERT_EQ(::sendto(client, "q", 1, 0, reinterpret_cast<sockaddr*>(&server), sizeof server), 1);
+    ::close(client);
+    auto flows = provider->flows.get_future();
+    ASSERT_EQ(flows.wait_for(5s), std::future_status::ready);
+    auto flow = flows.get();
+
+    Outcome unopenedWrite, open, reopen, tooLarge;
+    flow->writeDatagrams({{1}}, {}, unopenedWrite.completion());
+    EXPECT_EQ(unopenedWrite.get(), ne::flowErrorNotOpen);
+    flow->openWithLocalEndpoint(nullptr, open.completion());
+    EXPECT_EQ(open.get(), 0);
+    flow->openWithLocalEndpoint(nullptr, reopen.completion());
+    EXPECT_EQ(reopen.get(), ne::flowErrorAlreadyOpen);
+    // More than a UDP datagram can carry: the system refuses it with EMSGSIZE.
+    flow->writeDatagrams({ne::Datagram(70000)}, {}, tooLarge.completion());
+    EXPECT_EQ(tooLarge.get(), ne::flowErrorSendFailed);
+
+    host.reset();
+    Outcome openAfter, readAfter, writeAfter;
+    flow->openWithLocalEndpoint(nullptr, openAfter.completion());
+    flow->readDatagrams([&](auto, auto, std::optional<ne::FlowError> error) {
+        readAfter.code.set_value(error ? error->code : 0);
+    });
+    flow->writeDatagrams({{1}}, {}, writeAfter.completion());
+    EXPECT_EQ(openAfter.get(), ne::flowErrorClosed);
+    EXPECT_EQ(readAfter.get(), ne::flowErrorClosed);
+    EXPECT_EQ(writeAfter.get(), ne::flowErrorClosed);
 }
