@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include <charconv>
+#include <csignal>
 #include <fstream>
 #include <sstream>
 
@@ -37,6 +38,13 @@ bool parseListen(const std::string& text, HostArguments& arguments) {
         arguments.listenPort = static_cast<std::uint16_t>(value);
     }
     return true;
+}
+
+sigset_t stopSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (int number : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&signals, number);
+    return signals;
 }
 
 std::string ownBundleIdentifier() {
@@ -101,7 +109,7 @@ std::string hostUsage(const std::string& program) {
            "  BRIMVALE_RESOLVE         comma-separated --resolve entries\n"
            "  BRIMVALE_CA_BUNDLE       as --cacert\n"
            "\n"
-           "SIGTERM or SIGINT stops the proxy and ends the process.\n";
+           "SIGTERM, SIGINT or SIGHUP stops the proxy and ends the process.\n";
 }
 
 std::optional<ne::ProviderConfiguration> readConfigurationFile(const std::filesystem::path& file,
@@ -164,4 +172,21 @@ bool startFromPreferences(ne::ProviderHost& host, const std::filesystem::path& p
     }
     host.startProvider(startOptions(*preferences->providerConfiguration), std::move(completion));
     return true;
+}
+
+void blockStopSignals() {
+    const sigset_t signals = stopSignals();
+    ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    // A blocked signal that is ignored is dropped, not kept pending.
+    for (int number : {SIGTERM, SIGINT, SIGHUP}) std::signal(number, SIG_DFL);
+}
+
+StopSignalWatch::StopSignalWatch(asio::io_context& context, std::function<void(int signal)> stop)
+    : signals_(context) {
+    const sigset_t signals = stopSignals();
+    signals_.assign(::signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC));
+    signals_.async_read_some(asio::buffer(&received_, sizeof received_),
+                             [this, stop = std::move(stop)](const std::error_code& error, std::size_t size) {
+                                 if (!error && size == sizeof received_) stop(static_cast<int>(received_.ssi_signo));
+                             });
 }

@@ -14,29 +14,20 @@ log=$IT_DIR/velmora.log
 
 deep_plist() { python3 -c 'n = 200000; print("<plist>" + "<array>" * n + "</array>" * n + "</plist>")'; }
 replace_prefs() { cat > "$prefs.new" && mv "$prefs.new" "$prefs"; }
-# Waits up to 5 s until the log holds PATTERN at least COUNT times.
-wait_for_log() {
-    tries=0
-    until [ "$(grep -c -- "$1" "$log")" -ge "${2:-1}" ]; do
-        tries=$((tries + 1))
-        [ $tries -ge 50 ] && it_fail "not logged: $1"
-        sleep 0.1
-    done
-}
 
 deep_plist | replace_prefs
 "$velmora" --listen 127.0.0.1:53 --resolver 127.0.0.2 > "$log" 2>&1 &
 velmora_pid=$!
 IT_PIDS="$IT_PIDS $velmora_pid"
 refusal="Cannot read the DNS proxy preferences: unreadable preferences $prefs: nested deeper than 512 levels"
-wait_for_log "$refusal"
+it_wait_for_log "$log" "$refusal"
 it_pass "deep preferences refused at start"
 
 it_proxy_preferences serverAddress dns.brimvale.example userName alice | replace_prefs
-wait_for_log "Proxy started"
+it_wait_for_log "$log" "Proxy started"
 refusals=$(grep -c -- "$refusal" "$log")
 deep_plist | replace_prefs
-wait_for_log "$refusal" $((refusals + 1))
+it_wait_for_log "$log" "$refusal" $((refusals + 1))
 sleep 0.5
 kill -0 "$velmora_pid" 2>/dev/null || it_fail "died after the preferences were replaced"
 it_pass "deep preferences refused when replaced; the proxy runs on"
