@@ -7,8 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include <charconv>
-#include <fstream>
-#include <sstream>
+#include <csignal>
 
 namespace {
 
@@ -38,6 +37,79 @@ bool parseListen(const std::string& text, HostArguments& arguments) {
     }
     return true;
 }
+
+sigset_t stopSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (int number : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&signals, number);
+    return signals;
+}
+
+// Reads a JSON configuration while it is parsed, keeping only the text values of the
+// top object: nesting and elements are counted on the way, and the parse stops at a
+// limit, so that no text makes it build more than the file holds.
+class JsonConfigurationReader final : public nlohmann::json_sax<nlohmann::json> {
+public:
+    ne::ProviderConfiguration configuration;
+    std::string refusal;                    // why the text is refused; empty when it is not
+    std::optional<std::string> notTextKey;  // the first key whose value is not text
+
+    bool null() override { return value(Kind::other); }
+    bool boolean(bool) override { return value(Kind::other); }
+    bool number_integer(number_integer_t) override { return value(Kind::other); }
+    bool number_unsigned(number_unsigned_t) override { return value(Kind::other); }
+    bool number_float(number_float_t, const string_t&) override { return value(Kind::other); }
+    bool binary(binary_t&) override { return value(Kind::other); }
+    bool string(string_t& text) override {
+        if (!value(Kind::text)) return false;
+        if (depth_ == 1) configuration[key_] = std::move(text);
+        return true;
+    }
+    bool start_object(std::size_t) override { return value(Kind::object) && enter(); }
+    bool start_array(std::size_t) override { return value(Kind::other) && enter(); }
+    bool end_object() override { return leave(); }
+    bool end_array() override { return leave(); }
+    bool key(string_t& name) override {
+        if (depth_ == 1) key_ = name;
+        return count();
+    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::json::exception& failure) override {
+        // What follows the exception's name: "parse error at line L, column C: ...".
+        const std::string_view what = failure.what();
+        const auto name = what.find("] ");
+        return refuse("JSON " + std::string(name == std::string_view::npos ? what : what.substr(name + 2)));
+    }
+
+private:
+    enum class Kind { text, object, other };
+
+    // The top value is the configuration object; the values in it are text.
+    bool value(Kind kind) {
+        if (!count()) return false;
+        if (depth_ == 0 && kind != Kind::object) return refuse("not a JSON object");
+        if (depth_ == 1 && kind != Kind::text && !notTextKey) notTextKey = key_;
+        return true;
+    }
+    bool count() {
+        return ++elements_ <= foundation::maxPropertyListElements ||
+               refuse("JSON with " + foundation::tooManyElementsReason());
+    }
+    bool enter() {
+        return ++depth_ <= foundation::maxPropertyListDepth || refuse("JSON " + foundation::tooDeepReason());
+    }
+    bool leave() {
+        --depth_;
+        return true;
+    }
+    bool refuse(std::string reason) {
+        refusal = std::move(reason);
+        return false;
+    }
+
+    std::size_t depth_ = 0;
+    std::size_t elements_ = 0;
+    std::string key_;
+};
 
 std::string ownBundleIdentifier() {
     auto value = foundation::Bundle::main().objectForInfoDictionaryKey("CFBundleIdentifier");
@@ -101,7 +173,7 @@ std::string hostUsage(const std::string& program) {
            "  BRIMVALE_RESOLVE         comma-separated --resolve entries\n"
            "  BRIMVALE_CA_BUNDLE       as --cacert\n"
            "\n"
-           "SIGTERM or SIGINT stops the proxy and ends the process.\n";
+           "SIGTERM, SIGINT or SIGHUP stops the proxy and ends the process.\n";
 }
 
 std::optional<ne::ProviderConfiguration> readConfigurationFile(const std::filesystem::path& file,
@@ -110,35 +182,27 @@ std::optional<ne::ProviderConfiguration> readConfigurationFile(const std::filesy
         if (error) *error = file.string() + ": " + reason;
         return std::nullopt;
     };
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        if (error) *error = "cannot read " + file.string();
+    foundation::ReadError readError;
+    const auto text = foundation::readFileWithinLimit(file, &readError);
+    if (!text) {
+        if (error) *error = readError.message;
         return std::nullopt;
     }
-    std::error_code sizeError;
-    if (auto size = std::filesystem::file_size(file, sizeError); !sizeError && size > foundation::maxPropertyListBytes)
-        return refuse("larger than " + std::to_string(foundation::maxPropertyListBytes >> 20) + " MiB");
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    const std::string text = bytes.str();
     // Every value is text; anything else is refused by name rather than dropped.
     auto notText = [&](const std::string& key) { return refuse("the value of \"" + key + "\" is not text"); };
-    ne::ProviderConfiguration configuration;
-    auto json = nlohmann::json::parse(text, nullptr, false);
-    if (!json.is_discarded()) {
-        if (!json.is_object()) return refuse("not a JSON object");
-        for (const auto& [key, value] : json.items()) {
-            if (!value.is_string()) return notText(key);
-            configuration[key] = value.get<std::string>();
-        }
-        return configuration;
+    const auto start = text->find_first_not_of(" \t\r\n");
+    if (!text->starts_with("bplist") && (start == std::string::npos || (*text)[start] != '<')) {
+        JsonConfigurationReader reader;
+        nlohmann::json::sax_parse(*text, &reader);
+        if (!reader.refusal.empty()) return refuse(reader.refusal);
+        if (reader.notTextKey) return notText(*reader.notTextKey);
+        return std::move(reader.configuration);
     }
     std::string reason;
-    auto plist = foundation::parsePropertyList(text, &reason);
-    if (!plist || !plist->dictionary()) {
-        if (plist) reason = "not a dictionary";
-        return refuse("neither a JSON object nor a property-list dictionary (" + reason + ")");
-    }
+    auto plist = foundation::parsePropertyList(*text, &reason);
+    if (!plist) return refuse(reason);
+    if (!plist->dictionary()) return refuse("not a property-list dictionary");
+    ne::ProviderConfiguration configuration;
     for (const auto& [key, value] : *plist->dictionary()) {
         const std::string* entry = value.string();
         if (!entry) return notText(key);
@@ -164,4 +228,21 @@ bool startFromPreferences(ne::ProviderHost& host, const std::filesystem::path& p
     }
     host.startProvider(startOptions(*preferences->providerConfiguration), std::move(completion));
     return true;
+}
+
+void blockStopSignals() {
+    const sigset_t signals = stopSignals();
+    ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    // A blocked signal that is ignored is dropped, not kept pending.
+    for (int number : {SIGTERM, SIGINT, SIGHUP}) std::signal(number, SIG_DFL);
+}
+
+StopSignalWatch::StopSignalWatch(asio::io_context& context, std::function<void(int signal)> stop)
+    : signals_(context) {
+    const sigset_t signals = stopSignals();
+    signals_.assign(::signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC));
+    signals_.async_read_some(asio::buffer(&received_, sizeof received_),
+                             [this, stop = std::move(stop)](const std::error_code& error, std::size_t size) {
+                                 if (!error && size == sizeof received_) stop(static_cast<int>(received_.ssi_signo));
+                             });
 }

@@ -4,8 +4,12 @@
 
 #include "networkextension/ProviderHost.h"
 
+#include <asio/posix/stream_descriptor.hpp>
+#include <sys/signalfd.h>
+
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -39,3 +43,20 @@ foundation::Dictionary startOptions(const ne::ProviderConfiguration& configurati
 // preferences into a start.
 bool startFromPreferences(ne::ProviderHost& host, const std::filesystem::path& preferencesFile,
                           ne::DNSProxyProvider::StartCompletion completion, std::string* error = nullptr);
+
+// SIGTERM, SIGINT and SIGHUP stop the host cleanly. Blocked first thing in main, before
+// any thread starts (threads inherit the block), they wait, pending, until the watch
+// takes them, so none can end the process on its way up or down. They are taken also
+// when the process was started with them ignored.
+void blockStopSignals();
+
+// Reads the stop signals on the thread that runs `context`; `stop` is called with the
+// first one, also when it came before the watch.
+class StopSignalWatch {
+public:
+    StopSignalWatch(asio::io_context& context, std::function<void(int signal)> stop);
+
+private:
+    asio::posix::stream_descriptor signals_;
+    signalfd_siginfo received_{};
+};

@@ -7,7 +7,6 @@
 #include "log/Log.h"
 #include "networkextension/DNSProxyManager.h"
 
-#include <asio/signal_set.hpp>
 #include <sys/resource.h>
 
 #include <cerrno>
@@ -54,6 +53,7 @@ bool startFromSavedPreferences(ne::ProviderHost& host) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    blockStopSignals();
     const std::string program = argc > 0 ? argv[0] : "Velmora";
     HostArguments arguments = parseHostArguments(argc, argv);
     if (arguments.help) {
@@ -126,9 +126,7 @@ int main(int argc, char** argv) {
         },
         [](const ne::ManagerError& error) { logUnreadablePreferences(error.reason); });
 
-    asio::signal_set signals(dispatch::DispatchQueue::main().context(), SIGTERM, SIGINT);
-    signals.async_wait([&host](const std::error_code& error, int) {
-        if (error) return;
+    StopSignalWatch stopSignals(dispatch::DispatchQueue::main().context(), [&host](int) {
         host->stopProvider(ne::ProviderStopReason::userInitiated, [] {
             dispatch::DispatchQueue::main().async([] { dispatch::stopMain(); });
         });

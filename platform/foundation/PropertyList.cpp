@@ -109,9 +109,15 @@ plist_t toNode(const Value& value) {
         static_cast<const Value::variant&>(value));
 }
 
-// The deepest nesting of elements in an XML text, counted no further than the limit + 1.
-std::size_t xmlDepth(std::string_view text) {
+// Whether a text keeps to the limits on nesting and elements, found before libplist
+// reads it; `unreadable` when its structure cannot be followed.
+enum class Shape { within, tooDeep, tooManyElements, unreadable };
+
+// Counts the elements of an XML text and their nesting, no further than one past
+// either limit.
+Shape xmlShape(std::string_view text) {
     std::size_t depth = 0;
+    std::size_t elements = 0;
     std::size_t at = 0;
     auto skipPast = [&](std::string_view end) {
         auto found = text.find(end, at + 1);
@@ -131,11 +137,12 @@ std::size_t xmlDepth(std::string_view text) {
         } else {
             const std::size_t close = text.find('>', at + 1);
             if (close == std::string_view::npos) break;  // an unclosed tag, which libplist refuses
-            if (text[close - 1] != '/' && ++depth > maxPropertyListDepth) return depth;
+            if (++elements > maxPropertyListElements) return Shape::tooManyElements;
+            if (text[close - 1] != '/' && ++depth > maxPropertyListDepth) return Shape::tooDeep;
             at = close + 1;
         }
     }
-    return depth;
+    return Shape::within;
 }
 
 // A binary property list's object table, read only as far as nesting goes.
@@ -206,21 +213,26 @@ private:
     std::uint64_t table_ = 0;  // where the objects end
 };
 
-// The deepest nesting of a binary property list, counted no further than the limit
-// + 1; absent when its objects cannot be followed or refer to themselves in a loop.
-std::optional<std::size_t> binaryDepth(std::string_view bytes) {
-    constexpr std::size_t limit = maxPropertyListDepth;
+// The nesting and the elements of a binary property list as libplist would build it:
+// an object that several refer to is built once for each. Counted no further than one
+// past either limit; `unreadable` when its objects cannot be followed or refer to
+// themselves in a loop.
+Shape binaryShape(std::string_view bytes) {
+    constexpr std::size_t depthLimit = maxPropertyListDepth, elementLimit = maxPropertyListElements;
     const BinaryObjects objects(bytes);
-    if (!objects.valid()) return std::nullopt;
-    // Heights are remembered, so an object that several refer to is walked once.
+    if (!objects.valid()) return Shape::unreadable;
+    if (objects.count() > elementLimit) return Shape::tooManyElements;
+    // Each object's height and element count are remembered, so it is walked once.
     constexpr std::uint16_t unknown = 0, onPath = UINT16_MAX;
-    static_assert(limit + 1 < onPath);
+    static_assert(depthLimit + 1 < onPath);
     std::vector<std::uint16_t> height(objects.count(), unknown);
+    std::vector<std::size_t> elements(objects.count(), 0);
     struct Frame {
         std::uint64_t object;
         std::vector<std::uint64_t> children;
         std::size_t next = 0;
         std::size_t height = 1;
+        std::size_t elements = 1;
     };
     std::vector<Frame> path;
     auto enter = [&](std::uint64_t object) {
@@ -230,29 +242,34 @@ std::optional<std::size_t> binaryDepth(std::string_view bytes) {
         path.push_back({object, std::move(*children)});
         return true;
     };
-    if (!enter(objects.top())) return std::nullopt;
+    auto add = [&](Frame& frame, std::size_t childHeight, std::size_t childElements) {
+        frame.height = std::max(frame.height, childHeight + 1);
+        frame.elements = std::min(frame.elements + childElements, elementLimit + 1);
+    };
+    if (!enter(objects.top())) return Shape::unreadable;
     while (!path.empty()) {
-        if (path.size() > limit) return limit + 1;
+        if (path.size() > depthLimit) return Shape::tooDeep;
         Frame& frame = path.back();
+        if (frame.elements > elementLimit) return Shape::tooManyElements;
         if (frame.next == frame.children.size()) {
-            const auto done = static_cast<std::uint16_t>(std::min(frame.height, limit + 1));
-            height[frame.object] = done;
+            height[frame.object] = static_cast<std::uint16_t>(std::min(frame.height, depthLimit + 1));
+            elements[frame.object] = frame.elements;
+            const Frame done = std::move(frame);
             path.pop_back();
-            if (!path.empty()) path.back().height = std::max<std::size_t>(path.back().height, done + 1);
+            if (!path.empty()) add(path.back(), done.height, done.elements);
             continue;
         }
         const std::uint64_t child = frame.children[frame.next++];
-        if (height[child] == onPath) return std::nullopt;
+        if (height[child] == onPath) return Shape::unreadable;
         if (height[child] == unknown) {
-            if (!enter(child)) return std::nullopt;
+            if (!enter(child)) return Shape::unreadable;
         } else {
-            frame.height = std::max<std::size_t>(frame.height, height[child] + 1);
+            add(frame, height[child], elements[child]);
         }
     }
-    return height[objects.top()];
+    // Reached through objects walked before, the nesting may exceed what the path did.
+    return height[objects.top()] > depthLimit ? Shape::tooDeep : Shape::within;
 }
-
-std::string tooLargeReason() { return "larger than " + std::to_string(maxPropertyListBytes >> 20) + " MiB"; }
 
 bool needsQuotes(const std::string& text) {
     if (text.empty()) return true;
@@ -262,6 +279,10 @@ bool needsQuotes(const std::string& text) {
 }
 
 }  // namespace
+
+std::string tooDeepReason() { return "nested deeper than " + std::to_string(maxPropertyListDepth) + " levels"; }
+std::string tooManyElementsReason() { return "more than " + std::to_string(maxPropertyListElements) + " elements"; }
+std::string tooLargeReason() { return "larger than " + std::to_string(maxPropertyListBytes >> 20) + " MiB"; }
 
 std::string describe(const Value& value) {
     return std::visit(
@@ -312,13 +333,14 @@ std::optional<Value> parsePropertyList(std::string_view bytes, std::string* erro
         return std::nullopt;
     };
     if (bytes.size() > maxPropertyListBytes) return refuse(tooLargeReason());
-    // libplist recurses once per level as well, so the depth is checked before it reads.
-    std::optional<std::size_t> depth =
-        bytes.starts_with("bplist") ? binaryDepth(bytes) : xmlDepth(bytes);
-    if (depth && *depth > maxPropertyListDepth)
-        return refuse("nested deeper than " + std::to_string(maxPropertyListDepth) + " levels");
+    // libplist recurses once per level and builds every element, so both are checked
+    // before it reads.
+    const Shape shape = bytes.starts_with("bplist") ? binaryShape(bytes) : xmlShape(bytes);
+    if (shape == Shape::tooDeep) return refuse(tooDeepReason());
+    if (shape == Shape::tooManyElements) return refuse(tooManyElementsReason());
     plist_t root = nullptr;
-    if (depth && !bytes.empty()) plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+    if (shape == Shape::within && !bytes.empty())
+        plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
     if (!root) return refuse("not a property list");
     PlistPtr owner(root);
     return fromNode(root);
@@ -334,20 +356,24 @@ std::string serializePropertyList(const Value& value) {
     return text;
 }
 
-std::optional<Value> readPropertyList(const std::filesystem::path& path, ReadError* error) {
-    auto fail = [&](ReadError::Kind kind, const std::string& reason) -> std::optional<Value> {
+std::optional<std::string> readFileWithinLimit(const std::filesystem::path& path, ReadError* error) {
+    auto fail = [&](ReadError::Kind kind, const std::string& reason) -> std::optional<std::string> {
         if (error) *error = {kind, path.string() + ": " + reason};
         return std::nullopt;
     };
-    const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking, so that a FIFO is seen for what it is before anyone waits on it.
+    const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (file < 0) return fail(errno == ENOENT ? ReadError::Kind::missing : ReadError::Kind::unreadable, std::strerror(errno));
     struct stat status {};
     int readError = ::fstat(file, &status) == 0 ? 0 : errno;
+    if (!readError && S_ISDIR(status.st_mode)) readError = EISDIR;
+    const bool regular = S_ISREG(status.st_mode);
     std::string bytes;
-    if (!readError && static_cast<std::uintmax_t>(status.st_size) <= maxPropertyListBytes) {
+    if (!readError && regular && static_cast<std::uintmax_t>(status.st_size) <= maxPropertyListBytes) {
         bytes.reserve(static_cast<std::size_t>(status.st_size));
         char chunk[1 << 16];
-        // A file that grows while it is read stops one chunk past the limit.
+        // The size the file reports is not trusted: one that grows while it is read
+        // stops one chunk past the limit.
         while (bytes.size() <= maxPropertyListBytes) {
             const ssize_t got = ::read(file, chunk, sizeof chunk);
             if (got < 0 && errno == EINTR) continue;
@@ -358,11 +384,18 @@ std::optional<Value> readPropertyList(const std::filesystem::path& path, ReadErr
     }
     ::close(file);
     if (readError) return fail(ReadError::Kind::unreadable, std::strerror(readError));
-    if (static_cast<std::uintmax_t>(status.st_size) > maxPropertyListBytes)
+    if (!regular) return fail(ReadError::Kind::unreadable, "not a regular file");
+    if (static_cast<std::uintmax_t>(status.st_size) > maxPropertyListBytes || bytes.size() > maxPropertyListBytes)
         return fail(ReadError::Kind::malformed, tooLargeReason());
+    return bytes;
+}
+
+std::optional<Value> readPropertyList(const std::filesystem::path& path, ReadError* error) {
+    auto bytes = readFileWithinLimit(path, error);
+    if (!bytes) return std::nullopt;
     std::string reason;
-    auto value = parsePropertyList(bytes, &reason);
-    if (!value) return fail(ReadError::Kind::malformed, reason);
+    auto value = parsePropertyList(*bytes, &reason);
+    if (!value && error) *error = {ReadError::Kind::malformed, path.string() + ": " + reason};
     return value;
 }
 

@@ -32,9 +32,15 @@ struct Value : std::variant<std::string, bool, std::int64_t, double, Data, Array
 std::string describe(const Value& value);
 
 // Property lists beyond these are refused, not read: the readers recurse once per
-// level of nesting, and a file is read whole into memory.
+// level of nesting, and hold a file whole in memory beside two copies of its elements
+// (libplist's and ours).
 inline constexpr std::size_t maxPropertyListDepth = 512;
-inline constexpr std::uintmax_t maxPropertyListBytes = std::uintmax_t{256} << 20;
+inline constexpr std::size_t maxPropertyListElements = 100'000;
+inline constexpr std::uintmax_t maxPropertyListBytes = std::uintmax_t{8} << 20;
+// The reasons given for going beyond them.
+std::string tooDeepReason();
+std::string tooManyElementsReason();
+std::string tooLargeReason();
 
 // Absent, with the reason in `error`, when the bytes hold no property list or one
 // beyond the limits above.
@@ -46,6 +52,9 @@ struct ReadError {
     Kind kind = Kind::malformed;
     std::string message;  // names the file and the reason
 };
+// The bytes of a regular file of at most maxPropertyListBytes, whatever size it
+// reports; anything else (a FIFO, a device, a folder) is refused unread.
+std::optional<std::string> readFileWithinLimit(const std::filesystem::path& path, ReadError* error = nullptr);
 std::optional<Value> readPropertyList(const std::filesystem::path& path, ReadError* error = nullptr);
 // Writes a temporary file beside `path` and renames it over `path`, so readers see
 // either the old or the new file. Creates missing parent folders.

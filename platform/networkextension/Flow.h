@@ -39,9 +39,16 @@ private:
 using EndpointList = std::vector<std::shared_ptr<Endpoint>>;
 
 struct FlowError {
-    int code = 0;
+    int code = 0;  // one of the flowError codes below
     std::string localizedDescription;
 };
+
+// What went wrong with a flow; the description gives the details.
+inline constexpr int flowErrorNotSupported = 1;  // a kind of flow the system does not relay
+inline constexpr int flowErrorAlreadyOpen = 2;
+inline constexpr int flowErrorNotOpen = 3;
+inline constexpr int flowErrorClosed = 4;      // the system has let go of the flow
+inline constexpr int flowErrorSendFailed = 5;  // a datagram was refused; the description says why
 
 struct FlowMetaData {
     std::string sourceAppSigningIdentifier;

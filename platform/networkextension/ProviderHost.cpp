@@ -2,6 +2,7 @@
 
 #include <asio/ip/tcp.hpp>
 #include <asio/ip/udp.hpp>
+#include <netinet/in.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -32,11 +33,74 @@ void enlargeBuffer(int fd, int forced, int plain) {
     ::setsockopt(fd, SOL_SOCKET, plain, &size, sizeof size);
 }
 
+// Room for one control message of packet information, of either family.
+struct alignas(cmsghdr) ControlSpace {
+    std::array<unsigned char, CMSG_SPACE(sizeof(in6_pktinfo))> bytes{};
+};
+
+// What makes an answer leave from the address its query was sent to, which on a
+// wildcard listener the system would not pick by itself: the query's packet
+// information, as the control message of the send. Empty on a listener bound to one
+// address, which is then the source anyway.
+struct AnswerSource {
+    ControlSpace control;
+    socklen_t length = 0;
+
+    static AnswerSource of(msghdr& query) {
+        AnswerSource source;
+        for (cmsghdr* message = CMSG_FIRSTHDR(&query); message; message = CMSG_NXTHDR(&query, message)) {
+            if (message->cmsg_level == IPPROTO_IP && message->cmsg_type == IP_PKTINFO) {
+                in_pktinfo info;
+                std::memcpy(&info, CMSG_DATA(message), sizeof info);
+                info.ipi_ifindex = 0;  // the route picks the interface, as for any answer
+                source.set(IPPROTO_IP, IP_PKTINFO, info);
+            } else if (message->cmsg_level == IPPROTO_IPV6 && message->cmsg_type == IPV6_PKTINFO) {
+                in6_pktinfo info;  // also for IPv4 queries to an IPv6 listener, as mapped addresses
+                std::memcpy(&info, CMSG_DATA(message), sizeof info);
+                source.set(IPPROTO_IPV6, IPV6_PKTINFO, info);
+            }
+        }
+        return source;
+    }
+
+private:
+    template <class Info>
+    void set(int level, int type, const Info& info) {
+        msghdr header{};
+        header.msg_control = control.bytes.data();
+        header.msg_controllen = control.bytes.size();
+        cmsghdr* message = CMSG_FIRSTHDR(&header);
+        message->cmsg_level = level;
+        message->cmsg_type = type;
+        message->cmsg_len = CMSG_LEN(sizeof info);
+        std::memcpy(CMSG_DATA(message), &info, sizeof info);
+        length = CMSG_SPACE(sizeof info);
+    }
+};
+
 std::string text(const asio::ip::udp::endpoint& endpoint) {
     return endpoint.address().to_string() + ":" + std::to_string(endpoint.port());
 }
 
 std::atomic<unsigned long> nextFlowIdentifier{1};
+
+FlowError flowError(int code, const std::string& reason) {
+    return {code, "The operation couldn't be completed. (" + reason + ")"};
+}
+FlowError notOpen() { return flowError(flowErrorNotOpen, "flow is not open"); }
+// For a flow that outlives its host: told at once, on the caller's thread, as the
+// host's queue is gone with it.
+FlowError closed() { return flowError(flowErrorClosed, "flow is closed"); }
+
+// Runs `task` on `queue`, at once when called there: called on the host's own queue
+// (as the provider does from handleNewFlow), a batch of queries is opened and read in
+// one task.
+void onQueue(dispatch::DispatchQueue& queue, dispatch::Task task) {
+    if (queue.isCurrent())
+        task();
+    else
+        queue.async(std::move(task));
+}
 
 }  // namespace
 
@@ -56,6 +120,7 @@ struct ProviderHost::Listeners : std::enable_shared_from_this<ProviderHost::List
     // One written answer: the datagrams for one client and what to tell the writer.
     struct Answer {
         asio::ip::udp::endpoint client;
+        AnswerSource source;
         std::vector<Datagram> datagrams;
         AppProxyFlow::Completion completion;
     };
@@ -73,6 +138,7 @@ struct ProviderHost::Listeners : std::enable_shared_from_this<ProviderHost::List
     std::array<mmsghdr, kBatch> messages{};
     std::array<iovec, kBatch> vectors{};
     std::array<sockaddr_storage, kBatch> addresses{};
+    std::array<ControlSpace, kBatch> controls{};
 
     // Answers waiting for the end of their writer's task; sends and the socket's
     // close take turns under `sending`, which also guards the lists a send uses.
@@ -97,10 +163,9 @@ namespace {
 class HostUDPFlow : public AppProxyUDPFlow, public std::enable_shared_from_this<HostUDPFlow> {
 public:
     HostUDPFlow(const std::shared_ptr<ProviderHost::Listeners>& listeners, asio::ip::udp::endpoint client,
-                Datagram query)
-        : listeners_(listeners), queue_(listeners->queue), local_(listeners->localEndpoint),
-          resolverAddress_(listeners->resolverAddress), client_(std::move(client)), query_(std::move(query)),
-          identifier_(nextFlowIdentifier++) {}
+                const AnswerSource& source, Datagram query)
+        : listeners_(listeners), local_(listeners->localEndpoint), resolverAddress_(listeners->resolverAddress),
+          client_(std::move(client)), source_(source), query_(std::move(query)), identifier_(nextFlowIdentifier++) {}
 
     std::shared_ptr<HostEndpoint> localEndpoint() const override;
 
@@ -110,13 +175,11 @@ public:
     std::string debugDescription() const override;
 
 private:
-    void onHostQueue(dispatch::Task task);
-
     std::weak_ptr<ProviderHost::Listeners> listeners_;
-    dispatch::DispatchQueue& queue_;
     std::shared_ptr<HostEndpoint> local_;
     std::string resolverAddress_;
     asio::ip::udp::endpoint client_;
+    AnswerSource source_;
     Datagram query_;
     unsigned long identifier_;
     std::atomic<bool> open_{false};  // set on the host's queue, read by writers anywhere
@@ -130,7 +193,7 @@ public:
 
     void openWithLocalEndpoint(std::shared_ptr<HostEndpoint>, Completion completion) override {
         // Stream relaying is not offered by this host.
-        completion(FlowError{1, "The operation couldn't be completed. (TCP flows are not supported)"});
+        completion(flowError(flowErrorNotSupported, "TCP flows are not supported"));
     }
     std::shared_ptr<Endpoint> remoteEndpoint() const override { return remote_; }
     std::string debugDescription() const override {
@@ -149,19 +212,12 @@ private:
 
 std::shared_ptr<HostEndpoint> HostUDPFlow::localEndpoint() const { return local_; }
 
-void HostUDPFlow::onHostQueue(dispatch::Task task) {
-    // Called on the host's own queue (as the provider does from handleNewFlow), the
-    // completion runs at once, so a batch of queries is opened and read in one task.
-    if (queue_.isCurrent())
-        task();
-    else
-        queue_.async(std::move(task));
-}
-
 void HostUDPFlow::openWithLocalEndpoint(std::shared_ptr<HostEndpoint>, Completion completion) {
-    onHostQueue([self = shared_from_this(), completion = std::move(completion)] {
+    auto listeners = listeners_.lock();
+    if (!listeners) return completion(closed());
+    onQueue(listeners->queue, [self = shared_from_this(), completion = std::move(completion)] {
         if (self->open_) {
-            completion(FlowError{2, "The operation couldn't be completed. (flow is already open)"});
+            completion(flowError(flowErrorAlreadyOpen, "flow is already open"));
             return;
         }
         self->open_ = true;
@@ -170,9 +226,11 @@ void HostUDPFlow::openWithLocalEndpoint(std::shared_ptr<HostEndpoint>, Completio
 }
 
 void HostUDPFlow::readDatagrams(ReadCompletion completion) {
-    onHostQueue([self = shared_from_this(), completion = std::move(completion)] {
+    auto listeners = listeners_.lock();
+    if (!listeners) return completion(std::nullopt, std::nullopt, closed());
+    onQueue(listeners->queue, [self = shared_from_this(), completion = std::move(completion)] {
         if (!self->open_) {
-            completion(std::nullopt, std::nullopt, FlowError{3, "The operation couldn't be completed. (flow is not open)"});
+            completion(std::nullopt, std::nullopt, notOpen());
             return;
         }
         // The flow carries one datagram; a later read would wait for the client forever.
@@ -187,13 +245,12 @@ void HostUDPFlow::readDatagrams(ReadCompletion completion) {
 
 void HostUDPFlow::writeDatagrams(std::vector<Datagram> datagrams, EndpointList, Completion completion) {
     auto listeners = listeners_.lock();
-    if (!open_ || !listeners) {
-        queue_.async([completion = std::move(completion)] {
-            completion(FlowError{3, "The operation couldn't be completed. (flow is not open)"});
-        });
+    if (!listeners) return completion(closed());
+    if (!open_) {
+        listeners->queue.async([completion = std::move(completion)] { completion(notOpen()); });
         return;
     }
-    listeners->send({client_, std::move(datagrams), std::move(completion)});
+    listeners->send({client_, source_, std::move(datagrams), std::move(completion)});
 }
 
 std::string HostUDPFlow::debugDescription() const {
@@ -218,7 +275,8 @@ void ProviderHost::Listeners::receiveBatches() {
     for (size_t round = 0; round < kBatchesPerTurn; ++round) {
         for (size_t i = 0; i < kBatch; ++i) {
             vectors[i] = {buffers.data() + i * kMaximumDatagram, kMaximumDatagram};
-            messages[i].msg_hdr = {&addresses[i], sizeof addresses[i], &vectors[i], 1, nullptr, 0, 0};
+            messages[i].msg_hdr = {&addresses[i], sizeof addresses[i], &vectors[i], 1,
+                                   controls[i].bytes.data(), controls[i].bytes.size(), 0};
         }
         const int count = ::recvmmsg(fd, messages.data(), kBatch, MSG_DONTWAIT, nullptr);
         if (count < 0) {
@@ -226,7 +284,7 @@ void ProviderHost::Listeners::receiveBatches() {
             break;  // empty (or closed: the wait below ends at once)
         }
         for (int i = 0; i < count; ++i) {
-            const auto& header = messages[i].msg_hdr;
+            auto& header = messages[i].msg_hdr;
             // Larger than any DNS message: there is no whole query to answer.
             if (header.msg_flags & MSG_TRUNC) continue;
             asio::ip::udp::endpoint client;
@@ -235,7 +293,8 @@ void ProviderHost::Listeners::receiveBatches() {
             const auto* start = buffers.data() + static_cast<size_t>(i) * kMaximumDatagram;
             Datagram query(start, start + messages[i].msg_len);
             if (owner)
-                owner->handleNewFlow(std::make_shared<HostUDPFlow>(shared_from_this(), client, std::move(query)));
+                owner->handleNewFlow(
+                    std::make_shared<HostUDPFlow>(shared_from_this(), client, AnswerSource::of(header), std::move(query)));
         }
         if (static_cast<size_t>(count) < kBatch) break;
         if (round + 1 == kBatchesPerTurn) {
@@ -302,8 +361,10 @@ void ProviderHost::Listeners::sendAnswers() {
         for (size_t i = 0; i < count; ++i) {
             auto& [answer, datagram] = datagrams[first + i];
             auto& client = batch[answer].client;
+            auto& source = batch[answer].source;
             parts[i] = {datagram->data(), datagram->size()};
-            headers[i].msg_hdr = {client.data(), static_cast<socklen_t>(client.size()), &parts[i], 1, nullptr, 0, 0};
+            headers[i].msg_hdr = {client.data(), static_cast<socklen_t>(client.size()), &parts[i], 1,
+                                  source.length ? source.control.bytes.data() : nullptr, source.length, 0};
         }
         for (size_t sent = 0; sent < count;) {
             const int result =
@@ -316,7 +377,7 @@ void ProviderHost::Listeners::sendAnswers() {
             if (number == EINTR) continue;
             // The first unsent datagram failed; the rest go on.
             outcomes[datagrams[first + sent].first] =
-                FlowError{number, std::error_code(number, std::system_category()).message()};
+                flowError(flowErrorSendFailed, std::error_code(number, std::system_category()).message());
             ++sent;
         }
     }
@@ -389,8 +450,15 @@ bool ProviderHost::listen(std::string* error) {
         listeners_->udp.open(udpEndpoint.protocol(), failure);
         if (!failure) listeners_->udp.bind(udpEndpoint, failure);
         if (!failure) {
-            enlargeBuffer(listeners_->udp.native_handle(), SO_RCVBUFFORCE, SO_RCVBUF);
-            enlargeBuffer(listeners_->udp.native_handle(), SO_SNDBUFFORCE, SO_SNDBUF);
+            const int fd = listeners_->udp.native_handle();
+            enlargeBuffer(fd, SO_RCVBUFFORCE, SO_RCVBUF);
+            enlargeBuffer(fd, SO_SNDBUFFORCE, SO_SNDBUF);
+            // A wildcard listener is told where each query was sent, to answer from there.
+            const int on = 1;
+            if (address.is_unspecified() &&
+                (address.is_v4() ? ::setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on)
+                                 : ::setsockopt(fd, IPPROTO_IPV6, IPV6_RECVPKTINFO, &on, sizeof on)) != 0)
+                failure = std::error_code(errno, std::system_category());
         }
     }
     if (!failure) {

@@ -6,8 +6,8 @@
 // completions run on the host's own serial queue, as the system's threads would.
 // Datagrams are taken from the socket in batches; answers written during one task of
 // any queue go out together when that task's turn ends. Flows outliving the host fail
-// their operations; destroy the host only after the provider has stopped using its
-// flows.
+// their operations at once, on the caller's thread; destroy the host only after the
+// provider has stopped using its flows.
 
 #include "dispatch/Dispatch.h"
 #include "networkextension/DNSProxyProvider.h"

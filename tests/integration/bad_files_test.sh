@@ -1,8 +1,9 @@
 #!/bin/bash
-# The extension's host process against bad files and a flood: preferences nested too
-# deep are refused with the reason, at start and each time the file is replaced,
-# while the process runs on; 300 declined TCP connections cost a few log lines, with
-# the rest counted.
+# The extension's host process against bad files and a flood: --config files that are
+# no regular file, nested too deep or no JSON end the start at once with the reason;
+# preferences nested too deep are refused with the reason, at start and each time the
+# file is replaced, while the process runs on; 300 declined TCP connections cost a few
+# log lines, with the rest counted.
 #   bad_files_test.sh PATH_TO_VELMORA   (inside netns-run.sh)
 . "$(dirname "$0")/lib.sh"
 velmora=$1
@@ -14,29 +15,38 @@ log=$IT_DIR/velmora.log
 
 deep_plist() { python3 -c 'n = 200000; print("<plist>" + "<array>" * n + "</array>" * n + "</plist>")'; }
 replace_prefs() { cat > "$prefs.new" && mv "$prefs.new" "$prefs"; }
-# Waits up to 5 s until the log holds PATTERN at least COUNT times.
-wait_for_log() {
-    tries=0
-    until [ "$(grep -c -- "$1" "$log")" -ge "${2:-1}" ]; do
-        tries=$((tries + 1))
-        [ $tries -ge 50 ] && it_fail "not logged: $1"
-        sleep 0.1
-    done
+
+# Exits with status 2 and REASON after the file's name, within 5 s.
+#   expect_config_refused FILE REASON
+expect_config_refused() {
+    status=0
+    timeout 5 "$velmora" --listen 127.0.0.1:53 --resolver 127.0.0.2 --config "$1" > "$IT_DIR/config.log" 2>&1 ||
+        status=$?
+    [ "$status" = 2 ] || it_fail "--config $1: exit status $status"
+    grep -qF -- "$1: $2" "$IT_DIR/config.log" || it_fail "--config $1: not refused with \"$2\""
 }
+mkfifo "$IT_DIR/fifo.json"
+python3 -c 'print("{\"region\": " + "[" * 5000000)' > "$IT_DIR/deep.json"
+printf '{"userName": "ios",\n "region": }' > "$IT_DIR/syntax.json"
+expect_config_refused /dev/zero "not a regular file"
+expect_config_refused "$IT_DIR/fifo.json" "not a regular file"
+expect_config_refused "$IT_DIR/deep.json" "JSON nested deeper than 512 levels"
+expect_config_refused "$IT_DIR/syntax.json" "JSON parse error at line 2, column 12: syntax error"
+it_pass "bad --config files refused with the reason"
 
 deep_plist | replace_prefs
 "$velmora" --listen 127.0.0.1:53 --resolver 127.0.0.2 > "$log" 2>&1 &
 velmora_pid=$!
 IT_PIDS="$IT_PIDS $velmora_pid"
 refusal="Cannot read the DNS proxy preferences: unreadable preferences $prefs: nested deeper than 512 levels"
-wait_for_log "$refusal"
+it_wait_for_log "$log" "$refusal"
 it_pass "deep preferences refused at start"
 
 it_proxy_preferences serverAddress dns.brimvale.example userName alice | replace_prefs
-wait_for_log "Proxy started"
+it_wait_for_log "$log" "Proxy started"
 refusals=$(grep -c -- "$refusal" "$log")
 deep_plist | replace_prefs
-wait_for_log "$refusal" $((refusals + 1))
+it_wait_for_log "$log" "$refusal" $((refusals + 1))
 sleep 0.5
 kill -0 "$velmora_pid" 2>/dev/null || it_fail "died after the preferences were replaced"
 it_pass "deep preferences refused when replaced; the proxy runs on"

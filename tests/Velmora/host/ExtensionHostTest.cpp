@@ -101,13 +101,33 @@ TEST_F(HostConfiguration, ConfigurationFilesOfOtherThanTextAreRefusedByKey) {
     EXPECT_EQ(error, plist.string() + ": the value of \"bypassDomains\" is not text");
 }
 
-TEST_F(HostConfiguration, DeepConfigurationFilesAreRefusedWithTheReason) {
+// Whatever a file holds, reading it builds no more than it may and ends with the reason.
+TEST_F(HostConfiguration, BadConfigurationFilesAreRefusedWithTheReason) {
+    auto refusal = [](const fs::path& file) {
+        std::string error;
+        EXPECT_FALSE(readConfigurationFile(file, &error)) << file;
+        return error;
+    };
+    auto write = [this](const std::string& name, const std::string& text) {
+        std::ofstream(root_ / name) << text;
+        return root_ / name;
+    };
+    auto syntax = write("syntax.json", "{\"userName\": \"ios\",\n \"region\": }");
+    EXPECT_EQ(refusal(syntax), syntax.string() + ": JSON parse error at line 2, column 12: syntax error while "
+                                                 "parsing value - unexpected '}'; expected '[', '{', or a literal");
+    auto deepJson = write("deep.json", "{\"region\": " + std::string(1'000'000, '['));
+    EXPECT_EQ(refusal(deepJson), deepJson.string() + ": JSON nested deeper than 512 levels");
+    std::string keys = "{";
+    for (int i = 0; i < 50'000; ++i) keys += "\"k" + std::to_string(i) + "\": \"v\", ";
+    auto manyKeys = write("keys.json", keys + "\"last\": \"v\"}");
+    EXPECT_EQ(refusal(manyKeys), manyKeys.string() + ": JSON with more than 100000 elements");
+    auto array = write("array.json", "[" + std::string(1'000'000, '['));
+    EXPECT_EQ(refusal(array), array.string() + ": not a JSON object");
+
     std::string deep = "<plist>";
-    for (int i = 0; i < 200'000; ++i) deep += "<array>";
-    const fs::path config = root_ / "config.plist";
-    std::ofstream(config) << deep;
-    std::string error;
-    EXPECT_FALSE(readConfigurationFile(config, &error));
-    EXPECT_EQ(error, config.string() +
-                         ": neither a JSON object nor a property-list dictionary (nested deeper than 512 levels)");
+    for (int i = 0; i < 100'000; ++i) deep += "<array>";
+    auto deepPlist = write("deep.plist", deep);
+    EXPECT_EQ(refusal(deepPlist), deepPlist.string() + ": nested deeper than 512 levels");
+    auto arrayPlist = write("array.plist", "<plist><array/></plist>");
+    EXPECT_EQ(refusal(arrayPlist), arrayPlist.string() + ": not a property-list dictionary");
 }

@@ -3,6 +3,7 @@
 #include "foundation/PropertyList.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -90,11 +91,55 @@ TEST(PropertyListLimits, NestingBeyondTheLimitIsRefusedInBothForms) {
     deepest = parsePropertyList(nestedBinary(512), &error);
     ASSERT_TRUE(deepest) << error;
     EXPECT_EQ(arrayDepth(*deepest), 512u);
-    for (std::uint32_t depth : {513u, 200'000u}) {
+    for (std::uint32_t depth : {513u, 50'000u}) {
         error.clear();
         EXPECT_FALSE(parsePropertyList(nestedBinary(depth), &error));
         EXPECT_EQ(error, "nested deeper than 512 levels") << depth;
     }
+    // A chain of 511 arrays, held by the top array at once and again one level lower:
+    // 513 levels, though the chain is walked only the first time.
+    auto reference = [](std::uint32_t object) { return std::string{char(0), char(0), char(object >> 8), char(object)}; };
+    std::vector<std::string> objects{"\xA2" + reference(1) + reference(512)};
+    for (std::uint32_t i = 1; i < 511; ++i) objects.push_back("\xA1" + reference(i + 1));
+    objects.push_back("\xA0");
+    objects.push_back("\xA1" + reference(1));
+    error.clear();
+    EXPECT_FALSE(parsePropertyList(binaryPlist(objects), &error));
+    EXPECT_EQ(error, "nested deeper than 512 levels");
+}
+
+// Elements are counted as libplist would build them: in a binary list, an object that
+// several refer to once for each reference.
+TEST(PropertyListLimits, ElementsBeyondTheLimitAreRefusedInBothForms) {
+    static_assert(maxPropertyListElements == 100'000);
+    auto trues = [](std::size_t count) {
+        std::string text = "<plist><array>";
+        for (std::size_t i = 0; i < count; ++i) text += "<true/>";
+        return text + "</array></plist>";
+    };
+    std::string error;
+    auto largest = parsePropertyList(trues(99'998), &error);
+    ASSERT_TRUE(largest) << error;
+    EXPECT_EQ(largest->array()->size(), 99'998u);
+    EXPECT_FALSE(parsePropertyList(trues(99'999), &error));
+    EXPECT_EQ(error, "more than 100000 elements");
+
+    // Arrays that hold the next one twice: 2^(levels + 1) - 1 elements in a few bytes.
+    auto doubling = [](std::uint32_t levels) {
+        std::vector<std::string> objects;
+        for (std::uint32_t i = 1; i <= levels; ++i) {
+            const std::string next{char(i >> 24), char(i >> 16), char(i >> 8), char(i)};
+            objects.push_back("\xA2" + next + next);
+        }
+        objects.push_back("\xA0");
+        return binaryPlist(objects);
+    };
+    auto within = parsePropertyList(doubling(15), &error);
+    ASSERT_TRUE(within) << error;
+    EXPECT_EQ(arrayDepth(*within), 16u);
+    error.clear();
+    EXPECT_FALSE(parsePropertyList(doubling(20), &error));
+    EXPECT_EQ(error, "more than 100000 elements");
 }
 
 TEST(PropertyListLimits, BinaryTablesAreFollowedSafely) {
@@ -142,7 +187,17 @@ TEST_F(PropertyListFiles, ReadErrorsNameTheFileAndTellMissingFromUnreadableFromM
     fs::resize_file(huge, maxPropertyListBytes + 1);
     EXPECT_FALSE(readPropertyList(huge, &error));
     EXPECT_EQ(error.kind, ReadError::Kind::malformed);
-    EXPECT_EQ(error.message, huge.string() + ": larger than 256 MiB");
+    EXPECT_EQ(error.message, huge.string() + ": larger than 8 MiB");
+
+    // What is no regular file is refused unread: a FIFO would block the reader, a
+    // device would never end.
+    const fs::path fifo = folder_ / "fifo.plist";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const fs::path& special : {fifo, fs::path("/dev/zero")}) {
+        EXPECT_FALSE(readPropertyList(special, &error));
+        EXPECT_EQ(error.kind, ReadError::Kind::unreadable);
+        EXPECT_EQ(error.message, special.string() + ": not a regular file");
+    }
 
     std::ofstream(folder_ / "text.plist") << "plain words";
     EXPECT_FALSE(readPropertyList(folder_ / "text.plist", &error));

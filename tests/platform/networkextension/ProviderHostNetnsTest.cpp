@@ -3,13 +3,16 @@
 
 #include "networkextension/ProviderHost.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <chrono>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -51,15 +54,28 @@ private:
     dispatch::DispatchQueue* writer_;
 };
 
-// Sends `count` numbered queries at once and returns how many distinct ones were answered.
-int answeredOfBurst(ne::ProviderHost& host, int count) {
-    const int client = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+// Sends `count` numbered queries at once to `address` and returns how many distinct
+// ones were answered. The client's socket is connected, so it takes answers only from
+// the address the queries were sent to.
+int answeredOfBurst(ne::ProviderHost& host, int count, const std::string& address = "127.0.0.1") {
+    sockaddr_storage server{};
+    auto* v4 = reinterpret_cast<sockaddr_in*>(&server);
+    auto* v6 = reinterpret_cast<sockaddr_in6*>(&server);
+    socklen_t length = sizeof *v4;
+    if (::inet_pton(AF_INET, address.c_str(), &v4->sin_addr) == 1) {
+        v4->sin_family = AF_INET;
+        v4->sin_port = htons(host.udpPort());
+    } else if (::inet_pton(AF_INET6, address.c_str(), &v6->sin6_addr) == 1) {
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = htons(host.udpPort());
+        length = sizeof *v6;
+    }
+    const int client = ::socket(server.ss_family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     const int buffer = 8 * 1024 * 1024;
     ::setsockopt(client, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
     timeval wait{0, 200000};
     ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-    sockaddr_in server{AF_INET, htons(host.udpPort()), {htonl(INADDR_LOOPBACK)}, {}};
-    if (::connect(client, reinterpret_cast<sockaddr*>(&server), sizeof server) != 0) return 0;
+    if (::connect(client, reinterpret_cast<sockaddr*>(&server), length) != 0) return 0;
 
     std::vector<std::atomic<bool>> answered(count);
     std::atomic<int> answers{0};
@@ -92,6 +108,27 @@ TEST(ProviderHostListener, BurstOfTenThousandQueriesIsAnsweredWhole) {
     EXPECT_EQ(answeredOfBurst(host, 10000), 10000);
 }
 
+// A wildcard listener answers each query from the address it was sent to, also when
+// queries to several addresses share its batches.
+TEST(ProviderHostListener, WildcardListenerAnswersFromEachQueriedAddress) {
+    ASSERT_EQ(std::system("ip address add fd00::22/128 dev lo nodad"), 0);
+    for (const std::string wildcard : {"0.0.0.0", "::"}) {
+        auto provider = std::make_shared<EchoProvider>();
+        ne::ProviderHost host(provider, {wildcard, 0, "127.0.0.2"});
+        std::string error;
+        ASSERT_TRUE(host.listen(&error)) << error;
+        std::vector<std::string> addresses{"127.0.0.1", "127.0.0.22"};
+        if (wildcard == "::") addresses.insert(addresses.end(), {"::1", "fd00::22"});
+        std::vector<int> answered(addresses.size());
+        std::vector<std::thread> clients;
+        for (size_t i = 0; i < addresses.size(); ++i)
+            clients.emplace_back([&, i] { answered[i] = answeredOfBurst(host, 2000, addresses[i]); });
+        for (auto& client : clients) client.join();
+        for (size_t i = 0; i < addresses.size(); ++i)
+            EXPECT_EQ(answered[i], 2000) << "listening on " << wildcard << ", queried at " << addresses[i];
+    }
+}
+
 // Answers written on another queue come alone or many at a time; both are sent, and
 // each write's completion is told once.
 TEST(ProviderHostListener, BurstAnsweredFromAnotherQueueIsAnsweredWhole) {
@@ -107,4 +144,70 @@ TEST(ProviderHostListener, BurstAnsweredFromAnotherQueueIsAnsweredWhole) {
     while (provider->completions < 10001 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
     EXPECT_EQ(provider->completions, 10001);
     EXPECT_EQ(provider->failures, 0);
+}
+
+namespace {
+
+// Takes every flow and hands it to the test.
+class KeepingProvider : public ne::DNSProxyProvider {
+public:
+    void startProxy(std::optional<foundation::Dictionary>, StartCompletion completion) override { completion(std::nullopt); }
+    void stopProxy(ne::ProviderStopReason, std::function<void()> completion) override { completion(); }
+    bool handleNewFlow(std::shared_ptr<ne::AppProxyFlow> flow) override {
+        if (auto udp = std::dynamic_pointer_cast<ne::AppProxyUDPFlow>(flow)) flows.set_value(udp);
+        return true;
+    }
+    std::promise<std::shared_ptr<ne::AppProxyUDPFlow>> flows;
+};
+
+// The code a completion was given (0 for none), told through a future.
+struct Outcome {
+    std::promise<int> code;
+    ne::AppProxyFlow::Completion completion() {
+        return [this](std::optional<ne::FlowError> error) { code.set_value(error ? error->code : 0); };
+    }
+    int get() {
+        auto future = code.get_future();
+        return future.wait_for(5s) == std::future_status::ready ? future.get() : -1;
+    }
+};
+
+}  // namespace
+
+// Each failure has its own code, apart from the system's error numbers; a flow that
+// outlives its host fails at once, without the host's queue.
+TEST(ProviderHostFlows, FailuresCarryTheirNamedCodes) {
+    auto provider = std::make_shared<KeepingProvider>();
+    auto host = std::make_unique<ne::ProviderHost>(provider, ne::ProviderHostOptions{"127.0.0.1", 0, "127.0.0.2"});
+    std::string error;
+    ASSERT_TRUE(host->listen(&error)) << error;
+    const int client = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in server{AF_INET, htons(host->udpPort()), {htonl(INADDR_LOOPBACK)}, {}};
+    ASSERT_EQ(::sendto(client, "q", 1, 0, reinterpret_cast<sockaddr*>(&server), sizeof server), 1);
+    ::close(client);
+    auto flows = provider->flows.get_future();
+    ASSERT_EQ(flows.wait_for(5s), std::future_status::ready);
+    auto flow = flows.get();
+
+    Outcome unopenedWrite, open, reopen, tooLarge;
+    flow->writeDatagrams({{1}}, {}, unopenedWrite.completion());
+    EXPECT_EQ(unopenedWrite.get(), ne::flowErrorNotOpen);
+    flow->openWithLocalEndpoint(nullptr, open.completion());
+    EXPECT_EQ(open.get(), 0);
+    flow->openWithLocalEndpoint(nullptr, reopen.completion());
+    EXPECT_EQ(reopen.get(), ne::flowErrorAlreadyOpen);
+    // More than a UDP datagram can carry: the system refuses it with EMSGSIZE.
+    flow->writeDatagrams({ne::Datagram(70000)}, {}, tooLarge.completion());
+    EXPECT_EQ(tooLarge.get(), ne::flowErrorSendFailed);
+
+    host.reset();
+    Outcome openAfter, readAfter, writeAfter;
+    flow->openWithLocalEndpoint(nullptr, openAfter.completion());
+    flow->readDatagrams([&](auto, auto, std::optional<ne::FlowError> error) {
+        readAfter.code.set_value(error ? error->code : 0);
+    });
+    flow->writeDatagrams({{1}}, {}, writeAfter.completion());
+    EXPECT_EQ(openAfter.get(), ne::flowErrorClosed);
+    EXPECT_EQ(readAfter.get(), ne::flowErrorClosed);
+    EXPECT_EQ(writeAfter.get(), ne::flowErrorClosed);
 }
