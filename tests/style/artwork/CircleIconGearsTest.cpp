@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "ArtworkTestSupport.h"
+#include "OutlineGap.h"
 
 namespace {
 
@@ -26,46 +28,6 @@ struct Outline {
 const Outline outlines[] = {{{0.3898, 0.3712}, 0, 0.1512, 0.1539},
                             {{0.6828, 0.5286}, 3, 0.1238, 0.1261},
                             {{0.4513, 0.6817}, 2, 0.1009, 0.1026}};
-
-// The outline's segments, each as points along it in short steps.
-std::vector<std::vector<gfx::Point>> steps(const gfx::BezierPath& subpath) {
-    std::vector<std::vector<gfx::Point>> out;
-    gfx::Point at{};
-    for (const gfx::PathElement& e : subpath.elements()) {
-        if (e.kind == gfx::PathElement::Kind::move) at = e.points[0];
-        if (e.kind != gfx::PathElement::Kind::line && e.kind != gfx::PathElement::Kind::curve) continue;
-        const bool curve = e.kind == gfx::PathElement::Kind::curve;
-        const gfx::Point c1 = curve ? e.points[0] : at, c2 = curve ? e.points[1] : e.points[0];
-        const gfx::Point end = curve ? e.points[2] : e.points[0];
-        std::vector<gfx::Point>& points = out.emplace_back();
-        for (int i = 0; i <= 32; ++i) {
-            const double t = i / 32.0, u = 1 - t;
-            points.push_back({u * u * u * at.x + 3 * u * u * t * c1.x + 3 * u * t * t * c2.x + t * t * t * end.x,
-                              u * u * u * at.y + 3 * u * u * t * c1.y + 3 * u * t * t * c2.y + t * t * t * end.y});
-        }
-        at = end;
-    }
-    return out;
-}
-
-double distanceToPiece(gfx::Point p, gfx::Point a, gfx::Point b) {
-    const double dx = b.x - a.x, dy = b.y - a.y, length2 = dx * dx + dy * dy;
-    const double t = length2 > 0 ? std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / length2, 0.0, 1.0) : 0;
-    return std::hypot(p.x - a.x - t * dx, p.y - a.y - t * dy);
-}
-
-// The narrowest gap between two outlines.
-double gap(const gfx::BezierPath& a, const gfx::BezierPath& b) {
-    const auto stepsA = steps(a), stepsB = steps(b);
-    double narrowest = INFINITY;
-    for (const auto& [from, to] : {std::pair(&stepsA, &stepsB), std::pair(&stepsB, &stepsA)})
-        for (const auto& segment : *from)
-            for (gfx::Point p : segment)
-                for (const auto& other : *to)
-                    for (std::size_t i = 0; i + 1 < other.size(); ++i)
-                        narrowest = std::min(narrowest, distanceToPiece(p, other[i], other[i + 1]));
-    return narrowest;
-}
 
 TEST(CircleIconGears, OutlinesStopAtTheirOutermostTips) {
     const std::vector<gfx::BezierPath> parts = subpathsOf(record(gears, unit).fills.at(1).path);
@@ -88,7 +50,7 @@ TEST(CircleIconGears, TeethAlternateAndRootsKeepTheirRadius) {
         SCOPED_TRACE("gear " + std::to_string(g + 1));
         const Outline& o = outlines[g];
         const auto& elements = parts[2 * g].elements();
-        const auto segments = steps(parts[2 * g]);
+        const auto segments = segmentSteps(parts[2 * g]);
         ASSERT_EQ(segments.size(), 48u);
         for (std::size_t s = 0; s < segments.size(); ++s) {
             const int role = (o.firstRole + int(s)) % 6;
@@ -107,9 +69,9 @@ TEST(CircleIconGears, TeethAlternateAndRootsKeepTheirRadius) {
 
 TEST(CircleIconGears, GapsBetweenTheGears) {
     const std::vector<gfx::BezierPath> parts = subpathsOf(record(gears, unit).fills.at(1).path);
-    EXPECT_NEAR(gap(parts[0], parts[2]), 0.0139, fourPlaces);  // large to medium
-    EXPECT_NEAR(gap(parts[0], parts[4]), 0.0156, fourPlaces);  // large to small
-    EXPECT_NEAR(gap(parts[2], parts[4]), 0.0137, fourPlaces);  // medium to small
+    EXPECT_NEAR(narrowestGap(parts[0], parts[2]), 0.0139, fourPlaces);  // large to medium
+    EXPECT_NEAR(narrowestGap(parts[0], parts[4]), 0.0156, fourPlaces);  // large to small
+    EXPECT_NEAR(narrowestGap(parts[2], parts[4]), 0.0137, fourPlaces);  // medium to small
 }
 
 }  // namespace

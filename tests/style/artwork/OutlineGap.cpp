@@ -1,0 +1,51 @@
+#include "OutlineGap.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace artwork_test {
+
+std::vector<std::vector<gfx::Point>> segmentSteps(const gfx::BezierPath& path) {
+    std::vector<std::vector<gfx::Point>> out;
+    gfx::Point at{};
+    for (const gfx::PathElement& e : path.elements()) {
+        if (e.kind == gfx::PathElement::Kind::move) at = e.points[0];
+        if (e.kind != gfx::PathElement::Kind::line && e.kind != gfx::PathElement::Kind::curve) continue;
+        const bool curve = e.kind == gfx::PathElement::Kind::curve;
+        const gfx::Point c1 = curve ? e.points[0] : at, c2 = curve ? e.points[1] : e.points[0];
+        const gfx::Point end = curve ? e.points[2] : e.points[0];
+        std::vector<gfx::Point>& points = out.emplace_back();
+        for (int i = 0; i <= 32; ++i) {
+            const double t = i / 32.0, u = 1 - t;
+            points.push_back({u * u * u * at.x + 3 * u * u * t * c1.x + 3 * u * t * t * c2.x + t * t * t * end.x,
+                              u * u * u * at.y + 3 * u * u * t * c1.y + 3 * u * t * t * c2.y + t * t * t * end.y});
+        }
+        at = end;
+    }
+    return out;
+}
+
+namespace {
+
+double distanceToPiece(gfx::Point p, gfx::Point a, gfx::Point b) {
+    const double dx = b.x - a.x, dy = b.y - a.y, length2 = dx * dx + dy * dy;
+    const double t = length2 > 0 ? std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / length2, 0.0, 1.0) : 0;
+    return std::hypot(p.x - a.x - t * dx, p.y - a.y - t * dy);
+}
+
+}  // namespace
+
+double narrowestGap(const gfx::BezierPath& a, const gfx::BezierPath& b) {
+    const auto stepsA = segmentSteps(a), stepsB = segmentSteps(b);
+    double narrowest = std::numeric_limits<double>::infinity();
+    for (const auto& [from, to] : {std::pair(&stepsA, &stepsB), std::pair(&stepsB, &stepsA)})
+        for (const auto& segment : *from)
+            for (gfx::Point p : segment)
+                for (const auto& other : *to)
+                    for (std::size_t i = 0; i + 1 < other.size(); ++i)
+                        narrowest = std::min(narrowest, distanceToPiece(p, other[i], other[i + 1]));
+    return narrowest;
+}
+
+}  // namespace artwork_test

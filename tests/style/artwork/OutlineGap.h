@@ -1,0 +1,16 @@
+#pragma once
+// The narrowest gap between two drawn outlines, measured along their curves.
+
+#include <vector>
+
+#include "graphics/BezierPath.h"
+
+namespace artwork_test {
+
+// Each line and curve segment of `path` as points along it in short steps.
+std::vector<std::vector<gfx::Point>> segmentSteps(const gfx::BezierPath& path);
+
+// The narrowest distance between the outlines of `a` and `b`.
+double narrowestGap(const gfx::BezierPath& a, const gfx::BezierPath& b);
+
+}  // namespace artwork_test
