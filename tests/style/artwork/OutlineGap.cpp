@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace artwork_test {
 
@@ -34,18 +35,33 @@ double distanceToPiece(gfx::Point p, gfx::Point a, gfx::Point b) {
     return std::hypot(p.x - a.x - t * dx, p.y - a.y - t * dy);
 }
 
+// Calls `keep` with each point of either outline's distance to the other.
+template <typename Keep>
+void eachDistance(const gfx::BezierPath& a, const gfx::BezierPath& b, Keep keep) {
+    const auto stepsA = segmentSteps(a), stepsB = segmentSteps(b);
+    for (const auto& [from, to] : {std::pair(&stepsA, &stepsB), std::pair(&stepsB, &stepsA)})
+        for (const auto& segment : *from)
+            for (gfx::Point p : segment) {
+                double nearest = std::numeric_limits<double>::infinity();
+                for (const auto& other : *to)
+                    for (std::size_t i = 0; i + 1 < other.size(); ++i)
+                        nearest = std::min(nearest, distanceToPiece(p, other[i], other[i + 1]));
+                keep(nearest);
+            }
+}
+
 }  // namespace
 
 double narrowestGap(const gfx::BezierPath& a, const gfx::BezierPath& b) {
-    const auto stepsA = segmentSteps(a), stepsB = segmentSteps(b);
     double narrowest = std::numeric_limits<double>::infinity();
-    for (const auto& [from, to] : {std::pair(&stepsA, &stepsB), std::pair(&stepsB, &stepsA)})
-        for (const auto& segment : *from)
-            for (gfx::Point p : segment)
-                for (const auto& other : *to)
-                    for (std::size_t i = 0; i + 1 < other.size(); ++i)
-                        narrowest = std::min(narrowest, distanceToPiece(p, other[i], other[i + 1]));
+    eachDistance(a, b, [&](double d) { narrowest = std::min(narrowest, d); });
     return narrowest;
+}
+
+double farthestApart(const gfx::BezierPath& a, const gfx::BezierPath& b) {
+    double farthest = 0;
+    eachDistance(a, b, [&](double d) { farthest = std::max(farthest, d); });
+    return farthest;
 }
 
 }  // namespace artwork_test

@@ -1,5 +1,5 @@
 #pragma once
-// The narrowest gap between two drawn outlines, measured along their curves.
+// Distances between drawn outlines, measured along their curves.
 
 #include <vector>
 
@@ -12,5 +12,8 @@ std::vector<std::vector<gfx::Point>> segmentSteps(const gfx::BezierPath& path);
 
 // The narrowest distance between the outlines of `a` and `b`.
 double narrowestGap(const gfx::BezierPath& a, const gfx::BezierPath& b);
+
+// How far a point of either outline lies from the other at most.
+double farthestApart(const gfx::BezierPath& a, const gfx::BezierPath& b);
 
 }  // namespace artwork_test
