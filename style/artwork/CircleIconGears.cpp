@@ -140,7 +140,8 @@ public:
             switch (n % segmentsPerTooth) {
                 case risingFlank: risingFootRadius_ = std::abs(from - gear.centre); break;
                 case cornerToTip:
-                    toTip_ = {(from - tip[0]) / along, (seg.control1 - tip[0]) / along, (seg.control2 - tip[0]) / along};
+                    toTip_ = {(from - tip[0]) / along, (seg.control1 - tip[0]) / along,
+                              (seg.control2 - tip[0]) / along};
                     break;
                 case cornerFromTip:
                     fromTip_ = {(seg.end - tip[1]) / along, (seg.control2 - tip[1]) / along,

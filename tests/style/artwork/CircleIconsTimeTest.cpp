@@ -28,13 +28,17 @@ void expectEnd(const gfx::PathElement& e, double x, double y) {
 // `path` turned about the square's centre, clockwise on screen for positive degrees.
 gfx::BezierPath turned(const gfx::BezierPath& path, double degrees) {
     const double a = degrees * std::numbers::pi / 180, c = std::cos(a), s = std::sin(a);
-    auto turn = [&](gfx::Point p) { return gfx::Point{50 + (p.x - 50) * c - (p.y - 50) * s, 50 + (p.x - 50) * s + (p.y - 50) * c}; };
+    auto turn = [&](gfx::Point p) {
+        return gfx::Point{50 + (p.x - 50) * c - (p.y - 50) * s, 50 + (p.x - 50) * s + (p.y - 50) * c};
+    };
     gfx::BezierPath out;
     for (const gfx::PathElement& e : path.elements()) {
         switch (e.kind) {
             case gfx::PathElement::Kind::move: out.moveTo(turn(e.points[0])); break;
             case gfx::PathElement::Kind::line: out.lineTo(turn(e.points[0])); break;
-            case gfx::PathElement::Kind::curve: out.curveTo(turn(e.points[2]), turn(e.points[0]), turn(e.points[1])); break;
+            case gfx::PathElement::Kind::curve:
+                out.curveTo(turn(e.points[2]), turn(e.points[0]), turn(e.points[1]));
+                break;
             case gfx::PathElement::Kind::close: out.close(); break;
         }
     }
@@ -42,7 +46,9 @@ gfx::BezierPath turned(const gfx::BezierPath& path, double degrees) {
 }
 
 TEST(CircleIconsTime, ClockAsStated) {
-    checkCircleIconRow({"drawCircleIconClockWithFrame:", "bvBlue", nullptr,
+    checkCircleIconRow({"drawCircleIconClockWithFrame:",
+                        "bvBlue",
+                        nullptr,
                         {{"white", "13+12a 13+12c 12+10a", {0.2250, 0.2250, 0.7875, 0.7875}}}});
     const gfx::BezierPath glyph = record("drawCircleIconClockWithFrame:", square).fills[1].path;
     checkPieces(glyph,
