@@ -7,7 +7,7 @@
 
 namespace artwork_test {
 
-std::vector<std::vector<gfx::Point>> segmentSteps(const gfx::BezierPath& path) {
+std::vector<std::vector<gfx::Point>> segmentSteps(const gfx::BezierPath& path, int steps) {
     std::vector<std::vector<gfx::Point>> out;
     gfx::Point at{};
     for (const gfx::PathElement& e : path.elements()) {
@@ -17,8 +17,8 @@ std::vector<std::vector<gfx::Point>> segmentSteps(const gfx::BezierPath& path) {
         const gfx::Point c1 = curve ? e.points[0] : at, c2 = curve ? e.points[1] : e.points[0];
         const gfx::Point end = curve ? e.points[2] : e.points[0];
         std::vector<gfx::Point>& points = out.emplace_back();
-        for (int i = 0; i <= 32; ++i) {
-            const double t = i / 32.0, u = 1 - t;
+        for (int i = 0; i <= steps; ++i) {
+            const double t = double(i) / steps, u = 1 - t;
             points.push_back({u * u * u * at.x + 3 * u * u * t * c1.x + 3 * u * t * t * c2.x + t * t * t * end.x,
                               u * u * u * at.y + 3 * u * u * t * c1.y + 3 * u * t * t * c2.y + t * t * t * end.y});
         }

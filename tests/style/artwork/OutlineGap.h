@@ -7,8 +7,8 @@
 
 namespace artwork_test {
 
-// Each line and curve segment of `path` as points along it in short steps.
-std::vector<std::vector<gfx::Point>> segmentSteps(const gfx::BezierPath& path);
+// Each line and curve segment of `path` as points along it, `steps` steps a segment.
+std::vector<std::vector<gfx::Point>> segmentSteps(const gfx::BezierPath& path, int steps = 32);
 
 // The narrowest distance between the outlines of `a` and `b`.
 double narrowestGap(const gfx::BezierPath& a, const gfx::BezierPath& b);
