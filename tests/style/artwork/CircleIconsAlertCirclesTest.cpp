@@ -51,6 +51,12 @@ TEST(CircleIconsAlertCircles, ExclamationMarkShowsWhatLiesBeneath) {
 TEST(CircleIconsAlertCircles, CrossIsAGreyMadeFromTheParametricColour) {
     checkCircleIconRow({cross, "red", nullptr, {{"other", "16+8a", {0.3125, 0.3125, 0.6969, 0.6970}}}});
     checkImageRenderer(cross);
+    // The arm ends' curves reach the stated extents and no further.
+    const Bounds b = analyse(record(cross, {0, 0, 1, 1}).fills.at(1).path).bounds;
+    EXPECT_NEAR(b.minX, 0.3125, 0.00005);
+    EXPECT_NEAR(b.maxX, 0.6969, 0.00005);
+    EXPECT_NEAR(b.minY, 0.3125, 0.00005);
+    EXPECT_NEAR(b.maxY, 0.697, 0.0005);
 
     // The palette's parametric colour is pure red: without its saturation,
     // white. The colour is made afresh at each call, apart from both whites.

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "ArtworkTestSupport.h"
+#include "OutlineGap.h"
 
 namespace {
 
@@ -38,6 +40,32 @@ TEST(CircleIconsFeatures, LockedSchoolBadgeFollowsTheFlag) {
         EXPECT_EQ(colorName(rec.finalFillColor), "whiteColor");
     }
     checkImageRenderer(schoolLocked);
+}
+
+TEST(CircleIconsFeatures, OutlinesReachTheirStatedExtents) {
+    const gfx::Rect unit{0, 0, 1, 1};
+    const double fourPlaces = 0.00005 + 1e-12, fivePlaces = 0.000005 + 1e-12;
+    const Recording school = record(schoolLocked, unit, 1);
+    const gfx::BezierPath& backpack = school.fills.at(1).path;
+    checkPieces(backpack,
+                {{0.47168, 0.62770, {0.2916, 0.5679, 0.4741, 0.6277}},   // slot
+                 {0.58307, 0.39713, {0.2375, 0.2951, 0.6075, 0.8000}},   // front, higher than its highest anchor
+                 {0.66772, 0.60348, {0.6238, 0.3092, 0.7273, 0.6501}},   // opening
+                 {0.67500, 0.26936, {0.4362, 0.1938, 0.7875, 0.7564}}},  // handle and side panel
+                unit, "backpack", fourPlaces);
+    checkPieces(school.fills.at(3).path,
+                {{0.90885, 0.15803, {0.7625, 0.0750, 0.9125, 0.2500}},
+                 {0.87083, 0.15455, {0.80417, 0.09886, 0.87083, 0.15455}}},
+                unit, "padlock", fourPlaces);
+    checkPieces(record(bellOff, unit, 1).fills.at(1).path,
+                {{0.60852, 0.32590, {0.25150, 0.20000, 0.60852, 0.68262}},
+                 {0.69953, 0.61265, {0.23750, 0.26295, 0.76250, 0.78750}}},
+                unit, "muted bell", fivePlaces);
+
+    // The opening keeps 0.03 from the side panel's outline, the body about 0.02 from the panel.
+    const std::vector<gfx::BezierPath> parts = subpathsOf(backpack);
+    EXPECT_GE(narrowestGap(parts[2], parts[3]), 0.03);
+    EXPECT_GE(narrowestGap(parts[1], parts[3]), 0.0195);
 }
 
 TEST(CircleIconsFeatures, LockedSchoolBadgeIsSnappedOnItsOwn) {

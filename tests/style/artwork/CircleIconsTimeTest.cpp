@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
+#include <numbers>
 #include <vector>
 
 #include "ArtworkTestSupport.h"
+#include "OutlineGap.h"
 
 namespace {
 
@@ -22,8 +25,30 @@ void expectEnd(const gfx::PathElement& e, double x, double y) {
     EXPECT_NEAR(p.y, y, 1e-9);
 }
 
+// `path` turned about the square's centre, clockwise on screen for positive degrees.
+gfx::BezierPath turned(const gfx::BezierPath& path, double degrees) {
+    const double a = degrees * std::numbers::pi / 180, c = std::cos(a), s = std::sin(a);
+    auto turn = [&](gfx::Point p) {
+        return gfx::Point{50 + (p.x - 50) * c - (p.y - 50) * s, 50 + (p.x - 50) * s + (p.y - 50) * c};
+    };
+    gfx::BezierPath out;
+    for (const gfx::PathElement& e : path.elements()) {
+        switch (e.kind) {
+            case gfx::PathElement::Kind::move: out.moveTo(turn(e.points[0])); break;
+            case gfx::PathElement::Kind::line: out.lineTo(turn(e.points[0])); break;
+            case gfx::PathElement::Kind::curve:
+                out.curveTo(turn(e.points[2]), turn(e.points[0]), turn(e.points[1]));
+                break;
+            case gfx::PathElement::Kind::close: out.close(); break;
+        }
+    }
+    return out;
+}
+
 TEST(CircleIconsTime, ClockAsStated) {
-    checkCircleIconRow({"drawCircleIconClockWithFrame:", "bvBlue", nullptr,
+    checkCircleIconRow({"drawCircleIconClockWithFrame:",
+                        "bvBlue",
+                        nullptr,
                         {{"white", "13+12a 13+12c 12+10a", {0.2250, 0.2250, 0.7875, 0.7875}}}});
     const gfx::BezierPath glyph = record("drawCircleIconClockWithFrame:", square).fills[1].path;
     checkPieces(glyph,
@@ -41,15 +66,20 @@ TEST(CircleIconsTime, ShutterBladesAsStated) {
     checkCircleIconRow({"drawCircleIconSnapshotWithFrame:", "bvBlue", nullptr,
                         {{"white", "2+8a 2+6a 3+8a 2+7a 2+7a 4+7a", {0.2250, 0.2250, 0.7750, 0.7750}}}});
     const gfx::BezierPath glyph = record("drawCircleIconSnapshotWithFrame:", square).fills[1].path;
-    // Blades 2 to 6 are the first turned, to within 0.0021.
+    // Extents to four places, measured on the curves.
     checkPieces(glyph,
                 {{0.76193, 0.41630, {0.5880, 0.4083, 0.7750, 0.6475}}, {none, none, {0.4690, 0.2312, 0.7429, 0.3854}},
                  {none, none, {0.4815, 0.5337, 0.7071, 0.7750}}, {none, none, {0.2250, 0.3507, 0.4123, 0.5917}},
                  {none, none, {0.2571, 0.6146, 0.5310, 0.7688}}, {none, none, {0.2942, 0.2250, 0.5185, 0.4653}}},
-                square, "", 0.0021);
+                square, "", 0.00005 + 1e-12);
     const std::vector<gfx::BezierPath> blades = subpathsOf(glyph);
     expectEnd(blades[1].elements()[5], 73.147, 38.542);  // blade 2's long edge ends
     expectEnd(blades[3].elements()[2], 40.086, 59.167);  // blade 4's short edge ends
+    // Each blade is the first turned by a multiple of 60 degrees (clockwise
+    // on screen for positive turns), to within 0.0021 of the group.
+    const double turns[] = {-60, 60, 180, 120, -120};
+    for (std::size_t i = 1; i < blades.size(); ++i)
+        EXPECT_LE(farthestApart(blades[i], turned(blades[0], turns[i - 1])), 0.0021 * 100) << "blade " << i + 1;
     for (std::size_t i : {0, 2, 5}) {                    // blade 5 is blade 2 turned by half
         EXPECT_NEAR(blades[1].elements()[i].points[0].x + blades[4].elements()[i].points[0].x, 100, 0.02);
         EXPECT_NEAR(blades[1].elements()[i].points[0].y + blades[4].elements()[i].points[0].y, 100, 0.02);
