@@ -65,6 +65,7 @@ Error makeError(Error::Code code, std::string detail) {
         break;
     case Error::Code::badURL: text = "unsupported URL"; break;
     case Error::Code::cancelled: text = "cancelled"; break;
+    case Error::Code::dataLengthExceedsMaximum: text = "resource exceeds maximum size"; break;
     case Error::Code::unacceptableStatusCode:
     case Error::Code::responseSerializationFailed:
     case Error::Code::unknown: break;

@@ -62,6 +62,7 @@ struct Error {
         cancelled,
         unacceptableStatusCode,
         responseSerializationFailed,
+        dataLengthExceedsMaximum,
         unknown,
     };
     Code code = Code::unknown;

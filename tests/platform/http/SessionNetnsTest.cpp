@@ -5,6 +5,7 @@
 #include "dispatch/Dispatch.h"
 #include "http/Session.h"
 #include "LoopbackListener.h"
+#include "http/HttpTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -73,15 +74,6 @@ private:
     std::thread thread_;
 };
 
-http::Bytes bytes(const std::string& text) { return http::Bytes(text.begin(), text.end()); }
-
-std::optional<http::DataResponse> await(const std::shared_ptr<http::DataRequest>& request) {
-    std::optional<http::DataResponse> result;
-    request->responseData([&](const http::DataResponse& response) { result = response; });
-    dispatch::runMainUntil([&] { return result.has_value(); }, 10s);
-    return result;
-}
-
 }  // namespace
 
 TEST(HttpTransfers, ARequestCarriesNothingOfTheOneBefore) {
@@ -147,46 +139,117 @@ TEST(HttpTransfers, OverridesAddedWhileASessionLivesApplyToItsNextRequests) {
 
 namespace {
 
-// A server started by a shell command in this test's network namespace, with a
-// certificate for `host` made for it; stopped when the object goes.
-class TlsServer {
+// Answers one request with `head` and then `bodySize` octets as fast as the client takes
+// them, and tells how much the client took before it left.
+class FloodingServer {
 public:
-    TlsServer(const std::string& host, int port, const std::string& command)
-        : dir_(std::filesystem::temp_directory_path() / ("tls-server-" + std::to_string(::getpid()))) {
-        std::filesystem::create_directories(dir_);
-        const std::string d = dir_.string();
-        const std::string script =
-            "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1 -subj /CN=" + host +
-            " -addext subjectAltName=DNS:" + host + " -keyout " + d + "/key.pem -out " + d + "/cert.pem 2>/dev/null && "
-            "cd " + d + " && ((" + command + ") > /dev/null 2>&1 & echo $! > pid) && "
-            "for i in $(seq 50); do python3 -c 'import socket; socket.create_connection((\"127.0.0.1\", " +
-            std::to_string(port) + "))' 2>/dev/null && exit 0; sleep 0.1; done; exit 1";
-        started_ = std::system(script.c_str()) == 0;
-        http::setResolveOverrides({host + ":" + std::to_string(port) + ":127.0.0.1"});
-        http::setCertificateAuthorityBundle(d + "/cert.pem");
+    FloodingServer(std::string head, std::size_t bodySize) : head_(std::move(head)), bodySize_(bodySize) {
+        listener_ = listenOnLoopback(4, port_);
+        thread_ = std::thread([this] { serve(); });
     }
-    ~TlsServer() {
-        http::setResolveOverrides({});
-        http::setCertificateAuthorityBundle("");
-        int pid = 0;
-        std::ifstream(dir_ / "pid") >> pid;
-        if (pid > 0) (void)!std::system(("pkill -P " + std::to_string(pid) + "; kill " + std::to_string(pid)).c_str());
-        std::filesystem::remove_all(dir_);
+    ~FloodingServer() {
+        ::shutdown(listener_, SHUT_RDWR);
+        ::close(listener_);
+        thread_.join();
     }
-    bool started() const { return started_; }
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
+    // How much of the body went out before the client closed; empty until it is over.
+    std::optional<std::size_t> bodyWritten() {
+        std::lock_guard lock(mutex_);
+        return bodyWritten_;
+    }
 
 private:
-    std::filesystem::path dir_;
-    bool started_ = false;
-};
+    void serve() {
+        const int client = ::accept(listener_, nullptr, nullptr);
+        if (client < 0) return;
+        std::string request;
+        char buffer[4096];
+        for (ssize_t n; request.find("\r\n\r\n") == std::string::npos && (n = ::read(client, buffer, sizeof buffer)) > 0;)
+            request.append(buffer, static_cast<std::size_t>(n));
+        const auto body = request.find("\r\n\r\n") + 4;
+        if (auto length = request.find("Content-Length: "); length != std::string::npos)
+            for (std::size_t left = std::stoul(request.substr(length + 16)) - (request.size() - body); left > 0;) {
+                const ssize_t n = ::read(client, buffer, std::min(left, sizeof buffer));
+                if (n <= 0) break;
+                left -= static_cast<std::size_t>(n);
+            }
+        std::size_t written = 0;
+        if (::send(client, head_.data(), head_.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(head_.size())) {
+            const std::string chunk(64 * 1024, 'x');
+            while (written < bodySize_) {
+                const ssize_t n = ::send(client, chunk.data(), std::min(chunk.size(), bodySize_ - written), MSG_NOSIGNAL);
+                if (n <= 0) break;
+                written += static_cast<std::size_t>(n);
+            }
+        }
+        ::close(client);
+        std::lock_guard lock(mutex_);
+        bodyWritten_ = written;
+    }
 
-const std::string collector =
-    (std::filesystem::path(__FILE__).parent_path() / "../../integration/servers/collector.py").string();
+    std::string head_;
+    std::size_t bodySize_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::mutex mutex_;
+    std::optional<std::size_t> bodyWritten_;
+    std::thread thread_;
+};
 
 }  // namespace
 
+TEST(HttpTransfers, AnswerBeyondItsBoundsEndsTheTransferAndKeepsItsStatus) {
+    // Anyone on the network can answer the probe: far more than any socket holds.
+    constexpr std::size_t flood = 64 << 20;
+    http::SessionConfiguration configuration;
+    configuration.timeoutIntervalForResource = 10s;
+    http::Session session(configuration);
+    auto expectCutShort = [](const std::optional<http::DataResponse>& result, long status) {
+        ASSERT_TRUE(result && result->error);
+        EXPECT_EQ(result->error->code, http::Error::Code::dataLengthExceedsMaximum) << result->error->detail;
+        ASSERT_TRUE(result->response);
+        EXPECT_EQ(result->response->statusCode, status);
+        if (result->data) {
+            EXPECT_LE(result->data->size(), 65535u);
+        }
+    };
+    for (const long status : {200L, 404L}) {
+        FloodingServer server("HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Type: application/json\r\n\r\n", flood);
+        std::optional<http::JSONResponse> probe;
+        session.request(server.url(), "GET", {{"Connection", "close"}})->validate().responseJSON(
+            [&](const http::JSONResponse& response) { probe = response; });
+        ASSERT_TRUE(dispatch::runMainUntil([&] { return probe.has_value(); }, 10s));
+        expectCutShort(probe, status);
+        ASSERT_TRUE(dispatch::runMainUntil([&] { return server.bodyWritten().has_value(); }, 5s));
+        EXPECT_LT(*server.bodyWritten(), flood);
+    }
+    {
+        FloodingServer server("HTTP/1.1 200 OK\r\n\r\n", flood);
+        expectCutShort(await(session.upload(bytes("{\"items\":[]}"), server.url(), "POST",
+                                            {{"Content-Type", "application/json"}})),
+                       200);
+        ASSERT_TRUE(dispatch::runMainUntil([&] { return server.bodyWritten().has_value(); }, 5s));
+        EXPECT_LT(*server.bodyWritten(), flood);
+    }
+    {
+        std::string head = "HTTP/1.1 200 OK\r\n";
+        for (int i = 0; i < 4000; ++i) head += "X-Filler-" + std::to_string(i) + ": " + std::string(40, 'f') + "\r\n";
+        FloodingServer server(head + "\r\n", 0);
+        auto result = await(session.request(server.url()));
+        expectCutShort(result, 200);
+        EXPECT_LT(result->response->headerFields.size(), 1000u);
+    }
+}
+
+namespace {
+const std::string collector =
+    (std::filesystem::path(__FILE__).parent_path() / "../../integration/servers/collector.py").string();
+}  // namespace
+
 TEST(HttpTransfers, ServerWithoutHttp2IsReachedOverHttp1AndItsLargeAnswersArriveWhole) {
-    constexpr int replySize = 300 * 1024;
+    // Larger than what curl reads at once, up to the largest DNS message.
+    constexpr int replySize = 65535;
     TlsServer server("stats.test", 443, "python3 " + collector + " --cert cert.pem --key key.pem --out received "
                                         "--reply-size " + std::to_string(replySize));
     ASSERT_TRUE(server.started());
