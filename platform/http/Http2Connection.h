@@ -8,6 +8,10 @@
 //
 // A request lives in the connection from submit() until its stream closes (answered,
 // reset, timed out or the connection lost); the owner completes it.
+//
+// The connections to one origin come one after another and share their record of
+// attempts: while one is being set up the others wait for it, and after one that got no
+// answer the next waits its turn, so that a failing server is not flooded.
 
 #include "http/Transfer.h"
 
@@ -19,6 +23,7 @@
 #include <chrono>
 #include <deque>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -27,9 +32,34 @@ struct ssl_ctx_st;
 
 namespace http::detail {
 
+// The attempts to reach one origin: after one that ended without an answer the next
+// waits, twice as long each time up to a few seconds; the first answer ends the waits.
+struct Attempts {
+    std::chrono::steady_clock::duration wait{};
+    std::chrono::steady_clock::time_point notBefore{};
+
+    void failed();
+    void answered() { *this = {}; }
+};
+
+using TlsContext = std::shared_ptr<ssl_ctx_st>;
+// A client context that trusts the authorities in `caBundle` (the system's when empty)
+// and offers HTTP/2 and HTTP/1.1; null, with the reason in `error`, when none can be made.
+TlsContext makeTlsContext(const std::string& caBundle, std::string& error);
+
+// Tests: streams of new connections start at this identifier, so that a connection can
+// run out of them. 1 unless set.
+void setFirstStreamIdentifier(std::int32_t identifier);
+
 class Http2Connection : public std::enable_shared_from_this<Http2Connection> {
 public:
-    Http2Connection(asio::io_context& context, URL origin, TransferOwner& owner, bool waitsForConnectivity);
+    struct Setup {
+        TlsContext tls;
+        std::shared_ptr<Attempts> attempts;
+        std::chrono::steady_clock::duration timeout;  // of one attempt to set the connection up
+        bool waitsForConnectivity = false;
+    };
+    Http2Connection(asio::io_context& context, URL origin, TransferOwner& owner, Setup setup);
     ~Http2Connection();
     Http2Connection(const Http2Connection&) = delete;
     Http2Connection& operator=(const Http2Connection&) = delete;
@@ -40,12 +70,16 @@ public:
     bool idle() const { return waiting_.empty() && streams_.empty(); }
 
 private:
-    enum class State { idle, connecting, handshaking, open, closed };
+    // `waiting`: for its turn to connect (after a failed attempt, or without a network).
+    enum class State { idle, waiting, connecting, handshaking, open, closed };
 
+    void connectInTurn();
+    void waitForTurn(std::chrono::steady_clock::time_point turn);
     void connect();
     template <class Endpoints>
     void connectTo(const Endpoints& endpoints);
     void connectFailed(const Error& error);
+    void giveUp();
     void handshake();
     bool startSession();
     void submitStream(const std::shared_ptr<DataRequest>& request);
@@ -63,7 +97,8 @@ private:
     void sweep();
     void armSweep(std::chrono::steady_clock::time_point deadline);
 
-    DataRequest* stream(std::int32_t id) const;
+    std::shared_ptr<DataRequest>* slot(std::int32_t id);
+    DataRequest* stream(std::int32_t id);
     void dropClosedStreams();
 
     // What nghttp2 tells while it reads and writes.
@@ -71,6 +106,7 @@ private:
     void receivedHeader(std::int32_t id, std::string_view name, std::string_view value);
     void receivedData(std::int32_t id, const std::uint8_t* data, std::size_t length);
     void streamClosed(std::int32_t id, std::uint32_t errorCode);
+    void endTooLarge(std::int32_t id);
     long bodyChunk(std::int32_t id, std::uint8_t* buffer, std::size_t length, std::uint32_t* flags);
     void tellClosedStreams();
 
@@ -78,14 +114,15 @@ private:
     URL origin_;
     std::string authority_;
     TransferOwner* owner_;  // null once cancelled
-    bool waitsForConnectivity_;
+    Setup setup_;
     State state_ = State::idle;
     bool retired_ = false;
+    bool answered_ = false;  // a stream of this connection got its answer
 
     asio::ip::tcp::socket socket_;
     std::shared_ptr<asio::ip::tcp::resolver> resolver_;
-    asio::steady_timer retryTimer_;
-    ssl_ctx_st* tls_ = nullptr;
+    // While waiting, until the turn to connect; while connecting, the end of the attempt.
+    asio::steady_timer attemptTimer_;
     ssl_st* ssl_ = nullptr;
     nghttp2_session* session_ = nullptr;
 

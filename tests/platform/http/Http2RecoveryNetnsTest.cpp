@@ -1,0 +1,254 @@
+// The HTTP/2 client against a server that misbehaves on purpose: answers beyond their
+// bounds end only their own stream, refused and GOAWAY'd streams go again once, and a
+// failing server sees a few connections, not a flood.
+
+#include "http/Http2Connection.h"
+#include "http/HttpTestSupport.h"
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <openssl/ssl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+using namespace std::chrono_literals;
+using Code = http::Error::Code;
+
+namespace {
+
+const std::string h2Server =
+    (std::filesystem::path(__FILE__).parent_path() / "../../integration/servers/h2_server.py").string();
+const std::string origin = "https://doh.test:8443";
+
+// The test server in `mode`; the log it keeps is read by count().
+struct H2Server : TlsServer {
+    explicit H2Server(const std::string& mode, const std::string& options = "")
+        : TlsServer("doh.test", 8443, "/usr/bin/python3 " + h2Server + " --port 8443 --cert cert.pem --key key.pem "
+                                      "--log log --mode " + mode + " " + options) {}
+    // Lines of the server's log that are exactly `line`: "connection", "stream /path".
+    std::size_t count(const std::string& line) const {
+        std::ifstream log(path("log"));
+        std::size_t found = 0;
+        for (std::string text; std::getline(log, text);) found += text == line;
+        return found;
+    }
+};
+
+http::Session sessionWithTimeout(std::chrono::milliseconds timeout) {
+    http::SessionConfiguration configuration;
+    configuration.timeoutIntervalForResource = timeout;
+    return http::Session(configuration);
+}
+
+// Requests made one after another for `length`, `perTick` every `tick`, each to `path`;
+// runs until all have ended and gives their responses.
+std::vector<http::DataResponse> steadyRequests(http::Session& session, const std::string& path,
+                                               std::chrono::milliseconds length, std::chrono::milliseconds tick,
+                                               int perTick = 1) {
+    auto responses = std::make_shared<std::vector<http::DataResponse>>();
+    std::size_t sent = 0;
+    for (const auto end = std::chrono::steady_clock::now() + length; std::chrono::steady_clock::now() < end;) {
+        for (int i = 0; i < perTick; ++i, ++sent)
+            session.upload(bytes("query"), origin + path)->responseData([responses](const http::DataResponse& r) {
+                responses->push_back(r);
+            });
+        dispatch::runMainFor(tick);
+    }
+    dispatch::runMainUntil([&] { return responses->size() == sent; }, 10s);
+    EXPECT_EQ(responses->size(), sent);
+    return *responses;
+}
+
+// TLS that asks to write during a read every so many reads, as it does when the server
+// asks for a new handshake while the socket is full: the real SSL_read, wrapped for the
+// tests of this program (which run one at a time, each in a process of its own).
+std::atomic<int> wantWriteEveryReads{0};
+thread_local bool wantWriteTold = false;
+
+}  // namespace
+
+extern "C" int SSL_read(SSL* ssl, void* buffer, int size) {
+    static const auto real = reinterpret_cast<int (*)(SSL*, void*, int)>(dlsym(RTLD_NEXT, "SSL_read"));
+    static std::atomic<int> reads{0};
+    const int every = wantWriteEveryReads;
+    wantWriteTold = every > 0 && ++reads % every == 0;
+    return wantWriteTold ? -1 : real(ssl, buffer, size);
+}
+
+extern "C" int SSL_get_error(const SSL* ssl, int result) {
+    static const auto real = reinterpret_cast<int (*)(const SSL*, int)>(dlsym(RTLD_NEXT, "SSL_get_error"));
+    return std::exchange(wantWriteTold, false) ? SSL_ERROR_WANT_WRITE : real(ssl, result);
+}
+
+TEST(Http2Recovery, AnswerBeyondItsBoundsFailsItsStreamOnlyAndTheConnectionGoesOn) {
+    H2Server server("answer");
+    ASSERT_TRUE(server.started());
+    auto session = sessionWithTimeout(5s);
+    const std::vector<std::string> beyond = {"/body/endless", "/body/65536", "/announce/65536", "/headers/40000"};
+    std::vector<std::shared_ptr<http::DataRequest>> requests;
+    for (const auto& path : beyond) requests.push_back(session.request(origin + path));
+    auto answered = session.upload(bytes("query"), origin + "/dns-query", "POST");
+    for (std::size_t i = 0; i < beyond.size(); ++i) {
+        auto result = await(requests[i]);
+        ASSERT_TRUE(result && result->error) << beyond[i];
+        EXPECT_EQ(result->error->code, Code::dataLengthExceedsMaximum) << beyond[i];
+        ASSERT_TRUE(result->response) << beyond[i];
+        EXPECT_EQ(result->response->statusCode, 200);
+        EXPECT_FALSE(result->data) << beyond[i];
+    }
+    for (const auto& request : {answered, session.upload(bytes("again"), origin + "/dns-query", "POST")}) {
+        auto result = await(request);
+        ASSERT_TRUE(result && result->isSuccess()) << result->error->localizedDescription;
+        EXPECT_EQ(result->data->size(), 5u);
+    }
+    // The largest DNS message still arrives whole.
+    auto largest = await(session.request(origin + "/body/65535"));
+    ASSERT_TRUE(largest && largest->isSuccess());
+    EXPECT_EQ(largest->data->size(), 65535u);
+    EXPECT_EQ(session.connectionsOpened(), 1u);
+    EXPECT_EQ(server.count("connection"), 1u);
+}
+
+TEST(Http2Recovery, RefusedStreamGoesAgainOnceNotInALoop) {
+    H2Server server("answer");
+    ASSERT_TRUE(server.started());
+    auto session = sessionWithTimeout(2s);
+    auto once = await(session.request(origin + "/refuse-once"));
+    ASSERT_TRUE(once && once->isSuccess()) << once->error->localizedDescription;
+    auto always = await(session.request(origin + "/refuse"));
+    ASSERT_TRUE(always && always->error);
+    EXPECT_EQ(always->error->code, Code::networkConnectionLost);
+    EXPECT_EQ(server.count("stream /refuse-once"), 2u);
+    EXPECT_EQ(server.count("stream /refuse"), 2u);
+    EXPECT_EQ(server.count("connection"), 1u);
+}
+
+TEST(Http2Recovery, GoawayMovesTheStreamsItDidNotTakeToTheNextConnection) {
+    H2Server server("goaway-first");
+    ASSERT_TRUE(server.started());
+    auto session = sessionWithTimeout(3s);
+    std::vector<std::shared_ptr<http::DataRequest>> requests;
+    for (int i = 0; i < 4; ++i) requests.push_back(session.upload(bytes("query"), origin + "/dns-query", "POST"));
+    for (const auto& request : requests) {
+        auto result = await(request);
+        ASSERT_TRUE(result && result->isSuccess()) << result->error->localizedDescription;
+    }
+    EXPECT_EQ(server.count("connection"), 2u);
+}
+
+TEST(Http2Recovery, ServerClosingMidStreamFailsTheStreamAndTheNextRequestGetsANewConnection) {
+    H2Server server("answer");
+    ASSERT_TRUE(server.started());
+    auto session = sessionWithTimeout(3s);
+    auto cut = await(session.request(origin + "/close"));
+    ASSERT_TRUE(cut && cut->error);
+    EXPECT_EQ(cut->error->code, Code::networkConnectionLost);
+    ASSERT_TRUE(cut->response);
+    EXPECT_EQ(cut->response->statusCode, 200);
+    auto next = await(session.upload(bytes("query"), origin + "/dns-query", "POST"));
+    ASSERT_TRUE(next && next->isSuccess()) << next->error->localizedDescription;
+    EXPECT_EQ(server.count("connection"), 2u);
+}
+
+TEST(Http2Recovery, StreamIdentifiersRunningOutMoveTheRequestsToANewConnection) {
+    H2Server server("answer");
+    ASSERT_TRUE(server.started());
+    auto session = sessionWithTimeout(3s);
+    // Room for three streams only.
+    http::detail::setFirstStreamIdentifier(0x7ffffffb);
+    auto first = await(session.upload(bytes("query"), origin + "/dns-query", "POST"));
+    std::vector<std::shared_ptr<http::DataRequest>> requests;
+    for (int i = 0; i < 4; ++i) requests.push_back(session.upload(bytes("query"), origin + "/dns-query", "POST"));
+    std::vector<std::optional<http::DataResponse>> results;
+    for (const auto& request : requests) results.push_back(await(request));
+    http::detail::setFirstStreamIdentifier(1);
+    ASSERT_TRUE(first && first->isSuccess());
+    for (const auto& result : results) ASSERT_TRUE(result && result->isSuccess()) << result->error->localizedDescription;
+    EXPECT_EQ(server.count("connection"), 2u);
+}
+
+TEST(Http2Recovery, TlsAskingToWriteDuringAReadIsWaitedFor) {
+    H2Server server("answer");
+    ASSERT_TRUE(server.started());
+    auto session = sessionWithTimeout(5s);
+    wantWriteEveryReads = 3;
+    std::vector<std::shared_ptr<http::DataRequest>> requests;
+    for (int i = 0; i < 200; ++i)
+        requests.push_back(session.upload(bytes("query " + std::to_string(i)), origin + "/dns-query", "POST"));
+    std::vector<std::optional<http::DataResponse>> results;
+    for (const auto& request : requests) results.push_back(await(request));
+    wantWriteEveryReads = 0;
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_TRUE(results[i] && results[i]->isSuccess()) << results[i]->error->localizedDescription;
+        EXPECT_EQ(std::string(results[i]->data->begin(), results[i]->data->end()), "query " + std::to_string(i));
+    }
+    EXPECT_EQ(server.count("connection"), 1u);
+}
+
+TEST(Http2Recovery, TlsRenegotiationWhileTheClientWritesIsWaitedFor) {
+    // The server asks for a new handshake while the client's writes fill the socket: TLS
+    // then wants to read during a write.
+    H2Server server("renegotiate");
+    ASSERT_TRUE(server.started());
+    auto session = sessionWithTimeout(10s);
+    const std::string body(4 << 20, 'q');
+    auto result = await(session.upload(bytes(body), origin + "/count", "POST"));
+    ASSERT_TRUE(result && result->isSuccess()) << result->error->localizedDescription << " " << result->error->detail;
+    EXPECT_EQ(std::string(result->data->begin(), result->data->end()), std::to_string(body.size()));
+}
+
+TEST(Http2Storms, ServerEndingEveryConnectionWithGoawaySeesFewConnections) {
+    H2Server server("goaway");
+    ASSERT_TRUE(server.started());
+    auto session = sessionWithTimeout(500ms);
+    for (const auto& response : steadyRequests(session, "/dns-query", 2500ms, 10ms)) {
+        ASSERT_TRUE(response.error);
+        EXPECT_TRUE(response.error->code == Code::networkConnectionLost || response.error->code == Code::timedOut)
+            << response.error->localizedDescription;
+    }
+    EXPECT_LE(server.count("connection"), 12u);
+}
+
+TEST(Http2Storms, ServerThatNeverStartsTlsSeesFewConnections) {
+    H2Server server("no-tls");
+    ASSERT_TRUE(server.started());
+    auto session = sessionWithTimeout(300ms);
+    // 2,000 queries a second.
+    for (const auto& response : steadyRequests(session, "/dns-query", 2500ms, 5ms, 10)) {
+        ASSERT_TRUE(response.error);
+        EXPECT_EQ(response.error->code, Code::timedOut);
+    }
+    EXPECT_LE(server.count("connection"), 12u);
+}
+
+TEST(Http2Storms, QueriesAreAnsweredSoonAfterTheServerIsGoodAgain) {
+    // The first four connections end with GOAWAY; waits of 50, 100, 200 and 400 ms follow.
+    H2Server server("goaway", "--bad 4");
+    ASSERT_TRUE(server.started());
+    auto session = sessionWithTimeout(1s);
+    const auto start = std::chrono::steady_clock::now();
+    std::optional<std::chrono::steady_clock::time_point> firstAnswer;
+    std::size_t sent = 0, ended = 0, sentAfterThat = 0, answeredAfterThat = 0;
+    while (std::chrono::steady_clock::now() < start + 2500ms) {
+        const bool after = firstAnswer.has_value();
+        ++sent;
+        sentAfterThat += after;
+        session.upload(bytes("query"), origin + "/dns-query")->responseData([&, after](const http::DataResponse& r) {
+            ++ended;
+            if (r.isSuccess() && !firstAnswer) firstAnswer = std::chrono::steady_clock::now();
+            answeredAfterThat += after && r.isSuccess();
+        });
+        dispatch::runMainFor(50ms);
+    }
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return ended == sent; }, 3s));
+    ASSERT_TRUE(firstAnswer);
+    EXPECT_LT(*firstAnswer - start, 1750ms);
+    EXPECT_EQ(answeredAfterThat, sentAfterThat);
+    EXPECT_EQ(server.count("connection"), 5u);
+}
