@@ -571,14 +571,14 @@ void Http2Connection::streamClosed(std::int32_t id, std::uint32_t errorCode) {
     dropClosedStreams();
     if (request->done_) return;  // timed out or ended before
     if (errorCode == NGHTTP2_REFUSED_STREAM && !request->refusedOnce_) {
-        // The server did not work on it: it may go again, once, on another connection.
+        // The server did not work on it: it may go again, once.
         request->refusedOnce_ = true;
         refused_.push_back(std::move(request));
         return;
     }
     DataResponse response{request->url_, {}, {}, {}};
     const bool answered = errorCode == NGHTTP2_NO_ERROR && request->receiving_.statusCode != 0;
-    if (answered && !answered_) {
+    if (answered && !answered_ && request->receiving_.statusCode / 100 == 2) {
         answered_ = true;
         setup_.attempts->answered();
     }

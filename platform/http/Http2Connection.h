@@ -10,8 +10,8 @@
 // reset, timed out or the connection lost); the owner completes it.
 //
 // The connections to one origin come one after another and share their record of
-// attempts: while one is being set up the others wait for it, and after one that got no
-// answer the next waits its turn, so that a failing server is not flooded.
+// attempts: while one is being set up the requests wait for it, and after one that got
+// no good answer the next waits its turn, so that a failing server is not flooded.
 
 #include "http/Transfer.h"
 
@@ -32,8 +32,8 @@ struct ssl_ctx_st;
 
 namespace http::detail {
 
-// The attempts to reach one origin: after one that ended without an answer the next
-// waits, twice as long each time up to a few seconds; the first answer ends the waits.
+// The attempts to reach one origin: after one that ended without a good (2xx) answer
+// the next waits, twice as long each time up to a few seconds; a good answer ends the waits.
 struct Attempts {
     std::chrono::steady_clock::duration wait{};
     std::chrono::steady_clock::time_point notBefore{};
@@ -117,7 +117,7 @@ private:
     Setup setup_;
     State state_ = State::idle;
     bool retired_ = false;
-    bool answered_ = false;  // a stream of this connection got its answer
+    bool answered_ = false;  // a stream of this connection got a good answer
 
     asio::ip::tcp::socket socket_;
     std::shared_ptr<asio::ip::tcp::resolver> resolver_;

@@ -13,6 +13,7 @@ By path:
   /close                   200 and part of the body, then the connection closes
   /count                   200 and the request body's size in decimal
   anything else            200 and the request body back
+--as-path PATH answers every request as if it had asked for PATH.
 
 By --mode, for every connection (or only the first --bad ones; later ones answer):
   answer        the paths above
@@ -126,7 +127,7 @@ class Connection:
     def handle(self, event):
         conn = self.conn
         if isinstance(event, h2.events.RequestReceived):
-            path = dict(event.headers)[":path"]
+            path = self.args.as_path or dict(event.headers)[":path"]
             log(self.args, "stream " + path)
             self.requests[event.stream_id] = (path, bytearray())
             return self.closing or self.started(event.stream_id, path)
@@ -181,23 +182,26 @@ class Connection:
         return True
 
     def send_bodies(self):
-        """Sends what the windows allow of the bodies; True while there is more to send at once."""
+        """Sends what the windows allow of the bodies, up to 1 MiB each time; True while
+        there is more to send at once."""
         more = False
         for stream_id, left in list(self.bodies.items()):
-            try:
-                window = min(self.conn.local_flow_control_window(stream_id), self.conn.max_outbound_frame_size)
-            except h2.exceptions.StreamClosedError:
-                del self.bodies[stream_id]
-                continue
-            size = window if left is None else min(window, left)
-            if size <= 0 and left != 0:
-                continue
-            last = left is not None and left - size == 0
-            self.conn.send_data(stream_id, b"x" * size, end_stream=last)
-            if last:
-                del self.bodies[stream_id]
+            for _ in range(64):
+                try:
+                    window = min(self.conn.local_flow_control_window(stream_id), self.conn.max_outbound_frame_size)
+                except h2.exceptions.StreamClosedError:
+                    del self.bodies[stream_id]
+                    break
+                size = window if left is None else min(window, left)
+                if size <= 0 and left != 0:
+                    break
+                left = None if left is None else left - size
+                self.conn.send_data(stream_id, b"x" * size, end_stream=left == 0)
+                if left == 0:
+                    del self.bodies[stream_id]
+                    break
+                self.bodies[stream_id] = left
             else:
-                self.bodies[stream_id] = None if left is None else left - size
                 more = True
         return more
 
@@ -224,15 +228,16 @@ def serve(args, ctx, sock):
 
 def main():
     parser = argparse.ArgumentParser()
+    parser.add_argument("--mode", default="answer",
+                        choices=["answer", "goaway", "goaway-first", "no-tls", "renegotiate"])
+    parser.add_argument("--log", required=True)
     parser.add_argument("--address", default="127.0.0.1")
     parser.add_argument("--port", type=int, default=443)
     parser.add_argument("--cert", required=True)
     parser.add_argument("--key", required=True)
-    parser.add_argument("--log", required=True)
-    parser.add_argument("--mode", default="answer",
-                        choices=["answer", "goaway", "goaway-first", "no-tls", "renegotiate"])
     parser.add_argument("--bad", type=int, default=0, help="only the first BAD connections misbehave")
     parser.add_argument("--pause", type=float, default=0.5)
+    parser.add_argument("--as-path", default="")
     args = parser.parse_args()
 
     ctx = SSL.Context(SSL.TLS_SERVER_METHOD)

@@ -40,24 +40,31 @@ struct H2Server : TlsServer {
     }
 };
 
+// A DNS query as the engine sends it.
+std::shared_ptr<http::DataRequest> query(http::Session& session, const std::string& body = "query") {
+    return session.upload(bytes(body), origin + "/dns-query", "POST");
+}
+
+void expectAnswered(const std::optional<http::DataResponse>& result) {
+    ASSERT_TRUE(result);
+    EXPECT_TRUE(result->isSuccess()) << result->error->localizedDescription << " " << result->error->detail;
+}
+
 http::Session sessionWithTimeout(std::chrono::milliseconds timeout) {
     http::SessionConfiguration configuration;
     configuration.timeoutIntervalForResource = timeout;
     return http::Session(configuration);
 }
 
-// Requests made one after another for `length`, `perTick` every `tick`, each to `path`;
-// runs until all have ended and gives their responses.
-std::vector<http::DataResponse> steadyRequests(http::Session& session, const std::string& path,
-                                               std::chrono::milliseconds length, std::chrono::milliseconds tick,
-                                               int perTick = 1) {
+// Queries made one after another for `length`, `perTick` every `tick`; runs until all
+// have ended and gives their responses.
+std::vector<http::DataResponse> steadyQueries(http::Session& session, std::chrono::milliseconds length,
+                                              std::chrono::milliseconds tick, int perTick = 1) {
     auto responses = std::make_shared<std::vector<http::DataResponse>>();
     std::size_t sent = 0;
     for (const auto end = std::chrono::steady_clock::now() + length; std::chrono::steady_clock::now() < end;) {
         for (int i = 0; i < perTick; ++i, ++sent)
-            session.upload(bytes("query"), origin + path)->responseData([responses](const http::DataResponse& r) {
-                responses->push_back(r);
-            });
+            query(session)->responseData([responses](const http::DataResponse& r) { responses->push_back(r); });
         dispatch::runMainFor(tick);
     }
     dispatch::runMainUntil([&] { return responses->size() == sent; }, 10s);
@@ -93,7 +100,7 @@ TEST(Http2Recovery, AnswerBeyondItsBoundsFailsItsStreamOnlyAndTheConnectionGoesO
     const std::vector<std::string> beyond = {"/body/endless", "/body/65536", "/announce/65536", "/headers/40000"};
     std::vector<std::shared_ptr<http::DataRequest>> requests;
     for (const auto& path : beyond) requests.push_back(session.request(origin + path));
-    auto answered = session.upload(bytes("query"), origin + "/dns-query", "POST");
+    auto answered = query(session);
     for (std::size_t i = 0; i < beyond.size(); ++i) {
         auto result = await(requests[i]);
         ASSERT_TRUE(result && result->error) << beyond[i];
@@ -102,14 +109,14 @@ TEST(Http2Recovery, AnswerBeyondItsBoundsFailsItsStreamOnlyAndTheConnectionGoesO
         EXPECT_EQ(result->response->statusCode, 200);
         EXPECT_FALSE(result->data) << beyond[i];
     }
-    for (const auto& request : {answered, session.upload(bytes("again"), origin + "/dns-query", "POST")}) {
+    for (const auto& request : {answered, query(session, "again")}) {
         auto result = await(request);
-        ASSERT_TRUE(result && result->isSuccess()) << result->error->localizedDescription;
+        expectAnswered(result);
         EXPECT_EQ(result->data->size(), 5u);
     }
     // The largest DNS message still arrives whole.
     auto largest = await(session.request(origin + "/body/65535"));
-    ASSERT_TRUE(largest && largest->isSuccess());
+    expectAnswered(largest);
     EXPECT_EQ(largest->data->size(), 65535u);
     EXPECT_EQ(session.connectionsOpened(), 1u);
     EXPECT_EQ(server.count("connection"), 1u);
@@ -119,8 +126,7 @@ TEST(Http2Recovery, RefusedStreamGoesAgainOnceNotInALoop) {
     H2Server server("answer");
     ASSERT_TRUE(server.started());
     auto session = sessionWithTimeout(2s);
-    auto once = await(session.request(origin + "/refuse-once"));
-    ASSERT_TRUE(once && once->isSuccess()) << once->error->localizedDescription;
+    expectAnswered(await(session.request(origin + "/refuse-once")));
     auto always = await(session.request(origin + "/refuse"));
     ASSERT_TRUE(always && always->error);
     EXPECT_EQ(always->error->code, Code::networkConnectionLost);
@@ -134,11 +140,8 @@ TEST(Http2Recovery, GoawayMovesTheStreamsItDidNotTakeToTheNextConnection) {
     ASSERT_TRUE(server.started());
     auto session = sessionWithTimeout(3s);
     std::vector<std::shared_ptr<http::DataRequest>> requests;
-    for (int i = 0; i < 4; ++i) requests.push_back(session.upload(bytes("query"), origin + "/dns-query", "POST"));
-    for (const auto& request : requests) {
-        auto result = await(request);
-        ASSERT_TRUE(result && result->isSuccess()) << result->error->localizedDescription;
-    }
+    for (int i = 0; i < 4; ++i) requests.push_back(query(session));
+    for (const auto& request : requests) expectAnswered(await(request));
     EXPECT_EQ(server.count("connection"), 2u);
 }
 
@@ -151,8 +154,7 @@ TEST(Http2Recovery, ServerClosingMidStreamFailsTheStreamAndTheNextRequestGetsANe
     EXPECT_EQ(cut->error->code, Code::networkConnectionLost);
     ASSERT_TRUE(cut->response);
     EXPECT_EQ(cut->response->statusCode, 200);
-    auto next = await(session.upload(bytes("query"), origin + "/dns-query", "POST"));
-    ASSERT_TRUE(next && next->isSuccess()) << next->error->localizedDescription;
+    expectAnswered(await(query(session)));
     EXPECT_EQ(server.count("connection"), 2u);
 }
 
@@ -162,14 +164,11 @@ TEST(Http2Recovery, StreamIdentifiersRunningOutMoveTheRequestsToANewConnection) 
     auto session = sessionWithTimeout(3s);
     // Room for three streams only.
     http::detail::setFirstStreamIdentifier(0x7ffffffb);
-    auto first = await(session.upload(bytes("query"), origin + "/dns-query", "POST"));
+    expectAnswered(await(query(session)));
     std::vector<std::shared_ptr<http::DataRequest>> requests;
-    for (int i = 0; i < 4; ++i) requests.push_back(session.upload(bytes("query"), origin + "/dns-query", "POST"));
-    std::vector<std::optional<http::DataResponse>> results;
-    for (const auto& request : requests) results.push_back(await(request));
+    for (int i = 0; i < 4; ++i) requests.push_back(query(session));
+    for (const auto& request : requests) expectAnswered(await(request));
     http::detail::setFirstStreamIdentifier(1);
-    ASSERT_TRUE(first && first->isSuccess());
-    for (const auto& result : results) ASSERT_TRUE(result && result->isSuccess()) << result->error->localizedDescription;
     EXPECT_EQ(server.count("connection"), 2u);
 }
 
@@ -179,13 +178,12 @@ TEST(Http2Recovery, TlsAskingToWriteDuringAReadIsWaitedFor) {
     auto session = sessionWithTimeout(5s);
     wantWriteEveryReads = 3;
     std::vector<std::shared_ptr<http::DataRequest>> requests;
-    for (int i = 0; i < 200; ++i)
-        requests.push_back(session.upload(bytes("query " + std::to_string(i)), origin + "/dns-query", "POST"));
+    for (int i = 0; i < 200; ++i) requests.push_back(query(session, "query " + std::to_string(i)));
     std::vector<std::optional<http::DataResponse>> results;
     for (const auto& request : requests) results.push_back(await(request));
     wantWriteEveryReads = 0;
     for (int i = 0; i < 200; ++i) {
-        ASSERT_TRUE(results[i] && results[i]->isSuccess()) << results[i]->error->localizedDescription;
+        expectAnswered(results[i]);
         EXPECT_EQ(std::string(results[i]->data->begin(), results[i]->data->end()), "query " + std::to_string(i));
     }
     EXPECT_EQ(server.count("connection"), 1u);
@@ -199,7 +197,7 @@ TEST(Http2Recovery, TlsRenegotiationWhileTheClientWritesIsWaitedFor) {
     auto session = sessionWithTimeout(10s);
     const std::string body(4 << 20, 'q');
     auto result = await(session.upload(bytes(body), origin + "/count", "POST"));
-    ASSERT_TRUE(result && result->isSuccess()) << result->error->localizedDescription << " " << result->error->detail;
+    expectAnswered(result);
     EXPECT_EQ(std::string(result->data->begin(), result->data->end()), std::to_string(body.size()));
 }
 
@@ -207,7 +205,7 @@ TEST(Http2Storms, ServerEndingEveryConnectionWithGoawaySeesFewConnections) {
     H2Server server("goaway");
     ASSERT_TRUE(server.started());
     auto session = sessionWithTimeout(500ms);
-    for (const auto& response : steadyRequests(session, "/dns-query", 2500ms, 10ms)) {
+    for (const auto& response : steadyQueries(session, 2500ms, 10ms)) {
         ASSERT_TRUE(response.error);
         EXPECT_TRUE(response.error->code == Code::networkConnectionLost || response.error->code == Code::timedOut)
             << response.error->localizedDescription;
@@ -220,7 +218,7 @@ TEST(Http2Storms, ServerThatNeverStartsTlsSeesFewConnections) {
     ASSERT_TRUE(server.started());
     auto session = sessionWithTimeout(300ms);
     // 2,000 queries a second.
-    for (const auto& response : steadyRequests(session, "/dns-query", 2500ms, 5ms, 10)) {
+    for (const auto& response : steadyQueries(session, 2500ms, 5ms, 10)) {
         ASSERT_TRUE(response.error);
         EXPECT_EQ(response.error->code, Code::timedOut);
     }
@@ -239,7 +237,7 @@ TEST(Http2Storms, QueriesAreAnsweredSoonAfterTheServerIsGoodAgain) {
         const bool after = firstAnswer.has_value();
         ++sent;
         sentAfterThat += after;
-        session.upload(bytes("query"), origin + "/dns-query")->responseData([&, after](const http::DataResponse& r) {
+        query(session)->responseData([&, after](const http::DataResponse& r) {
             ++ended;
             if (r.isSuccess() && !firstAnswer) firstAnswer = std::chrono::steady_clock::now();
             answeredAfterThat += after && r.isSuccess();

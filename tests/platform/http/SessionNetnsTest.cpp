@@ -25,10 +25,14 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Answers each request on its own connection and records the request as sent.
+// Answers each request on its own connection with `reply` and then `floodSize` octets
+// more, as fast as the client takes them; records each request as sent, and how much of
+// the flood the last client took before it left.
 class RecordingServer {
 public:
-    RecordingServer() {
+    explicit RecordingServer(std::string reply = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok",
+                             std::size_t floodSize = 0)
+        : reply_(std::move(reply)), floodSize_(floodSize) {
         listener_ = listenOnLoopback(64, port_);
         thread_ = std::thread([this] { serve(); });
     }
@@ -38,9 +42,15 @@ public:
         thread_.join();
     }
     int port() const { return port_; }
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
     std::vector<std::string> requests() {
         std::lock_guard lock(mutex_);
         return requests_;
+    }
+    // Of the last connection, once it is over.
+    std::optional<std::size_t> floodWritten() {
+        std::lock_guard lock(mutex_);
+        return floodWritten_;
     }
 
 private:
@@ -62,15 +72,25 @@ private:
                 std::lock_guard lock(mutex_);
                 requests_.push_back(request);
             }
-            const std::string reply = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
-            (void)!::write(client, reply.data(), reply.size());
+            std::size_t flooded = 0;
+            if (::send(client, reply_.data(), reply_.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(reply_.size())) {
+                const std::string chunk(64 * 1024, 'x');
+                for (ssize_t n = 0; flooded < floodSize_; flooded += static_cast<std::size_t>(n))
+                    if ((n = ::send(client, chunk.data(), std::min(chunk.size(), floodSize_ - flooded), MSG_NOSIGNAL)) <= 0)
+                        break;
+            }
+            std::lock_guard lock(mutex_);
+            floodWritten_ = flooded;
         }
     }
 
+    std::string reply_;
+    std::size_t floodSize_;
     int listener_ = -1;
     int port_ = 0;
     std::mutex mutex_;
     std::vector<std::string> requests_;
+    std::optional<std::size_t> floodWritten_;
     std::thread thread_;
 };
 
@@ -137,68 +157,6 @@ TEST(HttpTransfers, OverridesAddedWhileASessionLivesApplyToItsNextRequests) {
     EXPECT_TRUE(second->isSuccess()) << second->error->detail;
 }
 
-namespace {
-
-// Answers one request with `head` and then `bodySize` octets as fast as the client takes
-// them, and tells how much the client took before it left.
-class FloodingServer {
-public:
-    FloodingServer(std::string head, std::size_t bodySize) : head_(std::move(head)), bodySize_(bodySize) {
-        listener_ = listenOnLoopback(4, port_);
-        thread_ = std::thread([this] { serve(); });
-    }
-    ~FloodingServer() {
-        ::shutdown(listener_, SHUT_RDWR);
-        ::close(listener_);
-        thread_.join();
-    }
-    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
-    // How much of the body went out before the client closed; empty until it is over.
-    std::optional<std::size_t> bodyWritten() {
-        std::lock_guard lock(mutex_);
-        return bodyWritten_;
-    }
-
-private:
-    void serve() {
-        const int client = ::accept(listener_, nullptr, nullptr);
-        if (client < 0) return;
-        std::string request;
-        char buffer[4096];
-        for (ssize_t n; request.find("\r\n\r\n") == std::string::npos && (n = ::read(client, buffer, sizeof buffer)) > 0;)
-            request.append(buffer, static_cast<std::size_t>(n));
-        const auto body = request.find("\r\n\r\n") + 4;
-        if (auto length = request.find("Content-Length: "); length != std::string::npos)
-            for (std::size_t left = std::stoul(request.substr(length + 16)) - (request.size() - body); left > 0;) {
-                const ssize_t n = ::read(client, buffer, std::min(left, sizeof buffer));
-                if (n <= 0) break;
-                left -= static_cast<std::size_t>(n);
-            }
-        std::size_t written = 0;
-        if (::send(client, head_.data(), head_.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(head_.size())) {
-            const std::string chunk(64 * 1024, 'x');
-            while (written < bodySize_) {
-                const ssize_t n = ::send(client, chunk.data(), std::min(chunk.size(), bodySize_ - written), MSG_NOSIGNAL);
-                if (n <= 0) break;
-                written += static_cast<std::size_t>(n);
-            }
-        }
-        ::close(client);
-        std::lock_guard lock(mutex_);
-        bodyWritten_ = written;
-    }
-
-    std::string head_;
-    std::size_t bodySize_;
-    int listener_ = -1;
-    int port_ = 0;
-    std::mutex mutex_;
-    std::optional<std::size_t> bodyWritten_;
-    std::thread thread_;
-};
-
-}  // namespace
-
 TEST(HttpTransfers, AnswerBeyondItsBoundsEndsTheTransferAndKeepsItsStatus) {
     // Anyone on the network can answer the probe: far more than any socket holds.
     constexpr std::size_t flood = 64 << 20;
@@ -215,27 +173,27 @@ TEST(HttpTransfers, AnswerBeyondItsBoundsEndsTheTransferAndKeepsItsStatus) {
         }
     };
     for (const long status : {200L, 404L}) {
-        FloodingServer server("HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Type: application/json\r\n\r\n", flood);
+        RecordingServer server("HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Type: application/json\r\n\r\n", flood);
         std::optional<http::JSONResponse> probe;
         session.request(server.url(), "GET", {{"Connection", "close"}})->validate().responseJSON(
             [&](const http::JSONResponse& response) { probe = response; });
         ASSERT_TRUE(dispatch::runMainUntil([&] { return probe.has_value(); }, 10s));
         expectCutShort(probe, status);
-        ASSERT_TRUE(dispatch::runMainUntil([&] { return server.bodyWritten().has_value(); }, 5s));
-        EXPECT_LT(*server.bodyWritten(), flood);
+        ASSERT_TRUE(dispatch::runMainUntil([&] { return server.floodWritten().has_value(); }, 5s));
+        EXPECT_LT(*server.floodWritten(), flood);
     }
     {
-        FloodingServer server("HTTP/1.1 200 OK\r\n\r\n", flood);
+        RecordingServer server("HTTP/1.1 200 OK\r\n\r\n", flood);
         expectCutShort(await(session.upload(bytes("{\"items\":[]}"), server.url(), "POST",
                                             {{"Content-Type", "application/json"}})),
                        200);
-        ASSERT_TRUE(dispatch::runMainUntil([&] { return server.bodyWritten().has_value(); }, 5s));
-        EXPECT_LT(*server.bodyWritten(), flood);
+        ASSERT_TRUE(dispatch::runMainUntil([&] { return server.floodWritten().has_value(); }, 5s));
+        EXPECT_LT(*server.floodWritten(), flood);
     }
     {
         std::string head = "HTTP/1.1 200 OK\r\n";
         for (int i = 0; i < 4000; ++i) head += "X-Filler-" + std::to_string(i) + ": " + std::string(40, 'f') + "\r\n";
-        FloodingServer server(head + "\r\n", 0);
+        RecordingServer server(head + "\r\n");
         auto result = await(session.request(server.url()));
         expectCutShort(result, 200);
         EXPECT_LT(result->response->headerFields.size(), 1000u);
@@ -313,16 +271,18 @@ TEST(HttpTransfers, Http2ServerMustProveItsNameWithATrustedCertificate) {
     ASSERT_TRUE(server.started());
     http::addResolveOverride("other.test:8443:127.0.0.1");
     http::Session session(http::SessionConfiguration::defaultConfiguration());
-    std::optional<http::DataResponse> wrongName, untrusted;
-    session.request("https://other.test:8443/")->responseData([&](const http::DataResponse& r) { wrongName = r; });
-    ASSERT_TRUE(dispatch::runMainUntil([&] { return wrongName.has_value(); }, 5s));
+    auto wrongName = await(session.request("https://other.test:8443/"), 5s);
     http::setCertificateAuthorityBundle("/dev/null");  // trusts nobody
     http::Session another(http::SessionConfiguration::defaultConfiguration());
-    another.request("https://silent.test:8443/")->responseData([&](const http::DataResponse& r) { untrusted = r; });
-    ASSERT_TRUE(dispatch::runMainUntil([&] { return untrusted.has_value(); }, 5s));
-    for (const auto& result : {*wrongName, *untrusted}) {
-        ASSERT_TRUE(result.error);
-        EXPECT_EQ(result.error->code, http::Error::Code::secureConnectionFailed) << result.error->detail;
-        EXPECT_FALSE(result.response);
+    auto untrusted = await(another.request("https://silent.test:8443/"), 5s);
+    // Without a trust store there is no secure connection to try.
+    http::setCertificateAuthorityBundle("/nonexistent/ca.pem");
+    http::Session withoutTrust(http::SessionConfiguration::defaultConfiguration());
+    auto noTrustStore = await(withoutTrust.request("https://silent.test:8443/"), 5s);
+    EXPECT_EQ(withoutTrust.connectionsOpened(), 0u);
+    for (const auto& result : {wrongName, untrusted, noTrustStore}) {
+        ASSERT_TRUE(result && result->error);
+        EXPECT_EQ(result->error->code, http::Error::Code::secureConnectionFailed) << result->error->detail;
+        EXPECT_FALSE(result->response);
     }
 }
