@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <mutex>
 #include <cstring>
 
 namespace http::detail {
@@ -76,12 +77,7 @@ bool isConnectionSpecific(std::string_view name) {
     }
 }
 
-}  // namespace
-
-void Attempts::failed() {
-    wait = wait == Clock::duration::zero() ? Clock::duration(kFirstAttemptWait) : std::min(2 * wait, kLongestAttemptWait);
-    notBefore = Clock::now() + wait;
-}
+using TlsContext = std::shared_ptr<SSL_CTX>;
 
 TlsContext makeTlsContext(const std::string& caBundle, std::string& error) {
     ERR_clear_error();
@@ -107,6 +103,38 @@ TlsContext makeTlsContext(const std::string& caBundle, std::string& error) {
     SSL_CTX_set_read_ahead(tls.get(), 1);
     SSL_CTX_set_default_read_buffer_len(tls.get(), kReadChunk);
     return tls;
+}
+
+// One client context for all connections, trusting the authorities of the test hook's
+// bundle (the system's when there is none): loading a trust store takes a while. Made
+// again only when the bundle changes; null, with the reason in `error`, when none can be.
+TlsContext tlsContext(std::string& error) {
+    struct Made {
+        std::mutex mutex;
+        bool made = false;
+        std::string caBundle;
+        TlsContext context;
+        std::string error;
+    };
+    // Never destroyed: OpenSSL may be cleaned up at exit before static objects are.
+    static Made* const made = new Made;
+    std::string caBundle = currentHooks().caBundle;
+    std::lock_guard lock(made->mutex);
+    if (!made->made || caBundle != made->caBundle) {
+        made->error.clear();
+        made->context = makeTlsContext(caBundle, made->error);
+        made->caBundle = std::move(caBundle);
+        made->made = true;
+    }
+    error = made->error;
+    return made->context;
+}
+
+}  // namespace
+
+void Attempts::failed() {
+    wait = wait == Clock::duration::zero() ? Clock::duration(kFirstAttemptWait) : std::min(2 * wait, kLongestAttemptWait);
+    notBefore = Clock::now() + wait;
 }
 
 void setFirstStreamIdentifier(std::int32_t identifier) { firstStreamIdentifier = identifier; }
@@ -323,10 +351,15 @@ void Http2Connection::connectTo(const Endpoints& endpoints) {
                             self->socket_.set_option(asio::ip::tcp::no_delay(true), ignored);
                             self->socket_.non_blocking(true, ignored);
 
-                            ERR_clear_error();
-                            self->ssl_ = SSL_new(self->setup_.tls.get());
+                            std::string tlsError;
+                            const TlsContext tls = tlsContext(tlsError);
+                            if (tls) {
+                                ERR_clear_error();
+                                self->ssl_ = SSL_new(tls.get());  // which holds on to the context
+                                if (!self->ssl_) tlsError = tlsErrorText();
+                            }
                             if (!self->ssl_) {
-                                self->connectFailed(makeError(Error::Code::secureConnectionFailed, tlsErrorText()));
+                                self->connectFailed(makeError(Error::Code::secureConnectionFailed, tlsError));
                                 return;
                             }
                             SSL_set_fd(self->ssl_, self->socket_.native_handle());
@@ -565,9 +598,9 @@ void Http2Connection::receivedData(std::int32_t id, const std::uint8_t* data, st
 }
 
 void Http2Connection::streamClosed(std::int32_t id, std::uint32_t errorCode) {
-    const auto index = static_cast<std::size_t>((id - firstStream_) / 2);
-    if (id < firstStream_ || index >= streams_.size() || !streams_[index]) return;
-    auto request = std::move(streams_[index]);
+    auto* found = slot(id);
+    if (!found || !*found) return;
+    auto request = std::move(*found);
     dropClosedStreams();
     if (request->done_) return;  // timed out or ended before
     if (errorCode == NGHTTP2_REFUSED_STREAM && !request->refusedOnce_) {
@@ -772,8 +805,8 @@ void Http2Connection::sweep() {
             continue;
         }
         // The stream stays until nghttp2 closes it, after the reset is written.
-        nghttp2_submit_rst_stream(session_, NGHTTP2_FLAG_NONE, firstStream_ + 2 * static_cast<std::int32_t>(i),
-                                  NGHTTP2_CANCEL);
+        nghttp2_submit_rst_stream(session_, NGHTTP2_FLAG_NONE,
+                                  static_cast<std::int32_t>(firstStream_ + 2 * static_cast<std::int64_t>(i)), NGHTTP2_CANCEL);
         expired.push_back(request);
     }
     if (expired.size() > firstExpiredStream) scheduleFlush();

@@ -28,7 +28,6 @@
 #include <vector>
 
 struct ssl_st;
-struct ssl_ctx_st;
 
 namespace http::detail {
 
@@ -42,11 +41,6 @@ struct Attempts {
     void answered() { *this = {}; }
 };
 
-using TlsContext = std::shared_ptr<ssl_ctx_st>;
-// A client context that trusts the authorities in `caBundle` (the system's when empty)
-// and offers HTTP/2 and HTTP/1.1; null, with the reason in `error`, when none can be made.
-TlsContext makeTlsContext(const std::string& caBundle, std::string& error);
-
 // Tests: streams of new connections start at this identifier, so that a connection can
 // run out of them. 1 unless set.
 void setFirstStreamIdentifier(std::int32_t identifier);
@@ -54,7 +48,6 @@ void setFirstStreamIdentifier(std::int32_t identifier);
 class Http2Connection : public std::enable_shared_from_this<Http2Connection> {
 public:
     struct Setup {
-        TlsContext tls;
         std::shared_ptr<Attempts> attempts;
         std::chrono::steady_clock::duration timeout;  // of one attempt to set the connection up
         bool waitsForConnectivity = false;
@@ -132,7 +125,7 @@ private:
     // two, so the one at index i has firstStream_ + 2i. Closed streams leave an empty
     // slot until the streams before them close too.
     std::deque<std::shared_ptr<DataRequest>> streams_;
-    std::int32_t firstStream_ = 1;
+    std::int64_t firstStream_ = 1;  // wider: the one after the last identifier is past 2^31
     // Requests whose stream closed while nghttp2 was reading; told after the read.
     std::vector<std::pair<std::shared_ptr<DataRequest>, DataResponse>> closed_;
     std::vector<std::shared_ptr<DataRequest>> refused_;

@@ -236,32 +236,14 @@ private:
         request->path_ = url.path;
         auto& current = origins_[origin];
         if (!current.connection) {
-            TlsContext tls = tlsContext();
-            if (!tls) {
-                finished(request, failure(request->url_, makeError(Error::Code::secureConnectionFailed, tls_.error)));
-                return;
-            }
             const auto timeout = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                 configuration_.timeoutIntervalForResource);
             current.connection = std::make_shared<Http2Connection>(
                 queue_.context(), url, *this,
-                Http2Connection::Setup{std::move(tls), current.attempts, timeout, configuration_.waitsForConnectivity});
+                Http2Connection::Setup{current.attempts, timeout, configuration_.waitsForConnectivity});
         }
         auto connection = current.connection;  // it may retire, and leave the map, while it takes the request
         connection->submit(request);
-    }
-
-    // One TLS context for all the session's connections, made again only when the
-    // trusted authorities change (tests change them).
-    TlsContext tlsContext() {
-        std::string bundle = currentHooks().caBundle;
-        if (!tls_.made || bundle != tls_.bundle) {
-            tls_.error.clear();
-            tls_.context = makeTlsContext(bundle, tls_.error);
-            tls_.bundle = std::move(bundle);
-            tls_.made = true;
-        }
-        return tls_.context;
     }
 
     void startOnCurl(const std::shared_ptr<DataRequest>& request) {
@@ -314,12 +296,6 @@ private:
     dispatch::DispatchQueue& queue_;
     ParsedURL lastURL_;
     std::map<std::string, Origin> origins_;  // by origin key
-    struct {
-        std::string bundle;
-        TlsContext context;
-        std::string error;
-        bool made = false;
-    } tls_;
     std::vector<std::weak_ptr<Http2Connection>> retiring_;
     std::set<std::string> http1Origins_;
     std::set<std::shared_ptr<DataRequest>> curlRunning_;
