@@ -11,7 +11,6 @@ By path:
   /refuse                  the stream is refused (RST_STREAM REFUSED_STREAM)
   /refuse-once             refused the first time this path is asked, answered after
   /close                   200 and part of the body, then the connection closes
-  /count                   200 and the request body's size in decimal
   anything else            200 and the request body back
 --as-path PATH answers every request as if it had asked for PATH.
 
@@ -21,22 +20,18 @@ By --mode, for every connection (or only the first --bad ones; later ones answer
   goaway-first  the first connection answers its first stream and sends GOAWAY with it as
                 the last stream; later connections answer everything
   no-tls        accepts and never starts TLS
-  renegotiate   TLS 1.2 only; on the first request, stops reading for --pause seconds, then
-                asks for a renegotiation and goes on
 """
 import argparse
 import select
 import socket
+import ssl
 import threading
-import time
 
 import h2.config
 import h2.connection
 import h2.errors
 import h2.events
 import h2.exceptions
-import h2.settings
-from OpenSSL import SSL
 
 lock = threading.Lock()
 connections = 0
@@ -54,47 +49,34 @@ def flush(tls, conn):
         tls.sendall(data)
 
 
-def send_body(conn, stream_id, body, end_stream=True):
+def answer(conn, stream_id, body):
+    conn.send_headers(stream_id, [(":status", "200"), ("content-type", "application/dns-message"),
+                                  ("content-length", str(len(body)))])
     size = conn.max_outbound_frame_size
     for at in range(0, max(len(body), 1), size):
-        chunk = body[at:at + size]
-        conn.send_data(stream_id, chunk, end_stream=end_stream and at + size >= len(body))
-
-
-def answer(conn, stream_id, path, body):
-    reply = str(len(body)).encode() if path == "/count" else bytes(body)
-    conn.send_headers(stream_id, [(":status", "200"), ("content-type", "application/dns-message"),
-                                  ("content-length", str(len(reply)))])
-    send_body(conn, stream_id, reply)
+        conn.send_data(stream_id, bytes(body[at:at + size]), end_stream=at + size >= len(body))
 
 
 class Connection:
     def __init__(self, args, ctx, sock, number):
-        self.args, self.sock, self.number = args, sock, number
+        self.args, self.number = args, number
         self.bad = args.bad == 0 or number <= args.bad
-        self.tls = SSL.Connection(ctx, sock)
-        self.tls.set_accept_state()
+        self.tls = ctx.wrap_socket(sock, server_side=True, do_handshake_on_connect=False)
         self.conn = h2.connection.H2Connection(h2.config.H2Configuration(client_side=False, header_encoding="utf-8"))
         self.requests = {}   # stream id -> (path, body)
         self.bodies = {}     # stream id -> octets still to send, None without end
-        self.renegotiated = False
         self.closing = False  # GOAWAY sent: nothing more is answered
 
     def run(self):
         self.tls.do_handshake()
         self.conn.initiate_connection()
-        if self.args.mode == "renegotiate":
-            # The client may send a large body at once.
-            self.conn.update_settings({h2.settings.SettingCodes.INITIAL_WINDOW_SIZE: 2**31 - 1})
-            self.conn.increment_flow_control_window(2**30)
         flush(self.tls, self.conn)
         if self.args.mode == "goaway" and self.bad:
             self.closing = True
             self.receive(timeout=1)  # the client's requests, left unanswered
             self.conn.close_connection(last_stream_id=0)
             flush(self.tls, self.conn)
-            self.sock.shutdown(socket.SHUT_WR)
-            self.receive(timeout=1)
+            self.receive(timeout=1)  # until the client closes
             return
         while True:
             sending = self.send_bodies()
@@ -104,13 +86,11 @@ class Connection:
 
     def receive(self, timeout):
         """Reads and handles what arrived; False once the connection is over."""
-        if not self.tls.pending() and not select.select([self.sock], [], [], timeout)[0]:
+        if not self.tls.pending() and not select.select([self.tls], [], [], timeout)[0]:
             return True
         try:
             data = self.tls.recv(65536)
-        except SSL.WantReadError:
-            return True
-        except (SSL.Error, OSError):
+        except OSError:
             return False
         if not data:
             return False
@@ -137,8 +117,8 @@ class Connection:
             conn.acknowledge_received_data(event.flow_controlled_length, event.stream_id)
         elif isinstance(event, h2.events.StreamEnded):
             if event.stream_id in self.requests and not self.closing:
-                path, body = self.requests.pop(event.stream_id)
-                answer(conn, event.stream_id, path, body)
+                _, body = self.requests.pop(event.stream_id)
+                answer(conn, event.stream_id, body)
                 if self.args.mode == "goaway-first" and self.number == 1:
                     conn.close_connection(last_stream_id=event.stream_id)
                     self.closing = True
@@ -173,12 +153,6 @@ class Connection:
             conn.send_data(stream_id, b"0123456789")
             flush(self.tls, conn)
             return False
-        elif self.args.mode == "renegotiate" and not self.renegotiated:
-            self.renegotiated = True
-            flush(self.tls, conn)
-            time.sleep(self.args.pause)  # the client's writes fill the socket meanwhile
-            self.tls.renegotiate()
-            self.tls.do_handshake()
         return True
 
     def send_bodies(self):
@@ -219,8 +193,12 @@ def serve(args, ctx, sock):
             while sock.recv(65536):
                 pass
             return
-        Connection(args, ctx, sock, number).run()
-    except (SSL.Error, OSError, h2.exceptions.ProtocolError):
+        connection = Connection(args, ctx, sock, number)
+        try:
+            connection.run()
+        finally:
+            connection.tls.close()
+    except (OSError, h2.exceptions.ProtocolError):
         pass
     finally:
         sock.close()
@@ -229,28 +207,22 @@ def serve(args, ctx, sock):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--mode", default="answer",
-                        choices=["answer", "goaway", "goaway-first", "no-tls", "renegotiate"])
+                        choices=["answer", "goaway", "goaway-first", "no-tls"])
     parser.add_argument("--log", required=True)
     parser.add_argument("--address", default="127.0.0.1")
     parser.add_argument("--port", type=int, default=443)
     parser.add_argument("--cert", required=True)
     parser.add_argument("--key", required=True)
     parser.add_argument("--bad", type=int, default=0, help="only the first BAD connections misbehave")
-    parser.add_argument("--pause", type=float, default=0.5)
     parser.add_argument("--as-path", default="")
     args = parser.parse_args()
 
-    ctx = SSL.Context(SSL.TLS_SERVER_METHOD)
-    ctx.use_certificate_file(args.cert)
-    ctx.use_privatekey_file(args.key)
-    ctx.set_alpn_select_callback(lambda _, offered: b"h2" if b"h2" in offered else SSL.NO_OVERLAPPING_PROTOCOLS)
-    if args.mode == "renegotiate":
-        ctx.set_options(SSL.OP_NO_TLSv1_3)
+    ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    ctx.load_cert_chain(args.cert, args.key)
+    ctx.set_alpn_protocols(["h2"])
 
     listener = socket.socket()
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    if args.mode == "renegotiate":
-        listener.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
     listener.bind((args.address, args.port))
     listener.listen(128)
     while True:

@@ -45,9 +45,11 @@ std::shared_ptr<http::DataRequest> query(http::Session& session, const std::stri
     return session.upload(bytes(body), origin + "/dns-query", "POST");
 }
 
-void expectAnswered(const std::optional<http::DataResponse>& result) {
-    ASSERT_TRUE(result);
-    EXPECT_TRUE(result->isSuccess()) << result->error->localizedDescription << " " << result->error->detail;
+::testing::AssertionResult answered(const std::optional<http::DataResponse>& result) {
+    if (!result) return ::testing::AssertionFailure() << "no response in time";
+    if (result->error)
+        return ::testing::AssertionFailure() << result->error->localizedDescription << " " << result->error->detail;
+    return ::testing::AssertionSuccess();
 }
 
 http::Session sessionWithTimeout(std::chrono::milliseconds timeout) {
@@ -100,7 +102,7 @@ TEST(Http2Recovery, AnswerBeyondItsBoundsFailsItsStreamOnlyAndTheConnectionGoesO
     const std::vector<std::string> beyond = {"/body/endless", "/body/65536", "/announce/65536", "/headers/40000"};
     std::vector<std::shared_ptr<http::DataRequest>> requests;
     for (const auto& path : beyond) requests.push_back(session.request(origin + path));
-    auto answered = query(session);
+    auto meanwhile = query(session);
     for (std::size_t i = 0; i < beyond.size(); ++i) {
         auto result = await(requests[i]);
         ASSERT_TRUE(result && result->error) << beyond[i];
@@ -109,14 +111,14 @@ TEST(Http2Recovery, AnswerBeyondItsBoundsFailsItsStreamOnlyAndTheConnectionGoesO
         EXPECT_EQ(result->response->statusCode, 200);
         EXPECT_FALSE(result->data) << beyond[i];
     }
-    for (const auto& request : {answered, query(session, "again")}) {
+    for (const auto& request : {meanwhile, query(session, "again")}) {
         auto result = await(request);
-        expectAnswered(result);
+        ASSERT_TRUE(answered(result));
         EXPECT_EQ(result->data->size(), 5u);
     }
     // The largest DNS message still arrives whole.
     auto largest = await(session.request(origin + "/body/65535"));
-    expectAnswered(largest);
+    ASSERT_TRUE(answered(largest));
     EXPECT_EQ(largest->data->size(), 65535u);
     EXPECT_EQ(session.connectionsOpened(), 1u);
     EXPECT_EQ(server.count("connection"), 1u);
@@ -126,7 +128,7 @@ TEST(Http2Recovery, RefusedStreamGoesAgainOnceNotInALoop) {
     H2Server server("answer");
     ASSERT_TRUE(server.started());
     auto session = sessionWithTimeout(2s);
-    expectAnswered(await(session.request(origin + "/refuse-once")));
+    ASSERT_TRUE(answered(await(session.request(origin + "/refuse-once"))));
     auto always = await(session.request(origin + "/refuse"));
     ASSERT_TRUE(always && always->error);
     EXPECT_EQ(always->error->code, Code::networkConnectionLost);
@@ -141,7 +143,7 @@ TEST(Http2Recovery, GoawayMovesTheStreamsItDidNotTakeToTheNextConnection) {
     auto session = sessionWithTimeout(3s);
     std::vector<std::shared_ptr<http::DataRequest>> requests;
     for (int i = 0; i < 4; ++i) requests.push_back(query(session));
-    for (const auto& request : requests) expectAnswered(await(request));
+    for (const auto& request : requests) ASSERT_TRUE(answered(await(request)));
     EXPECT_EQ(server.count("connection"), 2u);
 }
 
@@ -154,7 +156,7 @@ TEST(Http2Recovery, ServerClosingMidStreamFailsTheStreamAndTheNextRequestGetsANe
     EXPECT_EQ(cut->error->code, Code::networkConnectionLost);
     ASSERT_TRUE(cut->response);
     EXPECT_EQ(cut->response->statusCode, 200);
-    expectAnswered(await(query(session)));
+    ASSERT_TRUE(answered(await(query(session))));
     EXPECT_EQ(server.count("connection"), 2u);
 }
 
@@ -164,11 +166,12 @@ TEST(Http2Recovery, StreamIdentifiersRunningOutMoveTheRequestsToANewConnection) 
     auto session = sessionWithTimeout(3s);
     // Room for three streams only.
     http::detail::setFirstStreamIdentifier(0x7ffffffb);
-    expectAnswered(await(query(session)));
+    auto first = await(query(session));
+    http::detail::setFirstStreamIdentifier(1);
+    ASSERT_TRUE(answered(first));
     std::vector<std::shared_ptr<http::DataRequest>> requests;
     for (int i = 0; i < 4; ++i) requests.push_back(query(session));
-    for (const auto& request : requests) expectAnswered(await(request));
-    http::detail::setFirstStreamIdentifier(1);
+    for (const auto& request : requests) ASSERT_TRUE(answered(await(request)));
     EXPECT_EQ(server.count("connection"), 2u);
 }
 
@@ -183,22 +186,10 @@ TEST(Http2Recovery, TlsAskingToWriteDuringAReadIsWaitedFor) {
     for (const auto& request : requests) results.push_back(await(request));
     wantWriteEveryReads = 0;
     for (int i = 0; i < 200; ++i) {
-        expectAnswered(results[i]);
+        ASSERT_TRUE(answered(results[i]));
         EXPECT_EQ(std::string(results[i]->data->begin(), results[i]->data->end()), "query " + std::to_string(i));
     }
     EXPECT_EQ(server.count("connection"), 1u);
-}
-
-TEST(Http2Recovery, TlsRenegotiationWhileTheClientWritesIsWaitedFor) {
-    // The server asks for a new handshake while the client's writes fill the socket: TLS
-    // then wants to read during a write.
-    H2Server server("renegotiate");
-    ASSERT_TRUE(server.started());
-    auto session = sessionWithTimeout(10s);
-    const std::string body(4 << 20, 'q');
-    auto result = await(session.upload(bytes(body), origin + "/count", "POST"));
-    expectAnswered(result);
-    EXPECT_EQ(std::string(result->data->begin(), result->data->end()), std::to_string(body.size()));
 }
 
 TEST(Http2Storms, ServerEndingEveryConnectionWithGoawaySeesFewConnections) {
