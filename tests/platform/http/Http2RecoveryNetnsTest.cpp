@@ -52,10 +52,13 @@ std::shared_ptr<http::DataRequest> query(http::Session& session, const std::stri
     return ::testing::AssertionSuccess();
 }
 
-http::Session sessionWithTimeout(std::chrono::milliseconds timeout) {
-    http::SessionConfiguration configuration;
-    configuration.timeoutIntervalForResource = timeout;
-    return http::Session(configuration);
+// Queries sent at once, each with its number, and their responses.
+std::vector<std::optional<http::DataResponse>> queriesAtOnce(http::Session& session, int count) {
+    std::vector<std::shared_ptr<http::DataRequest>> requests;
+    for (int i = 0; i < count; ++i) requests.push_back(query(session, "query " + std::to_string(i)));
+    std::vector<std::optional<http::DataResponse>> results;
+    for (const auto& request : requests) results.push_back(await(request));
+    return results;
 }
 
 // Queries made one after another for `length`, `perTick` every `tick`; runs until all
@@ -80,6 +83,29 @@ std::vector<http::DataResponse> steadyQueries(http::Session& session, std::chron
 std::atomic<int> wantWriteEveryReads{0};
 thread_local bool wantWriteTold = false;
 
+// Each test starts the test server in the mode it needs, and a session.
+class Http2Test : public ::testing::Test {
+protected:
+    // The session's requests time out after `timeout`. Both exist afterwards, the server
+    // started or not.
+    void start(const std::string& mode, std::chrono::milliseconds timeout, const std::string& options = "") {
+        http::SessionConfiguration configuration;
+        configuration.timeoutIntervalForResource = timeout;
+        session_.emplace(configuration);
+        server_.emplace(mode, options);
+        ASSERT_TRUE(server_->started());
+    }
+    H2Server& server() { return *server_; }
+    http::Session& session() { return *session_; }
+
+private:
+    std::optional<H2Server> server_;
+    std::optional<http::Session> session_;  // goes first
+};
+
+class Http2Recovery : public Http2Test {};
+class Http2Storms : public Http2Test {};
+
 }  // namespace
 
 extern "C" int SSL_read(SSL* ssl, void* buffer, int size) {
@@ -95,14 +121,12 @@ extern "C" int SSL_get_error(const SSL* ssl, int result) {
     return std::exchange(wantWriteTold, false) ? SSL_ERROR_WANT_WRITE : real(ssl, result);
 }
 
-TEST(Http2Recovery, AnswerBeyondItsBoundsFailsItsStreamOnlyAndTheConnectionGoesOn) {
-    H2Server server("answer");
-    ASSERT_TRUE(server.started());
-    auto session = sessionWithTimeout(5s);
+TEST_F(Http2Recovery, AnswerBeyondItsBoundsFailsItsStreamOnlyAndTheConnectionGoesOn) {
+    start("answer", 5s);
     const std::vector<std::string> beyond = {"/body/endless", "/body/65536", "/announce/65536", "/headers/40000"};
     std::vector<std::shared_ptr<http::DataRequest>> requests;
-    for (const auto& path : beyond) requests.push_back(session.request(origin + path));
-    auto meanwhile = query(session);
+    for (const auto& path : beyond) requests.push_back(session().request(origin + path));
+    auto meanwhile = query(session());
     for (std::size_t i = 0; i < beyond.size(); ++i) {
         auto result = await(requests[i]);
         ASSERT_TRUE(result && result->error) << beyond[i];
@@ -111,116 +135,93 @@ TEST(Http2Recovery, AnswerBeyondItsBoundsFailsItsStreamOnlyAndTheConnectionGoesO
         EXPECT_EQ(result->response->statusCode, 200);
         EXPECT_FALSE(result->data) << beyond[i];
     }
-    for (const auto& request : {meanwhile, query(session, "again")}) {
+    for (const auto& request : {meanwhile, query(session(), "again")}) {
         auto result = await(request);
         ASSERT_TRUE(answered(result));
         EXPECT_EQ(result->data->size(), 5u);
     }
     // The largest DNS message still arrives whole.
-    auto largest = await(session.request(origin + "/body/65535"));
+    auto largest = await(session().request(origin + "/body/65535"));
     ASSERT_TRUE(answered(largest));
     EXPECT_EQ(largest->data->size(), 65535u);
-    EXPECT_EQ(session.connectionsOpened(), 1u);
-    EXPECT_EQ(server.count("connection"), 1u);
+    EXPECT_EQ(session().connectionsOpened(), 1u);
+    EXPECT_EQ(server().count("connection"), 1u);
 }
 
-TEST(Http2Recovery, RefusedStreamGoesAgainOnceNotInALoop) {
-    H2Server server("answer");
-    ASSERT_TRUE(server.started());
-    auto session = sessionWithTimeout(2s);
-    ASSERT_TRUE(answered(await(session.request(origin + "/refuse-once"))));
-    auto always = await(session.request(origin + "/refuse"));
+TEST_F(Http2Recovery, RefusedStreamGoesAgainOnceNotInALoop) {
+    start("answer", 2s);
+    ASSERT_TRUE(answered(await(session().request(origin + "/refuse-once"))));
+    auto always = await(session().request(origin + "/refuse"));
     ASSERT_TRUE(always && always->error);
     EXPECT_EQ(always->error->code, Code::networkConnectionLost);
-    EXPECT_EQ(server.count("stream /refuse-once"), 2u);
-    EXPECT_EQ(server.count("stream /refuse"), 2u);
-    EXPECT_EQ(server.count("connection"), 1u);
+    EXPECT_EQ(server().count("stream /refuse-once"), 2u);
+    EXPECT_EQ(server().count("stream /refuse"), 2u);
+    EXPECT_EQ(server().count("connection"), 1u);
 }
 
-TEST(Http2Recovery, GoawayMovesTheStreamsItDidNotTakeToTheNextConnection) {
-    H2Server server("goaway-first");
-    ASSERT_TRUE(server.started());
-    auto session = sessionWithTimeout(3s);
-    std::vector<std::shared_ptr<http::DataRequest>> requests;
-    for (int i = 0; i < 4; ++i) requests.push_back(query(session));
-    for (const auto& request : requests) ASSERT_TRUE(answered(await(request)));
-    EXPECT_EQ(server.count("connection"), 2u);
+TEST_F(Http2Recovery, GoawayMovesTheStreamsItDidNotTakeToTheNextConnection) {
+    start("goaway-first", 3s);
+    for (const auto& result : queriesAtOnce(session(), 4)) ASSERT_TRUE(answered(result));
+    EXPECT_EQ(server().count("connection"), 2u);
 }
 
-TEST(Http2Recovery, ServerClosingMidStreamFailsTheStreamAndTheNextRequestGetsANewConnection) {
-    H2Server server("answer");
-    ASSERT_TRUE(server.started());
-    auto session = sessionWithTimeout(3s);
-    auto cut = await(session.request(origin + "/close"));
+TEST_F(Http2Recovery, ServerClosingMidStreamFailsTheStreamAndTheNextRequestGetsANewConnection) {
+    start("answer", 3s);
+    auto cut = await(session().request(origin + "/close"));
     ASSERT_TRUE(cut && cut->error);
     EXPECT_EQ(cut->error->code, Code::networkConnectionLost);
     ASSERT_TRUE(cut->response);
     EXPECT_EQ(cut->response->statusCode, 200);
-    ASSERT_TRUE(answered(await(query(session))));
-    EXPECT_EQ(server.count("connection"), 2u);
+    ASSERT_TRUE(answered(await(query(session()))));
+    EXPECT_EQ(server().count("connection"), 2u);
 }
 
-TEST(Http2Recovery, StreamIdentifiersRunningOutMoveTheRequestsToANewConnection) {
-    H2Server server("answer");
-    ASSERT_TRUE(server.started());
-    auto session = sessionWithTimeout(3s);
+TEST_F(Http2Recovery, StreamIdentifiersRunningOutMoveTheRequestsToANewConnection) {
+    start("answer", 3s);
     // Room for three streams only.
     http::detail::setFirstStreamIdentifier(0x7ffffffb);
-    auto first = await(query(session));
+    auto first = await(query(session()));
     http::detail::setFirstStreamIdentifier(1);
     ASSERT_TRUE(answered(first));
-    std::vector<std::shared_ptr<http::DataRequest>> requests;
-    for (int i = 0; i < 4; ++i) requests.push_back(query(session));
-    for (const auto& request : requests) ASSERT_TRUE(answered(await(request)));
-    EXPECT_EQ(server.count("connection"), 2u);
+    for (const auto& result : queriesAtOnce(session(), 4)) ASSERT_TRUE(answered(result));
+    EXPECT_EQ(server().count("connection"), 2u);
 }
 
-TEST(Http2Recovery, TlsAskingToWriteDuringAReadIsWaitedFor) {
-    H2Server server("answer");
-    ASSERT_TRUE(server.started());
-    auto session = sessionWithTimeout(5s);
+TEST_F(Http2Recovery, TlsAskingToWriteDuringAReadIsWaitedFor) {
+    start("answer", 5s);
     wantWriteEveryReads = 3;
-    std::vector<std::shared_ptr<http::DataRequest>> requests;
-    for (int i = 0; i < 200; ++i) requests.push_back(query(session, "query " + std::to_string(i)));
-    std::vector<std::optional<http::DataResponse>> results;
-    for (const auto& request : requests) results.push_back(await(request));
+    const auto results = queriesAtOnce(session(), 200);
     wantWriteEveryReads = 0;
     for (int i = 0; i < 200; ++i) {
         ASSERT_TRUE(answered(results[i]));
         EXPECT_EQ(std::string(results[i]->data->begin(), results[i]->data->end()), "query " + std::to_string(i));
     }
-    EXPECT_EQ(server.count("connection"), 1u);
+    EXPECT_EQ(server().count("connection"), 1u);
 }
 
-TEST(Http2Storms, ServerEndingEveryConnectionWithGoawaySeesFewConnections) {
-    H2Server server("goaway");
-    ASSERT_TRUE(server.started());
-    auto session = sessionWithTimeout(500ms);
-    for (const auto& response : steadyQueries(session, 2500ms, 10ms)) {
+TEST_F(Http2Storms, ServerEndingEveryConnectionWithGoawaySeesFewConnections) {
+    start("goaway", 500ms);
+    for (const auto& response : steadyQueries(session(), 2500ms, 10ms)) {
         ASSERT_TRUE(response.error);
         EXPECT_TRUE(response.error->code == Code::networkConnectionLost || response.error->code == Code::timedOut)
             << response.error->localizedDescription;
     }
-    EXPECT_LE(server.count("connection"), 12u);
+    EXPECT_LE(server().count("connection"), 12u);
 }
 
-TEST(Http2Storms, ServerThatNeverStartsTlsSeesFewConnections) {
-    H2Server server("no-tls");
-    ASSERT_TRUE(server.started());
-    auto session = sessionWithTimeout(300ms);
+TEST_F(Http2Storms, ServerThatNeverStartsTlsSeesFewConnections) {
+    start("no-tls", 300ms);
     // 2,000 queries a second.
-    for (const auto& response : steadyQueries(session, 2500ms, 5ms, 10)) {
+    for (const auto& response : steadyQueries(session(), 2500ms, 5ms, 10)) {
         ASSERT_TRUE(response.error);
         EXPECT_EQ(response.error->code, Code::timedOut);
     }
-    EXPECT_LE(server.count("connection"), 12u);
+    EXPECT_LE(server().count("connection"), 12u);
 }
 
-TEST(Http2Storms, QueriesAreAnsweredSoonAfterTheServerIsGoodAgain) {
+TEST_F(Http2Storms, QueriesAreAnsweredSoonAfterTheServerIsGoodAgain) {
     // The first four connections end with GOAWAY; waits of 50, 100, 200 and 400 ms follow.
-    H2Server server("goaway", "--bad 4");
-    ASSERT_TRUE(server.started());
-    auto session = sessionWithTimeout(1s);
+    start("goaway", 1s, "--bad 4");
     const auto start = std::chrono::steady_clock::now();
     std::optional<std::chrono::steady_clock::time_point> firstAnswer;
     std::size_t sent = 0, ended = 0, sentAfterThat = 0, answeredAfterThat = 0;
@@ -228,7 +229,7 @@ TEST(Http2Storms, QueriesAreAnsweredSoonAfterTheServerIsGoodAgain) {
         const bool after = firstAnswer.has_value();
         ++sent;
         sentAfterThat += after;
-        query(session)->responseData([&, after](const http::DataResponse& r) {
+        query(session())->responseData([&, after](const http::DataResponse& r) {
             ++ended;
             if (r.isSuccess() && !firstAnswer) firstAnswer = std::chrono::steady_clock::now();
             answeredAfterThat += after && r.isSuccess();
@@ -239,5 +240,5 @@ TEST(Http2Storms, QueriesAreAnsweredSoonAfterTheServerIsGoodAgain) {
     ASSERT_TRUE(firstAnswer);
     EXPECT_LT(*firstAnswer - start, 1750ms);
     EXPECT_EQ(answeredAfterThat, sentAfterThat);
-    EXPECT_EQ(server.count("connection"), 5u);
+    EXPECT_EQ(server().count("connection"), 5u);
 }
