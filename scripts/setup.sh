@@ -10,7 +10,7 @@ packages=(
   libcairo2-dev libpango1.0-dev fonts-lato libsdl2-dev libicu-dev
   libldns-dev
   dnsdist unbound knot-dnsutils bind9-dnsutils dnsperf dnss nghttp2-client
-  iproute2 openssl util-linux procps python3 curl
+  iproute2 openssl util-linux procps python3 python3-h2 curl
 )
 
 missing=()

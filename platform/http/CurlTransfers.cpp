@@ -75,6 +75,8 @@ struct CurlTransfers::Transfer {
     TextList resolve;
     std::string caBundle;
     char errorText[CURL_ERROR_SIZE] = {};
+    std::size_t headerBytes = 0;
+    bool tooLarge = false;  // ended by us: the response went beyond its bounds
 
     ~Transfer() { reset(); }
     // Lets go of the handle and what it was given, so that the transfer can begin again.
@@ -85,8 +87,15 @@ struct CurlTransfers::Transfer {
         resolve.clear();
     }
 
+    // A response beyond the bounds ends the transfer: curl is told so by a short count.
     static size_t onHeader(char* buffer, size_t size, size_t count, void* user) {
-        auto& request = *static_cast<Transfer*>(user)->request;
+        auto& transfer = *static_cast<Transfer*>(user);
+        auto& request = *transfer.request;
+        transfer.headerBytes += size * count + kHeaderFieldOverhead;
+        if (transfer.headerBytes > kLargestHeaders) {
+            transfer.tooLarge = true;
+            return 0;
+        }
         std::string_view line(buffer, size * count);
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
         if (line.starts_with("HTTP/")) {
@@ -101,7 +110,12 @@ struct CurlTransfers::Transfer {
     }
 
     static size_t onBody(char* buffer, size_t size, size_t count, void* user) {
-        auto& request = *static_cast<Transfer*>(user)->request;
+        auto& transfer = *static_cast<Transfer*>(user);
+        auto& request = *transfer.request;
+        if (request.received_.size() + size * count > kLargestBody) {
+            transfer.tooLarge = true;
+            return 0;
+        }
         request.received_.insert(request.received_.end(), buffer, buffer + size * count);
         request.gotBody_ = true;
         return size * count;
@@ -147,6 +161,8 @@ void CurlTransfers::begin(std::unique_ptr<Transfer> transfer) {
     request.receiving_.url = request.url_;
     request.received_.clear();
     request.gotBody_ = false;
+    transfer->headerBytes = 0;
+    transfer->tooLarge = false;
 
     CURL* easy = curl_easy_init();
     transfer->easy = easy;
@@ -231,7 +247,9 @@ void CurlTransfers::run() {
                 response.response = std::move(request.receiving_);
             }
             if (code == CURLE_OK || request.gotBody_) response.data = std::move(request.received_);
-            if (code != CURLE_OK) {
+            if (transfer->tooLarge) {
+                response.error = makeError(Error::Code::dataLengthExceedsMaximum);
+            } else if (code != CURLE_OK) {
                 response.error = transportError(code, osErrno, *transfer->errorText ? transfer->errorText
                                                                                      : curl_easy_strerror(code));
                 if (response.error->code == Error::Code::notConnectedToInternet &&

@@ -9,7 +9,9 @@
 #include <openssl/x509v3.h>
 
 #include <algorithm>
+#include <atomic>
 #include <csignal>
+#include <mutex>
 #include <cstring>
 
 namespace http::detail {
@@ -28,6 +30,8 @@ constexpr int kReadRoundsPerTurn = 4;
 // Frames are handed to TLS in batches of about this size.
 constexpr std::size_t kWriteBatch = 64 * 1024;
 constexpr auto kConnectivityRetry = 250ms;
+constexpr auto kFirstAttemptWait = 50ms;
+constexpr std::chrono::steady_clock::duration kLongestAttemptWait = 3200ms;
 // Answers may run far ahead of the reads that take them.
 constexpr std::int32_t kStreamWindow = 1 << 20;
 constexpr std::int32_t kConnectionWindow = 16 << 20;
@@ -40,6 +44,8 @@ std::string tlsErrorText() {
     ERR_error_string_n(code, text, sizeof text);
     return text;
 }
+
+std::atomic<std::int32_t> firstStreamIdentifier{1};
 
 bool isAddress(const std::string& host) {
     std::error_code error;
@@ -71,7 +77,67 @@ bool isConnectionSpecific(std::string_view name) {
     }
 }
 
+using TlsContext = std::shared_ptr<SSL_CTX>;
+
+TlsContext makeTlsContext(const std::string& caBundle, std::string& error) {
+    ERR_clear_error();
+    TlsContext tls(SSL_CTX_new(TLS_client_method()), SSL_CTX_free);
+    if (!tls) {
+        error = tlsErrorText();
+        return nullptr;
+    }
+    SSL_CTX_set_min_proto_version(tls.get(), TLS1_2_VERSION);
+    SSL_CTX_set_verify(tls.get(), SSL_VERIFY_PEER, nullptr);
+    const bool trusted = caBundle.empty() ? SSL_CTX_set_default_verify_paths(tls.get()) == 1
+                                          : SSL_CTX_load_verify_locations(tls.get(), caBundle.c_str(), nullptr) == 1;
+    if (!trusted) {
+        error = tlsErrorText();
+        return nullptr;
+    }
+    // A server that answers without HTTP/2 is handed to the HTTP/1.1 transport.
+    static const unsigned char protocols[] = "\x02h2\x08http/1.1";
+    SSL_CTX_set_alpn_protos(tls.get(), protocols, sizeof protocols - 1);
+    SSL_CTX_set_mode(tls.get(), SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+    // TLS takes what the socket holds in one read, not each record in two; the reads go
+    // on until both are empty.
+    SSL_CTX_set_read_ahead(tls.get(), 1);
+    SSL_CTX_set_default_read_buffer_len(tls.get(), kReadChunk);
+    return tls;
+}
+
+// One client context for all connections, trusting the authorities of the test hook's
+// bundle (the system's when there is none): loading a trust store takes a while. Made
+// again only when the bundle changes; null, with the reason in `error`, when none can be.
+TlsContext tlsContext(std::string& error) {
+    struct Made {
+        std::mutex mutex;
+        bool made = false;
+        std::string caBundle;
+        TlsContext context;
+        std::string error;
+    };
+    // Never destroyed: OpenSSL may be cleaned up at exit before static objects are.
+    static Made* const made = new Made;
+    std::string caBundle = currentHooks().caBundle;
+    std::lock_guard lock(made->mutex);
+    if (!made->made || caBundle != made->caBundle) {
+        made->error.clear();
+        made->context = makeTlsContext(caBundle, made->error);
+        made->caBundle = std::move(caBundle);
+        made->made = true;
+    }
+    error = made->error;
+    return made->context;
+}
+
 }  // namespace
+
+void Attempts::failed() {
+    wait = wait == Clock::duration::zero() ? Clock::duration(kFirstAttemptWait) : std::min(2 * wait, kLongestAttemptWait);
+    notBefore = Clock::now() + wait;
+}
+
+void setFirstStreamIdentifier(std::int32_t identifier) { firstStreamIdentifier = identifier; }
 
 struct Http2Connection::Callbacks {
     static Http2Connection& of(void* user) { return *static_cast<Http2Connection*>(user); }
@@ -105,10 +171,9 @@ struct Http2Connection::Callbacks {
     }
 };
 
-Http2Connection::Http2Connection(asio::io_context& context, URL origin, TransferOwner& owner,
-                                 bool waitsForConnectivity)
+Http2Connection::Http2Connection(asio::io_context& context, URL origin, TransferOwner& owner, Setup setup)
     : context_(context), origin_(std::move(origin)), authority_(origin_.authority()), owner_(&owner),
-      waitsForConnectivity_(waitsForConnectivity), socket_(context), retryTimer_(context), sweepTimer_(context) {
+      setup_(std::move(setup)), socket_(context), attemptTimer_(context), sweepTimer_(context) {
     // TLS writes to its socket directly: a server that has gone would otherwise end
     // the process with SIGPIPE instead of failing the connection.
     static const bool sigpipeIgnored = [] { return std::signal(SIGPIPE, SIG_IGN) != SIG_ERR; }();
@@ -119,7 +184,6 @@ Http2Connection::Http2Connection(asio::io_context& context, URL origin, Transfer
 Http2Connection::~Http2Connection() {
     if (session_) nghttp2_session_del(session_);
     if (ssl_) SSL_free(ssl_);
-    if (tls_) SSL_CTX_free(tls_);
 }
 
 // ---- Requests in ----
@@ -136,8 +200,9 @@ void Http2Connection::submit(std::shared_ptr<DataRequest> request) {
         return;
     case State::idle:
         waiting_.push_back(std::move(request));
-        connect();
+        connectInTurn();
         return;
+    case State::waiting:
     case State::connecting:
     case State::handshaking:
         waiting_.push_back(std::move(request));
@@ -190,6 +255,7 @@ void Http2Connection::submitStream(const std::shared_ptr<DataRequest>& request) 
     body.read_callback = &Callbacks::readBody;
     const bool hasBody = request->method_ != "GET" || !request->body_.empty();
     request->bodySent_ = 0;
+    request->headerBytes_ = 0;
     const std::int32_t id =
         nghttp2_submit_request(session_, nullptr, fields.data(), fields.size(), hasBody ? &body : nullptr, nullptr);
     if (id == NGHTTP2_ERR_STREAM_ID_NOT_AVAILABLE) {
@@ -219,8 +285,34 @@ long Http2Connection::bodyChunk(std::int32_t id, std::uint8_t* buffer, std::size
 
 // ---- Connecting ----
 
+void Http2Connection::connectInTurn() {
+    const auto turn = setup_.attempts->notBefore;
+    if (Clock::now() < turn) {
+        waitForTurn(turn);
+        return;
+    }
+    connect();
+}
+
+void Http2Connection::waitForTurn(Clock::time_point turn) {
+    state_ = State::waiting;
+    attemptTimer_.expires_at(turn);
+    attemptTimer_.async_wait([self = shared_from_this()](const std::error_code& error) {
+        if (error || self->state_ != State::waiting) return;
+        // Requests that timed out meanwhile are gone; the next one starts the attempt.
+        if (self->waiting_.empty())
+            self->state_ = State::idle;
+        else
+            self->connect();
+    });
+}
+
 void Http2Connection::connect() {
     state_ = State::connecting;
+    attemptTimer_.expires_after(setup_.timeout);
+    attemptTimer_.async_wait([self = shared_from_this()](const std::error_code& error) {
+        if (!error && (self->state_ == State::connecting || self->state_ == State::handshaking)) self->giveUp();
+    });
     const Hooks hooks = currentHooks();
     std::string host = origin_.host;
     if (auto address = overriddenAddress(hooks, origin_.host, origin_.port)) host = *address;
@@ -259,27 +351,17 @@ void Http2Connection::connectTo(const Endpoints& endpoints) {
                             self->socket_.set_option(asio::ip::tcp::no_delay(true), ignored);
                             self->socket_.non_blocking(true, ignored);
 
-                            const Hooks hooks = currentHooks();
-                            auto* tls = SSL_CTX_new(TLS_client_method());
-                            self->tls_ = tls;
-                            SSL_CTX_set_min_proto_version(tls, TLS1_2_VERSION);
-                            SSL_CTX_set_verify(tls, SSL_VERIFY_PEER, nullptr);
-                            const bool trusted = hooks.caBundle.empty()
-                                                     ? SSL_CTX_set_default_verify_paths(tls) == 1
-                                                     : SSL_CTX_load_verify_locations(tls, hooks.caBundle.c_str(), nullptr) == 1;
-                            if (!trusted) {
-                                self->connectFailed(makeError(Error::Code::secureConnectionFailed, tlsErrorText()));
+                            std::string tlsError;
+                            const TlsContext tls = tlsContext(tlsError);
+                            if (tls) {
+                                ERR_clear_error();
+                                self->ssl_ = SSL_new(tls.get());  // which holds on to the context
+                                if (!self->ssl_) tlsError = tlsErrorText();
+                            }
+                            if (!self->ssl_) {
+                                self->connectFailed(makeError(Error::Code::secureConnectionFailed, tlsError));
                                 return;
                             }
-                            // A server that answers without HTTP/2 is handed to the HTTP/1.1 transport.
-                            static const unsigned char protocols[] = "\x02h2\x08http/1.1";
-                            SSL_CTX_set_alpn_protos(tls, protocols, sizeof protocols - 1);
-                            SSL_CTX_set_mode(tls, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
-                            // TLS takes what the socket holds in one read, not each record
-                            // in two; the reads go on until both are empty.
-                            SSL_CTX_set_read_ahead(tls, 1);
-                            SSL_CTX_set_default_read_buffer_len(tls, kReadChunk);
-                            self->ssl_ = SSL_new(tls);
                             SSL_set_fd(self->ssl_, self->socket_.native_handle());
                             const std::string& host = self->origin_.host;
                             if (isAddress(host)) {
@@ -312,6 +394,7 @@ void Http2Connection::handshake() {
         }
         if (!startSession()) return;
         state_ = State::open;
+        attemptTimer_.cancel();
         auto waiting = std::move(waiting_);
         waiting_.clear();
         for (const auto& request : waiting) submitStream(request);
@@ -356,19 +439,17 @@ bool Http2Connection::startSession() {
         {NGHTTP2_SETTINGS_INITIAL_WINDOW_SIZE, static_cast<std::uint32_t>(kStreamWindow)},
     };
     nghttp2_submit_settings(session_, NGHTTP2_FLAG_NONE, settings, std::size(settings));
+    if (const std::int32_t first = firstStreamIdentifier; first > 1) nghttp2_session_set_next_stream_id(session_, first);
     nghttp2_session_set_local_window_size(session_, NGHTTP2_FLAG_NONE, 0, kConnectionWindow);
     return true;
 }
 
 void Http2Connection::connectFailed(const Error& error) {
     close();
-    if (error.code == Error::Code::notConnectedToInternet && waitsForConnectivity_ && !retired_ && !waiting_.empty()) {
+    if (error.code == Error::Code::notConnectedToInternet && setup_.waitsForConnectivity && !retired_ &&
+        !waiting_.empty()) {
         // No way out yet: try again shortly; the requests time out meanwhile if it stays so.
-        state_ = State::idle;
-        retryTimer_.expires_after(kConnectivityRetry);
-        retryTimer_.async_wait([self = shared_from_this()](const std::error_code& waitError) {
-            if (!waitError && self->state_ == State::idle && !self->waiting_.empty()) self->connect();
-        });
+        waitForTurn(Clock::now() + kConnectivityRetry);
         return;
     }
     state_ = State::closed;
@@ -378,16 +459,24 @@ void Http2Connection::connectFailed(const Error& error) {
     for (const auto& request : waiting) finish(request, failure(request->url_, error));
 }
 
+void Http2Connection::giveUp() {
+    // Not set up within a request's time-out (a server that accepts and never answers):
+    // the requests still waiting go to the next connection, which waits its turn.
+    state_ = State::closed;
+    close();
+    if (resolver_) resolver_->cancel();
+    retire();
+    std::vector<std::shared_ptr<DataRequest>> rest(waiting_.begin(), waiting_.end());
+    waiting_.clear();
+    if (owner_ && !rest.empty()) owner_->reroute(std::move(rest), false);
+}
+
 void Http2Connection::close() {
     std::error_code ignored;
     socket_.close(ignored);
     if (ssl_) {
         SSL_free(ssl_);
         ssl_ = nullptr;
-    }
-    if (tls_) {
-        SSL_CTX_free(tls_);
-        tls_ = nullptr;
     }
 }
 
@@ -467,7 +556,23 @@ void Http2Connection::onReadable() {
 
 void Http2Connection::receivedHeader(std::int32_t id, std::string_view name, std::string_view value) {
     auto request = stream(id);
-    if (!request) return;
+    if (!request || request->done_) return;
+    request->headerBytes_ += name.size() + value.size() + kHeaderFieldOverhead;
+    if (request->headerBytes_ > kLargestHeaders) {
+        endTooLarge(id);
+        return;
+    }
+    if (name == "content-length") {
+        std::size_t announced = 0;
+        for (char c : value) {
+            if (c < '0' || c > '9' || announced > kLargestBody) break;
+            announced = announced * 10 + static_cast<std::size_t>(c - '0');
+        }
+        if (announced > kLargestBody) {
+            endTooLarge(id);
+            return;
+        }
+    }
     auto& response = request->receiving_;
     if (response.headerFields.empty()) response.headerFields.reserve(8);
     if (name == ":status") {
@@ -483,28 +588,49 @@ void Http2Connection::receivedHeader(std::int32_t id, std::string_view name, std
 
 void Http2Connection::receivedData(std::int32_t id, const std::uint8_t* data, std::size_t length) {
     auto request = stream(id);
-    if (!request) return;
+    if (!request || request->done_) return;
+    if (request->received_.size() + length > kLargestBody) {
+        endTooLarge(id);
+        return;
+    }
     request->received_.insert(request->received_.end(), data, data + length);
     request->gotBody_ = true;
 }
 
 void Http2Connection::streamClosed(std::int32_t id, std::uint32_t errorCode) {
-    const auto index = static_cast<std::size_t>((id - firstStream_) / 2);
-    if (id < firstStream_ || index >= streams_.size() || !streams_[index]) return;
-    auto request = std::move(streams_[index]);
+    auto* found = slot(id);
+    if (!found || !*found) return;
+    auto request = std::move(*found);
     dropClosedStreams();
-    if (request->done_) return;  // timed out before
-    if (errorCode == NGHTTP2_REFUSED_STREAM) {
-        // The server did not work on it: it may go again on another connection.
+    if (request->done_) return;  // timed out or ended before
+    if (errorCode == NGHTTP2_REFUSED_STREAM && !request->refusedOnce_) {
+        // The server did not work on it: it may go again, once.
+        request->refusedOnce_ = true;
         refused_.push_back(std::move(request));
         return;
     }
     DataResponse response{request->url_, {}, {}, {}};
     const bool answered = errorCode == NGHTTP2_NO_ERROR && request->receiving_.statusCode != 0;
+    if (answered && !answered_ && request->receiving_.statusCode / 100 == 2) {
+        answered_ = true;
+        setup_.attempts->answered();
+    }
     if (request->receiving_.statusCode != 0) response.response = std::move(request->receiving_);
     if (answered || request->gotBody_) response.data = std::move(request->received_);
     if (!answered) response.error = connectionLost(nghttp2_http2_strerror(errorCode));
     closed_.emplace_back(std::move(request), std::move(response));
+}
+
+void Http2Connection::endTooLarge(std::int32_t id) {
+    // Nothing beyond the bounds is kept: the stream ends as a failed exchange and is
+    // reset, and the connection and its other streams go on.
+    auto& request = *slot(id);
+    request->done_ = true;
+    DataResponse response{request->url_, {}, {}, makeError(Error::Code::dataLengthExceedsMaximum)};
+    if (request->receiving_.statusCode != 0) response.response = std::move(request->receiving_);
+    request->received_ = {};
+    closed_.emplace_back(request, std::move(response));
+    nghttp2_submit_rst_stream(session_, NGHTTP2_FLAG_NONE, id, NGHTTP2_CANCEL);
 }
 
 void Http2Connection::tellClosedStreams() {
@@ -525,10 +651,15 @@ void Http2Connection::tellClosedStreams() {
     }
 }
 
-DataRequest* Http2Connection::stream(std::int32_t id) const {
+std::shared_ptr<DataRequest>* Http2Connection::slot(std::int32_t id) {
     const auto index = static_cast<std::size_t>((id - firstStream_) / 2);
     if (id < firstStream_ || index >= streams_.size()) return nullptr;
-    return streams_[index].get();
+    return &streams_[index];
+}
+
+DataRequest* Http2Connection::stream(std::int32_t id) {
+    auto* found = slot(id);
+    return found ? found->get() : nullptr;
 }
 
 void Http2Connection::dropClosedStreams() {
@@ -604,6 +735,7 @@ void Http2Connection::waitWritable() {
 void Http2Connection::retire() {
     if (retired_) return;
     retired_ = true;
+    if (!answered_) setup_.attempts->failed();
     if (owner_) owner_->retired(*this);
 }
 
@@ -629,7 +761,7 @@ void Http2Connection::fail(const Error& error) {
 
 void Http2Connection::cancel(const Error& error) {
     fail(error);
-    retryTimer_.cancel();
+    attemptTimer_.cancel();
     if (resolver_) resolver_->cancel();
     owner_ = nullptr;
 }
@@ -673,22 +805,11 @@ void Http2Connection::sweep() {
             continue;
         }
         // The stream stays until nghttp2 closes it, after the reset is written.
-        nghttp2_submit_rst_stream(session_, NGHTTP2_FLAG_NONE, firstStream_ + 2 * static_cast<std::int32_t>(i),
-                                  NGHTTP2_CANCEL);
+        nghttp2_submit_rst_stream(session_, NGHTTP2_FLAG_NONE,
+                                  static_cast<std::int32_t>(firstStream_ + 2 * static_cast<std::int64_t>(i)), NGHTTP2_CANCEL);
         expired.push_back(request);
     }
     if (expired.size() > firstExpiredStream) scheduleFlush();
-    if (firstExpiredStream > 0 && (state_ == State::connecting || state_ == State::handshaking)) {
-        // Not set up within a whole request's time-out (a server that accepts and never
-        // answers): give the connection up before the requests are told, so that they and
-        // the next ones try a new connection instead of waiting behind this one for good.
-        state_ = State::closed;
-        close();
-        retire();
-        std::vector<std::shared_ptr<DataRequest>> rest(waiting_.begin(), waiting_.end());
-        waiting_.clear();
-        if (owner_ && !rest.empty()) owner_->reroute(std::move(rest), false);
-    }
     for (const auto& request : expired) finish(request, failure(request->url_, makeError(Error::Code::timedOut)));
     if (state_ != State::closed && next != Clock::time_point::max()) armSweep(next);
 }

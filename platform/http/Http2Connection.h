@@ -8,6 +8,10 @@
 //
 // A request lives in the connection from submit() until its stream closes (answered,
 // reset, timed out or the connection lost); the owner completes it.
+//
+// The connections to one origin come one after another and share their record of
+// attempts: while one is being set up the requests wait for it, and after one that got
+// no good answer the next waits its turn, so that a failing server is not flooded.
 
 #include "http/Transfer.h"
 
@@ -19,17 +23,36 @@
 #include <chrono>
 #include <deque>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
 struct ssl_st;
-struct ssl_ctx_st;
 
 namespace http::detail {
 
+// The attempts to reach one origin: after one that ended without a good (2xx) answer
+// the next waits, twice as long each time up to a few seconds; a good answer ends the waits.
+struct Attempts {
+    std::chrono::steady_clock::duration wait{};
+    std::chrono::steady_clock::time_point notBefore{};
+
+    void failed();
+    void answered() { *this = {}; }
+};
+
+// Tests: streams of new connections start at this identifier, so that a connection can
+// run out of them. 1 unless set.
+void setFirstStreamIdentifier(std::int32_t identifier);
+
 class Http2Connection : public std::enable_shared_from_this<Http2Connection> {
 public:
-    Http2Connection(asio::io_context& context, URL origin, TransferOwner& owner, bool waitsForConnectivity);
+    struct Setup {
+        std::shared_ptr<Attempts> attempts;
+        std::chrono::steady_clock::duration timeout;  // of one attempt to set the connection up
+        bool waitsForConnectivity = false;
+    };
+    Http2Connection(asio::io_context& context, URL origin, TransferOwner& owner, Setup setup);
     ~Http2Connection();
     Http2Connection(const Http2Connection&) = delete;
     Http2Connection& operator=(const Http2Connection&) = delete;
@@ -40,12 +63,16 @@ public:
     bool idle() const { return waiting_.empty() && streams_.empty(); }
 
 private:
-    enum class State { idle, connecting, handshaking, open, closed };
+    // `waiting`: for its turn to connect (after a failed attempt, or without a network).
+    enum class State { idle, waiting, connecting, handshaking, open, closed };
 
+    void connectInTurn();
+    void waitForTurn(std::chrono::steady_clock::time_point turn);
     void connect();
     template <class Endpoints>
     void connectTo(const Endpoints& endpoints);
     void connectFailed(const Error& error);
+    void giveUp();
     void handshake();
     bool startSession();
     void submitStream(const std::shared_ptr<DataRequest>& request);
@@ -63,7 +90,8 @@ private:
     void sweep();
     void armSweep(std::chrono::steady_clock::time_point deadline);
 
-    DataRequest* stream(std::int32_t id) const;
+    std::shared_ptr<DataRequest>* slot(std::int32_t id);
+    DataRequest* stream(std::int32_t id);
     void dropClosedStreams();
 
     // What nghttp2 tells while it reads and writes.
@@ -71,6 +99,7 @@ private:
     void receivedHeader(std::int32_t id, std::string_view name, std::string_view value);
     void receivedData(std::int32_t id, const std::uint8_t* data, std::size_t length);
     void streamClosed(std::int32_t id, std::uint32_t errorCode);
+    void endTooLarge(std::int32_t id);
     long bodyChunk(std::int32_t id, std::uint8_t* buffer, std::size_t length, std::uint32_t* flags);
     void tellClosedStreams();
 
@@ -78,14 +107,15 @@ private:
     URL origin_;
     std::string authority_;
     TransferOwner* owner_;  // null once cancelled
-    bool waitsForConnectivity_;
+    Setup setup_;
     State state_ = State::idle;
     bool retired_ = false;
+    bool answered_ = false;  // a stream of this connection got a good answer
 
     asio::ip::tcp::socket socket_;
     std::shared_ptr<asio::ip::tcp::resolver> resolver_;
-    asio::steady_timer retryTimer_;
-    ssl_ctx_st* tls_ = nullptr;
+    // While waiting, until the turn to connect; while connecting, the end of the attempt.
+    asio::steady_timer attemptTimer_;
     ssl_st* ssl_ = nullptr;
     nghttp2_session* session_ = nullptr;
 
@@ -95,7 +125,7 @@ private:
     // two, so the one at index i has firstStream_ + 2i. Closed streams leave an empty
     // slot until the streams before them close too.
     std::deque<std::shared_ptr<DataRequest>> streams_;
-    std::int32_t firstStream_ = 1;
+    std::int64_t firstStream_ = 1;  // wider: the one after the last identifier is past 2^31
     // Requests whose stream closed while nghttp2 was reading; told after the read.
     std::vector<std::pair<std::shared_ptr<DataRequest>, DataResponse>> closed_;
     std::vector<std::shared_ptr<DataRequest>> refused_;

@@ -65,6 +65,7 @@ Error makeError(Error::Code code, std::string detail) {
         break;
     case Error::Code::badURL: text = "unsupported URL"; break;
     case Error::Code::cancelled: text = "cancelled"; break;
+    case Error::Code::dataLengthExceedsMaximum: text = "resource exceeds maximum size"; break;
     case Error::Code::unacceptableStatusCode:
     case Error::Code::responseSerializationFailed:
     case Error::Code::unknown: break;
@@ -202,11 +203,11 @@ public:
     }
 
     void retired(Http2Connection& connection) override {
-        for (auto it = connections_.begin(); it != connections_.end(); ++it) {
-            if (it->second.get() != &connection) continue;
+        for (auto& [key, origin] : origins_) {
+            if (origin.connection.get() != &connection) continue;
             // It finishes what it carries on its own; kept here only to be cancelled.
-            retiring_.push_back(it->second);
-            connections_.erase(it);
+            retiring_.push_back(origin.connection);
+            origin.connection.reset();
             break;
         }
         std::erase_if(retiring_, [](const auto& weak) { return weak.expired(); });
@@ -233,11 +234,15 @@ private:
             return;
         }
         request->path_ = url.path;
-        auto& current = connections_[origin];
-        if (!current)
-            current = std::make_shared<Http2Connection>(queue_.context(), url, *this,
-                                                        configuration_.waitsForConnectivity);
-        auto connection = current;  // it may retire, and leave the map, while it takes the request
+        auto& current = origins_[origin];
+        if (!current.connection) {
+            const auto timeout = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                configuration_.timeoutIntervalForResource);
+            current.connection = std::make_shared<Http2Connection>(
+                queue_.context(), url, *this,
+                Http2Connection::Setup{current.attempts, timeout, configuration_.waitsForConnectivity});
+        }
+        auto connection = current.connection;  // it may retire, and leave the map, while it takes the request
         connection->submit(request);
     }
 
@@ -260,9 +265,10 @@ private:
 
     void cancelAll() {
         const Error cancelled = makeError(Error::Code::cancelled);
-        auto connections = std::move(connections_);
-        connections_.clear();
-        for (auto& [origin, connection] : connections) connection->cancel(cancelled);
+        auto origins = std::move(origins_);
+        origins_.clear();
+        for (auto& [key, origin] : origins)
+            if (origin.connection) origin.connection->cancel(cancelled);
         for (auto& weak : retiring_)
             if (auto connection = weak.lock()) connection->cancel(cancelled);
         retiring_.clear();
@@ -279,10 +285,17 @@ private:
         std::string origin;
     };
 
+    // The connection that takes an origin's new requests, and the record of attempts
+    // that its connections share.
+    struct Origin {
+        std::shared_ptr<Http2Connection> connection;
+        std::shared_ptr<Attempts> attempts = std::make_shared<Attempts>();
+    };
+
     SessionConfiguration configuration_;
     dispatch::DispatchQueue& queue_;
     ParsedURL lastURL_;
-    std::map<std::string, std::shared_ptr<Http2Connection>> connections_;  // by origin
+    std::map<std::string, Origin> origins_;  // by origin key
     std::vector<std::weak_ptr<Http2Connection>> retiring_;
     std::set<std::string> http1Origins_;
     std::set<std::shared_ptr<DataRequest>> curlRunning_;

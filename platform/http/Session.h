@@ -62,6 +62,7 @@ struct Error {
         cancelled,
         unacceptableStatusCode,
         responseSerializationFailed,
+        dataLengthExceedsMaximum,
         unknown,
     };
     Code code = Code::unknown;
@@ -161,8 +162,10 @@ private:
     std::size_t bodySent_ = 0;
     HTTPURLResponse receiving_;  // what has arrived so far
     Bytes received_;
+    std::size_t headerBytes_ = 0;  // of the response, counted against its bound
     bool gotBody_ = false;
     bool done_ = false;          // handed to the session
+    bool refusedOnce_ = false;   // a server refused it unprocessed, and it went again
 
     mutable std::mutex mutex_;
     bool validated_ = false;

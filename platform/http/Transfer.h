@@ -4,6 +4,7 @@
 
 #include "http/Session.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,6 +12,14 @@
 #include <vector>
 
 namespace http::detail {
+
+// Responses are read up to these bounds and no further, whatever the server sends: a
+// DNS message is at most 65,535 octets, and the probe and the report upload need less.
+constexpr std::size_t kLargestBody = 65535;
+// Header fields of one response, each counted as its name, its value and 32 octets
+// (as HTTP/2 counts a header list), so that many tiny fields are bounded too.
+constexpr std::size_t kLargestHeaders = 32 * 1024;
+constexpr std::size_t kHeaderFieldOverhead = 32;
 
 Error makeError(Error::Code code, std::string detail = {});
 inline DataResponse failure(const std::string& url, Error error) { return DataResponse{url, {}, {}, std::move(error)}; }

@@ -5,6 +5,7 @@
 #include "dispatch/Dispatch.h"
 #include "http/Session.h"
 #include "LoopbackListener.h"
+#include "http/HttpTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -24,10 +25,14 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Answers each request on its own connection and records the request as sent.
+// Answers each request on its own connection with `reply` and then `floodSize` octets
+// more, as fast as the client takes them; records each request as sent, and how much of
+// the flood the last client took before it left.
 class RecordingServer {
 public:
-    RecordingServer() {
+    explicit RecordingServer(std::string reply = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok",
+                             std::size_t floodSize = 0)
+        : reply_(std::move(reply)), floodSize_(floodSize) {
         listener_ = listenOnLoopback(64, port_);
         thread_ = std::thread([this] { serve(); });
     }
@@ -37,9 +42,15 @@ public:
         thread_.join();
     }
     int port() const { return port_; }
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
     std::vector<std::string> requests() {
         std::lock_guard lock(mutex_);
         return requests_;
+    }
+    // Of the last connection, once it is over.
+    std::optional<std::size_t> floodWritten() {
+        std::lock_guard lock(mutex_);
+        return floodWritten_;
     }
 
 private:
@@ -61,26 +72,27 @@ private:
                 std::lock_guard lock(mutex_);
                 requests_.push_back(request);
             }
-            const std::string reply = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
-            (void)!::write(client, reply.data(), reply.size());
+            std::size_t flooded = 0;
+            if (::send(client, reply_.data(), reply_.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(reply_.size())) {
+                const std::string chunk(64 * 1024, 'x');
+                for (ssize_t n = 0; flooded < floodSize_; flooded += static_cast<std::size_t>(n))
+                    if ((n = ::send(client, chunk.data(), std::min(chunk.size(), floodSize_ - flooded), MSG_NOSIGNAL)) <= 0)
+                        break;
+            }
+            std::lock_guard lock(mutex_);
+            floodWritten_ = flooded;
         }
     }
 
+    std::string reply_;
+    std::size_t floodSize_;
     int listener_ = -1;
     int port_ = 0;
     std::mutex mutex_;
     std::vector<std::string> requests_;
+    std::optional<std::size_t> floodWritten_;
     std::thread thread_;
 };
-
-http::Bytes bytes(const std::string& text) { return http::Bytes(text.begin(), text.end()); }
-
-std::optional<http::DataResponse> await(const std::shared_ptr<http::DataRequest>& request) {
-    std::optional<http::DataResponse> result;
-    request->responseData([&](const http::DataResponse& response) { result = response; });
-    dispatch::runMainUntil([&] { return result.has_value(); }, 10s);
-    return result;
-}
 
 }  // namespace
 
@@ -145,48 +157,57 @@ TEST(HttpTransfers, OverridesAddedWhileASessionLivesApplyToItsNextRequests) {
     EXPECT_TRUE(second->isSuccess()) << second->error->detail;
 }
 
+TEST(HttpTransfers, AnswerBeyondItsBoundsEndsTheTransferAndKeepsItsStatus) {
+    // Anyone on the network can answer the probe: far more than any socket holds.
+    constexpr std::size_t flood = 64 << 20;
+    http::SessionConfiguration configuration;
+    configuration.timeoutIntervalForResource = 10s;
+    http::Session session(configuration);
+    auto expectCutShort = [](const std::optional<http::DataResponse>& result, long status) {
+        ASSERT_TRUE(result && result->error);
+        EXPECT_EQ(result->error->code, http::Error::Code::dataLengthExceedsMaximum) << result->error->detail;
+        ASSERT_TRUE(result->response);
+        EXPECT_EQ(result->response->statusCode, status);
+        if (result->data) {
+            EXPECT_LE(result->data->size(), 65535u);
+        }
+    };
+    for (const long status : {200L, 404L}) {
+        RecordingServer server("HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Type: application/json\r\n\r\n", flood);
+        std::optional<http::JSONResponse> probe;
+        session.request(server.url(), "GET", {{"Connection", "close"}})->validate().responseJSON(
+            [&](const http::JSONResponse& response) { probe = response; });
+        ASSERT_TRUE(dispatch::runMainUntil([&] { return probe.has_value(); }, 10s));
+        expectCutShort(probe, status);
+        ASSERT_TRUE(dispatch::runMainUntil([&] { return server.floodWritten().has_value(); }, 5s));
+        EXPECT_LT(*server.floodWritten(), flood);
+    }
+    {
+        RecordingServer server("HTTP/1.1 200 OK\r\n\r\n", flood);
+        expectCutShort(await(session.upload(bytes("{\"items\":[]}"), server.url(), "POST",
+                                            {{"Content-Type", "application/json"}})),
+                       200);
+        ASSERT_TRUE(dispatch::runMainUntil([&] { return server.floodWritten().has_value(); }, 5s));
+        EXPECT_LT(*server.floodWritten(), flood);
+    }
+    {
+        std::string head = "HTTP/1.1 200 OK\r\n";
+        for (int i = 0; i < 4000; ++i) head += "X-Filler-" + std::to_string(i) + ": " + std::string(40, 'f') + "\r\n";
+        RecordingServer server(head + "\r\n");
+        auto result = await(session.request(server.url()));
+        expectCutShort(result, 200);
+        EXPECT_LT(result->response->headerFields.size(), 1000u);
+    }
+}
+
 namespace {
-
-// A server started by a shell command in this test's network namespace, with a
-// certificate for `host` made for it; stopped when the object goes.
-class TlsServer {
-public:
-    TlsServer(const std::string& host, int port, const std::string& command)
-        : dir_(std::filesystem::temp_directory_path() / ("tls-server-" + std::to_string(::getpid()))) {
-        std::filesystem::create_directories(dir_);
-        const std::string d = dir_.string();
-        const std::string script =
-            "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1 -subj /CN=" + host +
-            " -addext subjectAltName=DNS:" + host + " -keyout " + d + "/key.pem -out " + d + "/cert.pem 2>/dev/null && "
-            "cd " + d + " && ((" + command + ") > /dev/null 2>&1 & echo $! > pid) && "
-            "for i in $(seq 50); do python3 -c 'import socket; socket.create_connection((\"127.0.0.1\", " +
-            std::to_string(port) + "))' 2>/dev/null && exit 0; sleep 0.1; done; exit 1";
-        started_ = std::system(script.c_str()) == 0;
-        http::setResolveOverrides({host + ":" + std::to_string(port) + ":127.0.0.1"});
-        http::setCertificateAuthorityBundle(d + "/cert.pem");
-    }
-    ~TlsServer() {
-        http::setResolveOverrides({});
-        http::setCertificateAuthorityBundle("");
-        int pid = 0;
-        std::ifstream(dir_ / "pid") >> pid;
-        if (pid > 0) (void)!std::system(("pkill -P " + std::to_string(pid) + "; kill " + std::to_string(pid)).c_str());
-        std::filesystem::remove_all(dir_);
-    }
-    bool started() const { return started_; }
-
-private:
-    std::filesystem::path dir_;
-    bool started_ = false;
-};
-
 const std::string collector =
     (std::filesystem::path(__FILE__).parent_path() / "../../integration/servers/collector.py").string();
-
 }  // namespace
 
 TEST(HttpTransfers, ServerWithoutHttp2IsReachedOverHttp1AndItsLargeAnswersArriveWhole) {
-    constexpr int replySize = 300 * 1024;
+    // Larger than what curl reads at once, up to the largest DNS message.
+    constexpr int replySize = 65535;
     TlsServer server("stats.test", 443, "python3 " + collector + " --cert cert.pem --key key.pem --out received "
                                         "--reply-size " + std::to_string(replySize));
     ASSERT_TRUE(server.started());
@@ -250,16 +271,16 @@ TEST(HttpTransfers, Http2ServerMustProveItsNameWithATrustedCertificate) {
     ASSERT_TRUE(server.started());
     http::addResolveOverride("other.test:8443:127.0.0.1");
     http::Session session(http::SessionConfiguration::defaultConfiguration());
-    std::optional<http::DataResponse> wrongName, untrusted;
-    session.request("https://other.test:8443/")->responseData([&](const http::DataResponse& r) { wrongName = r; });
-    ASSERT_TRUE(dispatch::runMainUntil([&] { return wrongName.has_value(); }, 5s));
+    auto wrongName = await(session.request("https://other.test:8443/"), 5s);
     http::setCertificateAuthorityBundle("/dev/null");  // trusts nobody
     http::Session another(http::SessionConfiguration::defaultConfiguration());
-    another.request("https://silent.test:8443/")->responseData([&](const http::DataResponse& r) { untrusted = r; });
-    ASSERT_TRUE(dispatch::runMainUntil([&] { return untrusted.has_value(); }, 5s));
-    for (const auto& result : {*wrongName, *untrusted}) {
-        ASSERT_TRUE(result.error);
-        EXPECT_EQ(result.error->code, http::Error::Code::secureConnectionFailed) << result.error->detail;
-        EXPECT_FALSE(result.response);
+    auto untrusted = await(another.request("https://silent.test:8443/"), 5s);
+    http::setCertificateAuthorityBundle("/nonexistent/ca.pem");  // no trust store at all
+    http::Session withoutTrust(http::SessionConfiguration::defaultConfiguration());
+    auto noTrustStore = await(withoutTrust.request("https://silent.test:8443/"), 5s);
+    for (const auto& result : {wrongName, untrusted, noTrustStore}) {
+        ASSERT_TRUE(result && result->error);
+        EXPECT_EQ(result->error->code, http::Error::Code::secureConnectionFailed) << result->error->detail;
+        EXPECT_FALSE(result->response);
     }
 }
