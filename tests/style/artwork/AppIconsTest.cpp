@@ -193,7 +193,8 @@ TEST(AppIcons, RingDotsInPerspective) {
 }
 
 TEST(AppIcons, MiddleHeadPointForPoint) {
-    const auto& e = artworkSubpathsOf(childIcon).at(32).elements();
+    const auto subpaths = artworkSubpathsOf(childIcon);  // kept: the elements below refer into it
+    const auto& e = subpaths.at(32).elements();
     ASSERT_EQ(e.size(), 6u);
     // Each curve's end point, then its two control points.
     const double curves[4][6] = {{0.50379, 0.32852, 0.55275, 0.30641, 0.53083, 0.32852},
