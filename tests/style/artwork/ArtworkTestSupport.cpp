@@ -142,6 +142,70 @@ PathShape analyse(const gfx::BezierPath& path) {
     return out;
 }
 
+std::vector<std::vector<gfx::Point>> segmentSteps(const gfx::BezierPath& path, int steps) {
+    std::vector<std::vector<gfx::Point>> out;
+    gfx::Point first{}, at{};
+    // A line is stepped as the cubic with its controls on its ends.
+    auto add = [&](gfx::Point c1, gfx::Point c2, gfx::Point end) {
+        std::vector<gfx::Point>& points = out.emplace_back();
+        for (int i = 0; i <= steps; ++i) points.push_back(cubicAt(at, c1, c2, end, double(i) / steps));
+        at = end;
+    };
+    for (const gfx::PathElement& e : path.elements()) {
+        switch (e.kind) {
+            case gfx::PathElement::Kind::move: first = at = e.points[0]; break;
+            case gfx::PathElement::Kind::line: add(at, e.points[0], e.points[0]); break;
+            case gfx::PathElement::Kind::curve: add(e.points[0], e.points[1], e.points[2]); break;
+            case gfx::PathElement::Kind::close:
+                if (at != first) add(at, first, first);
+                break;
+        }
+    }
+    return out;
+}
+
+std::vector<gfx::Point> outlineOf(const gfx::BezierPath& path, int steps) {
+    std::vector<gfx::Point> out;
+    for (const std::vector<gfx::Point>& segment : segmentSteps(path, steps))
+        out.insert(out.end(), segment.begin() + (out.empty() ? 0 : 1), segment.end());  // ends are shared
+    if (!out.empty() && out.back() != out.front()) out.push_back(out.front());
+    return out;
+}
+
+double distanceToSegment(gfx::Point p, gfx::Point a, gfx::Point b) {
+    const double dx = b.x - a.x, dy = b.y - a.y, length2 = dx * dx + dy * dy;
+    const double t = length2 > 0 ? std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / length2, 0.0, 1.0) : 0;
+    return std::hypot(p.x - a.x - t * dx, p.y - a.y - t * dy);
+}
+
+namespace {
+
+// Calls `keep` with each corner of either outline's distance to the other.
+template <typename Keep>
+void eachDistance(const std::vector<gfx::Point>& a, const std::vector<gfx::Point>& b, Keep keep) {
+    for (const auto& [from, to] : {std::pair(&a, &b), std::pair(&b, &a)})
+        for (gfx::Point p : *from) {
+            double nearest = std::numeric_limits<double>::infinity();
+            for (std::size_t i = 0; i + 1 < to->size(); ++i)
+                nearest = std::min(nearest, distanceToSegment(p, (*to)[i], (*to)[i + 1]));
+            keep(nearest);
+        }
+}
+
+}  // namespace
+
+double narrowestGap(const std::vector<gfx::Point>& a, const std::vector<gfx::Point>& b) {
+    double narrowest = std::numeric_limits<double>::infinity();
+    eachDistance(a, b, [&](double d) { narrowest = std::min(narrowest, d); });
+    return narrowest;
+}
+
+double farthestApart(const std::vector<gfx::Point>& a, const std::vector<gfx::Point>& b) {
+    double farthest = 0;
+    eachDistance(a, b, [&](double d) { farthest = std::max(farthest, d); });
+    return farthest;
+}
+
 std::string colorName(const gfx::ColorRef& c) {
     if (c == gfx::Color::whiteColor()) return "whiteColor";
 #define ARTWORK_TEST_COLOR_NAME(name) \

@@ -48,6 +48,21 @@ struct PathShape {
 };
 PathShape analyse(const gfx::BezierPath& path);
 
+// ---- Outlines in short straight steps ---------------------------------------------
+// Each line, curve and closing line of `path` as points from its start to its
+// end, `steps` steps a segment.
+std::vector<std::vector<gfx::Point>> segmentSteps(const gfx::BezierPath& path, int steps = 32);
+// The closed outline that a fill of the one-subpath `path` paints: its
+// segments' points in order, ending on its first point again.
+std::vector<gfx::Point> outlineOf(const gfx::BezierPath& path, int steps = 32);
+
+double distanceToSegment(gfx::Point p, gfx::Point a, gfx::Point b);
+// The narrowest distance between two outlines that do not cross, which lies
+// at a corner of one of them.
+double narrowestGap(const std::vector<gfx::Point>& a, const std::vector<gfx::Point>& b);
+// How far a corner of either outline lies from the other at most.
+double farthestApart(const std::vector<gfx::Point>& a, const std::vector<gfx::Point>& b);
+
 // Palette colour name of `c`, "whiteColor" for the platform's white, or "other".
 std::string colorName(const gfx::ColorRef& c);
 // The colour that colorName() calls `name` ("whiteColor" or a palette name).

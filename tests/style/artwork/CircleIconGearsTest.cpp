@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "ArtworkTestSupport.h"
-#include "OutlineGap.h"
 
 namespace {
 
@@ -69,9 +68,11 @@ TEST(CircleIconGears, TeethAlternateAndRootsKeepTheirRadius) {
 
 TEST(CircleIconGears, GapsBetweenTheGears) {
     const std::vector<gfx::BezierPath> parts = subpathsOf(record(gears, unit).fills.at(1).path);
-    EXPECT_NEAR(narrowestGap(parts[0], parts[2]), 0.0139, fourPlaces);  // large to medium
-    EXPECT_NEAR(narrowestGap(parts[0], parts[4]), 0.0156, fourPlaces);  // large to small
-    EXPECT_NEAR(narrowestGap(parts[2], parts[4]), 0.0137, fourPlaces);  // medium to small
+    const std::vector<gfx::Point> large = outlineOf(parts[0]), medium = outlineOf(parts[2]);
+    const std::vector<gfx::Point> small = outlineOf(parts[4]);
+    EXPECT_NEAR(narrowestGap(large, medium), 0.0139, fourPlaces);
+    EXPECT_NEAR(narrowestGap(large, small), 0.0156, fourPlaces);
+    EXPECT_NEAR(narrowestGap(medium, small), 0.0137, fourPlaces);
 }
 
 }  // namespace

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "ArtworkTestSupport.h"
-#include "OutlineGap.h"
 
 namespace {
 

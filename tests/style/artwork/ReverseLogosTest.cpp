@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 #include <string>
 #include <vector>
@@ -200,46 +199,6 @@ TEST(ReverseLogos, BothDrawOneEmblem) {
     }
 }
 
-// A path's outline as a closed polyline, each curve in short straight steps.
-std::vector<Point> outlineOf(const gfx::BezierPath& path) {
-    constexpr int steps = 200;
-    std::vector<Point> out;
-    for (const gfx::PathElement& e : path.elements()) {
-        switch (e.kind) {
-            case gfx::PathElement::Kind::move:
-            case gfx::PathElement::Kind::line: out.push_back(e.points[0]); break;
-            case gfx::PathElement::Kind::curve: {
-                const Point p0 = out.back(), c1 = e.points[0], c2 = e.points[1], p3 = e.points[2];
-                for (int i = 1; i <= steps; ++i) {
-                    const double t = double(i) / steps, u = 1 - t;
-                    const double a = u * u * u, b = 3 * u * u * t, c = 3 * u * t * t, d = t * t * t;
-                    out.push_back({a * p0.x + b * c1.x + c * c2.x + d * p3.x, a * p0.y + b * c1.y + c * c2.y + d * p3.y});
-                }
-                break;
-            }
-            case gfx::PathElement::Kind::close: out.push_back(out.front()); break;
-        }
-    }
-    return out;
-}
-
-double distanceToSegment(Point p, Point a, Point b) {
-    const double dx = b.x - a.x, dy = b.y - a.y, length2 = dx * dx + dy * dy;
-    const double t = length2 > 0 ? std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / length2, 0.0, 1.0) : 0;
-    return std::hypot(p.x - a.x - t * dx, p.y - a.y - t * dy);
-}
-
-// The narrowest distance between two outlines that do not cross: it lies at
-// a corner of one polyline.
-double gapBetween(const std::vector<Point>& a, const std::vector<Point>& b) {
-    double gap = std::numeric_limits<double>::infinity();
-    for (const auto& [from, to] : {std::pair(&a, &b), std::pair(&b, &a)})
-        for (const Point& p : *from)
-            for (std::size_t i = 0; i + 1 < to->size(); ++i)
-                gap = std::min(gap, distanceToSegment(p, (*to)[i], (*to)[i + 1]));
-    return gap;
-}
-
 TEST(ReverseLogos, GapsBetweenBlades) {
     // Clockwise around the centre, each blade beside the next and the last
     // beside the first.
@@ -256,10 +215,10 @@ TEST(ReverseLogos, GapsBetweenBlades) {
         SCOPED_TRACE(message);
         const Recording rec = record(message, {0, 0, 200, 100});
         std::vector<std::vector<Point>> blades;
-        for (int i = 0; i < 6; ++i) blades.push_back(outlineOf(rec.fills[i].path));
+        for (int i = 0; i < 6; ++i) blades.push_back(outlineOf(rec.fills[i].path, 200));
         for (int a = 1; a <= 6; ++a)
             for (int b = a + 1; b <= 6; ++b) {
-                const double gap = gapBetween(blades[a - 1], blades[b - 1]) / width;
+                const double gap = narrowestGap(blades[a - 1], blades[b - 1]) / width;
                 SCOPED_TRACE("blades " + std::to_string(a) + " and " + std::to_string(b) + ": gap " +
                              std::to_string(gap));
                 if (neighbours(a, b)) {

@@ -19,6 +19,7 @@ using gfx::RecordedOp;
 constexpr const char* parent = "drawSelectParentWithFrame:";
 constexpr const char* child = "drawSelectChildWithFrame:";
 const gfx::Rect points{0, 0, 1, 1};  // extents below are in points from the frame's origin
+constexpr int outlineSteps = 64;     // a segment, when outlines are compared
 
 // The path without its curves of zero length (the child's device has one):
 // sampled, such a curve is all rounding noise, which the crossing check would
@@ -40,47 +41,6 @@ gfx::BezierPath withoutEmptyCurves(const gfx::BezierPath& path) {
     return out;
 }
 
-// The outline of a one-subpath fill as a closed polygon of short straight steps.
-std::vector<gfx::Point> outlineOf(const gfx::BezierPath& path) {
-    std::vector<gfx::Point> out;
-    gfx::Point current{};
-    for (const gfx::PathElement& e : path.elements()) {
-        switch (e.kind) {
-            case gfx::PathElement::Kind::move:
-            case gfx::PathElement::Kind::line: out.push_back(current = e.points[0]); break;
-            case gfx::PathElement::Kind::curve:
-                for (int i = 1; i <= 64; ++i) {
-                    const double t = i / 64.0, u = 1 - t;
-                    out.push_back({u * u * u * current.x + 3 * u * u * t * e.points[0].x +
-                                       3 * u * t * t * e.points[1].x + t * t * t * e.points[2].x,
-                                   u * u * u * current.y + 3 * u * u * t * e.points[0].y +
-                                       3 * u * t * t * e.points[1].y + t * t * t * e.points[2].y});
-                }
-                current = e.points[2];
-                break;
-            case gfx::PathElement::Kind::close: break;
-        }
-    }
-    return out;
-}
-
-double distanceToSegment(gfx::Point p, gfx::Point a, gfx::Point b) {
-    const double dx = b.x - a.x, dy = b.y - a.y, length2 = dx * dx + dy * dy;
-    const double t = length2 == 0 ? 0 : std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / length2, 0.0, 1.0);
-    return std::hypot(p.x - a.x - t * dx, p.y - a.y - t * dy);
-}
-
-// Nearest approach of two outlines.
-double gapBetween(const std::vector<gfx::Point>& a, const std::vector<gfx::Point>& b) {
-    double gap = std::numeric_limits<double>::infinity();
-    for (std::size_t i = 0; i < a.size(); ++i)
-        for (std::size_t j = 0; j < b.size(); ++j) {
-            gap = std::min(gap, distanceToSegment(a[i], b[j], b[(j + 1) % b.size()]));
-            gap = std::min(gap, distanceToSegment(b[j], a[i], a[(i + 1) % a.size()]));
-        }
-    return gap;
-}
-
 bool inside(const std::vector<gfx::Point>& polygon, gfx::Point p) {
     bool in = false;
     for (std::size_t i = 0, j = polygon.size() - 1; i < polygon.size(); j = i++) {
@@ -94,8 +54,8 @@ bool inside(const std::vector<gfx::Point>& polygon, gfx::Point p) {
 // `narrowest` apart (to two places).
 void expectApart(const std::vector<Fill>& fills, std::size_t device, std::size_t hand, double narrowest) {
     std::vector<std::vector<gfx::Point>> outlines;
-    for (const Fill& f : fills) outlines.push_back(outlineOf(f.path));
-    const double closest = gapBetween(outlines[device], outlines[hand]);
+    for (const Fill& f : fills) outlines.push_back(outlineOf(f.path, outlineSteps));
+    const double closest = narrowestGap(outlines[device], outlines[hand]);
     EXPECT_NEAR(closest, narrowest, 0.005);
     for (std::size_t i = 0; i < outlines.size(); ++i)
         for (std::size_t j = i + 1; j < outlines.size(); ++j) {
@@ -104,7 +64,7 @@ void expectApart(const std::vector<Fill>& fills, std::size_t device, std::size_t
             EXPECT_FALSE(inside(outlines[j], outlines[i][0]));
             const bool handAndDevice = i == std::min(device, hand) && j == std::max(device, hand);
             if (!handAndDevice) {
-                EXPECT_GT(gapBetween(outlines[i], outlines[j]), closest);
+                EXPECT_GT(narrowestGap(outlines[i], outlines[j]), closest);
             }
         }
 }
@@ -133,7 +93,7 @@ std::vector<gfx::Point> hullOf(std::vector<gfx::Point> points) {
 // no kink where its curves meet.
 void expectSmoothOval(const gfx::BezierPath& path, double dent, const std::string& where) {
     SCOPED_TRACE(where);
-    const std::vector<gfx::Point> outline = outlineOf(path);
+    const std::vector<gfx::Point> outline = outlineOf(path, outlineSteps);
     const std::vector<gfx::Point> hull = hullOf(outline);
     double deepest = 0;
     for (gfx::Point p : outline) {
