@@ -44,6 +44,11 @@ protected:
         delegate.didFinishLaunching(ui::Application::shared());
         dispatch::runMainFor(50ms);
     }
+    // A launch that ends by saving the preferences, however long a busy machine takes.
+    void launchUntilSaved(app::AppDelegate& delegate) {
+        delegate.didFinishLaunching(ui::Application::shared());
+        dispatch::runMainUntil([this] { return log.contains("Saved preferences"); }, 10s);
+    }
 
     // A window with a root controller, so that an alert has somewhere to go.
     std::shared_ptr<ui::Window> showWindow() {
@@ -99,7 +104,7 @@ TEST_F(Enabling, WatchReportsOnlyChangedPreferences) {
 TEST_F(Enabling, FreshInstallSeedsTheStoreAndSavesEnabledPreferences) {
     auto window = showWindow();
     auto delegate = std::make_shared<app::AppDelegate>(std::make_shared<ne::DNSProxyManager>());
-    launch(*delegate);
+    launchUntilSaved(*delegate);
 
     auto records = log.records();
     ASSERT_GE(records.size(), 3u);
@@ -185,7 +190,7 @@ TEST_F(Enabling, CorruptStoreIsMovedAsideThenSeededInOneWrite) {
     std::ofstream(store) << deepPropertyList();
     FileReplacementCounter writes(store.parent_path());
     auto delegate = std::make_shared<app::AppDelegate>(std::make_shared<ne::DNSProxyManager>());
-    launch(*delegate);
+    launchUntilSaved(*delegate);
 
     auto records = log.records();
     auto moved = std::find_if(records.begin(), records.end(),
