@@ -16,11 +16,11 @@ log=$IT_DIR/velmora.log
 deep_plist() { python3 -c 'n = 200000; print("<plist>" + "<array>" * n + "</array>" * n + "</plist>")'; }
 replace_prefs() { cat > "$prefs.new" && mv "$prefs.new" "$prefs"; }
 
-# Exits with status 2 and REASON after the file's name, within 5 s.
+# Exits with status 2 and REASON after the file's name, within 10 s (a busy machine).
 #   expect_config_refused FILE REASON
 expect_config_refused() {
     status=0
-    timeout 5 "$velmora" --listen 127.0.0.1:53 --resolver 127.0.0.2 --config "$1" > "$IT_DIR/config.log" 2>&1 ||
+    timeout 10 "$velmora" --listen 127.0.0.1:53 --resolver 127.0.0.2 --config "$1" > "$IT_DIR/config.log" 2>&1 ||
         status=$?
     [ "$status" = 2 ] || it_fail "--config $1: exit status $status"
     grep -qF -- "$1: $2" "$IT_DIR/config.log" || it_fail "--config $1: not refused with \"$2\""

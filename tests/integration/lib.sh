@@ -40,13 +40,13 @@ it_wait_for_dns() {
     done
 }
 
-# Waits up to 5 s until the file LOG holds PATTERN at least COUNT times (default once).
+# Waits up to 10 s until the file LOG holds PATTERN at least COUNT times (default once).
 #   it_wait_for_log LOG PATTERN [COUNT]
 it_wait_for_log() {
     tries=0
     until [ "$(grep -c -- "$2" "$1")" -ge "${3:-1}" ]; do
         tries=$((tries + 1))
-        [ $tries -ge 50 ] && it_fail "not logged in $1: $2"
+        [ $tries -ge 100 ] && it_fail "not logged in $1: $2"
         sleep 0.1
     done
 }
