@@ -98,8 +98,10 @@ TEST_F(ReportUploadTest, RegionAndDeviceFromTheConfigurationStayInTheirPlacesOfT
     RUN_IN_OWN_NETNS();
     startCollector(200);
     auto start = [&](const std::string& region) {
-        foundation::Dictionary vendorData{{"serverAddress", "dns.brimvale.example"}, {"macAddress", "aa:bb:cc:dd:ee:ff"},
-                                          {"userName", "pupil"}, {"deviceId", "../../../../etc/passwd"},
+        foundation::Dictionary vendorData{{"serverAddress", "dns.brimvale.example"},
+                                          {"macAddress", "aa:bb:cc:dd:ee:ff"},
+                                          {"userName", "pupil"},
+                                          {"deviceId", "../../../../etc/passwd"},
                                           {"region", region}};
         bool started = false;
         provider_->startProxy(foundation::Dictionary{{"VendorData", vendorData}},

@@ -104,7 +104,8 @@ TEST(LogOutput, ControlCharactersOfAMessageAreWrittenEscaped) {
     oslog::MemorySink sink;
     oslog::Logger logger("com.example.test", "unit");
     using namespace std::string_literals;
-    const std::string value = "alice\r\n2030-01-01 00:00:00.000 [1] <Info> [com.example.test:unit] forged\0tail\x1b[2J\t\x7f"s;
+    const std::string value =
+        "alice\r\n2030-01-01 00:00:00.000 [1] <Info> [com.example.test:unit] forged\0tail\x1b[2J\t\x7f"s;
     testing::internal::CaptureStderr();
     logger.info("user %{public}s", value);
     const std::string out = testing::internal::GetCapturedStderr();

@@ -191,7 +191,9 @@ TEST(ViewHelpers, OrientationsOfTheDelegatesWindow) {
 TEST(ViewHelpers, AttachedValuesGoWithTheirObject) {
     // Each view made here lies at the same address.
     alignas(ui::View) unsigned char place[sizeof(ui::View)];
-    auto makeView = [&place] { return std::shared_ptr<ui::View>(new (place) ui::View, [](ui::View* v) { v->~View(); }); };
+    auto makeView = [&place] {
+        return std::shared_ptr<ui::View>(new (place) ui::View, [](ui::View* view) { view->~View(); });
+    };
     auto kept = std::make_shared<int>(1);
     auto owned = std::make_shared<int>(2);
     const std::weak_ptr<int> ownedSeen = owned;
