@@ -13,6 +13,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
+#include <future>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -149,7 +150,15 @@ TEST(InterfaceAddress, AReachabilityEventNeverFindsTheAddressFromBeforeItsChange
     });
     watch->startNotifier();
     sh("ip route add default via 10.1.0.1 dev eth0");
-    std::unique_lock lock(mutex);
-    ASSERT_TRUE(changed.wait_for(lock, 5s, [&] { return !seen.empty(); }));
-    EXPECT_EQ(seen, std::vector<std::string>{"10.1.0.2"});
+    {
+        std::unique_lock lock(mutex);
+        EXPECT_TRUE(changed.wait_for(lock, 5s, [&] { return !seen.empty(); }));
+        EXPECT_EQ(seen, std::vector<std::string>{"10.1.0.2"});
+    }
+    // The watch's queue finishes its work before the watch goes, as the main queue,
+    // which would otherwise end that queue, never runs here.
+    watch->stopNotifier();
+    std::promise<void> idle;
+    watch->serialQueue().async([&idle] { idle.set_value(); });
+    idle.get_future().wait();
 }
