@@ -2,6 +2,7 @@
 
 #include "Velmora/shared/AppVersion.h"
 #include "Velmora/shared/SharedIdentifiers.h"
+#include "Velmora/ConfigurationValues.h"
 #include "Velmora/HexDump.h"
 #include "Velmora/Loggers.h"
 #include "Velmora/Reachability.h"
@@ -122,14 +123,24 @@ void DNSProxyProvider::wake() {
 
 void DNSProxyProvider::updateUserDefaults(const ne::ProviderConfiguration& payload) {
     extConfigLogger().info("Updating user defaults from config payload");
+    // A value that cannot be used safely in a header, a URL or the log counts as not
+    // given. Checked here once, so that no query pays for it.
+    auto acceptable = [&payload](const char* key) -> std::optional<std::string> {
+        auto found = payload.find(key);
+        if (found == payload.end()) return std::nullopt;
+        if (auto problem = configurationValueProblem(key, found->second)) {
+            extConfigLogger().error("Refused the configuration's \"%{public}s\": %{public}s", key, *problem);
+            return std::nullopt;
+        }
+        return found->second;
+    };
     foundation::Dictionary stored;
     std::vector<std::string> missing;
-    auto user = payload.find(shared::key::userName);
-    stored[shared::key::userName] = user == payload.end() || user->second.empty() ? "user@ios" : user->second;
     for (const char* key : shared::providerConfigurationKeys) {
-        if (key == shared::key::userName) continue;
-        if (auto found = payload.find(key); found != payload.end())
-            stored[key] = found->second;
+        auto value = acceptable(key);
+        if (key == shared::key::userName && (!value || value->empty())) value = "user@ios";
+        if (value)
+            stored[key] = *value;
         else
             missing.emplace_back(key);
     }

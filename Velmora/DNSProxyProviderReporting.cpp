@@ -3,6 +3,7 @@
 // queue answers on while a large batch is encoded.
 
 #include "Velmora/DNSProxyProvider.h"
+#include "Velmora/ConfigurationValues.h"
 #include "Velmora/HexDump.h"
 #include "Velmora/InterfaceAddress.h"
 #include "Velmora/Loggers.h"
@@ -84,8 +85,10 @@ void DNSProxyProvider::reportIfDue() {
         reportingLogger().error("Reporting postponed, region or device identifier not configured");
         return;
     }
+    // The intake took only a host label for the region and a device identifier that
+    // can be one path segment once encoded.
     const std::string url = std::string("https://") + statisticsHostPrefix + "." + *region_ + "." +
-                            statisticsDomain + "/" + *deviceId_ + "/-/extension";
+                            statisticsDomain + "/" + urlPathSegment(*deviceId_) + "/-/extension";
     auto batch = std::move(*connections_);
     connections_ = std::vector<ConnectionReport>{};
     sendConnectionReports(std::move(batch), url);

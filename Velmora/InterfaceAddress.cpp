@@ -1,13 +1,12 @@
 #include "InterfaceAddress.h"
 
-#include "dispatch/Dispatch.h"
 #include "net/Netlink.h"
-
-#include <asio/posix/stream_descriptor.hpp>
+#include "net/NetworkReachability.h"
 
 #include <netdb.h>
 #include <sys/socket.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <mutex>
 #include <optional>
@@ -30,47 +29,6 @@ std::string readInterfaceAddress() {
     ::freeifaddrs(list);
     return address;
 }
-
-// The address, read once and again after each link, address or route change: the
-// change events are read on the main queue's loop as they come, so a question costs
-// no system call.
-class AddressCache {
-public:
-    AddressCache() : events_(dispatch::DispatchQueue::main().context()) {
-        const int fd = net::netlink::openEventSocket();
-        if (fd >= 0) {
-            events_.assign(fd);
-            watch();
-        }
-    }
-
-    std::string address() {
-        std::lock_guard lock(mutex_);
-        // Without an event socket every question reads the interfaces again.
-        if (!events_.is_open()) return readInterfaceAddress();
-        if (!cached_) cached_ = readInterfaceAddress();
-        return *cached_;
-    }
-
-private:
-    void watch() {
-        events_.async_wait(asio::posix::stream_descriptor::wait_read, [this](const std::error_code& error) {
-            if (error) return;
-            // Cleared before the events are read, so a change that races the next
-            // reading of the address is seen by the question after it.
-            {
-                std::lock_guard lock(mutex_);
-                cached_.reset();
-            }
-            net::netlink::drainEvents(events_.native_handle());
-            watch();
-        });
-    }
-
-    std::mutex mutex_;
-    asio::posix::stream_descriptor events_;
-    std::optional<std::string> cached_;
-};
 
 }  // namespace
 
@@ -95,7 +53,22 @@ std::string interfaceAddressIn(const ifaddrs* list, const std::string& interface
 }
 
 std::string localInterfaceAddress() {
-    // Never destroyed: its watch belongs to the main queue's loop.
-    static AddressCache* cache = new AddressCache;
-    return cache->address();
+    // Read again when the process's count of network changes has moved. The count is
+    // taken before the reading, so a change during it is seen by the next question;
+    // and it grows before the reachability watch tells of a change, so the address
+    // asked for after such an event is never the one from before it.
+    struct Cache {
+        std::mutex mutex;
+        std::optional<std::uint64_t> readAt;
+        std::string address;
+    };
+    static Cache& cache = *new Cache;  // never destroyed, as the change count's thread
+    const auto changes = net::networkChangeCount();
+    if (!changes) return readInterfaceAddress();
+    std::lock_guard lock(cache.mutex);
+    if (cache.readAt != changes) {
+        cache.address = readInterfaceAddress();
+        cache.readAt = changes;
+    }
+    return cache.address;
 }

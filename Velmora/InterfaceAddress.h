@@ -7,8 +7,8 @@
 #include <string>
 
 // The address of the default route's interface, or "" when there is none. Answers
-// from a cache that is read again after every link, address or route change, which
-// the main queue's loop notices.
+// from a cache that is read again after every link, address or route change, heard
+// from the same source as the reachability watch's events and before them.
 std::string localInterfaceAddress();
 
 // The numeric text of the last IPv4 or IPv6 address of `interfaceName` in `list`;

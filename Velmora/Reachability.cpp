@@ -122,16 +122,19 @@ void Reachability::onSerialQueue(const std::function<void()>& work) {
         work();
         return;
     }
-    std::promise<void> done;
+    // The error comes back as a value and is thrown again here: an exception object
+    // handed between threads is released by reference counts that ThreadSanitizer
+    // cannot see, and it reports them as a race.
+    std::promise<std::optional<ReachabilityError>> done;
     reachabilitySerialQueue_->async([&] {
         try {
             work();
-            done.set_value();
-        } catch (...) {
-            done.set_exception(std::current_exception());
+            done.set_value(std::nullopt);
+        } catch (const ReachabilityError& error) {
+            done.set_value(error);
         }
     });
-    done.get_future().get();
+    if (auto error = done.get_future().get()) throw *error;
 }
 
 void Reachability::refreshFlags(bool stopOnFailure) {

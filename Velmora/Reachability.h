@@ -109,7 +109,8 @@ private:
     Reachability(std::shared_ptr<net::ReachabilityTarget> reference,
                  dispatch::DispatchQueue* notificationQueue);
 
-    // Runs `work` on the serial queue and waits for it; inline when already there.
+    // Runs `work` on the serial queue and waits for it; inline when already there. A
+    // ReachabilityError that it throws is thrown again here.
     void onSerialQueue(const std::function<void()>& work);
     // On the serial queue: reads the flags; on failure stops the notifier when asked.
     void refreshFlags(bool stopOnFailure);

@@ -72,6 +72,8 @@ std::string convert(const std::string& flags, char conversion, bool isPublic, bo
     case 's':
     case '@':
         if (!isPublic) return std::string(kPrivate);
+        // Without a width or precision the text is taken whole, a NUL in it included.
+        if (flags.empty()) return asText(arg);
         return printfOne("%" + flags + "s", asText(arg).c_str());
     case 'd':
     case 'i':
@@ -205,7 +207,31 @@ int syslogPriority(Level level) {
     return LOG_INFO;
 }
 
-void writeToStderr(const Record& record) {
+// Control characters are written escaped, so that a value in a message can neither
+// start a line that reads as a record of its own nor cut its record short.
+std::string escapeControlCharacters(const std::string& text) {
+    auto isControl = [](unsigned char c) { return c < 0x20 || c == 0x7f; };
+    if (std::none_of(text.begin(), text.end(), isControl)) return text;
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size() + 16);
+    for (unsigned char c : text) {
+        if (!isControl(c)) {
+            out += static_cast<char>(c);
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else {
+            out += {'\\', 'x', digits[c >> 4], digits[c & 15]};
+        }
+    }
+    return out;
+}
+
+void writeToStderr(const Record& record, const std::string& message) {
     using namespace std::chrono;
     auto now = system_clock::now();
     std::time_t seconds = system_clock::to_time_t(now);
@@ -217,15 +243,16 @@ void writeToStderr(const Record& record) {
     // One fprintf per record keeps concurrent records on lines of their own.
     std::fprintf(stderr, "%s.%03d [%d] <%s> [%s:%s] %s\n", stamp, static_cast<int>(millis),
                  static_cast<int>(getpid()), levelName(record.level), record.subsystem.c_str(),
-                 record.category.c_str(), record.message.c_str());
+                 record.category.c_str(), message.c_str());
 }
 
 void writeOut(const Record& record) {
+    const std::string message = escapeControlCharacters(record.message);
     if (journaldRuns()) {
-        sd_journal_send("MESSAGE=%s", record.message.c_str(), "PRIORITY=%d", syslogPriority(record.level),
+        sd_journal_send("MESSAGE=%s", message.c_str(), "PRIORITY=%d", syslogPriority(record.level),
                         "SUBSYSTEM=%s", record.subsystem.c_str(), "CATEGORY=%s", record.category.c_str(), nullptr);
     } else {
-        writeToStderr(record);
+        writeToStderr(record, message);
     }
 }
 

@@ -5,9 +5,11 @@
 // "<private>". Scalars without a marker are shown, as the system's log does.
 //
 // Records go to journald where it runs and to stderr otherwise, with repeats
-// collapsed (RepeatCollapser). Debug records are dropped unless the level filter lets
-// them through (environment variable BRIMVALE_LOG_LEVEL=debug|info|error, or
-// setMinimumLevel). Tests capture records with a MemorySink.
+// collapsed (RepeatCollapser) and the control characters of their messages written
+// escaped ("\n", "\r", "\t", else "\x" and two hexadecimal digits). Debug records
+// are dropped unless the level filter lets them through (environment variable
+// BRIMVALE_LOG_LEVEL=debug|info|error, or setMinimumLevel). Tests capture records,
+// as they were made, with a MemorySink.
 
 #include <chrono>
 #include <cstdint>

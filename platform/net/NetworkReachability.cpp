@@ -7,16 +7,16 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
-#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 namespace net {
 namespace {
@@ -43,84 +43,87 @@ ReachabilityFlags pathFlags(const netlink::Route& route, const netlink::Link& li
     return flags;
 }
 
-// Watches rtnetlink on a thread of its own; each wake-up is handled by a task on the
-// delivery queue, and the thread waits for that task before it polls again, so the
-// events are read on the queue. Queued tasks share the state, so a watch stopped
-// from anywhere (its own queue included) leaves nothing dangling.
-class EventWatch {
+// The process's one subscription to link, address and route changes. Its thread
+// reads each batch of events, counts it, and then tells every subscriber with a task
+// on the subscriber's queue; a subscriber whose task has not started yet is not told
+// again, so a burst costs it a task or two. Never destroyed: the thread polls for
+// the process's whole life.
+class ChangeSource {
 public:
-    EventWatch(dispatch::DispatchQueue& queue, std::function<void()> onEvents)
-        : queue_(queue), state_(std::make_shared<State>()) {
-        state_->onEvents = std::move(onEvents);
+    struct Subscriber {
+        Subscriber(dispatch::DispatchQueue& queue, std::function<void()> onChange)
+            : queue(queue), onChange(std::move(onChange)) {}
+        dispatch::DispatchQueue& queue;
+        const std::function<void()> onChange;
+        std::mutex mutex;
+        bool told = false;  // a task is queued and has not started
+        bool removed = false;
+    };
+
+    static ChangeSource& shared() {
+        static ChangeSource& source = *new ChangeSource;
+        return source;
     }
 
-    bool start() {
-        state_->socket = netlink::openEventSocket();
-        if (state_->socket < 0) return fail(errno);
-        state_->wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        if (state_->wake < 0) return fail(errno);
-        thread_ = std::thread([this, state = state_] { run(*state); });
+    bool watching() const { return socket_ >= 0; }
+    std::uint64_t count() const { return count_.load(std::memory_order_acquire); }
+
+    bool add(std::shared_ptr<Subscriber> subscriber) {
+        if (!watching()) return fail(openError_);
+        std::lock_guard lock(mutex_);
+        subscribers_.push_back(std::move(subscriber));
         return true;
     }
 
-    ~EventWatch() {
+    // Once this returns nothing more is posted for the subscriber, and a task still
+    // queued does nothing.
+    void remove(const std::shared_ptr<Subscriber>& subscriber) {
         {
-            std::lock_guard lock(state_->mutex);
-            state_->stopping = true;
+            std::lock_guard lock(subscriber->mutex);
+            subscriber->removed = true;
         }
-        state_->changed.notify_all();
-        if (state_->wake >= 0) {
-            std::uint64_t one = 1;
-            [[maybe_unused]] auto written = ::write(state_->wake, &one, sizeof one);
-        }
-        if (thread_.joinable()) thread_.join();
+        std::lock_guard lock(mutex_);
+        std::erase(subscribers_, subscriber);
     }
 
 private:
-    struct State {
-        int socket = -1;
-        int wake = -1;
-        std::function<void()> onEvents;
-        std::mutex mutex;
-        std::condition_variable changed;
-        bool busy = false;
-        bool stopping = false;
-        ~State() {
-            if (socket >= 0) ::close(socket);
-            if (wake >= 0) ::close(wake);
-        }
-    };
+    ChangeSource() : socket_(netlink::openEventSocket()), openError_(errno) {
+        if (watching()) std::thread([this] { run(); }).detach();
+    }
 
-    void run(State& state) {
-        pollfd fds[2] = {{state.socket, POLLIN, 0}, {state.wake, POLLIN, 0}};
+    void run() {
+        pollfd events{socket_, POLLIN, 0};
         for (;;) {
-            if (::poll(fds, 2, -1) < 0 && errno != EINTR) return;
-            std::unique_lock lock(state.mutex);
-            if (state.stopping) return;
-            if (!(fds[0].revents & (POLLIN | POLLERR))) continue;
-            state.busy = true;
-            queue_.async([state = state_] {
-                {
-                    std::lock_guard lock(state->mutex);
-                    if (state->stopping) return;
-                }
-                netlink::drainEvents(state->socket);
-                auto onEvents = state->onEvents;
-                onEvents();
-                {
-                    std::lock_guard lock(state->mutex);
-                    state->busy = false;
-                }
-                state->changed.notify_all();
-            });
-            state.changed.wait(lock, [&] { return !state.busy || state.stopping; });
-            if (state.stopping) return;
+            if (::poll(&events, 1, -1) < 0 && errno != EINTR) return;
+            if (events.revents & POLLNVAL) return;
+            if (!netlink::drainEvents(socket_)) continue;
+            count_.fetch_add(1, std::memory_order_acq_rel);
+            std::lock_guard lock(mutex_);
+            for (const auto& subscriber : subscribers_) tell(subscriber);
         }
     }
 
-    dispatch::DispatchQueue& queue_;
-    std::shared_ptr<State> state_;
-    std::thread thread_;
+    static void tell(const std::shared_ptr<Subscriber>& subscriber) {
+        {
+            std::lock_guard lock(subscriber->mutex);
+            if (subscriber->told) return;
+            subscriber->told = true;
+        }
+        subscriber->queue.async([subscriber] {
+            {
+                std::lock_guard lock(subscriber->mutex);
+                if (subscriber->removed) return;
+                subscriber->told = false;
+            }
+            subscriber->onChange();
+        });
+    }
+
+    const int socket_;
+    const int openError_;
+    std::atomic<std::uint64_t> count_{0};
+    std::mutex mutex_;
+    std::vector<std::shared_ptr<Subscriber>> subscribers_;
 };
 
 class RouteReachability : public ReachabilityTarget,
@@ -145,13 +148,12 @@ public:
             if (!callback_) return fail(EINVAL);
             delivered_.reset();
         }
-        auto watch = std::make_unique<EventWatch>(
-            *queue, [weak = weak_from_this()] {
-                if (auto self = weak.lock()) self->deliverChange();
-            });
-        if (!watch->start()) return false;
+        auto subscriber = std::make_shared<ChangeSource::Subscriber>(*queue, [weak = weak_from_this()] {
+            if (auto self = weak.lock()) self->deliverChange();
+        });
+        if (!ChangeSource::shared().add(subscriber)) return false;
         std::lock_guard lock(mutex_);
-        watch_ = std::move(watch);
+        subscriber_ = std::move(subscriber);
         return true;
     }
 
@@ -164,12 +166,15 @@ public:
 
 private:
     void stopWatch() {
-        std::unique_ptr<EventWatch> watch;
-        std::lock_guard lock(mutex_);
-        watch = std::move(watch_);
+        std::shared_ptr<ChangeSource::Subscriber> subscriber;
+        {
+            std::lock_guard lock(mutex_);
+            subscriber = std::move(subscriber_);
+        }
+        if (subscriber) ChangeSource::shared().remove(subscriber);
     }
 
-    // Runs on the delivery queue after link, address or route events.
+    // Runs on the delivery queue after link, address or route changes.
     void deliverChange() {
         auto flags = readFlags();
         if (!flags) return;
@@ -226,12 +231,18 @@ private:
     std::mutex mutex_;
     Callback callback_;
     std::optional<ReachabilityFlags> delivered_;
-    std::unique_ptr<EventWatch> watch_;
+    std::shared_ptr<ChangeSource::Subscriber> subscriber_;
 };
 
 }  // namespace
 
 int lastReachabilityError() { return lastError; }
+
+std::optional<std::uint64_t> networkChangeCount() {
+    auto& source = ChangeSource::shared();
+    if (!source.watching()) return std::nullopt;
+    return source.count();
+}
 
 std::shared_ptr<ReachabilityTarget> makeReachabilityWithAddress(const sockaddr& address) {
     sockaddr_storage copy{};

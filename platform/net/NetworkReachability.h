@@ -2,12 +2,15 @@
 // Reachability of a target as the system's reachability references report it: a
 // flags word read from the kernel's routing tables, and change callbacks delivered
 // on a dispatch queue when link, address or route events arrive over rtnetlink.
+// Those events come from one subscription for the whole process, read on a thread
+// of its own.
 
 #include <sys/socket.h>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace dispatch {
@@ -47,6 +50,13 @@ public:
 
 // The error code of the last failing reachability call on this thread (errno style).
 int lastReachabilityError();
+
+// How many batches of link, address and route changes the process has read so far.
+// The count has grown by the time any target delivers the change, so a cache of
+// something the changes affect, read again whenever the count moves, is never older
+// than the reachability events. nullopt when changes cannot be watched. The first
+// call of this or of a target's setDispatchQueue starts the subscription.
+std::optional<std::uint64_t> networkChangeCount();
 
 // Reachability of an address; the all-zero address stands for the default route:
 // reachable when a default route leaves through an interface that is up and running.

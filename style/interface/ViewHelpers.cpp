@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 #include <mutex>
+#include <utility>
 
 namespace style {
 
@@ -205,34 +206,65 @@ void applyCellStyle(ui::TableViewCell& cell) {
 }
 
 namespace {
+
 struct Associated {
     std::weak_ptr<void> unowned;
     std::shared_ptr<void> owned;
 };
+
+// Keyed by the object's shared ownership rather than its address: an object made
+// later at a freed one's address has another key.
 std::mutex associatedMutex;
-std::map<const void*, Associated> associated;
+std::map<std::weak_ptr<const void>, Associated, std::owner_less<>> associatedStore;
+
+// Under the lock: moves the entries of objects that are gone, and `object`'s entry
+// when it holds nothing, to `released`, which the caller lets go after the lock,
+// since a value's destructor may use the store itself.
+void dropUnused(const std::shared_ptr<const void>& object, std::vector<Associated>& released) {
+    for (auto it = associatedStore.begin(); it != associatedStore.end();) {
+        const bool unused = it->first.expired() ||
+                            (!it->first.owner_before(object) && !object.owner_before(it->first) &&
+                             it->second.unowned.expired() && !it->second.owned);
+        if (unused) {
+            released.push_back(std::move(it->second));
+            it = associatedStore.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
 }  // namespace
 
-std::shared_ptr<void> associatedValue(const void* object) {
+std::shared_ptr<void> associatedValue(const std::shared_ptr<const void>& object) {
+    std::vector<Associated> released;
     std::lock_guard lock(associatedMutex);
-    auto it = associated.find(object);
-    return it == associated.end() ? nullptr : it->second.unowned.lock();
+    dropUnused(object, released);
+    auto it = associatedStore.find(object);
+    return it == associatedStore.end() ? nullptr : it->second.unowned.lock();
 }
 
-void setAssociatedValue(const void* object, const std::shared_ptr<void>& value) {
+void setAssociatedValue(const std::shared_ptr<const void>& object, const std::shared_ptr<void>& value) {
+    std::vector<Associated> released;
     std::lock_guard lock(associatedMutex);
-    associated[object].unowned = value;
+    associatedStore[object].unowned = value;
+    dropUnused(object, released);
 }
 
-std::shared_ptr<void> retainedAssociatedValue(const void* object) {
+std::shared_ptr<void> retainedAssociatedValue(const std::shared_ptr<const void>& object) {
+    std::vector<Associated> released;
     std::lock_guard lock(associatedMutex);
-    auto it = associated.find(object);
-    return it == associated.end() ? nullptr : it->second.owned;
+    dropUnused(object, released);
+    auto it = associatedStore.find(object);
+    return it == associatedStore.end() ? nullptr : it->second.owned;
 }
 
-void setRetainedAssociatedValue(const void* object, std::shared_ptr<void> value) {
+void setRetainedAssociatedValue(const std::shared_ptr<const void>& object, std::shared_ptr<void> value) {
+    std::vector<Associated> released;
     std::lock_guard lock(associatedMutex);
-    associated[object].owned = std::move(value);
+    auto& owned = associatedStore[object].owned;
+    released.push_back({{}, std::exchange(owned, std::move(value))});
+    dropUnused(object, released);
 }
 
 }  // namespace style

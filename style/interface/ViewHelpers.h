@@ -62,10 +62,13 @@ void removeAllObservers(ui::ViewController& controller);
 void applyCellStyle(ui::TableViewCell& cell);
 
 // ---- Values attached to an object ----
-// The first is not owned: it reads as empty once its object is gone. The second is owned.
-std::shared_ptr<void> associatedValue(const void* object);
-void setAssociatedValue(const void* object, const std::shared_ptr<void>& value);
-std::shared_ptr<void> retainedAssociatedValue(const void* object);
-void setRetainedAssociatedValue(const void* object, std::shared_ptr<void> value);
+// Two values per object, which go with it: they belong to the object, not to its
+// address, and once it is gone they are let go at the next use of any of these. The
+// first is not owned: it reads as empty once its value is gone. The second is owned.
+// An empty value removes it.
+std::shared_ptr<void> associatedValue(const std::shared_ptr<const void>& object);
+void setAssociatedValue(const std::shared_ptr<const void>& object, const std::shared_ptr<void>& value);
+std::shared_ptr<void> retainedAssociatedValue(const std::shared_ptr<const void>& object);
+void setRetainedAssociatedValue(const std::shared_ptr<const void>& object, std::shared_ptr<void> value);
 
 }  // namespace style

@@ -103,6 +103,34 @@ TEST_F(ProviderIntake, OneWriteAndAStoreThatRefusesItChangesNothingTheProviderRu
     EXPECT_EQ(provider_->bypassDomainsArray(), std::vector<std::string>{"bypass.example"});
 }
 
+TEST_F(ProviderIntake, ValuesThatAreUnsafeAreRefusedByNameAndCountAsNotGiven) {
+    using namespace std::string_literals;
+    provider_->defaults().set("region", "old-region");
+    auto configuration = fullConfiguration();
+    configuration["userName"] = "al\0ice"s;
+    configuration["macAddress"] = "aa\r\n2030-01-01 00:00:00.000 [1] <Info> forged";
+    configuration["region"] = "evil.test/";
+    configuration["serverAddress"] = "evil.test/x?";
+    configuration["deviceId"] = "../../../../etc/passwd";  // encoded where it is used
+    configuration["bypassDomains"] = "a.com\n";
+    EXPECT_FALSE(start(configuration));
+
+    for (const char* key : {"userName", "macAddress", "region", "serverAddress", "bypassDomains"})
+        EXPECT_TRUE(log_.contains("Refused the configuration's \""s + key + "\": ")) << key;
+    EXPECT_TRUE(log_.contains("Refused the configuration's \"region\": it is not a host label"));
+    EXPECT_FALSE(log_.contains("\"deviceId\""));
+    auto& store = provider_->defaults();
+    EXPECT_EQ(provider_->userName(), "user@ios");
+    EXPECT_EQ(store.string("userName"), "user@ios");
+    EXPECT_FALSE(provider_->macAddress());
+    EXPECT_FALSE(provider_->region());
+    EXPECT_FALSE(store.object("region"));
+    EXPECT_FALSE(provider_->serverAddress());
+    EXPECT_EQ(provider_->deviceId(), "../../../../etc/passwd");
+    EXPECT_TRUE(log_.contains("No bypass domains in config"));
+    EXPECT_FALSE(provider_->hasForwardingConfiguration());
+}
+
 TEST_F(ProviderIntake, StartWithoutOptionsFailsAndKeepsTheConfiguration) {
     start(fullConfiguration());
     provider_->setCookie("kept");

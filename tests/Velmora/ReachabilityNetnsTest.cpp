@@ -11,8 +11,12 @@
 
 #include <arpa/inet.h>
 #include <chrono>
-#include <vector>
+#include <condition_variable>
+#include <fstream>
+#include <future>
+#include <mutex>
 #include <string>
+#include <vector>
 
 using namespace std::chrono_literals;
 namespace flag = net::reachability;
@@ -82,30 +86,79 @@ TEST(ReachabilityNetlink, RouteChangesReachTheWatch) {
     EXPECT_EQ(events, (std::vector<std::string>{"unreachable", "-R -------", "unreachable"}));
 }
 
+// rtnetlink sockets of this namespace that listen to change events.
+int routeEventSubscriptions() {
+    std::ifstream table("/proc/self/net/netlink");
+    std::string header, socket, family, port, groups, rest;
+    std::getline(table, header);
+    int count = 0;
+    while (table >> socket >> family >> port >> groups && std::getline(table, rest))
+        count += family == "0" && groups != "00000000";
+    return count;
+}
+
+TEST(ReachabilityNetlink, OneSubscriptionToChangesForTheWholeProcess) {
+    RUN_IN_OWN_NETNS();
+    auto first = Reachability::make(&dispatch::DispatchQueue::main());
+    auto second = Reachability::make(&dispatch::DispatchQueue::main());
+    first->startNotifier();
+    second->startNotifier();
+    localInterfaceAddress();
+    EXPECT_EQ(routeEventSubscriptions(), 1);
+}
+
 TEST(InterfaceAddress, DefaultRouteInterfaceAndItsLastAddress) {
     RUN_IN_OWN_NETNS();
-    // The main queue notices each change; the answer is cached in between.
-    auto address = [] {
-        dispatch::drainMain();
-        return localInterfaceAddress();
+    // Each change reaches the cache a moment after it is made.
+    auto becomes = [](const std::string& expected) {
+        return dispatch::runMainUntil([&] { return localInterfaceAddress() == expected; }, 2s);
     };
     sh("sysctl -qw net.ipv6.conf.default.disable_ipv6=1");
-    EXPECT_EQ(address(), "");
+    EXPECT_EQ(localInterfaceAddress(), "");
     addLink("eth0", "10.1.0.2/24");
     addLink("eth1", "10.3.0.2/24");
     sh("ip route add default via 10.1.0.1 dev eth0");
-    EXPECT_EQ(address(), "10.1.0.2");
+    EXPECT_TRUE(becomes("10.1.0.2"));
     sh("ip route replace default via 10.3.0.1 dev eth1");
-    EXPECT_EQ(address(), "10.3.0.2");
+    EXPECT_TRUE(becomes("10.3.0.2"));
     sh("ip addr add 10.3.0.3/24 dev eth1");
-    EXPECT_EQ(address(), "10.3.0.3");
+    EXPECT_TRUE(becomes("10.3.0.3"));
     // IPv6 addresses follow the IPv4 ones in the list, so one wins when present.
     sh("sysctl -qw net.ipv6.conf.eth1.disable_ipv6=0 && ip -6 addr flush dev eth1 && "
        "ip addr add fd00::2/64 dev eth1 nodad");
-    EXPECT_EQ(address(), "fd00::2");
-    // Questions do not read the interfaces: until the main queue notices a change,
-    // the answer stays what it was.
+    EXPECT_TRUE(becomes("fd00::2"));
     sh("ip -6 addr flush dev eth1");
-    EXPECT_EQ(localInterfaceAddress(), "fd00::2");
-    EXPECT_EQ(address(), "10.3.0.3");
+    EXPECT_TRUE(becomes("10.3.0.3"));
+}
+
+TEST(InterfaceAddress, AReachabilityEventNeverFindsTheAddressFromBeforeItsChange) {
+    RUN_IN_OWN_NETNS();
+    sh("sysctl -qw net.ipv6.conf.default.disable_ipv6=1");
+    addLink("eth0", "10.1.0.2/24");
+    EXPECT_EQ(localInterfaceAddress(), "");  // no default route yet, and now cached
+    // Callbacks on the watch's own queue, with the main queue never running: the
+    // address they ask for must not wait for anyone else to notice the change.
+    auto watch = Reachability::make();
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::string> seen;
+    watch->setWhenReachable([&](Reachability&) {
+        const auto address = localInterfaceAddress();
+        std::lock_guard lock(mutex);
+        seen.push_back(address);
+        changed.notify_all();
+    });
+    watch->startNotifier();
+    sh("ip route add default via 10.1.0.1 dev eth0");
+    {
+        std::unique_lock lock(mutex);
+        EXPECT_TRUE(changed.wait_for(lock, 5s, [&] { return !seen.empty(); }));
+        EXPECT_EQ(seen, std::vector<std::string>{"10.1.0.2"});
+    }
+    // The watch's queue finishes its work before the watch goes, as the main queue,
+    // which would otherwise end that queue, never runs here.
+    watch->stopNotifier();
+    std::promise<void> idle;
+    watch->serialQueue().async([&idle] { idle.set_value(); });
+    idle.get_future().wait();
 }

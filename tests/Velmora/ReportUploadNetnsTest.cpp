@@ -94,6 +94,38 @@ TEST_F(ReportUploadTest, UploadSendsTheQueueOnceWhateverTheAnswer) {
     EXPECT_EQ(enginetest::threadCount(), threads - 1);
 }
 
+TEST_F(ReportUploadTest, RegionAndDeviceFromTheConfigurationStayInTheirPlacesOfTheAddress) {
+    RUN_IN_OWN_NETNS();
+    startCollector(200);
+    auto start = [&](const std::string& region) {
+        foundation::Dictionary vendorData{{"serverAddress", "dns.brimvale.example"},
+                                          {"macAddress", "aa:bb:cc:dd:ee:ff"},
+                                          {"userName", "pupil"},
+                                          {"deviceId", "../../../../etc/passwd"},
+                                          {"region", region}};
+        bool started = false;
+        provider_->startProxy(foundation::Dictionary{{"VendorData", vendorData}},
+                              [&](std::optional<ne::ProviderError>) { started = true; });
+        ASSERT_TRUE(dispatch::runMainUntil([&] { return started; }, 5s));
+    };
+    // A region that is not a host label is refused: the reports wait for a usable one.
+    start("evil.test/");
+    queueReports(100);
+    provider_->reportIfDue();
+    EXPECT_TRUE(sink_.contains("Reporting postponed"));
+    EXPECT_EQ(provider_->connections()->size(), 100u);
+
+    // The device identifier is one path segment, however it is written.
+    start("eu");
+    provider_->reportIfDue();
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return sink_.contains("Reported successfully"); }, 10s));
+    std::ifstream received(dir_ / "received");
+    std::string line;
+    ASSERT_TRUE(std::getline(received, line));
+    EXPECT_EQ(json::parse(line)["path"], "/..%2F..%2F..%2F..%2Fetc%2Fpasswd/-/extension");
+    EXPECT_FALSE(std::getline(received, line));
+}
+
 TEST_F(ReportUploadTest, ReportsAtAHighRateKeepTheNewestWithinTheCapAndUploadAsOneDocument) {
     RUN_IN_OWN_NETNS();
     startCollector(200);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 
 using oslog::format;
@@ -95,4 +97,24 @@ TEST(LogRepeats, PendingCountsAreWrittenOnceTheirSecondIsOverOrOnFlush) {
     ASSERT_EQ(rest.size(), 1u);
     EXPECT_EQ(rest[0], record("probe", "last message repeated 1 time"));
     EXPECT_TRUE(collapser.flush().empty());
+}
+
+TEST(LogOutput, ControlCharactersOfAMessageAreWrittenEscaped) {
+    if (std::filesystem::exists("/run/systemd/journal/socket")) GTEST_SKIP() << "records go to journald here";
+    oslog::MemorySink sink;
+    oslog::Logger logger("com.example.test", "unit");
+    using namespace std::string_literals;
+    const std::string value =
+        "alice\r\n2030-01-01 00:00:00.000 [1] <Info> [com.example.test:unit] forged\0tail\x1b[2J\t\x7f"s;
+    testing::internal::CaptureStderr();
+    logger.info("user %{public}s", value);
+    const std::string out = testing::internal::GetCapturedStderr();
+    // One line, the whole value in it, nothing cut off at the NUL.
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+    EXPECT_TRUE(out.ends_with(" [com.example.test:unit] user alice\\r\\n2030-01-01 00:00:00.000 [1] <Info> "
+                              "[com.example.test:unit] forged\\x00tail\\x1b[2J\\t\\x7f\n"))
+        << out;
+    // Sinks see the message as it was made.
+    ASSERT_EQ(sink.records().size(), 1u);
+    EXPECT_EQ(sink.records()[0].message, "user " + value);
 }

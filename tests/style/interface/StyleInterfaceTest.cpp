@@ -188,6 +188,49 @@ TEST(ViewHelpers, OrientationsOfTheDelegatesWindow) {
     EXPECT_EQ(topInset().top, app.statusBarFrame().size.height);
 }
 
+TEST(ViewHelpers, AttachedValuesGoWithTheirObject) {
+    // Each view made here lies at the same address.
+    alignas(ui::View) unsigned char place[sizeof(ui::View)];
+    auto makeView = [&place] {
+        return std::shared_ptr<ui::View>(new (place) ui::View, [](ui::View* view) { view->~View(); });
+    };
+    auto kept = std::make_shared<int>(1);
+    auto owned = std::make_shared<int>(2);
+    const std::weak_ptr<int> ownedSeen = owned;
+    auto first = makeView();
+    setAssociatedValue(first, kept);
+    setRetainedAssociatedValue(first, std::move(owned));
+    EXPECT_EQ(associatedValue(first), kept);
+    EXPECT_EQ(retainedAssociatedValue(first), ownedSeen.lock());
+    first.reset();
+
+    // A new object where the old one was starts without values, and the old one's
+    // owned value is let go.
+    auto second = makeView();
+    EXPECT_FALSE(associatedValue(second));
+    EXPECT_FALSE(retainedAssociatedValue(second));
+    EXPECT_TRUE(ownedSeen.expired());
+
+    // The value that is not owned reads empty once it is gone; an empty value removes.
+    setAssociatedValue(second, kept);
+    kept.reset();
+    EXPECT_FALSE(associatedValue(second));
+    setRetainedAssociatedValue(second, std::make_shared<int>(3));
+    setRetainedAssociatedValue(second, nullptr);
+    EXPECT_FALSE(retainedAssociatedValue(second));
+
+    // A value whose release asks the store again.
+    auto third = std::make_shared<ui::View>();
+    bool released = false;
+    setRetainedAssociatedValue(third, std::shared_ptr<int>(new int(4), [&](int* value) {
+        delete value;
+        released = !associatedValue(second);
+    }));
+    third.reset();
+    EXPECT_FALSE(retainedAssociatedValue(second));
+    EXPECT_TRUE(released);
+}
+
 TEST(ButtonStyles, FilledAndTextButtons) {
     ui::Button button(gfx::Rect{0, 0, 200, 44});
     styleFilledButton(button, true);
