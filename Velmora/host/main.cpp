@@ -101,18 +101,10 @@ int main(int argc, char** argv) {
     hostLogger().info("Answering DNS on %{public}s:%{public}d, system resolver %{public}s", options.listenAddress,
                       host->udpPort(), options.resolverAddress.empty() ? "none" : options.resolverAddress);
 
-    bool running = startFromSavedPreferences(*host);
-    if (!running) {
-        if (fileConfiguration) {
-            host->startProvider(startOptions(*fileConfiguration), logStartOutcome);
-            running = true;
-        } else {
-            hostLogger().info("DNS proxy not enabled in the preferences and no --config given; not started");
-        }
-    }
-
+    bool running = false;
     // As the system does: changed preferences start the provider again with their
-    // configuration; preferences that no longer enable it stop it.
+    // configuration; preferences that no longer enable it stop it. Watched before the
+    // first read, so that no change after that read goes unseen.
     ne::PreferencesWatch preferencesWatch(
         ne::dnsProxyPreferencesPath(),
         [&host, &running](const auto&) {
@@ -125,6 +117,15 @@ int main(int argc, char** argv) {
             });
         },
         [](const ne::ManagerError& error) { logUnreadablePreferences(error.reason); });
+    running = startFromSavedPreferences(*host);
+    if (!running) {
+        if (fileConfiguration) {
+            host->startProvider(startOptions(*fileConfiguration), logStartOutcome);
+            running = true;
+        } else {
+            hostLogger().info("DNS proxy not enabled in the preferences and no --config given; not started");
+        }
+    }
 
     StopSignalWatch stopSignals(dispatch::DispatchQueue::main().context(), [&host](int) {
         host->stopProvider(ne::ProviderStopReason::userInitiated, [] {

@@ -116,9 +116,11 @@ PreferencesWatch::PreferencesWatch(fs::path file, Changed changed, Refused refus
     fs::create_directories(file.parent_path(), ec);
     int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     state_ = std::make_shared<State>(file, std::move(changed), std::move(refused));
+    // Watched before the first read, so that a change right after it is not missed.
+    if (fd >= 0)
+        inotify_add_watch(fd, file.parent_path().c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE);
     state_->last = readDNSProxyPreferences(file).value_or(DNSProxyPreferences{});
     if (fd < 0) return;
-    inotify_add_watch(fd, file.parent_path().c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE);
     state_->events.assign(fd);
     dispatch::DispatchQueue::main().async([state = state_] { state->readEvents(); });
 }
