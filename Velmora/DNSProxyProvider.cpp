@@ -344,14 +344,14 @@ void DNSProxyProvider::forwardQueryOverHttps(const ne::Datagram& query, std::opt
     alamofireManager_->upload(query, forwarding_.url, "POST", std::move(headers))
         ->validate()
         .responseData([self = shared_from_this(), flow = std::move(flow), endpoints = std::move(endpoints),
-                       query](const http::DataResponse& response) {
-            self->handleVerdictResponse(response, flow, endpoints, query);
+                       querySize = query.size()](const http::DataResponse& response) {
+            self->handleVerdictResponse(response, flow, endpoints, querySize);
         });
 }
 
 void DNSProxyProvider::handleVerdictResponse(const http::DataResponse& response,
                                              std::shared_ptr<ne::AppProxyUDPFlow> flow,
-                                             std::optional<ne::EndpointList> endpoints, const ne::Datagram& query) {
+                                             std::optional<ne::EndpointList> endpoints, std::size_t querySize) {
     if (debugEnabled()) {
         verdictFlowLogger().debug("Response headers: %{public}s",
                                   response.response ? response.response->headersDescription() : "nil");
@@ -379,7 +379,7 @@ void DNSProxyProvider::handleVerdictResponse(const http::DataResponse& response,
         flow->writeDatagrams({answer}, endpoints.value_or(ne::EndpointList{}),
                              [flow](std::optional<ne::FlowError> error) { handleWriteCompletion(error, *flow); });
     }
-    recordConnectionReport(response, static_cast<std::int64_t>(query.size()));
+    recordConnectionReport(response, static_cast<std::int64_t>(querySize));
 }
 
 void DNSProxyProvider::handleWriteCompletion(const std::optional<ne::FlowError>& error,
@@ -394,12 +394,18 @@ void DNSProxyProvider::handleWriteCompletion(const std::optional<ne::FlowError>&
 
 void DNSProxyProvider::updateCookie(const std::optional<std::string>& newCookie) {
     if (!newCookie) return;
-    cookieLogger().debug("Current cookie : %{public}s", describeOptional(cookie_));
-    cookieLogger().debug("New cookie     : %{public}s", *newCookie);
+    // Every answer comes here: its texts are made only for a debug log.
+    const bool debug = debugEnabled();
+    if (debug) {
+        cookieLogger().debug("Current cookie : %{public}s", describeOptional(cookie_));
+        cookieLogger().debug("New cookie     : %{public}s", *newCookie);
+    }
     if (!cookie_) return;
     if (*cookie_ != *newCookie) {
         cookieLogger().info("Cookie changed!");
-        cookieLogger().debug("Resetting now from: '%{public}s' to '%{public}s'", describeOptional(cookie_), *newCookie);
+        if (debug)
+            cookieLogger().debug("Resetting now from: '%{public}s' to '%{public}s'", describeOptional(cookie_),
+                                 *newCookie);
         cookie_ = *newCookie;
     } else {
         cookieLogger().debug("Cookie unchanged");

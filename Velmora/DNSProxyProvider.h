@@ -66,7 +66,7 @@ public:
     void onDatagramsRead(std::optional<std::vector<ne::Datagram>> datagrams, std::optional<ne::EndpointList> endpoints,
                          std::optional<ne::FlowError> error, std::shared_ptr<ne::AppProxyUDPFlow> flow);
     void handleVerdictResponse(const http::DataResponse& response, std::shared_ptr<ne::AppProxyUDPFlow> flow,
-                               std::optional<ne::EndpointList> endpoints, const ne::Datagram& query);
+                               std::optional<ne::EndpointList> endpoints, std::size_t querySize);
     static void handleWriteCompletion(const std::optional<ne::FlowError>& error, const ne::AppProxyUDPFlow& flow);
     void respawnSession(std::shared_ptr<http::Session>& session, const std::string& message);
     // True when the configuration holds what an HTTPS exchange needs.

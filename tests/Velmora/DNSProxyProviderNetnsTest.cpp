@@ -278,16 +278,16 @@ TEST_F(ProviderVerdict, SuccessWritesTheBodyUnchangedAndEveryExchangeIsReported)
     auto flow = udpFlow("example.com");
     http::HTTPURLResponse ok{200, "https://dns.brimvale.example/dns-query", {{"content-type", "application/dns-message"}}};
     const http::Bytes body = {0xde, 0xad, 0x00, 0xbe, 0xef};
-    provider_->handleVerdictResponse(http::DataResponse{"", ok, body, {}}, flow, ne::EndpointList{}, ne::Datagram(33));
+    provider_->handleVerdictResponse(http::DataResponse{"", ok, body, {}}, flow, ne::EndpointList{}, 33);
     EXPECT_EQ(flow->written(), std::vector<ne::Datagram>{body});
 
     http::HTTPURLResponse notFound{404, "", {}};
     provider_->handleVerdictResponse(
         http::DataResponse{"", notFound, http::Bytes{1}, http::Error{http::Error::Code::unacceptableStatusCode, "bad status", {}}},
-        flow, ne::EndpointList{}, ne::Datagram(12));
+        flow, ne::EndpointList{}, 12);
     provider_->handleVerdictResponse(
         http::DataResponse{"", std::nullopt, std::nullopt, http::Error{http::Error::Code::timedOut, "The request timed out.", {}}},
-        flow, ne::EndpointList{}, ne::Datagram(12));
+        flow, ne::EndpointList{}, 12);
     EXPECT_EQ(flow->written().size(), 1u);
     EXPECT_TRUE(log_.contains("Failed when getting verdict response: (404), error: bad status"));
     EXPECT_TRUE(log_.contains("Failed when getting verdict response: (418), error: The request timed out."));
@@ -300,7 +300,7 @@ TEST_F(ProviderVerdict, CookieFollowsTheServiceAfterAStart) {
     auto respond = [&](std::vector<std::pair<std::string, std::string>> headers) {
         http::HTTPURLResponse response{200, "", std::move(headers)};
         provider_->handleVerdictResponse(http::DataResponse{"", response, http::Bytes{1}, {}}, flow, ne::EndpointList{},
-                                         ne::Datagram(12));
+                                         12);
     };
     // Before any start the cookie is absent and stays so.
     respond({{"X-Brimvale-Cookie", "early"}});
