@@ -330,6 +330,6 @@ if [ "$during_upload_low" != none ]; then
     printf '  soak around uploads / median %6s  (no dip; lowest of any second %s)\n' \
         "$(ratio "$during_upload_low" "$per_second_median")" "$(ratio "$per_second_low" "$per_second_median")"
 else
-    echo "  soak: no upload arrived (a report check runs every 60 s)"
+    echo "  soak: no upload arrived during the soak (a report check runs every 60 s)"
 fi
 printf '  soak lost %%              %6s  (<= 0.05)\n' "${loss[soak]}"
