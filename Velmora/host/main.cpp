@@ -73,6 +73,9 @@ int main(int argc, char** argv) {
     options.listenAddress = arguments.listenAddress;
     options.listenPort = arguments.listenPort;
     options.resolverAddress = arguments.resolver.value_or(ne::firstNameserver().value_or(""));
+    // The main queue holds the provider's state: listening there too spares every
+    // query a hand-over between threads.
+    options.queue = &dispatch::DispatchQueue::main();
     if (options.resolverAddress == options.listenAddress && options.listenPort == 53) {
         // Passthrough queries would come straight back to us.
         std::cerr << program << ": the resolver " << options.resolverAddress

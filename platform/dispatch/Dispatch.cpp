@@ -18,7 +18,9 @@ DispatchQueue& DispatchQueue::main() {
 
 DispatchQueue::DispatchQueue(std::string label, MainTag)
     : label_(std::move(label)),
-      context_(std::make_unique<asio::io_context>()),
+      // One thread runs each loop: a task posted from the queue's own thread then goes
+      // to that thread's list, with no lock and no wake-up of the loop's poller.
+      context_(std::make_unique<asio::io_context>(1)),
       work_(std::make_unique<asio::executor_work_guard<asio::io_context::executor_type>>(
           context_->get_executor())) {}
 

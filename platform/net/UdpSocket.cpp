@@ -1,16 +1,19 @@
 #include "net/UdpSocket.h"
 
 #include <asio/ip/address.hpp>
+#include <asio/posix/stream_descriptor.hpp>
 
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace net {
@@ -24,13 +27,16 @@ constexpr int kEventsPerWait = 256;
 // of a long task of the owner's queue go out before the task ends, and the batch still
 // spares most of the wake-ups.
 constexpr size_t kHandoffBatch = 6;
+// The first sockets made in one task of the main queue stay on the main queue: a query
+// that comes alone is sent and answered with no other thread woken, while the sockets
+// of a busy task still go to the workers.
+constexpr size_t kMainQueueSocketsPerTask = 2;
+// Rounds of answers the main queue reads in one task before its other work gets a turn.
+constexpr int kServedRoundsPerTurn = 8;
 
 std::string systemErrorText(int number) {
     return std::error_code(number, asio::error::get_system_category()).message();
 }
-
-class SocketWorker;
-SocketWorker& worker(size_t index);
 
 // What a worker's epoll set holds: something to tell when its descriptor is readable.
 class Watched {
@@ -39,13 +45,15 @@ public:
     virtual void readable() = 0;
 };
 
+class SocketWorker;
+
 }  // namespace
 
 // The socket's system side, on its worker: the descriptor, its place in the worker's
 // epoll set, its sends, receives and close. Results go to the owner's queue in order.
 class UdpSocket::Channel : public Watched, public std::enable_shared_from_this<UdpSocket::Channel> {
 public:
-    Channel(size_t worker, dispatch::DispatchQueue& owner, std::weak_ptr<UdpSocket> socket)
+    Channel(SocketWorker& worker, dispatch::DispatchQueue& owner, std::weak_ptr<UdpSocket> socket)
         : worker_(worker), owner_(owner), socket_(std::move(socket)) {}
 
     // Each call is handed to the worker with the rest of the owner's task.
@@ -64,7 +72,7 @@ private:
     void watchWhenReady();
     void fail(int number);
 
-    size_t worker_;
+    SocketWorker& worker_;
     dispatch::DispatchQueue& owner_;
     std::weak_ptr<UdpSocket> socket_;
     // The rest is touched on the worker only.
@@ -76,19 +84,49 @@ private:
 
 namespace {
 
-// A thread with an epoll set of its own, level-triggered: one receive per readable
-// socket per round, and whatever is left shows up in the next round. Work arrives in
-// batches. Each owner's queue gets a round's datagrams in one task, before the round
-// takes its new work, and that work's results in another.
+// An epoll set, level-triggered: one receive per readable socket per round, and
+// whatever is left shows up in the next round. Most workers have a thread of their
+// own, and work arrives in batches; each owner's queue gets a round's datagrams in one
+// task, before the round takes its new work, and that work's results in another. The
+// main queue's own worker has no thread: its work runs on the main queue, whose loop
+// watches the set and tells the answers as they are read.
 class SocketWorker {
 public:
-    SocketWorker() : epoll_(::epoll_create1(EPOLL_CLOEXEC)), wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    // `served`: the queue that runs this worker, or null for a thread of its own.
+    SocketWorker(size_t index, dispatch::DispatchQueue* served) : index_(index), served_(served) {
+        epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
+        if (epoll_ < 0) {
+            setupError_ = systemErrorText(errno);
+            return;
+        }
+        if (served_) {
+            readiness_.emplace(served_->context(), epoll_);
+            return;
+        }
+        wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         epoll_event event{EPOLLIN, {.ptr = nullptr}};
-        ::epoll_ctl(epoll_, EPOLL_CTL_ADD, wake_, &event);
-        thread_ = std::thread([this] { run(); });
+        if (wake_ < 0 || ::epoll_ctl(epoll_, EPOLL_CTL_ADD, wake_, &event) != 0) {
+            setupError_ = systemErrorText(errno);
+            ::close(epoll_);
+            epoll_ = -1;
+            return;
+        }
+        try {
+            thread_ = std::thread([this] { run(); });
+        } catch (const std::system_error& error) {
+            setupError_ = error.code().message();
+            ::close(epoll_);
+            epoll_ = -1;
+        }
     }
 
-    // Any thread.
+    // False when the worker could not be set up; `setupError` says why.
+    bool runs() const { return epoll_ >= 0; }
+    const std::string& setupError() const { return setupError_; }
+    size_t index() const { return index_; }
+    dispatch::DispatchQueue* served() const { return served_; }
+
+    // Any thread; for a worker with a thread.
     void post(std::vector<dispatch::Task> tasks) {
         bool wake = false;
         {
@@ -103,22 +141,37 @@ public:
     }
 
     void stop() {
+        if (!thread_.joinable()) return;
         {
             std::lock_guard lock(mutex_);
             stopping_ = true;
         }
         const std::uint64_t one = 1;
         [[maybe_unused]] auto written = ::write(wake_, &one, sizeof one);
-        if (thread_.joinable()) thread_.join();
+        thread_.join();
     }
 
     // On the worker.
     bool watch(int fd, Watched* watched) {
         epoll_event event{EPOLLIN, {.ptr = watched}};
-        return ::epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &event) == 0;
+        if (::epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &event) != 0) return false;
+        if (served_) waitServed();
+        return true;
     }
 
     void report(dispatch::DispatchQueue& owner, dispatch::Task task) {
+        if (served_) {
+            // Told when the answers in hand are read, or else in a task of their own.
+            reportsServed_.push_back(std::move(task));
+            if (!serving_ && !reportsQueued_) {
+                reportsQueued_ = true;
+                served_->async([this] {
+                    reportsQueued_ = false;
+                    tellServed();
+                });
+            }
+            return;
+        }
         for (auto& [queue, tasks] : reports_) {
             if (queue != &owner) continue;
             tasks.push_back(std::move(task));
@@ -134,29 +187,35 @@ public:
     std::vector<std::uint8_t>& buffer() { return buffer_; }
 
 private:
-    void run() {
+    // Returns the number of events, after telling each readable socket.
+    int readRound(int timeout, bool& woken) {
         epoll_event events[kEventsPerWait];
+        const int count = ::epoll_wait(epoll_, events, kEventsPerWait, timeout);
+        for (int i = 0; i < count; ++i) {
+            if (events[i].data.ptr)
+                static_cast<Watched*>(events[i].data.ptr)->readable();
+            else
+                woken = true;
+        }
+        return count;
+    }
+
+    void run() {
         for (;;) {
-            const int count = ::epoll_wait(epoll_, events, kEventsPerWait, -1);
             bool woken = false;
-            for (int i = 0; i < count; ++i) {
-                if (events[i].data.ptr)
-                    static_cast<Watched*>(events[i].data.ptr)->readable();
-                else
-                    woken = true;
-            }
+            readRound(-1, woken);
             // What came in goes back before new work is taken: opening sockets takes a while.
             sendReports();
             if (woken) {
                 std::uint64_t ignored;
                 [[maybe_unused]] auto read = ::read(wake_, &ignored, sizeof ignored);
-                std::vector<dispatch::Task> tasks;
                 {
                     std::lock_guard lock(mutex_);
                     if (stopping_) return;
-                    tasks.swap(inbox_);
+                    taken_.swap(inbox_);  // both keep their room
                 }
-                for (auto& task : tasks) task();
+                for (auto& task : taken_) task();
+                taken_.clear();
                 sendReports();
             }
             retired_.clear();
@@ -172,41 +231,109 @@ private:
         reports_.clear();
     }
 
-    int epoll_;
-    int wake_;
+public:
+    // On the served queue: its loop watches the set from now on. Each wait looks at the
+    // set afresh, so whatever is still ready when it starts is told at once.
+    void waitServed() {
+        if (waiting_) return;
+        waiting_ = true;
+        readiness_->async_wait(asio::posix::stream_descriptor::wait_read, [this](const std::error_code& error) {
+            waiting_ = false;
+            if (!error) serve();
+        });
+    }
+
+private:
+    void serve() {
+        serving_ = true;
+        bool woken = false, more = true;
+        for (int round = 0; round < kServedRoundsPerTurn && more; ++round)
+            more = readRound(0, woken) == kEventsPerWait;
+        serving_ = false;
+        tellServed();
+        retired_.clear();
+        if (more)
+            served_->async([this] { serve(); });
+        else
+            waitServed();
+    }
+
+    void tellServed() {
+        told_.swap(reportsServed_);  // both keep their room
+        for (const auto& task : told_) task();
+        told_.clear();
+    }
+
+    size_t index_;
+    dispatch::DispatchQueue* served_;
+    int epoll_ = -1;
+    std::string setupError_;
+    // A worker with a thread.
+    int wake_ = -1;
     std::mutex mutex_;
-    std::vector<dispatch::Task> inbox_;
+    std::vector<dispatch::Task> inbox_, taken_;
     bool stopping_ = false;
     std::vector<std::pair<dispatch::DispatchQueue*, std::vector<dispatch::Task>>> reports_;
+    std::thread thread_;
+    // The worker the main queue runs.
+    std::optional<asio::posix::stream_descriptor> readiness_;
+    bool waiting_ = false, serving_ = false, reportsQueued_ = false;
+    std::vector<dispatch::Task> reportsServed_, told_;
+
     std::vector<std::shared_ptr<Watched>> retired_;
     std::vector<std::uint8_t> buffer_ = std::vector<std::uint8_t>(kMaximumDatagram);
-    std::thread thread_;
 };
 
-SocketWorker* workers[kSocketWorkers] = {};
-
 // Never destroyed, like the process's other system threads; stopped and joined at exit.
-SocketWorker& worker(size_t index) {
-    static const bool created = [] {
-        for (auto*& each : workers) each = new SocketWorker;
+struct Workers {
+    SocketWorker* threads[kSocketWorkers] = {};
+    SocketWorker* mainQueue = nullptr;
+    std::atomic<size_t> next{0};
+    size_t mainQueueSocketsThisTask = 0;  // on the main queue
+};
+
+Workers& workers() {
+    static Workers* all = [] {
+        auto* made = new Workers;
+        for (size_t i = 0; i < kSocketWorkers; ++i) made->threads[i] = new SocketWorker(i, nullptr);
+        made->mainQueue = new SocketWorker(kSocketWorkers, &dispatch::DispatchQueue::main());
         std::atexit([] {
-            for (auto* each : workers) each->stop();
+            for (auto* each : workers().threads) each->stop();
         });
-        return true;
+        return made;
     }();
-    (void)created;
-    return *workers[index];
+    return *all;
 }
 
-size_t nextWorker() {
-    static std::atomic<size_t> next{0};
-    return next++ % kSocketWorkers;
+// The worker for a new socket of `owner`, or null with the reason when none runs.
+SocketWorker* workerFor(dispatch::DispatchQueue& owner, std::string& error) {
+    auto& all = workers();
+    if (&owner == &dispatch::DispatchQueue::main() && all.mainQueue->runs()) {
+        if (all.mainQueueSocketsThisTask == 0) owner.async([] { workers().mainQueueSocketsThisTask = 0; });
+        if (all.mainQueueSocketsThisTask++ < kMainQueueSocketsPerTask) return all.mainQueue;
+    }
+    for (size_t tried = 0; tried < kSocketWorkers; ++tried) {
+        auto* each = all.threads[all.next++ % kSocketWorkers];
+        if (each->runs()) return each;
+        error = each->setupError();
+    }
+    if (!all.mainQueue->runs()) error = all.mainQueue->setupError();
+    return nullptr;
 }
 
-// Work for the workers goes over in batches: waking a sleeping worker costs the
-// sender a system call, which would otherwise be paid for nearly every socket
-// operation. Work added during one task of the owner's queue is handed over in small
-// batches, the rest once that task is done.
+// The next worker with a thread, for a close; null when none runs.
+SocketWorker* threadWorkerToClose() {
+    auto& all = workers();
+    auto* each = all.threads[all.next++ % kSocketWorkers];
+    return each->runs() ? each : nullptr;
+}
+
+// Work for the workers with a thread goes over in batches: waking a sleeping worker
+// costs the sender a system call, which would otherwise be paid for nearly every
+// socket operation. Work added during one task of an owner's queue is handed over in
+// small batches, the rest once that task is done, by a task of that same queue; work
+// from outside the owner's queue goes at once. Work for the main queue's own worker
+// runs at once on the main queue.
 class Handoff {
 public:
     static Handoff& shared() {
@@ -214,44 +341,70 @@ public:
         return *instance;
     }
 
-    void add(dispatch::DispatchQueue& owner, size_t thread, dispatch::Task task) {
-        std::unique_lock lock(mutex_);
-        pending_[thread].push_back(std::move(task));
-        if (pending_[thread].size() >= kHandoffBatch) {
-            auto batch = take(thread);
-            lock.unlock();
-            worker(thread).post(std::move(batch));
+    void add(dispatch::DispatchQueue& owner, SocketWorker& to, dispatch::Task task) {
+        if (auto* served = to.served()) {
+            if (served->isCurrent())
+                task();
+            else
+                served->async(std::move(task));
             return;
         }
-        if (flushPending_) return;
-        flushPending_ = true;
-        owner.async([this] { flush(); });
+        if (!owner.isCurrent()) {
+            std::vector<dispatch::Task> single;
+            single.push_back(std::move(task));
+            to.post(std::move(single));
+            return;
+        }
+        std::unique_lock lock(mutex_);
+        auto found = std::find_if(waiting_.begin(), waiting_.end(), [&](const auto& each) { return each->owner == &owner; });
+        if (found == waiting_.end()) {
+            waiting_.push_back(std::make_unique<Waiting>());
+            found = std::prev(waiting_.end());
+            (*found)->owner = &owner;
+            // Also when the queue drops the task as it ends: the work still goes out.
+            owner.async([flush = std::make_shared<FlushWhenReleased>(&owner)] {});
+        }
+        auto& pending = (*found)->tasks[to.index()];
+        pending.push_back(std::move(task));
+        if (pending.size() < kHandoffBatch) return;
+        auto batch = take(pending);
+        lock.unlock();
+        to.post(std::move(batch));
     }
 
 private:
-    void flush() {
-        std::vector<dispatch::Task> batches[kSocketWorkers];
+    struct Waiting {
+        dispatch::DispatchQueue* owner = nullptr;
+        std::vector<dispatch::Task> tasks[kSocketWorkers];
+    };
+    struct FlushWhenReleased {
+        dispatch::DispatchQueue* owner;
+        ~FlushWhenReleased() { shared().flush(owner); }
+    };
+
+    void flush(dispatch::DispatchQueue* owner) {
+        std::unique_ptr<Waiting> flushed;
         {
             std::lock_guard lock(mutex_);
-            for (size_t i = 0; i < kSocketWorkers; ++i)
-                if (!pending_[i].empty()) batches[i] = take(i);
-            flushPending_ = false;
+            auto found = std::find_if(waiting_.begin(), waiting_.end(), [&](const auto& each) { return each->owner == owner; });
+            if (found == waiting_.end()) return;
+            flushed = std::move(*found);
+            waiting_.erase(found);
         }
         for (size_t i = 0; i < kSocketWorkers; ++i)
-            if (!batches[i].empty()) worker(i).post(std::move(batches[i]));
+            if (!flushed->tasks[i].empty()) workers().threads[i]->post(std::move(flushed->tasks[i]));
     }
 
     // A worker's waiting work, leaving room for the next batch; under the lock.
-    std::vector<dispatch::Task> take(size_t thread) {
+    static std::vector<dispatch::Task> take(std::vector<dispatch::Task>& pending) {
         std::vector<dispatch::Task> batch;
         batch.reserve(kHandoffBatch);
-        batch.swap(pending_[thread]);
+        batch.swap(pending);
         return batch;
     }
 
     std::mutex mutex_;
-    std::vector<dispatch::Task> pending_[kSocketWorkers];
-    bool flushPending_ = false;
+    std::vector<std::unique_ptr<Waiting>> waiting_;  // an owner's work until its task ends
 };
 
 }  // namespace
@@ -262,7 +415,7 @@ void UdpSocket::Channel::handOver(dispatch::Task task) { Handoff::shared().add(o
 
 template <class Action>
 void UdpSocket::Channel::report(Action action) {
-    worker(worker_).report(owner_, [weak = socket_, action = std::move(action)] {
+    worker_.report(owner_, [weak = socket_, action = std::move(action)] {
         if (auto socket = weak.lock()) action(*socket);
     });
 }
@@ -290,7 +443,7 @@ void UdpSocket::Channel::startReceiving() {
 void UdpSocket::Channel::watchWhenReady() {
     if (closed_ || watched_ || fd_ < 0 || !receiving_) return;
     watched_ = true;
-    if (!worker(worker_).watch(fd_, this)) fail(errno);
+    if (!worker_.watch(fd_, this)) fail(errno);
 }
 
 void UdpSocket::Channel::send(Datagram data, long tag) {
@@ -306,14 +459,25 @@ void UdpSocket::Channel::close() {
     handOver([self = shared_from_this()] {
         if (self->closed_) return;
         self->closed_ = true;
-        if (self->fd_ >= 0) ::close(self->fd_);  // also leaves the epoll set
-        worker(self->worker_).retire(self);
+        if (self->fd_ < 0) return;
+        if (auto* closer = self->worker_.served() ? threadWorkerToClose() : nullptr) {
+            // The main queue lets many sockets go at once, and a close costs a system
+            // call: a worker with a thread makes it. Events the main queue has fetched
+            // may still name the channel, so it is let go there once the close is done.
+            Handoff::shared().add(self->owner_, *closer, [self, closer] {
+                ::close(self->fd_);
+                closer->report(self->owner_, [self] {});
+            });
+            return;
+        }
+        ::close(self->fd_);  // also leaves the epoll set
+        self->worker_.retire(self);
     });
 }
 
 void UdpSocket::Channel::readable() {
     if (closed_) return;
-    auto& buffer = worker(worker_).buffer();
+    auto& buffer = worker_.buffer();
     const ssize_t received = ::recv(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT);
     if (received >= 0) {
         report([datagram = Datagram(buffer.begin(), buffer.begin() + received)](UdpSocket& socket) {
@@ -327,7 +491,7 @@ void UdpSocket::Channel::readable() {
 void UdpSocket::Channel::fail(int number) {
     closed_ = true;
     if (fd_ >= 0) ::close(fd_);
-    worker(worker_).retire(shared_from_this());
+    worker_.retire(shared_from_this());
     report([message = systemErrorText(number)](UdpSocket& socket) { socket.closeWithError(message); });
 }
 
@@ -354,10 +518,7 @@ bool UdpSocket::connectToHost(const std::string& host, std::uint16_t port, std::
     if (state_ != State::idle) return fail("Cannot connect: socket is already connected or closed");
     std::error_code parseError;
     auto address = asio::ip::make_address(host, parseError);
-    if (!parseError) {
-        connectTo({address, port});
-        return true;
-    }
+    if (!parseError) return connectTo({address, port}, error);
     if (host.empty()) return fail("Cannot connect: no host");
     // Names are resolved off the queue so that it never blocks.
     state_ = State::resolving;
@@ -373,18 +534,27 @@ bool UdpSocket::connectToHost(const std::string& host, std::uint16_t port, std::
                                                                        : "No address for host");
                                      return;
                                  }
-                                 self->connectTo(results.begin()->endpoint());
+                                 std::string failure;
+                                 if (!self->connectTo(results.begin()->endpoint(), &failure))
+                                     self->closeWithError(failure);
                              });
     return true;
 }
 
-void UdpSocket::connectTo(const asio::ip::udp::endpoint& peer) {
-    channel_ = std::make_shared<Channel>(nextWorker(), queue_, weak_from_this());
+bool UdpSocket::connectTo(const asio::ip::udp::endpoint& peer, std::string* error) {
+    std::string reason;
+    auto* worker = workerFor(queue_, reason);
+    if (!worker) {
+        if (error) *error = "Cannot connect: " + reason;
+        return false;
+    }
+    channel_ = std::make_shared<Channel>(*worker, queue_, weak_from_this());
     channel_->open(peer);
     setPeer(peer);
     state_ = State::connected;
     if (receiving_) receiveNext();
     flushSends();
+    return true;
 }
 
 bool UdpSocket::beginReceiving(std::string* error) {

@@ -5,8 +5,9 @@
 // one of a few socket workers: the operations of one task of the owner's queue are
 // handed over in small batches, the last when that task ends, and the worker
 // creates, connects, sends, receives and closes; its results come back in batches,
-// told on the delegate's queue in order. A connection that fails (no route, refused)
-// closes the socket with the error, as a receive error does.
+// told on the delegate's queue in order. The first sockets of each task of the main
+// queue stay on the main queue, which then does that work itself. A connection that
+// fails (no route, refused) closes the socket with the error, as a receive error does.
 
 #include "dispatch/Dispatch.h"
 
@@ -68,7 +69,8 @@ private:
 
     class Channel;
 
-    void connectTo(const asio::ip::udp::endpoint& peer);
+    // False with `error` set when no socket worker runs.
+    bool connectTo(const asio::ip::udp::endpoint& peer, std::string* error);
     void sendFinished(long tag, bool sent, int errorNumber);
     void received(const Datagram& datagram);
     void setPeer(const asio::ip::udp::endpoint& peer);

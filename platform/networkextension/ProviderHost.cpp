@@ -422,7 +422,8 @@ void ProviderHost::Listeners::acceptNext() {
 
 ProviderHost::ProviderHost(std::shared_ptr<DNSProxyProvider> provider, ProviderHostOptions options)
     : provider_(std::move(provider)), options_(std::move(options)),
-      systemQueue_(std::make_unique<dispatch::DispatchQueue>("com.brimvale.provider-host")),
+      ownQueue_(options_.queue ? nullptr : std::make_unique<dispatch::DispatchQueue>("com.brimvale.provider-host")),
+      systemQueue_(options_.queue ? options_.queue : ownQueue_.get()),
       listeners_(std::make_shared<Listeners>(*systemQueue_)) {
     listeners_->provider = provider_;
     listeners_->resolverAddress = options_.resolverAddress;
@@ -431,6 +432,10 @@ ProviderHost::ProviderHost(std::shared_ptr<DNSProxyProvider> provider, ProviderH
 }
 
 ProviderHost::~ProviderHost() {
+    if (!ownQueue_) {
+        listeners_->close();  // called on the host's queue
+        return;
+    }
     // Close the sockets and let go of them on their own thread, then end the queue.
     std::promise<void> closed;
     systemQueue_->async([this, &closed] {
@@ -439,7 +444,7 @@ ProviderHost::~ProviderHost() {
         closed.set_value();
     });
     closed.get_future().wait();
-    systemQueue_.reset();
+    ownQueue_.reset();
 }
 
 bool ProviderHost::listen(std::string* error) {

@@ -3,7 +3,8 @@
 // on UDP and TCP, offers each UDP datagram to the provider as a UDP flow whose remote
 // endpoint is the system-assigned resolver, offers each TCP connection as a TCP flow,
 // and writes the provider's answers back to the client. Entry points and flow
-// completions run on the host's own serial queue, as the system's threads would.
+// completions run on the host's queue: a serial queue of its own, as the system's
+// threads would, or the queue the options name.
 // Datagrams are taken from the socket in batches; answers written during one task of
 // any queue go out together when that task's turn ends. Flows outliving the host fail
 // their operations at once, on the caller's thread; destroy the host only after the
@@ -25,6 +26,10 @@ struct ProviderHostOptions {
     std::uint16_t listenPort = 53;  // 0 picks a free port
     // The system-assigned DNS server; empty means none is known.
     std::string resolverAddress;
+    // The queue that listens and calls the provider; null gives the host a thread of its
+    // own. A query that is received, handled and answered on one queue wakes one thread
+    // instead of two. The host is then destroyed on that queue, or once it has stopped.
+    dispatch::DispatchQueue* queue = nullptr;
 };
 
 // The first "nameserver" entry of a resolv.conf file.
@@ -54,7 +59,8 @@ public:
 private:
     std::shared_ptr<DNSProxyProvider> provider_;
     ProviderHostOptions options_;
-    std::unique_ptr<dispatch::DispatchQueue> systemQueue_;
+    std::unique_ptr<dispatch::DispatchQueue> ownQueue_;
+    dispatch::DispatchQueue* systemQueue_;
     std::shared_ptr<Listeners> listeners_;
 };
 

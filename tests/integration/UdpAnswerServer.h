@@ -45,6 +45,11 @@ public:
         std::lock_guard lock(mutex_);
         return queries_;
     }
+    // The source port of each query, in the same order.
+    std::vector<std::uint16_t> sourcePorts() const {
+        std::lock_guard lock(mutex_);
+        return sourcePorts_;
+    }
     static Datagram answerTo(Datagram query, int copy) {
         if (query.size() > 3) {
             query[2] |= 0x80;
@@ -65,6 +70,7 @@ private:
             {
                 std::lock_guard lock(mutex_);
                 queries_.push_back(buffer);
+                sourcePorts_.push_back(ntohs(client.sin_port));
             }
             std::this_thread::sleep_for(delay_);
             for (int copy = 0; copy < copies_; ++copy) {
@@ -82,5 +88,6 @@ private:
     std::atomic<bool> stopping_{false};
     mutable std::mutex mutex_;
     std::vector<Datagram> queries_;
+    std::vector<std::uint16_t> sourcePorts_;
     std::thread thread_;
 };

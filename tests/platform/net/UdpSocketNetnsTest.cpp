@@ -7,7 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+
 #include <atomic>
+#include <condition_variable>
+#include <filesystem>
+#include <future>
+#include <iostream>
+#include <set>
 
 using namespace std::chrono_literals;
 
@@ -40,6 +48,12 @@ public:
 
 net::Datagram query(int number) {
     return {static_cast<std::uint8_t>(number >> 8), static_cast<std::uint8_t>(number), 0x01, 0x00, 0x00};
+}
+
+size_t openDescriptors() {
+    size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
+    return count;
 }
 
 }  // namespace
@@ -105,4 +119,130 @@ TEST(UdpSocketChannel, UnreachableAddressClosesTheSocketWithTheError) {
     EXPECT_NE(delegate->closeError.find("unreachable"), std::string::npos) << delegate->closeError;
     EXPECT_EQ(delegate->sent, 0);
     EXPECT_TRUE(socket->isClosed());
+}
+
+TEST(UdpSocketChannel, MainQueueSocketsMadeAloneOrInBurstsAreAnsweredOnFreshPortsAndLetGoWhole) {
+    UdpAnswerServer server(0);
+    auto& main = dispatch::DispatchQueue::main();
+    std::vector<std::shared_ptr<CountingDelegate>> delegates;
+    std::vector<std::shared_ptr<net::UdpSocket>> sockets;
+    auto make = [&](int i) {
+        delegates.push_back(std::make_shared<CountingDelegate>());
+        sockets.push_back(net::UdpSocket::make(delegates.back(), main));
+        sockets.back()->connectToHost("127.0.0.1", server.port());
+        sockets.back()->beginReceiving();
+        sockets.back()->sendData(query(i), 2s, 100000 + i);
+    };
+    auto allAnswered = [&] {
+        for (const auto& delegate : delegates)
+            if (delegate->received.empty()) return false;
+        return true;
+    };
+    // The workers' own descriptors exist from the first socket on.
+    main.async([&] { make(0); });
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return delegates.size() == 1 && allAnswered(); }, 2s));
+    sockets.clear();
+    dispatch::runMainFor(50ms);  // its close is done
+    const size_t before = openDescriptors();
+
+    // One socket per task, as a query that comes alone; then a burst in one task.
+    constexpr int alone = 20, count = 120;
+    for (int i = 1; i < alone; ++i) main.async([&, i] { make(i); });
+    main.async([&] {
+        for (int i = alone; i < count; ++i) make(i);
+    });
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return delegates.size() == count && allAnswered(); }, 5s));
+    for (int i = 0; i < count; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(delegates[i]->received, std::vector<net::Datagram>{UdpAnswerServer::answerTo(query(i), 0)});
+        EXPECT_EQ(delegates[i]->sent, 1);
+        EXPECT_EQ(delegates[i]->offQueue, 0);
+    }
+    const auto ports = server.sourcePorts();
+    EXPECT_EQ(std::set<std::uint16_t>(ports.begin() + 1, ports.end()).size(), count - 1u);
+
+    // All let go in one task, as the provider's resolver set does: every descriptor closes.
+    main.async([&] { sockets.clear(); });
+    EXPECT_TRUE(dispatch::runMainUntil([&] { return openDescriptors() == before; }, 2s)) << openDescriptors();
+}
+
+TEST(UdpSocketChannel, AnOwnersWorkGoesOutWithoutWaitingForAnotherOwnersQueue) {
+    UdpAnswerServer server(0);
+    // Main-queue sockets whose work would wait for the main queue's next turn, which
+    // does not come while the other queue's socket is answered.
+    std::vector<std::shared_ptr<CountingDelegate>> waitingDelegates;
+    std::vector<std::shared_ptr<net::UdpSocket>> waiting;
+    dispatch::DispatchQueue::main().async([&] {
+        for (int i = 0; i < 8; ++i) {
+            waitingDelegates.push_back(std::make_shared<CountingDelegate>());
+            waiting.push_back(net::UdpSocket::make(waitingDelegates.back(), dispatch::DispatchQueue::main()));
+            waiting.back()->connectToHost("127.0.0.1", server.port());
+            waiting.back()->beginReceiving();
+            waiting.back()->sendData(query(i), 2s, 100000 + i);
+        }
+    });
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return waiting.size() == 8; }, 2s));
+
+    class SignallingDelegate : public net::UdpSocketDelegate {
+    public:
+        void udpSocketDidReceiveData(net::UdpSocket&, const net::Datagram&, const std::string&) override {
+            std::lock_guard lock(mutex);
+            answered = true;
+            changed.notify_all();
+        }
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool answered = false;
+    };
+    auto delegate = std::make_shared<SignallingDelegate>();
+    dispatch::DispatchQueue queue("test.owner");
+    std::shared_ptr<net::UdpSocket> socket;
+    queue.async([&] {
+        socket = net::UdpSocket::make(delegate, queue);
+        socket->connectToHost("127.0.0.1", server.port());
+        socket->beginReceiving();
+        socket->sendData(query(100), 2s, 100100);
+    });
+    {
+        std::unique_lock lock(delegate->mutex);
+        EXPECT_TRUE(delegate->changed.wait_for(lock, 2s, [&] { return delegate->answered; }));
+    }
+    EXPECT_TRUE(dispatch::runMainUntil(
+        [&] {
+            for (const auto& each : waitingDelegates)
+                if (each->received.empty()) return false;
+            return true;
+        },
+        2s));
+    std::promise<void> released;  // the socket goes on its own queue
+    queue.async([&] {
+        socket.reset();
+        released.set_value();
+    });
+    released.get_future().wait();
+}
+
+namespace {
+
+// Leaves no descriptor free, then tries to connect: the workers cannot be set up.
+[[noreturn]] void connectWithNoDescriptorLeft() {
+    auto delegate = std::make_shared<CountingDelegate>();
+    auto socket = net::UdpSocket::make(delegate, dispatch::DispatchQueue::main());
+    int lowestFree = 0;  // new descriptors take the lowest free number
+    while (::fcntl(lowestFree, F_GETFD) >= 0) ++lowestFree;
+    const rlimit limit{static_cast<rlim_t>(lowestFree), static_cast<rlim_t>(lowestFree)};
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+    std::string error;
+    const bool connected = socket->connectToHost("127.0.0.1", 53, &error);
+    std::cerr << (connected ? "connected" : error);
+    std::exit(!connected && !socket->beginReceiving() ? 0 : 1);
+}
+
+}  // namespace
+
+TEST(UdpSocketWorkers, WithNoDescriptorLeftForTheWorkersASocketFailsToConnectWithTheReason) {
+    // The workers are set up with the first socket of a process, so this runs in a
+    // process of its own, started afresh.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(connectWithNoDescriptorLeft(), testing::ExitedWithCode(0), "^Cannot connect: Too many open files$");
 }

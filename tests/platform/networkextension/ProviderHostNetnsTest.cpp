@@ -146,6 +146,28 @@ TEST(ProviderHostListener, BurstAnsweredFromAnotherQueueIsAnsweredWhole) {
     EXPECT_EQ(provider->failures, 0);
 }
 
+// The extension's host process listens on the main queue, where the provider works: a
+// burst is answered whole from there, and the host is let go on that queue.
+TEST(ProviderHostListener, HostOnTheMainQueueAnswersABurstWholeAndLetsItsPortGo) {
+    auto provider = std::make_shared<EchoProvider>();
+    ne::ProviderHostOptions options{"127.0.0.1", 0, "127.0.0.2"};
+    options.queue = &dispatch::DispatchQueue::main();
+    auto host = std::make_unique<ne::ProviderHost>(provider, options);
+    std::string error;
+    ASSERT_TRUE(host->listen(&error)) << error;
+    auto answered = std::async(std::launch::async, [&] { return answeredOfBurst(*host, 10000); });
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return answered.wait_for(0s) == std::future_status::ready; }, 15s));
+    EXPECT_EQ(answered.get(), 10000);
+    EXPECT_TRUE(dispatch::runMainUntil([&] { return provider->completions == 10000; }, 2s));
+    EXPECT_EQ(provider->failures, 0);
+
+    const auto port = host->udpPort();
+    dispatch::DispatchQueue::main().async([&] { host.reset(); });
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return !host; }, 2s));
+    ne::ProviderHost again(provider, {"127.0.0.1", port, "127.0.0.2"});
+    EXPECT_TRUE(again.listen(&error)) << error;
+}
+
 namespace {
 
 // Takes every flow and hands it to the test.
