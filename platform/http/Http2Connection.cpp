@@ -27,6 +27,15 @@ constexpr std::size_t kReadChunk = 64 * 1024;
 constexpr std::size_t kReadPerTurn = 1024 * 1024;
 // Rounds of reading and telling in one task.
 constexpr int kReadRoundsPerTurn = 4;
+
+// On every read of the socket under TLS: whether it gave less than was asked for.
+long noteShortRead(BIO* bio, int operation, const char*, std::size_t length, int, long, int result,
+                   std::size_t* processed) {
+    if (operation == (BIO_CB_READ | BIO_CB_RETURN))
+        *reinterpret_cast<bool*>(BIO_get_callback_arg(bio)) = result > 0 && processed && *processed < length;
+    return result;
+}
+
 // Frames are handed to TLS in batches of about this size.
 constexpr std::size_t kWriteBatch = 64 * 1024;
 constexpr auto kConnectivityRetry = 250ms;
@@ -363,6 +372,9 @@ void Http2Connection::connectTo(const Endpoints& endpoints) {
                                 return;
                             }
                             SSL_set_fd(self->ssl_, self->socket_.native_handle());
+                            BIO* socketBio = SSL_get_rbio(self->ssl_);
+                            BIO_set_callback_arg(socketBio, reinterpret_cast<char*>(&self->socketEmptied_));
+                            BIO_set_callback_ex(socketBio, noteShortRead);
                             const std::string& host = self->origin_.host;
                             if (isAddress(host)) {
                                 X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(self->ssl_), host.c_str());
@@ -496,14 +508,17 @@ void Http2Connection::onReadable() {
     auto self = shared_from_this();  // a handler may let go of the connection
     thread_local std::vector<std::uint8_t> buffer(kReadChunk);
     std::size_t total = 0;
+    socketEmptied_ = false;
     // Telling the answers takes a while, and more come meanwhile: the socket is read
     // again after they are told, a few times per task, so that the slots those free
     // are not left idle until the queue's other work is done.
     for (int round = 0;; ++round) {
         const std::size_t before = total;
         // The socket wakes its waiter only when new data arrives, so everything TLS and the
-        // socket hold is read now, until the socket reports that it is empty.
-        bool drained = false;
+        // socket hold is read now, until the socket is known to be empty: it reports so,
+        // or gave TLS less than it asked for. In the second case the wait that follows
+        // looks at the socket again, which spares the read that would say so.
+        bool drained = false, emptied = false;
         while (!drained && total < kReadPerTurn) {
             ERR_clear_error();
             const int count = SSL_read(ssl_, buffer.data(), static_cast<int>(buffer.size()));
@@ -515,6 +530,8 @@ void Http2Connection::onReadable() {
                     return;
                 }
                 total += static_cast<std::size_t>(count);
+                emptied = socketEmptied_ && !SSL_has_pending(ssl_);
+                drained = emptied;
                 continue;
             }
             const int error = SSL_get_error(ssl_, count);
@@ -549,7 +566,7 @@ void Http2Connection::onReadable() {
             });
             return;
         }
-        if (total == before || round + 1 == kReadRoundsPerTurn) break;
+        if (emptied || total == before || round + 1 == kReadRoundsPerTurn) break;
     }
     waitReadable();
 }

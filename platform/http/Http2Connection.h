@@ -142,6 +142,7 @@ private:
     bool writeWaiting_ = false;
     bool readWaiting_ = false;
     bool readNeedsWrite_ = false;  // TLS must write before it can read on
+    bool socketEmptied_ = false;   // the socket's last read gave less than was asked for
 
     asio::steady_timer sweepTimer_;
     bool sweepArmed_ = false;
