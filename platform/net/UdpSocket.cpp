@@ -94,35 +94,26 @@ class SocketWorker {
 public:
     // `served`: the queue that runs this worker, or null for a thread of its own.
     SocketWorker(size_t index, dispatch::DispatchQueue* served) : index_(index), served_(served) {
-        epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
-        if (epoll_ < 0) {
-            setupError_ = systemErrorText(errno);
-            return;
-        }
-        if (served_) {
-            readiness_.emplace(served_->context(), epoll_);
-            return;
-        }
-        wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        epoll_event event{EPOLLIN, {.ptr = nullptr}};
-        if (wake_ < 0 || ::epoll_ctl(epoll_, EPOLL_CTL_ADD, wake_, &event) != 0) {
-            setupError_ = systemErrorText(errno);
-            ::close(epoll_);
-            epoll_ = -1;
-            return;
-        }
-        try {
-            thread_ = std::thread([this] { run(); });
-        } catch (const std::system_error& error) {
-            setupError_ = error.code().message();
-            ::close(epoll_);
-            epoll_ = -1;
-        }
+        std::string ignored;
+        setUp(ignored);
     }
 
-    // False when the worker could not be set up; `setupError` says why.
-    bool runs() const { return epoll_ >= 0; }
-    const std::string& setupError() const { return setupError_; }
+    // True once the worker is set up. One that could not be, for want of descriptors
+    // say, tries again at most once a second; `error` tells why it does not run.
+    bool setUp(std::string& error) {
+        if (runs_.load(std::memory_order_acquire)) return true;
+        std::lock_guard lock(setUpMutex_);
+        const auto now = std::chrono::steady_clock::now();
+        if (!runs_ && (!triedAt_ || now - *triedAt_ >= kSetUpRetry)) {
+            triedAt_ = now;
+            setUpError_ = trySetUp();
+            runs_.store(setUpError_.empty(), std::memory_order_release);
+        }
+        error = setUpError_;
+        return runs_;
+    }
+
+    bool runs() const { return runs_.load(std::memory_order_acquire); }
     size_t index() const { return index_; }
     dispatch::DispatchQueue* served() const { return served_; }
 
@@ -187,6 +178,36 @@ public:
     std::vector<std::uint8_t>& buffer() { return buffer_; }
 
 private:
+    static constexpr auto kSetUpRetry = std::chrono::seconds(1);
+
+    // The reason it failed, or "" once set up.
+    std::string trySetUp() {
+        std::string failure;
+        epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
+        if (epoll_ < 0) return systemErrorText(errno);
+        if (served_) {
+            readiness_.emplace(served_->context(), epoll_);
+            return "";
+        }
+        wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        epoll_event event{EPOLLIN, {.ptr = nullptr}};
+        if (wake_ < 0 || ::epoll_ctl(epoll_, EPOLL_CTL_ADD, wake_, &event) != 0) {
+            failure = systemErrorText(errno);
+        } else {
+            try {
+                thread_ = std::thread([this] { run(); });
+                return "";
+            } catch (const std::system_error& error) {
+                failure = error.code().message();
+            }
+        }
+        ::close(epoll_);
+        epoll_ = -1;
+        if (wake_ >= 0) ::close(wake_);
+        wake_ = -1;
+        return failure;
+    }
+
     // Returns the number of events, after telling each readable socket.
     int readRound(int timeout, bool& woken) {
         epoll_event events[kEventsPerWait];
@@ -266,8 +287,11 @@ private:
 
     size_t index_;
     dispatch::DispatchQueue* served_;
+    std::atomic<bool> runs_{false};
+    std::mutex setUpMutex_;
+    std::optional<std::chrono::steady_clock::time_point> triedAt_;
+    std::string setUpError_;
     int epoll_ = -1;
-    std::string setupError_;
     // A worker with a thread.
     int wake_ = -1;
     std::mutex mutex_;
@@ -308,16 +332,14 @@ Workers& workers() {
 // The worker for a new socket of `owner`, or null with the reason when none runs.
 SocketWorker* workerFor(dispatch::DispatchQueue& owner, std::string& error) {
     auto& all = workers();
-    if (&owner == &dispatch::DispatchQueue::main() && all.mainQueue->runs()) {
+    if (&owner == &dispatch::DispatchQueue::main() && all.mainQueue->setUp(error)) {
         if (all.mainQueueSocketsThisTask == 0) owner.async([] { workers().mainQueueSocketsThisTask = 0; });
         if (all.mainQueueSocketsThisTask++ < kMainQueueSocketsPerTask) return all.mainQueue;
     }
     for (size_t tried = 0; tried < kSocketWorkers; ++tried) {
         auto* each = all.threads[all.next++ % kSocketWorkers];
-        if (each->runs()) return each;
-        error = each->setupError();
+        if (each->setUp(error)) return each;
     }
-    if (!all.mainQueue->runs()) error = all.mainQueue->setupError();
     return nullptr;
 }
 

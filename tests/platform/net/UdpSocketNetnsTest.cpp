@@ -16,6 +16,7 @@
 #include <future>
 #include <iostream>
 #include <set>
+#include <thread>
 
 using namespace std::chrono_literals;
 
@@ -195,7 +196,9 @@ TEST(UdpSocketChannel, AnOwnersWorkGoesOutWithoutWaitingForAnotherOwnersQueue) {
         bool answered = false;
     };
     auto delegate = std::make_shared<SignallingDelegate>();
-    dispatch::DispatchQueue queue("test.owner");
+    // Results may still be on their way to an owner's queue after its socket is gone, so
+    // the queue lives as long as the process, as the main queue does.
+    static auto& queue = *new dispatch::DispatchQueue("test.owner");
     std::shared_ptr<net::UdpSocket> socket;
     queue.async([&] {
         socket = net::UdpSocket::make(delegate, queue);
@@ -224,27 +227,40 @@ TEST(UdpSocketChannel, AnOwnersWorkGoesOutWithoutWaitingForAnotherOwnersQueue) {
 
 namespace {
 
-// Leaves no descriptor free, then tries to connect: the workers cannot be set up.
-[[noreturn]] void connectWithNoDescriptorLeft() {
+// Leaves no descriptor free, then tries to connect: the workers cannot be set up. Once
+// descriptors are free again, a later socket sets them up and is answered.
+[[noreturn]] void connectWithNoDescriptorLeftThenWithSome() {
+    UdpAnswerServer server(0);
+    rlimit before{};
+    ::getrlimit(RLIMIT_NOFILE, &before);
     auto delegate = std::make_shared<CountingDelegate>();
     auto socket = net::UdpSocket::make(delegate, dispatch::DispatchQueue::main());
     int lowestFree = 0;  // new descriptors take the lowest free number
     while (::fcntl(lowestFree, F_GETFD) >= 0) ++lowestFree;
-    const rlimit limit{static_cast<rlim_t>(lowestFree), static_cast<rlim_t>(lowestFree)};
-    ::setrlimit(RLIMIT_NOFILE, &limit);
+    const rlimit none{static_cast<rlim_t>(lowestFree), before.rlim_max};
+    ::setrlimit(RLIMIT_NOFILE, &none);
     std::string error;
-    const bool connected = socket->connectToHost("127.0.0.1", 53, &error);
+    const bool connected = socket->connectToHost("127.0.0.1", server.port(), &error);
     std::cerr << (connected ? "connected" : error);
+    bool failedAsItShould = !connected && !socket->beginReceiving();
+
+    ::setrlimit(RLIMIT_NOFILE, &before);
+    std::this_thread::sleep_for(1100ms);  // set-up is tried again at most once a second
+    auto later = net::UdpSocket::make(delegate, dispatch::DispatchQueue::main());
+    bool answered = later->connectToHost("127.0.0.1", server.port()) && later->beginReceiving();
+    later->sendData(query(1), 2s, 100001);
+    answered = answered && dispatch::runMainUntil([&] { return !delegate->received.empty(); }, 2s);
     // Without the process's exit handlers, which would tear the test framework down
     // under the running test.
-    std::_Exit(!connected && !socket->beginReceiving() ? 0 : 1);
+    std::_Exit(failedAsItShould && answered ? 0 : 1);
 }
 
 }  // namespace
 
-TEST(UdpSocketWorkers, WithNoDescriptorLeftForTheWorkersASocketFailsToConnectWithTheReason) {
+TEST(UdpSocketWorkers, WithNoDescriptorLeftTheWorkersFailTheConnectionWithTheReasonAndAreSetUpLater) {
     // The workers are set up with the first socket of a process, so this runs in a
     // process of its own, started afresh.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(connectWithNoDescriptorLeft(), testing::ExitedWithCode(0), "^Cannot connect: Too many open files$");
+    EXPECT_EXIT(connectWithNoDescriptorLeftThenWithSome(), testing::ExitedWithCode(0),
+                "^Cannot connect: Too many open files$");
 }
