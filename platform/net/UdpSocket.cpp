@@ -400,8 +400,9 @@ private:
         std::vector<dispatch::Task> tasks[kSocketWorkers];
     };
     struct FlushWhenReleased {
-        dispatch::DispatchQueue* owner;
+        explicit FlushWhenReleased(dispatch::DispatchQueue* owner) : owner(owner) {}
         ~FlushWhenReleased() { shared().flush(owner); }
+        dispatch::DispatchQueue* owner;
     };
 
     void flush(dispatch::DispatchQueue* owner) {
