@@ -28,14 +28,6 @@ constexpr std::size_t kReadPerTurn = 1024 * 1024;
 // Rounds of reading and telling in one task.
 constexpr int kReadRoundsPerTurn = 4;
 
-// On every read of the socket under TLS: whether it gave less than was asked for.
-long noteShortRead(BIO* bio, int operation, const char*, std::size_t length, int, long, int result,
-                   std::size_t* processed) {
-    if (operation == (BIO_CB_READ | BIO_CB_RETURN))
-        *reinterpret_cast<bool*>(BIO_get_callback_arg(bio)) = result > 0 && processed && *processed < length;
-    return result;
-}
-
 // Frames are handed to TLS in batches of about this size.
 constexpr std::size_t kWriteBatch = 64 * 1024;
 constexpr auto kConnectivityRetry = 250ms;
@@ -52,6 +44,14 @@ std::string tlsErrorText() {
     char text[256];
     ERR_error_string_n(code, text, sizeof text);
     return text;
+}
+
+// On every read of the socket under TLS: whether it gave less than was asked for.
+long noteShortRead(BIO* bio, int operation, const char*, std::size_t length, int, long, int result,
+                   std::size_t* processed) {
+    if (operation == (BIO_CB_READ | BIO_CB_RETURN))
+        *reinterpret_cast<bool*>(BIO_get_callback_arg(bio)) = result > 0 && processed && *processed < length;
+    return result;
 }
 
 std::atomic<std::int32_t> firstStreamIdentifier{1};

@@ -172,6 +172,17 @@ public:
         reports_.back().second.push_back(std::move(task));
     }
 
+    // On the served queue: its loop watches the set from now on. Each wait looks at the
+    // set afresh, so whatever is still ready when it starts is told at once.
+    void waitServed() {
+        if (waiting_) return;
+        waiting_ = true;
+        readiness_->async_wait(asio::posix::stream_descriptor::wait_read, [this](const std::error_code& error) {
+            waiting_ = false;
+            if (!error) serve();
+        });
+    }
+
     // Keeps a closed channel until the round ends: events fetched with it may still name it.
     void retire(std::shared_ptr<Watched> watched) { retired_.push_back(std::move(watched)); }
 
@@ -252,19 +263,6 @@ private:
         reports_.clear();
     }
 
-public:
-    // On the served queue: its loop watches the set from now on. Each wait looks at the
-    // set afresh, so whatever is still ready when it starts is told at once.
-    void waitServed() {
-        if (waiting_) return;
-        waiting_ = true;
-        readiness_->async_wait(asio::posix::stream_descriptor::wait_read, [this](const std::error_code& error) {
-            waiting_ = false;
-            if (!error) serve();
-        });
-    }
-
-private:
     void serve() {
         serving_ = true;
         bool woken = false, more = true;
@@ -329,13 +327,9 @@ Workers& workers() {
     return *all;
 }
 
-// The worker for a new socket of `owner`, or null with the reason when none runs.
-SocketWorker* workerFor(dispatch::DispatchQueue& owner, std::string& error) {
+// The next worker with a thread in turn that runs, or null with the reason when none does.
+SocketWorker* nextThreadWorker(std::string& error) {
     auto& all = workers();
-    if (&owner == &dispatch::DispatchQueue::main() && all.mainQueue->setUp(error)) {
-        if (all.mainQueueSocketsThisTask == 0) owner.async([] { workers().mainQueueSocketsThisTask = 0; });
-        if (all.mainQueueSocketsThisTask++ < kMainQueueSocketsPerTask) return all.mainQueue;
-    }
     for (size_t tried = 0; tried < kSocketWorkers; ++tried) {
         auto* each = all.threads[all.next++ % kSocketWorkers];
         if (each->setUp(error)) return each;
@@ -343,11 +337,14 @@ SocketWorker* workerFor(dispatch::DispatchQueue& owner, std::string& error) {
     return nullptr;
 }
 
-// The next worker with a thread, for a close; null when none runs.
-SocketWorker* threadWorkerToClose() {
+// The worker for a new socket of `owner`, or null with the reason when none runs.
+SocketWorker* workerFor(dispatch::DispatchQueue& owner, std::string& error) {
     auto& all = workers();
-    auto* each = all.threads[all.next++ % kSocketWorkers];
-    return each->runs() ? each : nullptr;
+    if (&owner == &dispatch::DispatchQueue::main() && all.mainQueue->setUp(error)) {
+        if (all.mainQueueSocketsThisTask == 0) owner.async([] { workers().mainQueueSocketsThisTask = 0; });
+        if (all.mainQueueSocketsThisTask++ < kMainQueueSocketsPerTask) return all.mainQueue;
+    }
+    return nextThreadWorker(error);
 }
 
 // Work for the workers with a thread goes over in batches: waking a sleeping worker
@@ -378,7 +375,7 @@ public:
             return;
         }
         std::unique_lock lock(mutex_);
-        auto found = std::find_if(waiting_.begin(), waiting_.end(), [&](const auto& each) { return each->owner == &owner; });
+        auto found = waitingOf(&owner);
         if (found == waiting_.end()) {
             waiting_.push_back(std::make_unique<Waiting>());
             found = std::prev(waiting_.end());
@@ -409,13 +406,18 @@ private:
         std::unique_ptr<Waiting> flushed;
         {
             std::lock_guard lock(mutex_);
-            auto found = std::find_if(waiting_.begin(), waiting_.end(), [&](const auto& each) { return each->owner == owner; });
+            auto found = waitingOf(owner);
             if (found == waiting_.end()) return;
             flushed = std::move(*found);
             waiting_.erase(found);
         }
         for (size_t i = 0; i < kSocketWorkers; ++i)
             if (!flushed->tasks[i].empty()) workers().threads[i]->post(std::move(flushed->tasks[i]));
+    }
+
+    // Under the lock.
+    std::vector<std::unique_ptr<Waiting>>::iterator waitingOf(const dispatch::DispatchQueue* owner) {
+        return std::find_if(waiting_.begin(), waiting_.end(), [&](const auto& each) { return each->owner == owner; });
     }
 
     // A worker's waiting work, leaving room for the next batch; under the lock.
@@ -483,7 +485,8 @@ void UdpSocket::Channel::close() {
         if (self->closed_) return;
         self->closed_ = true;
         if (self->fd_ < 0) return;
-        if (auto* closer = self->worker_.served() ? threadWorkerToClose() : nullptr) {
+        std::string ignored;
+        if (auto* closer = self->worker_.served() ? nextThreadWorker(ignored) : nullptr) {
             // The main queue lets many sockets go at once, and a close costs a system
             // call: a worker with a thread makes it. Events the main queue has fetched
             // may still name the channel, so it is let go there once the close is done.
