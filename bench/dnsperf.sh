@@ -17,7 +17,8 @@
 # a quiet or busy second then moves a ratio less.
 # The average latency at 5,000 queries per second runs in turns as well: passthrough
 # beside dnsdist-udp, https beside https_dns_proxy and h2load's one request at a time;
-# direct and dnss once. Then a
+# direct and dnss once; each such round's median answer time is printed beside its
+# average, which a few slow seconds of a shared machine move much more. Then a
 # soak of the HTTPS road at saturation while connection reports are uploaded: resident
 # memory, answers per second (lowest against the median), lost queries.
 # Prints each figure and the ratios the speed targets name.
@@ -136,7 +137,7 @@ if [ -n "$https_dns_proxy" ]; then
     wait_until 10 kdig @127.0.0.6 +time=1 +retry=0 h0.bench.test
 fi
 
-declare -A qps loss latency
+declare -A qps loss latency median_latency
 run_dnsperf() {  # run_dnsperf LABEL ADDRESS SECONDS [ARGS...]
     local label=$1 address=$2 duration=$3; shift 3
     local out="$work/dnsperf-$label.txt"
@@ -144,6 +145,10 @@ run_dnsperf() {  # run_dnsperf LABEL ADDRESS SECONDS [ARGS...]
     qps[$label]=$(awk '/Queries per second/ {print $4}' "$out")
     loss[$label]=$(awk '/Queries lost/ {gsub(/[()%]/, "", $4); print $4}' "$out")
     latency[$label]=$(awk '/Average Latency/ {print $4 * 1000}' "$out")
+    # With -v, each answer's own latency: the median one, which a few slow seconds of a
+    # shared machine move less than the average.
+    median_latency[$label]=$(awk '/^> NOERROR/ {print $NF * 1000}' "$out" | sort -g |
+        awk '{v[NR] = $1} END {if (NR) printf "%.3f", v[int((NR + 1) / 2)]; else print 0}')
 }
 saturate() { run_dnsperf "$1" "$2" "$seconds" -c 16 -T 4 -q 400; }
 rounds=3
@@ -152,18 +157,21 @@ most() { printf '%s\n' "$@" | sort -g | tail -n 1; }
 # keep_median LABEL: the median queries/s and latency, and the most lost, of the rounds
 # LABEL-1, LABEL-2...
 keep_median() {
-    local label=$1 r q=() l=() t=()
+    local label=$1 r q=() l=() t=() m=()
     for ((r = 1; r <= rounds; r++)); do
         q+=("${qps[$label-$r]}"); l+=("${loss[$label-$r]}"); t+=("${latency[$label-$r]:-0}")
+        m+=("${median_latency[$label-$r]:-0}")
     done
     qps[$label]=$(median "${q[@]}")
     latency[$label]=$(median "${t[@]}")
+    median_latency[$label]=$(median "${m[@]}")
     loss[$label]=$(most "${l[@]}")
     rounds_of[$label]="${q[*]}"
     latency_rounds_of[$label]="${t[*]}"
+    median_rounds_of[$label]="${m[*]}"
 }
-declare -A rounds_of latency_rounds_of
-at_5000() { run_dnsperf "$1" "$2" "$seconds" -c 8 -T 2 -q 200 -Q 5000; }
+declare -A rounds_of latency_rounds_of median_rounds_of
+at_5000() { run_dnsperf "$1" "$2" "$seconds" -c 8 -T 2 -q 200 -Q 5000 -v; }
 # One request at a time on one connection: the DoH server's own time for a query.
 run_h2load_single() {  # run_h2load_single LABEL
     h2load -D "$seconds" -c 1 -m 1 -d "$work/query.bin" -H 'content-type: application/dns-message' \
@@ -303,6 +311,11 @@ for target in $latency_targets; do
     printf '  %-18s %s\n' "$target" "${latency_rounds_of[$target-5000]}"
 done
 printf '  %-18s %s\n' "h2load -m 1" "${latency_rounds_of[h2load-single]}"
+echo "rounds (median latency ms at 5,000/s):"
+for target in $latency_targets; do
+    [ "$target" = direct ] && continue
+    printf '  %-18s %s\n' "$target" "${median_rounds_of[$target-5000]}"
+done
 printf '%-20s %12.0f %8s %12.3f   peak RSS %d MB; %s uploads of %s reports; answers/s: median %s, lowest %s, lowest around an upload %s\n' \
     "soak ${soak}s" "${qps[soak]}" "${loss[soak]}" "${latency[soak]}" $((rss_peak / 1024)) "$uploads" \
     "$upload_items" "$per_second_median" "$per_second_low" "$during_upload_low"
@@ -314,8 +327,9 @@ printf '  https / h2load           %6s  (>= 0.7; %s against h2load with the same
     "$(ratio "${qps[https]}" "$h2load_rps")" "$(ratio "${qps[https]}" "$h2load_headers_rps")"
 printf '  https lost %%             %6s  (0)\n' "${loss[https]}"
 if [ -n "$https_dns_proxy" ]; then
-    printf '  https latency at 5,000/s / https_dns_proxy %6s  (<= 0.8)\n' \
-        "$(ratio "${latency[https-5000]}" "${latency[https_dns_proxy-5000]}")"
+    printf '  https latency at 5,000/s / https_dns_proxy %6s  (<= 0.8; medians %s)\n' \
+        "$(ratio "${latency[https-5000]}" "${latency[https_dns_proxy-5000]}")" \
+        "$(ratio "${median_latency[https-5000]}" "${median_latency[https_dns_proxy-5000]}")"
 else
     echo "  https latency against https_dns_proxy: not run (set BRIMVALE_BENCH_HTTPS_DNS_PROXY)"
 fi
@@ -323,8 +337,9 @@ printf '  https latency at 5,000/s / h2load one at a time %6s  (<= 2)\n' \
     "$(ratio "${latency[https-5000]}" "${latency[h2load-single]}")"
 printf '  passthrough / dnsdist-udp %6s  (>= 1.0)\n' "$(ratio "${qps[passthrough]}" "${qps[dnsdist-udp]}")"
 printf '  passthrough lost %%       %6s  (<= direct %s + 0.02)\n' "${loss[passthrough]}" "${loss[direct]}"
-printf '  passthrough latency at 5,000/s / dnsdist-udp %6s  (<= 1.0)\n' \
-    "$(ratio "${latency[passthrough-5000]}" "${latency[dnsdist-udp-5000]}")"
+printf '  passthrough latency at 5,000/s / dnsdist-udp %6s  (<= 1.0; medians %s)\n' \
+    "$(ratio "${latency[passthrough-5000]}" "${latency[dnsdist-udp-5000]}")" \
+    "$(ratio "${median_latency[passthrough-5000]}" "${median_latency[dnsdist-udp-5000]}")"
 printf '  soak peak RSS MB         %6s  (< 200)\n' $((rss_peak / 1024))
 if [ "$during_upload_low" != none ]; then
     printf '  soak around uploads / median %6s  (no dip; lowest of any second %s)\n' \
