@@ -242,12 +242,15 @@ void DNSProxyProvider::onDatagramsRead(std::optional<std::vector<ne::Datagram>> 
     ne::Datagram query = std::move(datagrams->front());
     if (debugEnabled())
         dnsFlowLogger().debug("DNS Request [%{public}d bytes] : %{public}s", query.size(), datagramDump(query));
+    // Read on the main queue itself, behind no earlier query: sent on at once.
+    const bool onMainQueue = mainQueue().isCurrent();
     bool first = false;
     {
         std::lock_guard lock(arrivingMutex_);
         first = arriving_.empty();
-        arriving_.push_back({std::move(query), std::move(endpoints), std::move(flow)});
+        if (!first || !onMainQueue) arriving_.push_back({std::move(query), std::move(endpoints), std::move(flow)});
     }
+    if (first && onMainQueue) return dispatchQuery(query, std::move(endpoints), std::move(flow));
     // The main queue takes every query that came meanwhile in one task: it is woken
     // once per batch, not once per query.
     if (first) mainQueue().async([self = shared_from_this()] { self->dispatchArrived(); });

@@ -4,7 +4,8 @@
 // points, which the system calls on threads of its own, hand their work over to it.
 //
 // One query's objects: the flow and its datagram come from the system's thread and
-// wait in `arriving_` until the main queue takes the batch. On the HTTPS road the
+// wait in `arriving_` until the main queue takes the batch; one read on the main queue
+// itself, with none waiting before it, goes on at once. On the HTTPS road the
 // request lives from forwardQueryOverHttps until its response handler has run on the
 // main queue (answered, failed or timed out after 2 s), its report until the upload
 // that sends it. On the passthrough road the SystemResolver lives while the resolver

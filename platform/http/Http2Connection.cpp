@@ -568,7 +568,10 @@ void Http2Connection::onReadable() {
         }
         if (emptied || total == before || round + 1 == kReadRoundsPerTurn) break;
     }
-    waitReadable();
+    // Watched again after the work this read queued, so the answers leave first.
+    asio::post(context_, [self] {
+        if (self->state_ == State::open) self->waitReadable();
+    });
 }
 
 void Http2Connection::receivedHeader(std::int32_t id, std::string_view name, std::string_view value) {

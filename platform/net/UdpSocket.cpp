@@ -172,14 +172,17 @@ public:
         reports_.back().second.push_back(std::move(task));
     }
 
-    // On the served queue: its loop watches the set from now on. Each wait looks at the
-    // set afresh, so whatever is still ready when it starts is told at once.
+    // On the served queue: its loop watches the set once the task at hand and the work
+    // queued before it are done, so the queries being sent and the answers being written
+    // go first. Each wait looks at the set afresh: whatever is ready by then is told at once.
     void waitServed() {
         if (waiting_) return;
         waiting_ = true;
-        readiness_->async_wait(asio::posix::stream_descriptor::wait_read, [this](const std::error_code& error) {
-            waiting_ = false;
-            if (!error) serve();
+        served_->async([this] {
+            readiness_->async_wait(asio::posix::stream_descriptor::wait_read, [this](const std::error_code& error) {
+                waiting_ = false;
+                if (!error) serve();
+            });
         });
     }
 

@@ -305,7 +305,10 @@ void ProviderHost::Listeners::receiveBatches() {
             return;
         }
     }
-    if (udp.is_open()) receiveNext();
+    // Watched again after the work these queries queued, so they go out first.
+    queue.async([weak = weak_from_this()] {
+        if (auto self = weak.lock(); self && self->udp.is_open()) self->receiveNext();
+    });
 }
 
 void ProviderHost::Listeners::send(Answer answer) {
