@@ -37,6 +37,16 @@ public:
 
     void async(Task task);
     void asyncAfter(Duration delay, Task task);
+    // Runs the task at once when called from a task of this queue, else posts it: a
+    // caller already on the queue keeps its batch in one task. A template, so that the
+    // call made on the queue wraps nothing in a Task.
+    template <class F>
+    void run(F&& task) {
+        if (isCurrent())
+            task();
+        else
+            async(Task(std::forward<F>(task)));
+    }
 
     // True when called from a task of this queue.
     bool isCurrent() const;

@@ -455,11 +455,7 @@ std::shared_ptr<DataRequest> Session::start(std::shared_ptr<DataRequest> request
     request->deadline_ = std::chrono::steady_clock::now() +
                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                              configuration_.timeoutIntervalForResource);
-    if (queue_.isCurrent()) {
-        transport_->start(request);
-    } else {
-        queue_.async([transport = transport_, request] { transport->start(request); });
-    }
+    queue_.run([transport = transport_, request] { transport->start(request); });
     return request;
 }
 
@@ -480,11 +476,7 @@ std::shared_ptr<DataRequest> Session::upload(Bytes body, std::string url, std::s
 }
 
 void Session::finishTasksAndInvalidate() {
-    if (queue_.isCurrent()) {
-        transport_->invalidate(false);
-        return;
-    }
-    queue_.async([transport = transport_] { transport->invalidate(false); });
+    queue_.run([transport = transport_] { transport->invalidate(false); });
 }
 
 std::string Session::description() const {

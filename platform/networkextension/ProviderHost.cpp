@@ -92,16 +92,6 @@ FlowError notOpen() { return flowError(flowErrorNotOpen, "flow is not open"); }
 // host's queue is gone with it.
 FlowError closed() { return flowError(flowErrorClosed, "flow is closed"); }
 
-// Runs `task` on `queue`, at once when called there: called on the host's own queue
-// (as the provider does from handleNewFlow), a batch of queries is opened and read in
-// one task.
-void onQueue(dispatch::DispatchQueue& queue, dispatch::Task task) {
-    if (queue.isCurrent())
-        task();
-    else
-        queue.async(std::move(task));
-}
-
 }  // namespace
 
 std::optional<std::string> firstNameserver(const std::filesystem::path& resolvConf) {
@@ -215,7 +205,7 @@ std::shared_ptr<HostEndpoint> HostUDPFlow::localEndpoint() const { return local_
 void HostUDPFlow::openWithLocalEndpoint(std::shared_ptr<HostEndpoint>, Completion completion) {
     auto listeners = listeners_.lock();
     if (!listeners) return completion(closed());
-    onQueue(listeners->queue, [self = shared_from_this(), completion = std::move(completion)] {
+    listeners->queue.run([self = shared_from_this(), completion = std::move(completion)] {
         if (self->open_) {
             completion(flowError(flowErrorAlreadyOpen, "flow is already open"));
             return;
@@ -228,7 +218,7 @@ void HostUDPFlow::openWithLocalEndpoint(std::shared_ptr<HostEndpoint>, Completio
 void HostUDPFlow::readDatagrams(ReadCompletion completion) {
     auto listeners = listeners_.lock();
     if (!listeners) return completion(std::nullopt, std::nullopt, closed());
-    onQueue(listeners->queue, [self = shared_from_this(), completion = std::move(completion)] {
+    listeners->queue.run([self = shared_from_this(), completion = std::move(completion)] {
         if (!self->open_) {
             completion(std::nullopt, std::nullopt, notOpen());
             return;
