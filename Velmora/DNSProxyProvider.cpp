@@ -34,6 +34,11 @@ bool debugEnabled() { return oslog::isEnabled(oslog::Level::debug); }
 // listener, the HTTPS connections and the kept passthrough sockets need.
 constexpr rlim_t reservedDescriptors = 256;
 constexpr std::size_t mostPassthroughInFlight = 10000;
+// Queries on the HTTPS road at once, and the octets of the queries on each road: a
+// flood from the device waits in the kernel's socket buffer and is dropped there, not
+// held here. Far above what the filtering service takes within a query's time-out.
+constexpr std::size_t mostHttpsInFlight = 10000;
+constexpr std::size_t mostQueryBytesInFlight = 16 << 20;
 
 std::size_t passthroughInFlightLimit() {
     rlimit limit{};
@@ -337,6 +342,10 @@ http::HTTPHeaders DNSProxyProvider::requestHeaders(std::size_t bodySize) const {
 
 void DNSProxyProvider::forwardQueryOverHttps(const ne::Datagram& query, std::optional<ne::EndpointList> endpoints,
                                              std::shared_ptr<ne::AppProxyUDPFlow> flow) {
+    if (httpsInFlight_.queries >= mostHttpsInFlight || httpsInFlight_.bytes + query.size() > mostQueryBytesInFlight) {
+        dropQueries(httpsDrops_, 1, httpsInFlight_);
+        return;
+    }
     auto headers = requestHeaders(query.size());
     if (debugEnabled()) verdictFlowLogger().debug("Request headers: %{public}s", http::describe(headers));
     if (!alamofireManager_) return;
@@ -344,6 +353,8 @@ void DNSProxyProvider::forwardQueryOverHttps(const ne::Datagram& query, std::opt
         forwarding_.server = serverAddress_;
         forwarding_.url = "https://" + serverAddress_.value_or("") + "/dns-query";
     }
+    ++httpsInFlight_.queries;
+    httpsInFlight_.bytes += query.size();
     alamofireManager_->upload(query, forwarding_.url, "POST", std::move(headers))
         ->validate()
         .responseData([self = shared_from_this(), flow = std::move(flow), endpoints = std::move(endpoints),
@@ -355,6 +366,8 @@ void DNSProxyProvider::forwardQueryOverHttps(const ne::Datagram& query, std::opt
 void DNSProxyProvider::handleVerdictResponse(const http::DataResponse& response,
                                              std::shared_ptr<ne::AppProxyUDPFlow> flow,
                                              std::optional<ne::EndpointList> endpoints, std::size_t querySize) {
+    --httpsInFlight_.queries;
+    httpsInFlight_.bytes -= querySize;
     if (debugEnabled()) {
         verdictFlowLogger().debug("Response headers: %{public}s",
                                   response.response ? response.response->headersDescription() : "nil");
@@ -419,8 +432,9 @@ void DNSProxyProvider::updateCookie(const std::optional<std::string>& newCookie)
 
 void DNSProxyProvider::passThrough(const ne::Datagram& query, std::optional<ne::EndpointList> endpoints,
                                    std::shared_ptr<ne::AppProxyUDPFlow> flow) {
-    if (SystemResolver::awaitingFirstAnswerCount() >= passthroughLimit_) {
-        dropPassthroughQuery();
+    if (!SystemResolver::makeRoom(passthroughLimit_, mostQueryBytesInFlight, query.size())) {
+        dropQueries(passthroughDrops_, 1,
+                    {SystemResolver::awaitingFirstAnswerCount(), SystemResolver::awaitingFirstAnswerBytes()});
         return;
     }
     auto resolver = SystemResolver::make(query, std::move(endpoints), std::move(flow), systemDNSFallbackServer_);
@@ -428,14 +442,19 @@ void DNSProxyProvider::passThrough(const ne::Datagram& query, std::optional<ne::
     cacheSystemResolver(std::move(resolver));
 }
 
-void DNSProxyProvider::dropPassthroughQuery() {
-    if (droppedPassthrough_++ > 0) return;
-    mainQueue().asyncAfter(std::chrono::seconds(1), [weak = weak_from_this()] {
+void DNSProxyProvider::dropQueries(Drops& drops, std::size_t count, InFlight inFlight) {
+    const bool first = drops.count == 0;
+    drops.count += count;
+    if (!first) return;
+    drops.inFlight = inFlight;
+    mainQueue().asyncAfter(std::chrono::seconds(1), [weak = weak_from_this(), &drops] {
         auto self = weak.lock();
         if (!self) return;
-        passthroughFlowLogger().error("Dropped %{public}d passthrough queries: %{public}d already waiting for an answer",
-                                      self->droppedPassthrough_, self->passthroughLimit_);
-        self->droppedPassthrough_ = 0;
+        const bool https = &drops == &self->httpsDrops_;
+        (https ? verdictFlowLogger() : passthroughFlowLogger())
+            .error("Dropped %{public}d %{public}s queries: %{public}d already waiting for an answer, %{public}d octets",
+                   drops.count, https ? "HTTPS" : "passthrough", drops.inFlight.queries, drops.inFlight.bytes);
+        drops.count = 0;
     });
 }
 

@@ -133,9 +133,20 @@ private:
                        std::shared_ptr<ne::AppProxyUDPFlow> flow);
     void passThrough(const ne::Datagram& query, std::optional<ne::EndpointList> endpoints,
                      std::shared_ptr<ne::AppProxyUDPFlow> flow);
-    // A passthrough query over the limit of those in flight: counted, and the count
-    // logged once a second while queries are dropped.
-    void dropPassthroughQuery();
+    // Queries a road carries at once, and their octets.
+    struct InFlight {
+        std::size_t queries = 0;
+        std::size_t bytes = 0;
+    };
+    // Queries dropped over a road's limits since the last log line, and what was in
+    // flight at the first of them.
+    struct Drops {
+        std::size_t count = 0;
+        InFlight inFlight;
+    };
+    // Queries dropped over their road's limits: counted, and the count logged once a
+    // second while queries are dropped.
+    void dropQueries(Drops& drops, std::size_t count, InFlight inFlight);
     std::shared_ptr<http::Session> makeSession() const;
 
     // What every HTTPS exchange sends alike, kept from one query to the next together
@@ -159,7 +170,9 @@ private:
     const std::string fallbackDNSServer_ = "1.0.0.1";
     // Passthrough queries waiting for their first answer hold a descriptor each.
     const std::size_t passthroughLimit_;
-    std::size_t droppedPassthrough_ = 0;
+    Drops passthroughDrops_;
+    InFlight httpsInFlight_;
+    Drops httpsDrops_;
     // Sessions and passthrough resolvers.
     std::shared_ptr<http::Session> alamofireManager_;
     std::shared_ptr<http::Session> alamofireProbeManager_;

@@ -46,6 +46,10 @@ namespace {
 // the expired ones, so that a busy passthrough road carries no timer per query; a wait
 // may thus last up to one tick longer.
 constexpr std::chrono::milliseconds waitTick{100};
+// At the road's limits a new query takes the place of the oldest once that has waited
+// this long, as unbound's jostling does: a flood's last queries then keep new ones out
+// for this long, not for their whole wait, and the work a flood makes stays bounded.
+constexpr std::chrono::milliseconds jostleAfter{200};
 
 struct FirstAnswerWaits {
     struct Wait {
@@ -54,6 +58,7 @@ struct FirstAnswerWaits {
     };
     std::deque<Wait> waits;  // the timer ticks while this holds any
     std::size_t count = 0;   // resolvers still waiting
+    std::size_t bytes = 0;   // and the octets of their queries
     std::unique_ptr<asio::steady_timer> timer;
 };
 
@@ -89,17 +94,37 @@ void tick() {
 void SystemResolver::awaitFirstAnswer(const std::shared_ptr<SystemResolver>& resolver) {
     auto& all = firstAnswerWaits();
     resolver->self_ = resolver;
+    resolver->awaitedBytes_ = resolver->data_ ? resolver->data_->size() : 0;
     ++all.count;
+    all.bytes += resolver->awaitedBytes_;
     const bool ticking = !all.waits.empty();
     all.waits.push_back({std::chrono::steady_clock::now() + firstAnswerWait, resolver});
     if (!ticking) armTick();
 }
 
 std::size_t SystemResolver::awaitingFirstAnswerCount() { return firstAnswerWaits().count; }
+std::size_t SystemResolver::awaitingFirstAnswerBytes() { return firstAnswerWaits().bytes; }
+
+bool SystemResolver::makeRoom(std::size_t mostQueries, std::size_t mostBytes, std::size_t size) {
+    auto& all = firstAnswerWaits();
+    std::optional<std::chrono::steady_clock::time_point> now;
+    while (all.count >= mostQueries || all.bytes + size > mostBytes) {
+        if (all.waits.empty()) return false;
+        if (auto resolver = all.waits.front().resolver.lock(); resolver && resolver->awaitingFirstAnswer()) {
+            if (!now) now = std::chrono::steady_clock::now();
+            if (all.waits.front().deadline - firstAnswerWait + jostleAfter > *now) return false;
+            resolver->stopAwaitingFirstAnswer();
+        }
+        all.waits.pop_front();
+    }
+    return true;
+}
 
 void SystemResolver::stopAwaitingFirstAnswer() {
     if (!self_) return;
-    --firstAnswerWaits().count;
+    auto& all = firstAnswerWaits();
+    --all.count;
+    all.bytes -= awaitedBytes_;
     self_.reset();
 }
 

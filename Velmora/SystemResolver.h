@@ -49,6 +49,12 @@ public:
     void stopAwaitingFirstAnswer();
     // Resolvers of the process waiting for their first answer: the passthrough queries in flight.
     static std::size_t awaitingFirstAnswerCount();
+    // The octets of their queries.
+    static std::size_t awaitingFirstAnswerBytes();
+    // Whether one more query of `size` octets fits within the limits on those awaiting
+    // their first answer; at the limits, the oldest waits that have lasted a while end
+    // to make room (each counts as a dropped query, as the new one would).
+    static bool makeRoom(std::size_t mostQueries, std::size_t mostBytes, std::size_t size);
 
 protected:
     SystemResolver(ne::Datagram data, std::optional<ne::EndpointList> endpoints,
@@ -65,6 +71,7 @@ private:
     std::shared_ptr<ne::AppProxyUDPFlow> flow_;
     std::optional<std::string> fallbackServer_;
     std::shared_ptr<SystemResolver> self_;
+    std::size_t awaitedBytes_ = 0;  // of the query, while awaiting the first answer
 };
 
 // A send tag drawn uniformly from 100000 to 999999 by the system's secure source.

@@ -36,6 +36,17 @@ constexpr std::chrono::steady_clock::duration kLongestAttemptWait = 3200ms;
 // Answers may run far ahead of the reads that take them.
 constexpr std::int32_t kStreamWindow = 1 << 20;
 constexpr std::int32_t kConnectionWindow = 16 << 20;
+// Streams open at once, whatever more the server allows: requests beyond wait in the
+// connection's own queue, where expiring one costs nothing, not in nghttp2's, where
+// resetting one is a search of that queue.
+constexpr std::uint32_t kMostOpenStreams = 1024;
+// A connection on which this many streams in a row timed out without any frame from
+// the server meanwhile has gone silent: it is closed, and new requests take another.
+constexpr int kSilentTimeouts = 3;
+// A request sent after this long without a frame from the server asks for a PING, and
+// a PING not answered within kPingTimeout closes the connection.
+constexpr auto kQuietBeforePing = 1s;
+constexpr auto kPingTimeout = 2s;
 
 std::string tlsErrorText() {
     const unsigned long code = ERR_get_error();
@@ -169,9 +180,11 @@ struct Http2Connection::Callbacks {
         return 0;
     }
     static int onFrame(nghttp2_session*, const nghttp2_frame* frame, void* user) {
+        auto& connection = of(user);
+        connection.heard();
         // The server ends the connection: new requests go to another one, and
         // nghttp2 refuses the streams the server will not answer.
-        if (frame->hd.type == NGHTTP2_GOAWAY) of(user).retire();
+        if (frame->hd.type == NGHTTP2_GOAWAY) connection.retire();
         return 0;
     }
     static ssize_t readBody(nghttp2_session*, std::int32_t id, std::uint8_t* buffer, std::size_t length,
@@ -182,7 +195,7 @@ struct Http2Connection::Callbacks {
 
 Http2Connection::Http2Connection(asio::io_context& context, URL origin, TransferOwner& owner, Setup setup)
     : context_(context), origin_(std::move(origin)), authority_(origin_.authority()), owner_(&owner),
-      setup_(std::move(setup)), socket_(context), attemptTimer_(context), sweepTimer_(context) {
+      setup_(std::move(setup)), socket_(context), attemptTimer_(context), sweepTimer_(context), pingTimer_(context) {
     // TLS writes to its socket directly: a server that has gone would otherwise end
     // the process with SIGPIPE instead of failing the connection.
     static const bool sigpipeIgnored = [] { return std::signal(SIGPIPE, SIG_IGN) != SIG_ERR; }();
@@ -201,21 +214,53 @@ void Http2Connection::submit(std::shared_ptr<DataRequest> request) {
     armSweep(request->deadline_);
     switch (state_) {
     case State::open:
-        submitStream(request);
+        if (waiting_.empty() && openStreams_ < streamLimit()) {
+            askForPingIfQuiet(request->deadline_ - setup_.timeout);
+            submitStream(request);
+        } else {
+            wait(std::move(request));
+        }
         scheduleFlush();
         return;
     case State::closed:
         finish(request, failure(request->url_, connectionLost("connection closed")));
         return;
     case State::idle:
-        waiting_.push_back(std::move(request));
+        wait(std::move(request));
         connectInTurn();
         return;
     case State::waiting:
     case State::connecting:
     case State::handshaking:
+        wait(std::move(request));
+        return;
+    }
+}
+
+void Http2Connection::wait(std::shared_ptr<DataRequest> request) {
+    // In the order of their deadlines, so that the sweep looks at the front only: a
+    // request sent again after a refusal may be older than those waiting.
+    if (waiting_.empty() || waiting_.back()->deadline_ <= request->deadline_) {
         waiting_.push_back(std::move(request));
         return;
+    }
+    const auto later = std::upper_bound(waiting_.begin(), waiting_.end(), request->deadline_,
+                                        [](auto deadline, const auto& other) { return deadline < other->deadline_; });
+    waiting_.insert(later, std::move(request));
+}
+
+std::uint32_t Http2Connection::streamLimit() const {
+    return std::min(nghttp2_session_get_remote_settings(session_, NGHTTP2_SETTINGS_MAX_CONCURRENT_STREAMS),
+                    kMostOpenStreams);
+}
+
+void Http2Connection::startWaitingStreams() {
+    if (waiting_.empty()) return;
+    const std::uint32_t limit = streamLimit();
+    while (!waiting_.empty() && openStreams_ < limit && state_ == State::open) {
+        auto request = std::move(waiting_.front());
+        waiting_.pop_front();
+        submitStream(request);
     }
 }
 
@@ -279,6 +324,7 @@ void Http2Connection::submitStream(const std::shared_ptr<DataRequest>& request) 
     }
     if (streams_.empty()) firstStream_ = id;
     streams_.push_back(request);
+    ++openStreams_;
 }
 
 long Http2Connection::bodyChunk(std::int32_t id, std::uint8_t* buffer, std::size_t length, std::uint32_t* flags) {
@@ -407,9 +453,8 @@ void Http2Connection::handshake() {
         if (!startSession()) return;
         state_ = State::open;
         attemptTimer_.cancel();
-        auto waiting = std::move(waiting_);
-        waiting_.clear();
-        for (const auto& request : waiting) submitStream(request);
+        lastHeard_ = Clock::now();
+        startWaitingStreams();
         scheduleFlush();
         waitReadable();
         return;
@@ -504,69 +549,72 @@ void Http2Connection::waitReadable() {
     });
 }
 
+Http2Connection::Read Http2Connection::readSocket(std::size_t& total) {
+    thread_local std::vector<std::uint8_t> buffer(kReadChunk);
+    // The socket wakes its waiter only when new data arrives, so everything TLS and the
+    // socket hold is read now, until the socket is known to be empty: TLS asks for more,
+    // or the socket gave it less than it asked for (told by the BIO callback). In the
+    // second case the wait that follows looks at the socket again, which spares the
+    // read that would say so.
+    socketEmptied_ = false;
+    while (total < kReadPerTurn) {
+        ERR_clear_error();
+        const int count = SSL_read(ssl_, buffer.data(), static_cast<int>(buffer.size()));
+        if (count > 0) {
+            const auto taken = nghttp2_session_mem_recv(session_, buffer.data(), static_cast<std::size_t>(count));
+            if (taken < 0) {
+                tellClosedStreams();
+                fail(connectionLost(nghttp2_strerror(static_cast<int>(taken))));
+                return Read::ended;
+            }
+            total += static_cast<std::size_t>(count);
+            if (socketEmptied_ && !SSL_has_pending(ssl_)) return Read::shortRead;
+            continue;
+        }
+        const int error = SSL_get_error(ssl_, count);
+        if (error == SSL_ERROR_WANT_READ) return Read::empty;
+        tellClosedStreams();
+        if (error == SSL_ERROR_WANT_WRITE) {
+            readNeedsWrite_ = true;
+            waitWritable();
+            return Read::ended;
+        }
+        fail(connectionLost(error == SSL_ERROR_ZERO_RETURN || (error == SSL_ERROR_SYSCALL && errno == 0)
+                                ? "The server closed the connection."
+                                : tlsErrorText()));
+        return Read::ended;
+    }
+    return Read::turnFull;
+}
+
 void Http2Connection::onReadable() {
     auto self = shared_from_this();  // a handler may let go of the connection
-    thread_local std::vector<std::uint8_t> buffer(kReadChunk);
     std::size_t total = 0;
-    socketEmptied_ = false;
     // Telling the answers takes a while, and more come meanwhile: the socket is read
     // again after they are told, a few times per task, so that the slots those free
     // are not left idle until the queue's other work is done.
     for (int round = 0;; ++round) {
         const std::size_t before = total;
-        // The socket wakes its waiter only when new data arrives, so everything TLS and the
-        // socket hold is read now, until the socket is known to be empty: it reports so,
-        // or gave TLS less than it asked for. In the second case the wait that follows
-        // looks at the socket again, which spares the read that would say so.
-        bool drained = false, emptied = false;
-        while (!drained && total < kReadPerTurn) {
-            ERR_clear_error();
-            const int count = SSL_read(ssl_, buffer.data(), static_cast<int>(buffer.size()));
-            if (count > 0) {
-                const auto taken = nghttp2_session_mem_recv(session_, buffer.data(), static_cast<std::size_t>(count));
-                if (taken < 0) {
-                    tellClosedStreams();
-                    fail(connectionLost(nghttp2_strerror(static_cast<int>(taken))));
-                    return;
-                }
-                total += static_cast<std::size_t>(count);
-                emptied = socketEmptied_ && !SSL_has_pending(ssl_);
-                drained = emptied;
-                continue;
-            }
-            const int error = SSL_get_error(ssl_, count);
-            if (error == SSL_ERROR_WANT_READ) {
-                drained = true;
-                continue;
-            }
-            tellClosedStreams();
-            if (error == SSL_ERROR_WANT_WRITE) {
-                readNeedsWrite_ = true;
-                waitWritable();
-                return;
-            }
-            fail(connectionLost(error == SSL_ERROR_ZERO_RETURN || (error == SSL_ERROR_SYSCALL && errno == 0)
-                                    ? "The server closed the connection."
-                                    : tlsErrorText()));
-            return;
+        const Read read = readSocket(total);
+        if (read == Read::ended) return;
+        if (heardInRead_) {
+            heardInRead_ = false;
+            lastHeard_ = Clock::now();
         }
         // The stream slots these answers freed go to waiting requests before the answers'
         // handlers run, so the server works on them meanwhile: the connection carries as
         // much as its round trip allows.
-        if (nghttp2_session_want_read(session_) || nghttp2_session_want_write(session_))
-            flush();
-        else
-            fail(connectionLost("The server ended the connection."));
+        flush();
         tellClosedStreams();
         if (state_ != State::open) return;
-        if (!drained) {
+        if (read == Read::turnFull) {
             // A flood of answers: the rest is read after the queue's other work.
             asio::post(context_, [self] {
                 if (self->state_ == State::open) self->onReadable();
             });
             return;
         }
-        if (emptied || total == before || round + 1 == kReadRoundsPerTurn) break;
+        if (read == Read::shortRead || total == before || round + 1 == kReadRoundsPerTurn) break;
     }
     // Watched again after the work this read queued, so the answers leave first.
     asio::post(context_, [self] {
@@ -622,6 +670,8 @@ void Http2Connection::streamClosed(std::int32_t id, std::uint32_t errorCode) {
     if (!found || !*found) return;
     auto request = std::move(*found);
     dropClosedStreams();
+    --openStreams_;
+    if (!waiting_.empty()) scheduleFlush();  // which starts the next waiting request
     if (request->done_) return;  // timed out or ended before
     if (errorCode == NGHTTP2_REFUSED_STREAM && !request->refusedOnce_) {
         // The server did not work on it: it may go again, once.
@@ -631,7 +681,8 @@ void Http2Connection::streamClosed(std::int32_t id, std::uint32_t errorCode) {
     }
     DataResponse response{request->url_, {}, {}, {}};
     const bool answered = errorCode == NGHTTP2_NO_ERROR && request->receiving_.statusCode != 0;
-    if (answered && !answered_ && request->receiving_.statusCode / 100 == 2) {
+    if (answered && !answered_) {
+        // Any complete answer, whatever its status, shows that the server is up.
         answered_ = true;
         setup_.attempts->answered();
     }
@@ -701,6 +752,7 @@ void Http2Connection::scheduleFlush() {
 void Http2Connection::flush() {
     flushScheduled_ = false;
     if (state_ != State::open || writeWaiting_) return;
+    startWaitingStreams();
     for (;;) {
         if (written_ == output_.size()) {
             output_.clear();
@@ -734,6 +786,11 @@ void Http2Connection::flush() {
     }
     // Streams reset by us close once their reset is written.
     tellClosedStreams();
+    // nghttp2 wants neither once the connection is over: the server's GOAWAY has been
+    // answered, or ours (after an error in what the server sent) is written.
+    if (state_ == State::open && written_ == output_.size() && !nghttp2_session_want_read(session_) &&
+        !nghttp2_session_want_write(session_))
+        fail(connectionLost("The server ended the connection."));
 }
 
 void Http2Connection::waitWritable() {
@@ -765,6 +822,8 @@ void Http2Connection::fail(const Error& error) {
     retire();
     close();
     sweepTimer_.cancel();
+    pingTimer_.cancel();
+    openStreams_ = 0;
     auto streams = std::move(streams_);
     streams_.clear();
     auto waiting = std::move(waiting_);
@@ -804,34 +863,59 @@ void Http2Connection::armSweep(Clock::time_point deadline) {
 }
 
 void Http2Connection::sweep() {
+    // Requests wait, and streams open, in the order of their deadlines, so the expired
+    // ones are at the front: each costs the same, however many are behind it.
     const auto now = Clock::now();
-    auto next = Clock::time_point::max();
     std::vector<std::shared_ptr<DataRequest>> expired;
-    for (auto it = waiting_.begin(); it != waiting_.end();) {
-        if ((*it)->deadline_ <= now) {
-            expired.push_back(std::move(*it));
-            it = waiting_.erase(it);
-        } else {
-            next = std::min(next, (*it)->deadline_);
-            ++it;
-        }
+    while (!waiting_.empty() && waiting_.front()->deadline_ <= now) {
+        expired.push_back(std::move(waiting_.front()));
+        waiting_.pop_front();
     }
-    const std::size_t firstExpiredStream = expired.size();
+    const std::size_t waitingExpired = expired.size();
+    auto next = waiting_.empty() ? Clock::time_point::max() : waiting_.front()->deadline_;
     for (std::size_t i = 0; i < streams_.size(); ++i) {
         const auto& request = streams_[i];
         if (!request || request->done_) continue;
         if (request->deadline_ > now) {
             next = std::min(next, request->deadline_);
-            continue;
+            break;
         }
         // The stream stays until nghttp2 closes it, after the reset is written.
         nghttp2_submit_rst_stream(session_, NGHTTP2_FLAG_NONE,
                                   static_cast<std::int32_t>(firstStream_ + 2 * static_cast<std::int64_t>(i)), NGHTTP2_CANCEL);
         expired.push_back(request);
     }
-    if (expired.size() > firstExpiredStream) scheduleFlush();
+    const std::size_t streamsExpired = expired.size() - waitingExpired;
+    if (streamsExpired > 0) scheduleFlush();
     for (const auto& request : expired) finish(request, failure(request->url_, makeError(Error::Code::timedOut)));
+    timeoutsWithoutFrame_ += static_cast<int>(std::min<std::size_t>(streamsExpired, kSilentTimeouts));
+    if (state_ == State::open && timeoutsWithoutFrame_ >= kSilentTimeouts) {
+        fail(connectionLost("The server stopped answering."));
+        return;
+    }
     if (state_ != State::closed && next != Clock::time_point::max()) armSweep(next);
+}
+
+// ---- Liveness ----
+
+void Http2Connection::heard() {
+    heardInRead_ = true;
+    timeoutsWithoutFrame_ = 0;
+    if (awaitingPing_) {
+        awaitingPing_ = false;
+        pingTimer_.cancel();
+    }
+}
+
+void Http2Connection::askForPingIfQuiet(Clock::time_point requestMade) {
+    if (awaitingPing_ || requestMade - lastHeard_ < kQuietBeforePing) return;
+    if (nghttp2_submit_ping(session_, NGHTTP2_FLAG_NONE, nullptr) != 0) return;
+    awaitingPing_ = true;
+    pingTimer_.expires_after(kPingTimeout);
+    pingTimer_.async_wait([self = shared_from_this()](const std::error_code& error) {
+        if (!error && self->awaitingPing_ && self->state_ == State::open)
+            self->fail(connectionLost("The server did not answer a ping."));
+    });
 }
 
 }  // namespace http::detail

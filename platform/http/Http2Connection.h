@@ -11,7 +11,14 @@
 //
 // The connections to one origin come one after another and share their record of
 // attempts: while one is being set up the requests wait for it, and after one that got
-// no good answer the next waits its turn, so that a failing server is not flooded.
+// no answer the next waits its turn, so that a failing server is not flooded.
+//
+// Bounds: at most as many streams are open as the server allows (and 1,024); the
+// requests beyond wait in the connection, in the order of their deadlines, and end when
+// their time-out passes. A connection closes once its GOAWAY is written after an error
+// in what the server sent, once a few streams in a row timed out with no frame from the
+// server meanwhile, and once a PING (sent with a request after a quiet second) goes
+// unanswered for two seconds.
 
 #include "http/Transfer.h"
 
@@ -31,8 +38,9 @@ struct ssl_st;
 
 namespace http::detail {
 
-// The attempts to reach one origin: after one that ended without a good (2xx) answer
-// the next waits, twice as long each time up to a few seconds; a good answer ends the waits.
+// The attempts to reach one origin: after one that ended without an answer the next
+// waits, twice as long each time up to a few seconds; an answer, whatever its status,
+// ends the waits.
 struct Attempts {
     std::chrono::steady_clock::duration wait{};
     std::chrono::steady_clock::time_point notBefore{};
@@ -75,10 +83,18 @@ private:
     void giveUp();
     void handshake();
     bool startSession();
+    // A request waits for the connection to open or for a stream.
+    void wait(std::shared_ptr<DataRequest> request);
+    std::uint32_t streamLimit() const;
+    void startWaitingStreams();
     void submitStream(const std::shared_ptr<DataRequest>& request);
     void close();
 
     void waitReadable();
+    // How one read of the socket ended: it is empty (TLS wants more), it gave less than
+    // was asked for, the turn's share was read, or the connection ended or waits to write.
+    enum class Read { empty, shortRead, turnFull, ended };
+    Read readSocket(std::size_t& total);
     void onReadable();
     void scheduleFlush();
     void flush();
@@ -89,6 +105,9 @@ private:
     void finish(const std::shared_ptr<DataRequest>& request, DataResponse response);
     void sweep();
     void armSweep(std::chrono::steady_clock::time_point deadline);
+    // A frame arrived from the server.
+    void heard();
+    void askForPingIfQuiet(std::chrono::steady_clock::time_point requestMade);
 
     std::shared_ptr<DataRequest>* slot(std::int32_t id);
     DataRequest* stream(std::int32_t id);
@@ -125,6 +144,7 @@ private:
     // two, so the one at index i has firstStream_ + 2i. Closed streams leave an empty
     // slot until the streams before them close too.
     std::deque<std::shared_ptr<DataRequest>> streams_;
+    std::uint32_t openStreams_ = 0;  // until nghttp2 closes them, reset ones included
     std::int64_t firstStream_ = 1;  // wider: the one after the last identifier is past 2^31
     // Requests whose stream closed while nghttp2 was reading; told after the read.
     std::vector<std::pair<std::shared_ptr<DataRequest>, DataResponse>> closed_;
@@ -146,6 +166,12 @@ private:
 
     asio::steady_timer sweepTimer_;
     bool sweepArmed_ = false;
+
+    std::chrono::steady_clock::time_point lastHeard_{};  // of the last read that held a frame
+    bool heardInRead_ = false;
+    int timeoutsWithoutFrame_ = 0;
+    bool awaitingPing_ = false;
+    asio::steady_timer pingTimer_;
 };
 
 }  // namespace http::detail
