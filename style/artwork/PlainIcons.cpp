@@ -70,13 +70,15 @@ void StyleKit::drawIconDownChevronWithFrame(const gfx::Rect& frame) {
 
     Glyph glyph(frame);
     // Clockwise from the right arm's outer end; the tiny lines at the joints
-    // are part of the outline.
+    // are part of the outline. The tip's right side mirrors its left; the right
+    // arm's edge ends a hair inside the mirror of the left's, so the first curve
+    // eases out onto the mirrored line.
     glyph.move(0.96538, 0.16279)
         .line(0.53462, 0.91654)
         .line(0.5346, 0.91659)
-        .curve(0.52958, 0.92669, 0.53273, 0.91986, 0.53209, 0.92388)
+        .curve(0.52958, 0.92669, 0.53236, 0.92051, 0.53149, 0.9226)
         .line(0.52954, 0.92675)
-        .curve(0.49113, 0.95461, 0.51627, 0.94162, 0.51105, 0.95504)
+        .curve(0.49113, 0.95461, 0.52193, 0.94306, 0.51102, 0.95504)
         .line(0.49021, 0.95461)
         .curve(0.45183, 0.92682, 0.47032, 0.95504, 0.46169, 0.94411)
         .line(0.45181, 0.92678)

@@ -277,13 +277,18 @@ void StyleKit::drawTabIconSettingsWithFrame(const gfx::Rect& frame, Flag colored
     // Each tooth: a shallow tip about 0.312 from the centre, rounded corners
     // down to short flanks about 0.296 out and 10 degrees off the tooth's
     // direction, then a rounded valley 0.2437 out midway to the next tooth.
+    // The tips do not sit exactly on their directions, so each flank starts a
+    // fixed angle past its tip's end: every corner then has the same shape.
     // Short lines join the curves.
     auto curveTo = [&cog](gfx::Point to, gfx::Point c1, gfx::Point c2) { cog.curve(to.x, to.y, c1.x, c1.y, c2.x, c2.y); };
     auto lineTo = [&cog](gfx::Point to) { cog.line(to.x, to.y); };
     auto along = [](gfx::Point from, gfx::Point direction, double length) {
         return gfx::Point{from.x + direction.x * length, from.y + direction.y * length};
     };
-    constexpr double flank = 0.296, valley = 0.2437;
+    constexpr double flank = 0.296, valley = 0.2437, cornerDegrees = 3.6;
+    // A corner's handles stay inside the corner where its two tangents meet
+    // (about 0.007 from the tip, 0.02 from the flank), so it bends one way only.
+    constexpr double tipHandle = 0.0045, flankHandle = 0.012;
     // From the upper end of the right tooth's tip, the way round to it again.
     const gfx::Point start{0.82304, 0.47778};
     Polar cornerStart = polarOf(start.x, start.y);
@@ -292,25 +297,25 @@ void StyleKit::drawTabIconSettingsWithFrame(const gfx::Rect& frame, Flag colored
     for (const Tip& tip : cogTips) {
         const double next = direction - 45;
         const Polar from = polarOf(tip.fromX, tip.fromY), to = polarOf(tip.toX, tip.toY);
-        const gfx::Point a = cogPoint(cornerStart);
-        const gfx::Point f1 = cogPoint({flank, direction - 10}), g1 = cogPoint({0.283, direction - 12});
-        const gfx::Point v1 = cogPoint({valley, direction - 22.2}), v2 = cogPoint({valley, direction - 22.8});
-        const gfx::Point g2 = cogPoint({0.283, next + 12}), f2 = cogPoint({flank, next + 10});
         const Polar cornerEnd{from.radius, from.degrees + 0.415};
-        const gfx::Point b = cogPoint(cornerEnd);
+        const gfx::Point a = cogPoint(cornerStart), b = cogPoint(cornerEnd);
+        const double flank1 = cornerStart.degrees - cornerDegrees, flank2 = cornerEnd.degrees + cornerDegrees;
+        const gfx::Point f1 = cogPoint({flank, flank1}), g1 = cogPoint({0.283, flank1 - 2});
+        const gfx::Point v1 = cogPoint({valley, direction - 22.2}), v2 = cogPoint({valley, direction - 22.8});
+        const gfx::Point g2 = cogPoint({0.283, flank2 + 2}), f2 = cogPoint({flank, flank2});
         const gfx::Point down{(g1.x - f1.x) / std::hypot(g1.x - f1.x, g1.y - f1.y),
                               (g1.y - f1.y) / std::hypot(g1.x - f1.x, g1.y - f1.y)};
         const gfx::Point up{(f2.x - g2.x) / std::hypot(f2.x - g2.x, f2.y - g2.y),
                             (f2.y - g2.y) / std::hypot(f2.x - g2.x, f2.y - g2.y)};
         // Corner from the tip down to the flank, the flank, the valley.
-        curveTo(f1, along(a, tangent(cornerStart), 0.012), along(f1, down, -0.008));
+        curveTo(f1, along(a, tangent(cornerStart), tipHandle), along(f1, down, -flankHandle));
         lineTo(g1);
         curveTo(v1, along(g1, down, 0.02), along(v1, tangent({valley, direction - 22.2}), -0.02));
         lineTo(v2);
         curveTo(g2, along(v2, tangent({valley, direction - 22.8}), 0.02), along(g2, up, -0.02));
         lineTo(f2);
         // Corner up to the next tip, the tip itself, bulging outwards.
-        curveTo(b, along(f2, up, 0.008), along(b, tangent(cornerEnd), -0.012));
+        curveTo(b, along(f2, up, flankHandle), along(b, tangent(cornerEnd), -tipHandle));
         cog.line(tip.fromX, tip.fromY);
         const double sweep = std::remainder(from.degrees - to.degrees, 360.0) * std::numbers::pi / 180;
         const double handle = 4.0 / 3.0 * std::tan(sweep / 4) * (from.radius + to.radius) / 2;

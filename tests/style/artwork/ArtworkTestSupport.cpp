@@ -477,3 +477,74 @@ void checkCircleProbes(const char* message, long flag, const gfx::ColorRef& circ
 }
 
 }  // namespace artwork_test
+
+// ---- Curves between anchors, and their curvature -------------------------------------
+namespace artwork_test {
+
+std::vector<Cubic> curvesBetween(const gfx::BezierPath& path, const gfx::Rect& reference, gfx::Point from,
+                                 gfx::Point to) {
+    auto fraction = [&](gfx::Point p) {
+        return gfx::Point{(p.x - reference.minX()) / reference.width(), (p.y - reference.minY()) / reference.height()};
+    };
+    auto near = [](gfx::Point a, gfx::Point b) { return std::hypot(a.x - b.x, a.y - b.y) < 1e-7; };
+    struct Segment {
+        bool curve;
+        Cubic points;
+    };
+    std::vector<Segment> subpath;
+    gfx::Point first{}, at{};
+    std::vector<Cubic> found;
+    // Walks the finished subpath round from `from` to `to`; false when it holds no such way.
+    auto search = [&] {
+        for (std::size_t i = 0; i < subpath.size(); ++i) {
+            if (!near(subpath[i].points.p0, from)) continue;
+            for (std::size_t n = 0; n < subpath.size(); ++n) {
+                const Segment& s = subpath[(i + n) % subpath.size()];
+                if (s.curve) found.push_back(s.points);
+                if (near(s.points.p3, to)) return true;
+            }
+            found.clear();
+        }
+        return false;
+    };
+    for (const gfx::PathElement& e : path.elements()) {
+        switch (e.kind) {
+            case gfx::PathElement::Kind::move:
+                first = at = fraction(e.points[0]);
+                subpath.clear();
+                break;
+            case gfx::PathElement::Kind::line: {
+                const gfx::Point end = fraction(e.points[0]);
+                subpath.push_back({false, {at, at, end, end}});
+                at = end;
+                break;
+            }
+            case gfx::PathElement::Kind::curve: {
+                const gfx::Point end = fraction(e.points[2]);
+                subpath.push_back({true, {at, fraction(e.points[0]), fraction(e.points[1]), end}});
+                at = end;
+                break;
+            }
+            case gfx::PathElement::Kind::close:
+                if (at != first) subpath.push_back({false, {at, at, first, first}});
+                if (search()) return found;
+                at = first;
+                break;
+        }
+    }
+    return {};
+}
+
+gfx::Point pointAt(const Cubic& c, double t) { return cubicAt(c.p0, c.c1, c.c2, c.p3, t); }
+
+double curvatureAt(const Cubic& c, double t) {
+    const double u = 1 - t;
+    auto step = [](gfx::Point a, gfx::Point b) { return gfx::Point{b.x - a.x, b.y - a.y}; };
+    const gfx::Point d0 = step(c.p0, c.c1), d1 = step(c.c1, c.c2), d2 = step(c.c2, c.p3);
+    const gfx::Point v{3 * (u * u * d0.x + 2 * u * t * d1.x + t * t * d2.x),
+                       3 * (u * u * d0.y + 2 * u * t * d1.y + t * t * d2.y)};
+    const gfx::Point a{6 * (u * (d1.x - d0.x) + t * (d2.x - d1.x)), 6 * (u * (d1.y - d0.y) + t * (d2.y - d1.y))};
+    return (v.x * a.y - v.y * a.x) / std::pow(std::hypot(v.x, v.y), 3);
+}
+
+}  // namespace artwork_test

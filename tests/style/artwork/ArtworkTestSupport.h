@@ -194,3 +194,27 @@ void checkCircleProbes(const char* message, long flag, const gfx::ColorRef& circ
                        const std::vector<CircleProbe>& probes);
 
 }  // namespace artwork_test
+
+// ---- Curves between anchors, and their curvature -------------------------------------
+namespace artwork_test {
+
+// One cubic of an outline, in fractions of a reference rectangle.
+struct Cubic {
+    gfx::Point p0, c1, c2, p3;
+};
+
+// The curves of the outline from the segment that starts at the anchor `from`
+// to the one that ends at the anchor `to` (both fractions of `reference`), in
+// path order and on past the subpath's start where the way runs over it; the
+// lines between them are left out. Empty when no such way exists.
+std::vector<Cubic> curvesBetween(const gfx::BezierPath& path, const gfx::Rect& reference, gfx::Point from,
+                                 gfx::Point to);
+
+// The point of `c` at `t` in 0..1.
+gfx::Point pointAt(const Cubic& c, double t);
+
+// Signed curvature of `c` at `t` in 0..1, per unit of its coordinates: > 0
+// where it turns clockwise on screen (y down).
+double curvatureAt(const Cubic& c, double t);
+
+}  // namespace artwork_test

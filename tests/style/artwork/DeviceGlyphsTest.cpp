@@ -1,10 +1,13 @@
 // The device glyphs on the recording backend: the frame they share (its
 // snapped group at the worked sizes, the white disc and its grey rim, the
 // state left behind), a table of each glyph (subpaths with directions, first
-// points and extents), and pixels of rendered images.
+// points and extents), pixels of rendered images, and the curvature of the
+// outlines where the eye looks for an even bend.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 #include <string>
 #include <vector>
@@ -155,6 +158,43 @@ TEST(DeviceGlyphPixels, HolesShowTheDiscAtEveryScale) {
             EXPECT_TRUE(pixelIs(image, 0.5 + 47 * p.fx, 0.5 + 47 * p.fy, p.color));
             EXPECT_EQ(image->pixelAtPoint(2, 2).a, 0);  // outside the disc
         }
+    }
+}
+
+// Curvature in units of the group, along outlines between anchors.
+TEST(DeviceGlyphCurves, DomeSidesMirrorAndTheAppleFlankBendsEvenly) {
+    const gfx::Rect g{2.5, 2.5, 95, 95};
+    // The dome's sides, each from the flat bottom to the root of its antenna:
+    // the left runs up, the right down, so curve i at t meets its mirror image
+    // at the other end of the list at 1 - t, where the curvature, flipped twice,
+    // keeps its sign.
+    const gfx::BezierPath robot = record("drawDeviceAndroidWithFrame:", {0, 0, 100, 100}).fills[1].path;
+    const std::vector<Cubic> left = curvesBetween(robot, g, {0.28506, 0.32503}, {0.38939, 0.16522});
+    const std::vector<Cubic> right = curvesBetween(robot, g, {0.58833, 0.16585}, {0.6931, 0.32503});
+    ASSERT_EQ(left.size(), right.size());
+    ASSERT_FALSE(left.empty());
+    for (std::size_t i = 0; i < left.size(); ++i) {
+        for (double t = 0; t <= 1; t += 0.125) {
+            SCOPED_TRACE("dome, curve " + std::to_string(i) + " at " + std::to_string(t));
+            const double k = curvatureAt(left[i], t), mirrored = curvatureAt(right[right.size() - 1 - i], 1 - t);
+            EXPECT_GT(k, 0);  // clockwise, bulging outwards
+            EXPECT_NEAR(k, mirrored, 0.25 * std::abs(mirrored));
+        }
+    }
+    // The apple's left flank, from the shoulder to the lowest point of the left
+    // lobe: it bends one way, never nearly straight, and no joint between two
+    // curves sharpens or eases the bend at once.
+    const gfx::BezierPath apple = record("drawDeviceIosWithFrame:", {0, 0, 100, 100}).fills[1].path;
+    const std::vector<Cubic> flank = curvesBetween(apple, g, {0.36843, 0.30881}, {0.37421, 0.80435});
+    ASSERT_GE(flank.size(), 2u);
+    for (std::size_t i = 0; i < flank.size(); ++i) {
+        for (double t = 0; t <= 1; t += 0.0625) {
+            SCOPED_TRACE("apple flank, curve " + std::to_string(i) + " at " + std::to_string(t));
+            EXPECT_LT(curvatureAt(flank[i], t), -1.2);  // anticlockwise: a radius under 0.83 of the group
+        }
+        if (i == 0) continue;
+        const double before = std::abs(curvatureAt(flank[i - 1], 1)), after = std::abs(curvatureAt(flank[i], 0));
+        EXPECT_LT(std::max(before, after) / std::min(before, after), 1.5) << "joint before curve " << i;
     }
 }
 

@@ -1,10 +1,12 @@
 // The plain icons on the recording backend against a table of what each
 // picture must be (fill order and colours per flag value, subpaths with their
 // directions, first points and extents, fill rule), then the fixed-size
-// pieces, worked points and pixels of rendered images.
+// pieces, worked points, pixels of rendered images and the chevron's tip.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -208,6 +210,37 @@ TEST(PlainIconPixels, HolesStayClearAtEveryScale) {
     const gfx::ImageRef cog = style::ImageKind(style::ImageKind::Case::settings).image({40, 40});
     EXPECT_TRUE(pixelIs(cog, 20, 13, StyleKit::bvBlue()));
     EXPECT_EQ(cog->pixelAtPoint(9, 20).a, 0);
+}
+
+// The chevron's rounded tip: its right side, from the end of the arm's outer
+// edge to the flat bottom, mirrors the left side and the edge above it (about
+// the bottom's middle) and turns no tighter than the left does anywhere.
+TEST(PlainIconCurves, ChevronTipSidesMirrorEachOther) {
+    const gfx::Rect frame{0, 0, 100, 100};
+    const gfx::BezierPath chevron = record("drawIconDownChevronWithFrame:", frame).fills[0].path;
+    const std::vector<Cubic> right = curvesBetween(chevron, frame, {0.5346, 0.91659}, {0.49113, 0.95461});
+    const std::vector<Cubic> left = curvesBetween(chevron, frame, {0.49021, 0.95461}, {0.45183, 0.92682});
+    ASSERT_FALSE(right.empty());
+    ASSERT_EQ(left.size(), 1u);
+    const double axis = (0.49021 + 0.49113) / 2;
+    std::vector<gfx::Point> leftSide;
+    double leftTightest = 0;
+    for (double t = 0; t <= 1; t += 1.0 / 64) {
+        leftSide.push_back(pointAt(left[0], t));
+        leftTightest = std::max(leftTightest, std::abs(curvatureAt(left[0], t)));
+    }
+    leftSide.push_back({0.01614, 0.1627});  // on up the arm's outer edge, where the right's first curve faces
+    for (std::size_t i = 0; i < right.size(); ++i) {
+        for (double t = 0; t <= 1; t += 1.0 / 16) {
+            SCOPED_TRACE("right side, curve " + std::to_string(i) + " at " + std::to_string(t));
+            EXPECT_LE(std::abs(curvatureAt(right[i], t)), 1.1 * leftTightest);
+            const gfx::Point p = pointAt(right[i], t);
+            double gap = 1;
+            for (std::size_t j = 0; j + 1 < leftSide.size(); ++j)
+                gap = std::min(gap, distanceToSegment({2 * axis - p.x, p.y}, leftSide[j], leftSide[j + 1]));
+            EXPECT_LT(gap, 0.001);
+        }
+    }
 }
 
 }  // namespace

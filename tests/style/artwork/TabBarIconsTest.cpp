@@ -1,6 +1,7 @@
 // The six tab bar icons: one path each in the frame, `bvBlue` or `grey2` by
 // the flag's lowest bit, holes wound against their outlines (the cog alone
-// uses the even-odd rule), and nothing else done to the context.
+// uses the even-odd rule), nothing else done to the context, and the cog's
+// corners.
 
 #include <gtest/gtest.h>
 
@@ -80,24 +81,49 @@ TEST(TabBarIcons, PointsScaleWithTheFrameOnEachAxis) {
     }
 }
 
+// The cog's tip curves in path order, each from where it starts to where it ends.
+const gfx::Point cogTips[8][2] = {
+    {{0.75822, 0.31946}, {0.70915, 0.26951}}, {{0.54623, 0.20171}, {0.47560, 0.20233}},
+    {{0.31982, 0.26638}, {0.26969, 0.31565}}, {{0.20233, 0.47351}, {0.20172, 0.54441}},
+    {{0.26706, 0.70597}, {0.31632, 0.75610}}, {{0.47864, 0.82330}, {0.54906, 0.82268}},
+    {{0.70508, 0.75838}, {0.75533, 0.70899}}, {{0.82267, 0.55087}, {0.82329, 0.48003}},
+};
+
 TEST(TabBarIcons, CogTeethTipsAndValleys) {
     const Recording rec = record("drawTabIconSettingsWithFrame:colored:", {0, 0, 1, 1});
     const gfx::Point centre{0.51298, 0.51313};
     double nearest = 1, farthest = 0;
     int tipsFound = 0;
-    const gfx::Point tips[] = {{0.75822, 0.31946}, {0.54623, 0.20171}, {0.31982, 0.26638}, {0.20233, 0.47351},
-                               {0.26706, 0.70597}, {0.47864, 0.82330}, {0.70508, 0.75838}, {0.82267, 0.55087}};
     for (const gfx::PathElement& e : rec.fills[0].path.elements()) {
         if (e.kind == gfx::PathElement::Kind::close) break;  // the outline only
         const gfx::Point p = e.kind == gfx::PathElement::Kind::curve ? e.points[2] : e.points[0];
         const double r = std::hypot(p.x - centre.x, p.y - centre.y);
         nearest = std::min(nearest, r);
         farthest = std::max(farthest, r);
-        for (const gfx::Point& tip : tips) tipsFound += p == tip;
+        for (const auto& tip : cogTips) tipsFound += p == tip[0];
     }
     EXPECT_EQ(tipsFound, 8);
     EXPECT_NEAR(nearest, 0.2437, 0.0013);  // the valleys' lowest points
     EXPECT_LT(farthest, 0.3135);
+}
+
+// Between one tip and the next the outline rounds the tip's corner, dips
+// through the valley and rounds the next tip's corner; the corners bulge
+// outwards, as the tips do, all the way down to the flanks.
+TEST(TabBarIcons, CogCornersBendOneWay) {
+    const gfx::Rect frame{0, 0, 100, 100};
+    const gfx::BezierPath cog = record("drawTabIconSettingsWithFrame:colored:", frame).fills[0].path;
+    for (std::size_t i = 0; i < 8; ++i) {
+        const std::vector<Cubic> between = curvesBetween(cog, frame, cogTips[i][1], cogTips[(i + 1) % 8][0]);
+        ASSERT_GE(between.size(), 2u) << "after tip " << i;
+        for (const Cubic* corner : {&between.front(), &between.back()}) {
+            const std::string which = corner == &between.front() ? ", leaving" : ", arriving";
+            for (double t = 0; t <= 1; t += 1.0 / 32) {
+                SCOPED_TRACE("after tip " + std::to_string(i) + which + " at " + std::to_string(t));
+                EXPECT_LT(curvatureAt(*corner, t), 0);  // anticlockwise: outwards
+            }
+        }
+    }
 }
 
 TEST(TabBarIcons, FamilyFiguresAndTheRingsFarSide) {
