@@ -61,7 +61,7 @@ void StyleKit::drawCircleIconSchoolWithFrame(const gfx::Rect& frame, Flag colore
     // the right with the shoulder strap on it. The back keeps a thin gap from
     // the front all round, so the circle shows as a line between them.
     Glyph glyph(g);
-    // Zip across the pocket with its pull hanging under its right end.
+    // Zip across the pocket, its pull hanging under it near the right end.
     glyph.move(0.485, 0.565);
     straight(glyph, 0.485, 0.565, 0.30, 0.565, 5);
     glyph.line(0.30, 0.60);
@@ -77,7 +77,7 @@ void StyleKit::drawCircleIconSchoolWithFrame(const gfx::Rect& frame, Flag colore
     const double slitTop = 0.465, pocketTop = 0.495, pocketRight = 0.535, slitRight = 0.565;
     glyph.move(frontX - frontRx, slitTop)
         .arc(frontX, frontY, frontRx, frontRy, 180, 360, 8)
-        .line(0.60, 0.75)
+        .line(frontX + frontRx, 0.75)
         .arc(0.55, 0.75, 0.05, 0.05, 0, 90, 2);
     straight(glyph, 0.55, 0.80, 0.29, 0.80, 5);
     glyph.arc(0.29, 0.75, 0.05, 0.05, 90, 180, 2)
@@ -93,7 +93,8 @@ void StyleKit::drawCircleIconSchoolWithFrame(const gfx::Rect& frame, Flag colore
     straight(glyph, slitRight - 0.015, slitTop, frontX - frontRx, slitTop, 5);
     glyph.close();
 
-    // Gap between the side and the shoulder strap: a crescent along the strap.
+    // Gap between the side and the shoulder strap: a crescent along the strap,
+    // its inner edge bowed a little the same way as the strap.
     const double strapX = 0.47, strapY = 0.70, strapRx = 0.32, strapRy = 0.51, strapWidth = 0.06;
     const double gapRx = strapRx - strapWidth, gapRy = strapRy - strapWidth;
     const Fraction gapLow = onEllipse(strapX, strapY, gapRx, gapRy, 355);
