@@ -1,6 +1,9 @@
 // Circled icons of the activity modes: sleep, school, study and play. Their
 // circle is blue when `colored` is set and grey when it is clear.
 
+#include <cmath>
+#include <numbers>
+
 #include "style/StyleKit.h"
 #include "style/artwork/CircleIconFrame.h"
 #include "style/artwork/Fill.h"
@@ -17,6 +20,15 @@ constexpr Turn acw = Turn::anticlockwise;
 gfx::ColorRef modeCircle(StyleKit::Flag colored) {
     return StyleKit::isSet(colored) ? StyleKit::bvBlue() : StyleKit::grey3();
 }
+
+// A straight edge from the current point (x0, y0) to (x1, y1) as `pieces`
+// curves, where an outline's make-up calls for curves.
+void straight(Glyph& glyph, double x0, double y0, double x1, double y1, int pieces) {
+    glyph.corner((x0 + x1) / 2, (y0 + y1) / 2, x1, y1, pieces);
+}
+
+// Angle, as onEllipse() takes it, of the point at x on an ellipse's upper half.
+double upperAngle(double cx, double rx, double x) { return 360 - std::acos((x - cx) / rx) * 180 / std::numbers::pi; }
 
 }  // namespace
 
@@ -44,50 +56,77 @@ void StyleKit::drawCircleIconSchoolWithFrame(const gfx::Rect& frame, Flag colore
     const gfx::Rect g = circleGroup(frame);
     fillCircle(*context, g, modeCircle(colored));
 
+    // A backpack turned a little: the front with its pocket, and behind it the
+    // back panel, which shows as the carrying loop on top and the side down
+    // the right with the shoulder strap on it. The back keeps a thin gap from
+    // the front all round, so the circle shows as a line between them.
     Glyph glyph(g);
-    // Pocket slot: a thin U cut into the front, square at its left end and
-    // round at its right end.
-    glyph.move(0.29, 0.55)
-        .line(0.29, 0.68)
-        .arc(0.425, 0.68, 0.135, 0.06, 180, 0, 4)
-        .line(0.56, 0.55)
-        .arc(0.545, 0.55, 0.015, 0.015, 0, -180, 3)
-        .line(0.53, 0.68)
-        .arc(0.425, 0.68, 0.105, 0.03, 0, 180, 4)
-        .line(0.32, 0.55)
-        .line(0.29, 0.55)
+    // Zip across the pocket, its pull hanging under it near the right end.
+    glyph.move(0.485, 0.565);
+    straight(glyph, 0.485, 0.565, 0.30, 0.565, 5);
+    glyph.line(0.30, 0.60);
+    straight(glyph, 0.30, 0.60, 0.43, 0.60, 3);
+    glyph.line(0.43, 0.64).line(0.455, 0.64).line(0.455, 0.60);
+    straight(glyph, 0.455, 0.60, 0.485, 0.60, 3);
+    glyph.line(0.485, 0.565).close();
+
+    // Front: a rounded top over straight sides, and the pocket at the lower
+    // left, parted from the rest by a slit that opens at the left, runs along
+    // the pocket's top and down its right side and closes just above the bottom.
+    const double frontX = 0.445, frontY = 0.465, frontRx = 0.155, frontRy = 0.165;
+    const double slitTop = 0.465, pocketTop = 0.495, pocketRight = 0.535, slitRight = 0.565;
+    glyph.move(frontX - frontRx, slitTop)
+        .arc(frontX, frontY, frontRx, frontRy, 180, 360, 8)
+        .line(frontX + frontRx, 0.75)
+        .arc(0.55, 0.75, 0.05, 0.05, 0, 90, 2);
+    straight(glyph, 0.55, 0.80, 0.29, 0.80, 5);
+    glyph.arc(0.29, 0.75, 0.05, 0.05, 90, 180, 2)
+        .line(0.24, pocketTop + 0.05)
+        .arc(0.29, pocketTop + 0.05, 0.05, 0.05, 180, 270, 2);
+    straight(glyph, 0.29, pocketTop, pocketRight - 0.015, pocketTop, 6);
+    glyph.arc(pocketRight - 0.015, pocketTop + 0.015, 0.015, 0.015, 270, 360, 1);
+    straight(glyph, pocketRight, pocketTop + 0.015, pocketRight, 0.74, 4);
+    glyph.corner(pocketRight, 0.77, 0.51, 0.785, 1)
+        .corner(slitRight, 0.77, slitRight, 0.74, 1);
+    straight(glyph, slitRight, 0.74, slitRight, slitTop + 0.015, 4);
+    glyph.arc(slitRight - 0.015, slitTop + 0.015, 0.015, 0.015, 0, -90, 1);
+    straight(glyph, slitRight - 0.015, slitTop, frontX - frontRx, slitTop, 5);
+    glyph.close();
+
+    // Gap between the side and the shoulder strap: a crescent along the strap,
+    // its inner edge bowed a little the same way as the strap.
+    const double strapX = 0.47, strapY = 0.70, strapRx = 0.32, strapRy = 0.51, strapWidth = 0.06;
+    const double gapRx = strapRx - strapWidth, gapRy = strapRy - strapWidth;
+    const Fraction gapLow = onEllipse(strapX, strapY, gapRx, gapRy, 355);
+    glyph.move(gapLow.x, gapLow.y)
+        .arc(strapX, strapY, gapRx, gapRy, 355, 300, 3)
+        .corner(0.684, 0.461, gapLow.x, gapLow.y, 2)
         .close();
-    // Front of the bag: a domed top and a rounded bottom.
-    const Fraction frontStart = onEllipse(0.44, 0.42, 0.20, 0.12, 180);
-    glyph.move(frontStart.x, frontStart.y)
-        .arc(0.44, 0.42, 0.20, 0.12, 180, 360, 20)
-        .line(0.64, 0.74)
-        .arc(0.44, 0.74, 0.20, 0.06, 0, 180, 22)
-        .line(frontStart.x, frontStart.y)
-        .close();
-    // Gap between the back panel and the shoulder strap.
-    glyph.move(0.725, 0.57).arc(0.695, 0.57, 0.03, 0.13, 0, -360, 5).close();
-    // Back panel behind the front: a domed top carrying a loop, the strap
-    // bulging out on the right, and a left edge that keeps clear of the
-    // pocket so the slot stays open. The loop runs up its outer edge, back
-    // a little along the dome, over its inner edge and on along the dome, so
-    // the space under it winds back to nothing and stays open.
-    const double domeX = 0.5, domeY = 0.37, domeRx = 0.16, domeRy = 0.12;
-    const Fraction outerFoot = onEllipse(domeX, domeY, domeRx, domeRy, 250);
-    const Fraction innerFoot = onEllipse(domeX, domeY, domeRx, domeRy, 258);
-    const double outerRy = outerFoot.y - 0.19, innerRy = outerRy - 0.035;
-    const Fraction backStart = onEllipse(domeX, domeY, domeRx, domeRy, 180);
-    glyph.move(backStart.x, backStart.y)
-        .arc(domeX, domeY, domeRx, domeRy, 180, 250, 3)
-        .arc(domeX, outerFoot.y, domeX - outerFoot.x, outerRy, 180, 360, 4)
-        .arc(domeX, domeY, domeRx, domeRy, 290, 282, 1)
-        .arc(domeX, innerFoot.y, domeX - innerFoot.x, innerRy, 0, -180, 4)
-        .arc(domeX, domeY, domeRx, domeRy, 258, 290, 1)
-        .arc(domeX, domeY, domeRx, domeRy, 290, 360, 3)
-        .arc(0.66, 0.57, 0.13, 0.20, -90, 90, 12)
-        .line(0.62, 0.77)
-        .arc(0.34, 0.77, 0.28, 0.40, 0, -90, 4)
-        .close();
+
+    // Back: the loop stands on the back's top just behind the front, and the
+    // back's outline runs on from the loop's top over the strap's outer edge,
+    // under the side and up beside the front, then round the front's top at
+    // the gap's width, in and out of the loop's opening, back to the loop's
+    // left foot.
+    const double aroundRx = frontRx + 0.02, aroundRy = frontRy + 0.02;
+    auto aroundAt = [&](double x) { return upperAngle(frontX, aroundRx, x); };
+    const double loopX = 0.47, loopY = 0.27, loopRx = 0.06, loopRy = 0.08, openingRx = 0.032, openingRy = 0.05;
+    const Fraction loopFoot = onEllipse(frontX, frontY, aroundRx, aroundRy, aroundAt(loopX - loopRx));
+    const Fraction openingRight = onEllipse(frontX, frontY, aroundRx, aroundRy, aroundAt(loopX + openingRx));
+    const Fraction openingLeft = onEllipse(frontX, frontY, aroundRx, aroundRy, aroundAt(loopX - openingRx));
+    glyph.move(loopFoot.x, loopFoot.y);
+    straight(glyph, loopFoot.x, loopFoot.y, loopX - loopRx, loopY, 1);
+    glyph.arc(loopX, loopY, loopRx, loopRy, 180, 270, 2)
+        .arc(strapX, strapY, strapRx, strapRy, 270, 360, 12)
+        .corner(strapX + strapRx, 0.765, 0.73, 0.765, 2);
+    straight(glyph, 0.73, 0.765, 0.645, 0.765, 2);
+    glyph.corner(frontX + aroundRx, 0.765, frontX + aroundRx, 0.74, 1)
+        .line(frontX + aroundRx, frontY)
+        .arc(frontX, frontY, aroundRx, aroundRy, 360, aroundAt(openingRight.x), 3);
+    straight(glyph, openingRight.x, openingRight.y, openingRight.x, loopY, 1);
+    glyph.arc(loopX, loopY, openingRx, openingRy, 0, -180, 6);
+    straight(glyph, openingLeft.x, loopY, openingLeft.x, openingLeft.y, 1);
+    glyph.arc(frontX, frontY, aroundRx, aroundRy, aroundAt(openingLeft.x), aroundAt(loopFoot.x), 1).close();
     fillPath(*context, glyph.path(), StyleKit::white());
 }
 
@@ -97,36 +136,48 @@ void StyleKit::drawCircleIconStudyWithFrame(const gfx::Rect& frame, Flag colored
     const gfx::Rect g = circleGroup(frame);
     fillCircle(*context, g, modeCircle(colored));
 
-    // Two pages with curved top and bottom edges, and under each a cover edge
-    // that turns up along the outer side of the page.
+    // An open book, mirrored about its spine at x 0.5. Each page is a sheet
+    // bent into the gutter: its top and bottom edges are the same curve, one
+    // under the other, that climbs from the spine and levels out towards the
+    // outer corner. Under each page a cover edge follows the page's bottom and
+    // turns up along its outer side. Every shape runs clockwise, so a left one
+    // is drawn the other way round from its mirror on the right.
+    const double spine = 0.5, pageHeight = 0.35;
+    auto x = [spine](double side, double fromSpine) { return spine + side * fromSpine; };
     Glyph glyph(g);
-    for (double left : {0.27, 0.51}) {
-        const double cx = left + 0.11;
-        const Fraction start = onEllipse(cx, 0.31, 0.11, 0.05, 180);
-        glyph.move(start.x, start.y)
-            .arc(cx, 0.31, 0.11, 0.05, 180, 360, 3)
-            .line(left + 0.22, 0.66)
-            .arc(cx, 0.66, 0.11, 0.035, 0, -180, 3)
-            .line(left, 0.33)
-            .curve(start.x, start.y, left, 0.3233, start.x, start.y + 0.0067)
-            .close();
-    }
-    glyph.move(0.765, 0.34)
-        .line(0.80, 0.34)
-        .line(0.80, 0.70)
-        .arc(0.65, 0.70, 0.15, 0.04, 0, 180, 3)
-        .curve(0.50, 0.68, 0.50, 0.6933, 0.50, 0.6867)
-        .arc(0.6325, 0.68, 0.1325, 0.03, 180, 0, 2)
-        .line(0.765, 0.34)
-        .close();
-    glyph.move(0.50, 0.70)
-        .arc(0.35, 0.70, 0.15, 0.04, 0, 180, 3)
-        .line(0.20, 0.34)
-        .line(0.235, 0.34)
-        .line(0.235, 0.68)
-        .arc(0.3675, 0.68, 0.1325, 0.03, 180, 0, 2)
-        .curve(0.50, 0.70, 0.50, 0.6867, 0.50, 0.6933)
-        .close();
+    auto page = [&](double side) {
+        const double inner = x(side, 0.01), outer = x(side, 0.23), pull = x(side, 0.07);
+        const double innerTop = 0.33, outerTop = 0.262, pullTop = 0.247;
+        if (side < 0) {
+            glyph.move(outer, outerTop).corner(pull, pullTop, inner, innerTop, 4).line(inner, innerTop + pageHeight);
+            glyph.corner(pull, pullTop + pageHeight, outer, outerTop + pageHeight, 3).line(outer, outerTop).close();
+        } else {
+            glyph.move(inner, innerTop).corner(pull, pullTop, outer, outerTop, 4).line(outer, outerTop + pageHeight);
+            glyph.corner(pull, pullTop + pageHeight, inner, innerTop + pageHeight, 3).line(inner, innerTop).close();
+        }
+    };
+    // A band from the spine, where the book is lowest, out under the page, and
+    // a strip up the page's outer side.
+    auto cover = [&](double side) {
+        const double strip = x(side, 0.265), edge = x(side, 0.30), stripTop = 0.30;
+        const double lowerPull = x(side, 0.08), upperPull = x(side, 0.07);
+        if (side > 0) {
+            glyph.move(strip, stripTop).line(edge, stripTop).line(edge, 0.675);
+            glyph.corner(lowerPull, 0.665, spine, 0.74, 3);
+            straight(glyph, spine, 0.74, spine, 0.705, 1);
+            glyph.corner(upperPull, 0.63, strip, 0.64, 2).line(strip, stripTop).close();
+        } else {
+            glyph.move(spine, 0.74).corner(lowerPull, 0.665, edge, 0.675, 3);
+            glyph.line(edge, stripTop).line(strip, stripTop).line(strip, 0.64);
+            glyph.corner(upperPull, 0.63, spine, 0.705, 2);
+            straight(glyph, spine, 0.705, spine, 0.74, 1);
+            glyph.close();
+        }
+    };
+    page(-1);
+    page(1);
+    cover(1);
+    cover(-1);
     fillPath(*context, glyph.path(), gfx::Color::whiteColor());
 }
 

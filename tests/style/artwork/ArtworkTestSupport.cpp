@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
+#include <numbers>
 #include <sstream>
 
 namespace artwork_test {
@@ -474,6 +476,42 @@ void checkCircleProbes(const char* message, long flag, const gfx::ColorRef& circ
     std::vector<Probe> points;
     for (const CircleProbe& p : probes) points.push_back({p.x * 160, p.y * 160, p.circle ? circle : glyph});
     checkProbes(message, {160, 160}, flag, 0, 0, points);
+}
+
+// ---- Corners --------------------------------------------------------------------
+
+std::vector<gfx::Point> cornersOf(const gfx::BezierPath& path, double degrees) {
+    // Each segment as a cubic (a line with its controls on its ends), zero-length ones left out.
+    std::vector<std::array<gfx::Point, 4>> segments;
+    gfx::Point first{}, at{};
+    auto add = [&](gfx::Point c1, gfx::Point c2, gfx::Point end) {
+        if (at != end || c1 != at || c2 != at) segments.push_back({at, c1, c2, end});
+        at = end;
+    };
+    for (const gfx::PathElement& e : path.elements()) {
+        switch (e.kind) {
+            case gfx::PathElement::Kind::move: first = at = e.points[0]; break;
+            case gfx::PathElement::Kind::line: add(at, e.points[0], e.points[0]); break;
+            case gfx::PathElement::Kind::curve: add(e.points[0], e.points[1], e.points[2]); break;
+            case gfx::PathElement::Kind::close: add(at, first, first); break;
+        }
+    }
+    // The direction a segment leaves its start along, and arrives at its end along.
+    auto leaving = [](const std::array<gfx::Point, 4>& s) {
+        const gfx::Point to = s[1] != s[0] ? s[1] : s[2] != s[0] ? s[2] : s[3];
+        return std::atan2(to.y - s[0].y, to.x - s[0].x);
+    };
+    auto arriving = [](const std::array<gfx::Point, 4>& s) {
+        const gfx::Point from = s[2] != s[3] ? s[2] : s[1] != s[3] ? s[1] : s[0];
+        return std::atan2(s[3].y - from.y, s[3].x - from.x);
+    };
+    std::vector<gfx::Point> corners;
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        const auto& next = segments[(i + 1) % segments.size()];
+        const double turn = std::remainder(leaving(next) - arriving(segments[i]), 2 * std::numbers::pi);
+        if (std::abs(turn) * 180 / std::numbers::pi > degrees) corners.push_back(next[0]);
+    }
+    return corners;
 }
 
 }  // namespace artwork_test

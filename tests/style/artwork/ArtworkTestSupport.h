@@ -193,6 +193,12 @@ struct CircleProbe {
 void checkCircleProbes(const char* message, long flag, const gfx::ColorRef& circle, const gfx::ColorRef& glyph,
                        const std::vector<CircleProbe>& probes);
 
+// ---- Corners --------------------------------------------------------------------
+// The anchors of the one-subpath `path` where its outline changes direction by
+// more than `degrees`; wherever a segment runs on into the next along the
+// same tangent there is none.
+std::vector<gfx::Point> cornersOf(const gfx::BezierPath& path, double degrees = 1);
+
 }  // namespace artwork_test
 
 // ---- Curves between anchors, and their curvature -------------------------------------

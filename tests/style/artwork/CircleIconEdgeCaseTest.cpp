@@ -172,9 +172,10 @@ TEST(CircleIconPixels, HolesShowTheCircleAndGlyphsAreWhite) {
         {"drawCircleIconDevicePhoneWithFrame:colored:", 0, 50, 50, true},   // screen
         {"drawCircleIconDevicePhoneWithFrame:colored:", 1, 49.7, 79, true},  // home button
         {"drawCircleIconPlayWithFrame:colored:", 0, 33, 47, true},    // direction cross
-        {"drawCircleIconSchoolWithFrame:colored:", 1, 30.5, 62, true},  // pocket slot
-        {"drawCircleIconSchoolWithFrame:colored:", 1, 69.5, 57, true},  // gap before the strap
-        {"drawCircleIconSchoolWithFrame:colored:", 1, 50, 24, true},    // inside the carrying loop
+        {"drawCircleIconSchoolWithFrame:colored:", 1, 40, 58, true},    // pocket slot
+        {"drawCircleIconSchoolWithFrame:colored:", 1, 69.5, 50, true},  // gap before the strap
+        {"drawCircleIconSchoolWithFrame:colored:", 1, 47, 25, true},    // inside the carrying loop
+        {"drawCircleIconSchoolWithFrame:colored:", 1, 61, 60, true},    // between the front and the back
         {"drawCircleIconNoFilterWithFrame:", 0, 50, 50, false},       // bar
         {"drawCircleIconNoFilterWithFrame:", 0, 65, 65, true},        // segment below the bar
         {"drawCircleIconNoFilterWithFrame:", 0, 33, 35, true},        // segment above the bar
