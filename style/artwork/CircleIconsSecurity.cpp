@@ -193,9 +193,9 @@ void StyleKit::drawCircleIconRedFlagWithFrame(const gfx::Rect& frame) {
         .arc(0.305, 0.775, 0.015, 0.015, 0, 180, 3)
         .line(0.41, 0.30)
         .close();
-    // Flag waving from the top of the pole. Its hoist is straight and runs
-    // along the pole's left side, a little out from it, so that below the
-    // flag the pole carries on from its corner.
+    // Flag waving from the top of the pole. Its hoist is straight, parallel
+    // to the pole's left side ((0.41, 0.30) to (0.29, 0.775)) and 0.01 out
+    // from it, so that below the flag the pole carries on from its corner.
     auto hoistAt = [](double y) { return Fraction{0.41 - 0.12 * (y - 0.30) / 0.475 - 0.01, y}; };
     const Fraction top = hoistAt(0.23), middle = hoistAt(0.3775), bottom = hoistAt(0.525);
     auto straightTo = [&](Fraction from, Fraction to) {
