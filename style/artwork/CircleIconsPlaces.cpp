@@ -94,9 +94,12 @@ void addCell(Glyph& glyph, std::vector<Stretch> cell, bool mirrorX, bool mirrorY
     glyph.close();
 }
 
-// The four cells of the upper-left quarter, outermost column first, top row first.
-// `rimChords` is how many straight pieces follow the rim on the inner top cell.
-std::vector<std::vector<Stretch>> quarterCells(int rimChords) {
+// The four cells of the upper-left quarter, outermost column first, top row
+// first. Every rim stretch is an arc; the outer meridian's short stretch
+// beside the equator, nearly straight there, is a line instead, which keeps
+// the glyph's count of curves. `parallelPieces` is how many straight pieces
+// run along the parallel on the inner top cell.
+std::vector<std::vector<Stretch>> quarterCells(int parallelPieces) {
     const auto [outerOwn, outerRim] = meridianMeetsRim(outerMeridian);
     const auto [innerOwn, innerRim] = meridianMeetsRim(innerMeridian);
     auto at = [](const Ellipse& e, double angle) { return onEllipse(e.cx, e.cy, e.rx, e.ry, angle); };
@@ -117,17 +120,13 @@ std::vector<std::vector<Stretch>> quarterCells(int rimChords) {
     cells.push_back({lineStretch(at(outerMeridian, meridianUpper), at(rim, rimUpper), 2),
                      arcStretch(rim, rimUpper, rimEquator),
                      lineStretch(at(rim, rimEquator), at(outerMeridian, meridianEquator), 2),
-                     arcStretch(outerMeridian, meridianEquator, meridianUpper)});
-    // Inner column, top row: the rim stretch is drawn as chords.
-    std::vector<Stretch> top{arcStretch(innerMeridian, innerOwn, meridianTop),
-                             lineStretch(at(innerMeridian, meridianTop), {centralMeridian, parallel}),
-                             lineStretch({centralMeridian, parallel}, at(rim, rimAtCentral))};
-    for (int i = 1; i <= rimChords; ++i) {
-        const double from = rimAtCentral + (innerRim - rimAtCentral) * (i - 1) / rimChords;
-        const double to = rimAtCentral + (innerRim - rimAtCentral) * i / rimChords;
-        top.push_back(lineStretch(at(rim, from), i == rimChords ? at(innerMeridian, innerOwn) : at(rim, to)));
-    }
-    cells.push_back(top);
+                     lineStretch(at(outerMeridian, meridianEquator), at(outerMeridian, meridianUpper))});
+    // Inner column, top row: between the inner meridian, the parallel, the
+    // central meridian and the rim.
+    cells.push_back({arcStretch(innerMeridian, innerOwn, meridianTop),
+                     lineStretch(at(innerMeridian, meridianTop), {centralMeridian, parallel}, parallelPieces),
+                     lineStretch({centralMeridian, parallel}, at(rim, rimAtCentral)),
+                     arcStretch(rim, rimAtCentral, innerRim)});
     // Inner column, row above the equator.
     cells.push_back({lineStretch({centralMeridian, parallelBelow}, at(innerMeridian, meridianUpper)),
                      arcStretch(innerMeridian, meridianUpper, meridianEquator),
@@ -215,15 +214,17 @@ void StyleKit::drawCircleIconGlobeWithFrame(const gfx::Rect& frame) {
     }
     glyph.close();
     // Cells column by column, left to right, each column top to bottom; the
-    // lower cells are the upper ones mirrored. One rim stretch is a single chord.
-    const auto cells = quarterCells(2), oneChord = quarterCells(1);
+    // lower cells are the upper ones mirrored. The upper right inner cell runs
+    // along its parallel in one piece, the other inner top and bottom cells in
+    // two, for the glyph's count of lines.
+    const auto cells = quarterCells(2), onePiece = quarterCells(1);
     struct Column {
         int top, upper;
         bool right;
     };
     for (const Column& col : {Column{0, 1, false}, Column{2, 3, false}, Column{2, 3, true}, Column{0, 1, true}}) {
-        const bool singleChord = col.right && col.top == 2;
-        addCell(glyph, (singleChord ? oneChord : cells)[col.top], col.right, false);
+        const bool singlePiece = col.right && col.top == 2;
+        addCell(glyph, (singlePiece ? onePiece : cells)[col.top], col.right, false);
         addCell(glyph, cells[col.upper], col.right, false);
         addCell(glyph, cells[col.upper], col.right, true);
         addCell(glyph, cells[col.top], col.right, true);
@@ -243,29 +244,20 @@ void StyleKit::drawCircleIconBrowserWithFrame(const gfx::Rect& frame) {
                    {0.76, 0.28, 0.03, 1, 2},
                    {0.76, 0.74, 0.03, 1, 2},
                    {0.25, 0.74, 0.03, 1, 2}});
-    // Three dots at the right of the title bar, right to left.
-    auto stadium = [&](double cx) {
+    // Three alike dots at the right of the title bar, right to left: each two
+    // half circles a hair apart, joined by short upright sides. The middle one
+    // splits its curves and sides into more pieces, so it looks the same.
+    auto dot = [&](double cx, int upperCurves, int lowerCurves, int leftLines, int rightLines) {
         const double r = 0.025, y = 0.335, d = 0.001;
-        glyph.move(cx + r, y - d)
-            .arc(cx, y - d, r, r - d, 0, -180, 2)
-            .line(cx - r, y + d)
-            .arc(cx, y + d, r, r - d, 180, 0, 2)
-            .line(cx + r, y - d)
-            .close();
+        glyph.move(cx + r, y - d).arc(cx, y - d, r, r - d, 0, -180, upperCurves);
+        for (int i = 1; i <= leftLines; ++i) glyph.line(cx - r, y - d + 2 * d * i / leftLines);
+        glyph.arc(cx, y + d, r, r - d, 180, 0, lowerCurves);
+        for (int i = 1; i <= rightLines; ++i) glyph.line(cx + r, y + d - 2 * d * i / rightLines);
+        glyph.close();
     };
-    stadium(0.665);
-    // The middle dot: a heptagon with five of its corners rounded off.
-    const double mx = 0.585, my = 0.335, mr = 0.027, cut = 0.0115;
-    auto corner = [&](int k) { return onEllipse(mx, my, mr, mr, -90 - k * 360.0 / 7); };
-    const Fraction v[7] = {corner(0), corner(1), corner(2), corner(3), corner(4), corner(5), corner(6)};
-    glyph.polygon({{v[0].x, v[0].y, cut},
-                   {v[1].x, v[1].y, cut},
-                   {v[2].x, v[2].y},
-                   {v[3].x, v[3].y, cut},
-                   {v[4].x, v[4].y, cut},
-                   {v[5].x, v[5].y},
-                   {v[6].x, v[6].y, cut}});
-    stadium(0.505);
+    dot(0.665, 2, 2, 1, 1);
+    dot(0.585, 3, 2, 3, 4);
+    dot(0.505, 2, 2, 1, 1);
     // Content area, its bottom corners rounded.
     glyph.polygon({{0.29, 0.40, 0, 1, 2},
                    {0.29, 0.70, 0.02},

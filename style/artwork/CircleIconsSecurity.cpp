@@ -1,6 +1,8 @@
 // Circled icons of the protection screens: padlock, filter, filter off,
 // sign out and flag.
 
+#include <numbers>
+
 #include "style/StyleKit.h"
 #include "style/artwork/CircleIconFrame.h"
 #include "style/artwork/Fill.h"
@@ -23,17 +25,18 @@ void StyleKit::drawCircleIconPadlockWithFrame(const gfx::Rect& frame) {
     fillCircle(*context, g, StyleKit::bvBlue());
 
     Glyph glyph(g);
-    // Body with collars where the shackle enters it, and the shackle's arch;
-    // the long sides of the body are drawn in two pieces each.
+    // Body and the shackle's arch, its legs rising straight from the body's
+    // top; the body's long sides, the legs and the top either side of them
+    // are each drawn in two pieces.
     glyph.move(0.34, 0.44)
-        .line(0.35, 0.44)
-        .line(0.35, 0.425)
-        .line(0.365, 0.425)
+        .line(0.3525, 0.44)
+        .line(0.365, 0.44)
+        .line(0.365, 0.385)
         .line(0.365, 0.33)
         .arc(0.505, 0.33, 0.14, 0.12, 180, 360, 3)
-        .line(0.645, 0.425)
-        .line(0.66, 0.425)
-        .line(0.66, 0.44)
+        .line(0.645, 0.385)
+        .line(0.645, 0.44)
+        .line(0.6575, 0.44)
         .line(0.67, 0.44)
         .corner(0.71, 0.44, 0.71, 0.48)
         .line(0.71, 0.59)
@@ -120,8 +123,23 @@ void StyleKit::drawCircleIconNoFilterWithFrame(const gfx::Rect& frame) {
     glyph.move(upperA.x, upperA.y).line(upperB.x, upperB.y).arc(c, c, inner, inner, -53.130102, -216.869898, 3);
     glyph.close();
     glyph.ellipse(c, c, 0.31, 0.31, cw);
-    glyph.polygon({{0.4152, 0.4994}, {0.33, 0.37, 0.02}, {0.5446, 0.37}});
-    glyph.polygon({{0.5827, 0.5027}, {0.545, 0.56, 0.015}, {0.545, 0.71, 0.015}, {0.455, 0.71, 0.015}, {0.455, 0.6304}});
+    // The funnel: a cone from the rim (y 0.37, x 0.33 to 0.67) down to a stem
+    // (x 0.455 to 0.545, down to 0.71), cut along lines x + y = constant that
+    // keep 0.025 clear of the bar (x + y from 0.95 to 1.05). The cone's right
+    // side runs nearly along the bar, so the cone ends where that side meets
+    // the lower cut: the side lies wholly in the gap and leaves no sliver.
+    const double clearance = 0.025 * std::numbers::sqrt2;  // the gap, measured in x + y
+    const double upperCut = 0.95 - clearance, lowerCut = 1.05 + clearance;
+    const double rimY = 0.37, rimLeft = 0.33, stemLeft = 0.455, stemRight = 0.545, stemBottom = 0.71;
+    const double stemTop = lowerCut - stemRight;
+    const double t = (upperCut - rimLeft - rimY) / (stemLeft - rimLeft + stemTop - rimY);  // along the left side
+    glyph.polygon({{rimLeft + (stemLeft - rimLeft) * t, rimY + (stemTop - rimY) * t},
+                   {rimLeft, rimY, 0.02},
+                   {upperCut - rimY, rimY}});
+    glyph.polygon({{stemLeft, lowerCut - stemLeft},
+                   {stemRight, stemTop, 0.008, 1, 2},
+                   {stemRight, stemBottom, 0.015},
+                   {stemLeft, stemBottom, 0.015}});
     fillPath(*context, glyph.path(), StyleKit::white());
 }
 
@@ -175,17 +193,25 @@ void StyleKit::drawCircleIconRedFlagWithFrame(const gfx::Rect& frame) {
         .arc(0.305, 0.775, 0.015, 0.015, 0, 180, 3)
         .line(0.41, 0.30)
         .close();
-    // Flag waving from the top of the pole.
-    glyph.move(0.385, 0.23)
-        .curve(0.54, 0.23, 0.43, 0.19, 0.49, 0.19)
+    // Flag waving from the top of the pole. Its hoist is straight, parallel
+    // to the pole's left side ((0.41, 0.30) to (0.29, 0.775)) and 0.01 out
+    // from it, so that below the flag the pole carries on from its corner.
+    auto hoistAt = [](double y) { return Fraction{0.41 - 0.12 * (y - 0.30) / 0.475 - 0.01, y}; };
+    const Fraction top = hoistAt(0.23), middle = hoistAt(0.3775), bottom = hoistAt(0.525);
+    auto straightTo = [&](Fraction from, Fraction to) {
+        glyph.curve(to.x, to.y, from.x + (to.x - from.x) / 3, from.y + (to.y - from.y) / 3,
+                    from.x + (to.x - from.x) * 2 / 3, from.y + (to.y - from.y) * 2 / 3);
+    };
+    glyph.move(top.x, top.y)
+        .curve(0.54, 0.23, 0.45, 0.19, 0.495, 0.19)
         .curve(0.70, 0.22, 0.59, 0.27, 0.65, 0.26)
         .curve(0.685, 0.37, 0.69, 0.27, 0.685, 0.32)
         .curve(0.67, 0.51, 0.685, 0.42, 0.675, 0.47)
         .curve(0.51, 0.50, 0.62, 0.54, 0.56, 0.54)
-        .curve(0.34, 0.51, 0.46, 0.46, 0.40, 0.46)
-        .curve(0.365, 0.37, 0.35, 0.46, 0.36, 0.41)
-        .curve(0.385, 0.23, 0.37, 0.32, 0.38, 0.27)
-        .close();
+        .curve(bottom.x, bottom.y, 0.46, 0.455, 0.39, 0.52);
+    straightTo(bottom, middle);
+    straightTo(middle, top);
+    glyph.close();
     fillPath(*context, glyph.path(), gfx::Color::whiteColor());
 }
 

@@ -45,7 +45,7 @@ const std::vector<CircleIconRow>& rows() {
          {{"whiteColor", "8+8c 2+4a", {0.30, 0.24, 0.69, 0.77}}}},
         {"drawCircleIconGlobeWithFrame:", "bvBlue", nullptr,
          {{"whiteColor",
-           "16+4c  2+2a 4+2a 4+2a 2+2a  4+1a 5+1a 5+1a 4+1a  3+1a 5+1a 5+1a 4+1a  2+2a 4+2a 4+2a 2+2a",
+           "16+4c  2+2a 5+1a 5+1a 2+2a  3+2a 5+1a 5+1a 3+2a  2+2a 5+1a 5+1a 3+2a  2+2a 5+1a 5+1a 2+2a",
            {0.17, 0.17, 0.82, 0.82}}}},
         {"drawCircleIconSignOutWithFrame:", "bvBlue", nullptr,
          {{"whiteColor", "14+32c 16+8c", {0.19, 0.28, 0.72, 0.72}}}},

@@ -1,0 +1,211 @@
+// How the glyphs of the browser, globe, padlock, crossed-out funnel and flag
+// icons read: corners that open wide enough, dots and cells that match their
+// twins, rim edges that follow the rim. Every picture is drawn in the frame
+// (0, 0, 100, 100), so its group rectangle is the frame and a fraction of it
+// is a hundredth of a point.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "ArtworkTestSupport.h"
+
+namespace {
+
+using namespace artwork_test;
+
+std::vector<gfx::BezierPath> glyphSubpaths(const char* message) {
+    const Recording rec = record(message, {0, 0, 100, 100});
+    EXPECT_EQ(rec.fills.size(), 2u) << message;
+    return rec.fills.size() == 2 ? subpathsOf(rec.fills[1].path) : std::vector<gfx::BezierPath>{};
+}
+
+// A segment of an outline as a cubic; a line has its controls on its ends.
+struct Segment {
+    gfx::Point p0, c1, c2, p3;
+};
+
+std::vector<Segment> segmentsOf(const gfx::BezierPath& subpath) {
+    std::vector<Segment> out;
+    gfx::Point first{}, at{};
+    for (const gfx::PathElement& e : subpath.elements()) {
+        switch (e.kind) {
+            case gfx::PathElement::Kind::move: first = at = e.points[0]; break;
+            case gfx::PathElement::Kind::line: out.push_back({at, at, e.points[0], e.points[0]}); break;
+            case gfx::PathElement::Kind::curve: out.push_back({at, e.points[0], e.points[1], e.points[2]}); break;
+            case gfx::PathElement::Kind::close:
+                if (at != first) out.push_back({at, at, first, first});
+                break;
+        }
+        if (!out.empty()) at = out.back().p3;
+    }
+    return out;
+}
+
+gfx::Point minus(gfx::Point a, gfx::Point b) { return {a.x - b.x, a.y - b.y}; }
+bool isZero(gfx::Point v) { return v.x == 0 && v.y == 0; }
+
+gfx::Point startDirection(const Segment& s) {
+    for (gfx::Point v : {minus(s.c1, s.p0), minus(s.c2, s.p0)})
+        if (!isZero(v)) return v;
+    return minus(s.p3, s.p0);
+}
+
+gfx::Point endDirection(const Segment& s) {
+    for (gfx::Point v : {minus(s.p3, s.c2), minus(s.p3, s.c1)})
+        if (!isZero(v)) return v;
+    return minus(s.p3, s.p0);
+}
+
+// The angle (degrees) an outline opens at each of its anchors, on the side it
+// turns towards: 180 where it runs on smoothly, small at a sharp point.
+struct Join {
+    gfx::Point at;
+    double opening;
+};
+
+std::vector<Join> joinsOf(const gfx::BezierPath& subpath) {
+    const std::vector<Segment> segments = segmentsOf(subpath);
+    std::vector<Join> out;
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        const gfx::Point in = endDirection(segments[i]), next = startDirection(segments[(i + 1) % segments.size()]);
+        const double turn = std::atan2(in.x * next.y - in.y * next.x, in.x * next.x + in.y * next.y);
+        out.push_back({segments[i].p3, 180 - std::abs(turn) * 180 / std::numbers::pi});
+    }
+    return out;
+}
+
+std::vector<gfx::Point> shifted(std::vector<gfx::Point> points, double dx) {
+    for (gfx::Point& p : points) p.x += dx;
+    return points;
+}
+
+// Mirrored about the vertical (acrossX) or the horizontal line through `centre`.
+std::vector<gfx::Point> mirrored(std::vector<gfx::Point> points, double centre, bool acrossX) {
+    for (gfx::Point& p : points) (acrossX ? p.x : p.y) = 2 * centre - (acrossX ? p.x : p.y);
+    return points;
+}
+
+TEST(CircleIconsPlacesSecurity, CornersOpenWideEnough) {
+    // Subpaths count from 0; joins are checked only inside the box (points).
+    struct Row {
+        const char* message;
+        std::size_t subpath;
+        double leastOpening;
+        Bounds box;
+        const char* what;
+    };
+    const Bounds everywhere{0, 0, 100, 100};
+    const std::vector<Row> rows = {
+        {"drawCircleIconBrowserWithFrame:", 1, 179.5, everywhere, "right dot, round all over"},
+        {"drawCircleIconBrowserWithFrame:", 2, 179.5, everywhere, "middle dot, round all over"},
+        {"drawCircleIconBrowserWithFrame:", 3, 179.5, everywhere, "left dot, round all over"},
+        {"drawCircleIconNoFilterWithFrame:", 3, 40, everywhere, "funnel piece above the bar"},
+        {"drawCircleIconNoFilterWithFrame:", 4, 40, everywhere, "funnel piece below the bar"},
+        {"drawCircleIconRedFlagWithFrame:", 1, 60, {0, 0, 45, 100}, "flag, corners at the pole"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.message) + " " + row.what);
+        const std::vector<gfx::BezierPath> subpaths = glyphSubpaths(row.message);
+        ASSERT_GT(subpaths.size(), row.subpath);
+        int checked = 0;
+        for (const Join& join : joinsOf(subpaths[row.subpath])) {
+            if (join.at.x < row.box.minX || join.at.x > row.box.maxX || join.at.y < row.box.minY ||
+                join.at.y > row.box.maxY)
+                continue;
+            ++checked;
+            EXPECT_GE(join.opening, row.leastOpening) << "at (" << join.at.x << ", " << join.at.y << ")";
+        }
+        EXPECT_GT(checked, 1);
+    }
+}
+
+TEST(CircleIconsPlacesSecurity, BrowserDotsAreOneShape) {
+    const std::vector<gfx::BezierPath> subpaths = glyphSubpaths("drawCircleIconBrowserWithFrame:");
+    ASSERT_EQ(subpaths.size(), 5u);
+    const std::vector<gfx::Point> right = outlineOf(subpaths[1]);
+    EXPECT_LT(farthestApart(shifted(outlineOf(subpaths[2]), 8), right), 0.01) << "middle dot";
+    EXPECT_LT(farthestApart(shifted(outlineOf(subpaths[3]), 16), right), 0.01) << "left dot";
+}
+
+TEST(CircleIconsPlacesSecurity, GlobeCellsFollowTheRimAndMatchTheirTwins) {
+    const std::vector<gfx::BezierPath> subpaths = glyphSubpaths("drawCircleIconGlobeWithFrame:");
+    ASSERT_EQ(subpaths.size(), 17u);
+    // Cells 1 to 16 in four columns of four, left to right, each top to bottom.
+    auto cell = [&](int column, int row) { return outlineOf(subpaths[1 + column * 4 + row]); };
+    const double centre = 49.5, rim = 27.5;  // the white rim's inner edge
+    auto offRim = [&](gfx::Point p) { return std::abs(std::hypot(p.x - centre, p.y - centre) - rim); };
+
+    // A segment from the rim to the rim is part of the rim, not a chord across it.
+    int cellsOnTheRim = 0;
+    for (std::size_t i = 1; i < subpaths.size(); ++i) {
+        bool onTheRim = false;
+        for (const std::vector<gfx::Point>& segment : segmentSteps(subpaths[i])) {
+            if (offRim(segment.front()) > 1e-6 || offRim(segment.back()) > 1e-6) continue;
+            onTheRim = true;
+            double farthest = 0;
+            for (gfx::Point p : segment) farthest = std::max(farthest, offRim(p));
+            EXPECT_LT(farthest, 0.005) << "cell " << i << ", from (" << segment[0].x << ", " << segment[0].y << ")";
+        }
+        cellsOnTheRim += onTheRim;
+    }
+    EXPECT_EQ(cellsOnTheRim, 12) << "every cell but the four in the middle meets the rim";
+
+    // Mirrored left to right and top to bottom, each cell is its twin.
+    for (int column = 0; column < 4; ++column) {
+        for (int row = 0; row < 4; ++row) {
+            SCOPED_TRACE("column " + std::to_string(column + 1) + ", row " + std::to_string(row + 1));
+            EXPECT_LT(farthestApart(mirrored(cell(column, row), centre, true), cell(3 - column, row)), 1e-6);
+            EXPECT_LT(farthestApart(mirrored(cell(column, row), centre, false), cell(column, 3 - row)), 1e-6);
+        }
+    }
+}
+
+TEST(CircleIconsPlacesSecurity, PadlockLegsRiseStraightFromTheBody) {
+    // Between the body's top (y 44) and the arch's springing (y 33) the
+    // outline runs only up and down the shackle's outer sides.
+    const std::vector<gfx::BezierPath> subpaths = glyphSubpaths("drawCircleIconPadlockWithFrame:");
+    ASSERT_EQ(subpaths.size(), 3u);
+    int points = 0;
+    for (gfx::Point p : outlineOf(subpaths[0])) {
+        if (p.y <= 33 + 1e-9 || p.y >= 44 - 1e-9) continue;
+        ++points;
+        EXPECT_TRUE(std::abs(p.x - 36.5) < 1e-9 || std::abs(p.x - 64.5) < 1e-9) << "(" << p.x << ", " << p.y << ")";
+    }
+    EXPECT_GT(points, 0);
+}
+
+TEST(CircleIconsPlacesSecurity, FunnelPiecesKeepClearOfTheBarAndRing) {
+    // The holes are the ring's two segments; each funnel piece sits inside
+    // one with the same clearance all round its cut.
+    const std::vector<gfx::BezierPath> subpaths = glyphSubpaths("drawCircleIconNoFilterWithFrame:");
+    ASSERT_EQ(subpaths.size(), 5u);
+    EXPECT_GT(narrowestGap(outlineOf(subpaths[3]), outlineOf(subpaths[1])), 2.4) << "upper piece";
+    EXPECT_GT(narrowestGap(outlineOf(subpaths[4]), outlineOf(subpaths[0])), 2.4) << "lower piece";
+}
+
+TEST(CircleIconsPlacesSecurity, FlagOverhangsThePoleOnlyALittle) {
+    // The stated extents put the flag's leftmost point a little left of the
+    // pole; below the flag the pole must carry on from about there.
+    const std::vector<gfx::BezierPath> subpaths = glyphSubpaths("drawCircleIconRedFlagWithFrame:");
+    ASSERT_EQ(subpaths.size(), 2u);
+    const std::vector<gfx::Point> flag = outlineOf(subpaths[1]), pole = outlineOf(subpaths[0]);
+    const gfx::Point leftmost = *std::min_element(flag.begin(), flag.end(), [](gfx::Point a, gfx::Point b) {
+        return a.x < b.x;
+    });
+    double poleLeft = std::numeric_limits<double>::infinity();  // at the height of that point
+    for (std::size_t i = 0; i + 1 < pole.size(); ++i) {
+        const gfx::Point a = pole[i], b = pole[i + 1];
+        if ((a.y - leftmost.y) * (b.y - leftmost.y) > 0 || a.y == b.y) continue;
+        poleLeft = std::min(poleLeft, a.x + (b.x - a.x) * (leftmost.y - a.y) / (b.y - a.y));
+    }
+    EXPECT_GT(poleLeft - leftmost.x, 0.5);
+    EXPECT_LT(poleLeft - leftmost.x, 2);
+}
+
+}  // namespace
