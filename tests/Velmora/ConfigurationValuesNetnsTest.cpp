@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
 #include <map>
 
 using namespace enginetest;
@@ -150,4 +152,15 @@ TEST_F(ConfigurationValuesTable, EachValueIsStoredAsGivenAndUsedWhereItCanBe) {
             EXPECT_EQ(provider_->defaults().string(key), value) << label << ": " << key;
         }
     }
+    // What the collector received: the device identifier as one segment, never a dot segment.
+    std::ifstream received(state_ / "received");
+    int uploads = 0;
+    for (std::string line; std::getline(received, line); ++uploads) {
+        const std::string path = nlohmann::json::parse(line)["path"];
+        EXPECT_TRUE(path.ends_with("/-/extension")) << path;
+        const std::string device = path.substr(1, path.size() - std::string("/-/extension").size() - 1);
+        EXPECT_EQ(device.find('/'), std::string::npos) << path;
+        EXPECT_NE(device, "..");
+    }
+    EXPECT_EQ(uploads, std::count_if(rows.begin(), rows.end(), [](const Row& row) { return row.upload != waits; }));
 }

@@ -73,6 +73,10 @@ grep -qF 'Refused the configuration'"'"'s "serverAddress": its port is not a num
     "$IT_DIR/velmora-port.json.log" || it_fail "the refusal was not logged with its reason"
 it_pass "a server address with port 99999 is refused at the start, and queries pass through"
 
+json_config doh.brimvale.example:123456 > "$IT_DIR/long-port.json"
+answer_with "$IT_DIR/long-port.json"
+[ "$answer" = 192.0.2.30 ] || it_fail "a refused server address: answered $answer, not passed through"
+
 # The host app's next launch finds the store as the deployment gave it.
 timeout --foreground 20 "$brimvale" --png "$IT_DIR/screen.png" 2> "$IT_DIR/app.log" &
 app=$!
@@ -85,7 +89,7 @@ python3 - "$prefs" "$store" <<'CHECK' || it_fail "the deployment's settings were
 import plistlib, sys
 prefs = plistlib.load(open(sys.argv[1], "rb"))["providerConfiguration"]
 store = plistlib.load(open(sys.argv[2], "rb"))
-given = {"deviceName": "Room 12", "serverAddress": "doh.brimvale.example:99999", "macAddress": "aa:bb:cc:dd:ee:07",
+given = {"deviceName": "Room 12", "serverAddress": "doh.brimvale.example:123456", "macAddress": "aa:bb:cc:dd:ee:07",
          "deviceId": "dev-7", "userName": "pupil7", "region": "au.syd-1", "bypassDomains": ""}
 for name, found in (("preferences", prefs), ("store", store)):
     if found != given:
