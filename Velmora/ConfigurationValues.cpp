@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -85,7 +84,7 @@ std::optional<std::string> serverAddressForRoad(std::string_view given, std::str
         if (!isAscii(host)) {
             char* ascii = nullptr;
             const int result = ::idn2_to_ascii_8z(host.c_str(), &ascii, IDN2_NFC_INPUT | IDN2_NONTRANSITIONAL);
-            const std::unique_ptr<char, decltype(&std::free)> owner(ascii, &std::free);
+            const std::unique_ptr<char, decltype(&idn2_free)> owner(ascii, &idn2_free);
             if (result != IDN2_OK) return refuse(std::string("its name has no ASCII form: ") + ::idn2_strerror(result));
             host = ascii;
         }

@@ -172,7 +172,8 @@ void DNSProxyProvider::updateUserDefaults(const ne::ProviderConfiguration& paylo
     region_ = forHeaders(shared::key::region);
     // Only the uploads need a region that names a host; its header takes it as given.
     if (region_ && !region_->empty() && !isHostName(*region_))
-        refused(shared::key::region, "it cannot name the report host (host labels joined by dots): it goes in its header, reports wait");
+        refused(shared::key::region,
+                "it cannot name the report host (host labels joined by dots): it goes in its header, reports wait");
     // Bypass entries go in no header and no URL; the log escapes what they hold.
     bypassDomains_ = given(shared::key::bypassDomains);
     parseBypassDomains();

@@ -211,8 +211,7 @@ int syslogPriority(Level level) {
 // start a line that reads as a record of its own nor cut its record short; the
 // backslash is escaped too, so that every printed line reads back to its message.
 std::string escapedForPrinting(const std::string& text) {
-    auto isControl = [](unsigned char c) { return c < 0x20 || c == 0x7f; };
-    auto needsEscape = [&isControl](unsigned char c) { return isControl(c) || c == '\\'; };
+    auto needsEscape = [](unsigned char c) { return c < 0x20 || c == 0x7f || c == '\\'; };
     if (std::none_of(text.begin(), text.end(), needsEscape)) return text;
     static const char digits[] = "0123456789abcdef";
     std::string out;

@@ -61,7 +61,8 @@ const std::vector<Row> rows{
     {"serverAddress", "doh.brimvale.example:0", "doh.brimvale.example:0", "-", passthrough, seedUpload},
     // Regions: the header takes any without a control character, the report host only host labels.
     {"region", "", "", "", seedRoad, waits},
-    {"region", "au.syd-1", "au.syd-1", "au.syd-1", seedRoad, "https://stats.au.syd-1.brimvale.example/bv.usa/-/extension"},
+    {"region", "au.syd-1", "au.syd-1", "au.syd-1", seedRoad,
+     "https://stats.au.syd-1.brimvale.example/bv.usa/-/extension"},
     {"region", "evil.test/", "evil.test/", "evil.test/", seedRoad, waits},
     {"region", "syd-1\r\nX-Injected: 1", "syd-1\r\nX-Injected: 1", "", seedRoad, waits},
     // Device identifiers: one path segment, RFC 3986 path characters as written.

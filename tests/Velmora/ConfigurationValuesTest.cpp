@@ -17,6 +17,9 @@ std::string road(const std::string& given) {
 }  // namespace
 
 TEST(ConfigurationValues, ServerAddressIsTakenAsTheRoadCanUseItOrRefusedWithItsReason) {
+    const std::string notLabels =
+        "refused: it is not host labels joined by dots (letters, digits, hyphens and underscores)";
+    const std::string badPort = "refused: its port is not a number from 1 to 65535";
     const std::vector<std::pair<std::string, std::string>> cases{
         {"dns.brimvale.example", "dns.brimvale.example"},
         {"dns.brimvale.example.", "dns.brimvale.example"},
@@ -26,22 +29,21 @@ TEST(ConfigurationValues, ServerAddressIsTakenAsTheRoadCanUseItOrRefusedWithItsR
         {"[::1]", "[::1]"},
         {"[fd00::2]:65535", "[fd00::2]:65535"},
         {"B\xc3\xbc" "cher.brimvale.example", "xn--bcher-kva.brimvale.example"},
-        {"", "refused: it is not host labels joined by dots (letters, digits, hyphens and underscores)"},
-        {"dns..example", "refused: it is not host labels joined by dots (letters, digits, hyphens and underscores)"},
-        {"dns.example..", "refused: it is not host labels joined by dots (letters, digits, hyphens and underscores)"},
-        {"evil.test/x?", "refused: it is not host labels joined by dots (letters, digits, hyphens and underscores)"},
-        {"user@dns.example", "refused: it is not host labels joined by dots (letters, digits, hyphens and underscores)"},
-        {"-dns.example", "refused: it is not host labels joined by dots (letters, digits, hyphens and underscores)"},
-        {std::string(64, 'a') + ".example",
-         "refused: it is not host labels joined by dots (letters, digits, hyphens and underscores)"},
-        {"dns.example:", "refused: its port is not a number from 1 to 65535"},
-        {"dns.example:0", "refused: its port is not a number from 1 to 65535"},
-        {"dns.example:65536", "refused: its port is not a number from 1 to 65535"},
-        {"dns.example:99999", "refused: its port is not a number from 1 to 65535"},
-        {"dns.example:+443", "refused: its port is not a number from 1 to 65535"},
-        {"::1", "refused: it is not host labels joined by dots (letters, digits, hyphens and underscores)"},
+        {"", notLabels},
+        {"dns..example", notLabels},
+        {"dns.example..", notLabels},
+        {"evil.test/x?", notLabels},
+        {"user@dns.example", notLabels},
+        {"-dns.example", notLabels},
+        {std::string(64, 'a') + ".example", notLabels},
+        {"dns.example:", badPort},
+        {"dns.example:0", badPort},
+        {"dns.example:65536", badPort},
+        {"dns.example:99999", badPort},
+        {"dns.example:+443", badPort},
+        {"::1", notLabels},
         {"[::1]x8443", "refused: only \":\" and a port may follow its IPv6 address"},
-        {"[::1]:0", "refused: its port is not a number from 1 to 65535"},
+        {"[::1]:0", badPort},
         {"[::1", "refused: its IPv6 address has no closing bracket"},
         {"[]", "refused: it holds no IPv6 address in brackets"},
         {"[dns.example]", "refused: it holds no IPv6 address in brackets"},
