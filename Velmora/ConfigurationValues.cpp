@@ -1,8 +1,11 @@
 #include "Velmora/ConfigurationValues.h"
 
-#include "Velmora/shared/SharedIdentifiers.h"
+#include <arpa/inet.h>
+#include <idn2.h>
 
 #include <algorithm>
+#include <charconv>
+#include <memory>
 
 namespace {
 
@@ -13,48 +16,103 @@ bool isControlCharacter(char c) {
     return byte < 0x20 || byte == 0x7f;
 }
 
-// Host labels joined by dots (a final dot allowed), or an IPv6 address in brackets,
-// then optionally ":" and a port.
-bool isHostAndPort(std::string_view text) {
-    std::string_view host = text;
-    std::string_view port;
-    if (text.starts_with('[')) {
-        const auto close = text.find(']');
-        if (close == std::string_view::npos || close == 1) return false;
-        host = text.substr(1, close - 1);
-        if (host.find_first_not_of("0123456789abcdefABCDEF:.") != std::string_view::npos) return false;
-        port = text.substr(close + 1);
-    } else {
-        if (const auto colon = text.find(':'); colon != std::string_view::npos) {
-            host = text.substr(0, colon);
-            port = text.substr(colon);
-        }
-        if (host.ends_with('.')) host.remove_suffix(1);
-        for (std::size_t start = 0;;) {
-            const auto dot = host.find('.', start);
-            if (!isHostLabel(host.substr(start, dot - start))) return false;
-            if (dot == std::string_view::npos) break;
-            start = dot + 1;
-        }
+bool isAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Labels joined by dots, each one to 63 characters of which `allowed` says, neither
+// first nor last a hyphen; at most 253 characters in all.
+template <typename Allowed>
+bool isDottedName(std::string_view text, Allowed allowed) {
+    if (text.empty() || text.size() > 253) return false;
+    for (std::size_t start = 0;;) {
+        const auto dot = text.find('.', start);
+        const auto label = text.substr(start, dot - start);
+        if (label.empty() || label.size() > 63 || label.front() == '-' || label.back() == '-' ||
+            !std::all_of(label.begin(), label.end(), allowed))
+            return false;
+        if (dot == std::string_view::npos) return true;
+        start = dot + 1;
     }
-    if (port.empty()) return true;
-    port.remove_prefix(1);
-    return !port.empty() && port.size() <= 5 &&
-           std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Internal hosts are often named with underscores; the certificate check decides.
+bool isServerNameCharacter(char c) { return isLetterOrDigit(c) || c == '-' || c == '_'; }
+
+std::optional<unsigned> portNumber(std::string_view text) {
+    unsigned value = 0;
+    const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || failure != std::errc() || end != text.data() + text.size() || value == 0 || value > 65535)
+        return std::nullopt;
+    return value;
 }
 
 }  // namespace
 
-bool isHostLabel(std::string_view text) {
-    return !text.empty() && text.size() <= 63 && text.front() != '-' && text.back() != '-' &&
-           std::all_of(text.begin(), text.end(), [](char c) { return isLetterOrDigit(c) || c == '-'; });
+std::optional<std::string> headerValueProblem(std::string_view value) {
+    if (std::any_of(value.begin(), value.end(), isControlCharacter)) return "it holds a control character";
+    return std::nullopt;
+}
+
+std::optional<std::string> serverAddressForRoad(std::string_view given, std::string* problem) {
+    auto refuse = [problem](std::string reason) -> std::optional<std::string> {
+        if (problem) *problem = std::move(reason);
+        return std::nullopt;
+    };
+    if (auto control = headerValueProblem(given)) return refuse(*control);
+    std::optional<std::string_view> port;  // what follows ":", when there is one
+    std::string host;
+    if (given.starts_with('[')) {
+        const auto close = given.find(']');
+        if (close == std::string_view::npos) return refuse("its IPv6 address has no closing bracket");
+        const std::string address(given.substr(1, close - 1));
+        in6_addr parsed{};
+        if (::inet_pton(AF_INET6, address.c_str(), &parsed) != 1) return refuse("it holds no IPv6 address in brackets");
+        const auto rest = given.substr(close + 1);
+        if (!rest.empty() && !rest.starts_with(':')) return refuse("only \":\" and a port may follow its IPv6 address");
+        if (!rest.empty()) port = rest.substr(1);
+        host = "[" + address + "]";
+    } else {
+        auto name = given;
+        if (const auto colon = given.find(':'); colon != std::string_view::npos) {
+            name = given.substr(0, colon);
+            port = given.substr(colon + 1);
+        }
+        // A final dot, as in an absolute name, is no part of the TLS server name.
+        if (name.ends_with('.')) name.remove_suffix(1);
+        host = name;
+        if (!isAscii(host)) {
+            char* ascii = nullptr;
+            const int result = ::idn2_to_ascii_8z(host.c_str(), &ascii, IDN2_NFC_INPUT | IDN2_NONTRANSITIONAL);
+            const std::unique_ptr<char, decltype(&idn2_free)> owner(ascii, &idn2_free);
+            if (result != IDN2_OK) return refuse(std::string("its name has no ASCII form: ") + ::idn2_strerror(result));
+            host = ascii;
+        }
+        if (!isDottedName(host, isServerNameCharacter))
+            return refuse("it is not host labels joined by dots (letters, digits, hyphens and underscores)");
+    }
+    if (!port) return host;
+    const auto number = portNumber(*port);
+    if (!number) return refuse("its port is not a number from 1 to 65535");
+    return host + ":" + std::to_string(*number);
+}
+
+bool isHostName(std::string_view text) {
+    return isDottedName(text, [](char c) { return isLetterOrDigit(c) || c == '-'; });
 }
 
 std::string urlPathSegment(std::string_view text) {
     static const char digits[] = "0123456789ABCDEF";
+    if (text == ".") return "%2E";
+    if (text == "..") return "%2E%2E";
+    // What RFC 3986 lets a path segment hold as written: unreserved characters,
+    // sub-delimiters, ":" and "@".
+    auto keptAsWritten = [](char c) {
+        return isLetterOrDigit(c) || std::string_view("-._~!$&'()*+,;=:@").find(c) != std::string_view::npos;
+    };
     std::string segment;
     for (char c : text) {
-        if (isLetterOrDigit(c) || c == '-' || c == '.' || c == '_' || c == '~') {
+        if (keptAsWritten(c)) {
             segment += c;
         } else {
             const auto byte = static_cast<unsigned char>(c);
@@ -62,15 +120,4 @@ std::string urlPathSegment(std::string_view text) {
         }
     }
     return segment;
-}
-
-std::optional<std::string> configurationValueProblem(std::string_view key, std::string_view value) {
-    if (std::any_of(value.begin(), value.end(), isControlCharacter)) return "it holds a control character";
-    if (key == shared::key::region && !isHostLabel(value))
-        return "it is not a host label (letters, digits and hyphens)";
-    if (key == shared::key::serverAddress && !isHostAndPort(value))
-        return "it is not a host name or address with an optional port";
-    if (key == shared::key::deviceId && (value.empty() || value == "." || value == ".."))
-        return "it cannot be a URL path segment";
-    return std::nullopt;
 }

@@ -128,24 +128,17 @@ void DNSProxyProvider::wake() {
 
 void DNSProxyProvider::updateUserDefaults(const ne::ProviderConfiguration& payload) {
     extConfigLogger().info("Updating user defaults from config payload");
-    // A value that cannot be used safely in a header, a URL or the log counts as not
-    // given. Checked here once, so that no query pays for it.
-    auto acceptable = [&payload](const char* key) -> std::optional<std::string> {
-        auto found = payload.find(key);
-        if (found == payload.end()) return std::nullopt;
-        if (auto problem = configurationValueProblem(key, found->second)) {
-            extConfigLogger().error("Refused the configuration's \"%{public}s\": %{public}s", key, *problem);
-            return std::nullopt;
-        }
-        return found->second;
-    };
+    // The store keeps the values as given, whatever the provider cannot use of them:
+    // the host app shows and saves them again, and a value taken out would read as a
+    // fresh install.
     foundation::Dictionary stored;
     std::vector<std::string> missing;
     for (const char* key : shared::providerConfigurationKeys) {
-        auto value = acceptable(key);
-        if (key == shared::key::userName && (!value || value->empty())) value = "user@ios";
-        if (value)
-            stored[key] = *value;
+        auto found = payload.find(key);
+        if (key == shared::key::userName)
+            stored[key] = found == payload.end() || found->second.empty() ? "user@ios" : found->second;
+        else if (found != payload.end())
+            stored[key] = found->second;
         else
             missing.emplace_back(key);
     }
@@ -158,11 +151,35 @@ void DNSProxyProvider::updateUserDefaults(const ne::ProviderConfiguration& paylo
         auto found = stored.find(key);
         return found == stored.end() ? std::nullopt : foundation::textValue(found->second);
     };
-    serverAddress_ = given(shared::key::serverAddress);
-    macAddress_ = given(shared::key::macAddress);
-    deviceId_ = given(shared::key::deviceId);
-    userName_ = given(shared::key::userName);
-    region_ = given(shared::key::region);
+    auto refused = [](const char* key, const std::string& problem) {
+        extConfigLogger().error("Refused the configuration's \"%{public}s\": %{public}s", key, problem);
+    };
+    // The fields take what their uses can: checked here once, so that no query pays
+    // for it. A value that no header can carry leaves its field absent.
+    auto forHeaders = [&](const char* key) -> std::optional<std::string> {
+        auto value = given(key);
+        if (!value) return std::nullopt;
+        if (auto problem = headerValueProblem(*value)) {
+            refused(key, *problem);
+            return std::nullopt;
+        }
+        return value;
+    };
+    serverAddress_.reset();
+    if (auto server = given(shared::key::serverAddress)) {
+        std::string problem;
+        serverAddress_ = serverAddressForRoad(*server, &problem);
+        if (!serverAddress_) refused(shared::key::serverAddress, problem);
+    }
+    macAddress_ = forHeaders(shared::key::macAddress);
+    deviceId_ = forHeaders(shared::key::deviceId);
+    userName_ = forHeaders(shared::key::userName).value_or("user@ios");
+    region_ = forHeaders(shared::key::region);
+    // Only the uploads need a region that names a host; its header takes it as given.
+    if (region_ && !region_->empty() && !isHostName(*region_))
+        refused(shared::key::region,
+                "it cannot name the report host (host labels joined by dots): it goes in its header, reports wait");
+    // Bypass entries go in no header and no URL; the log escapes what they hold.
     bypassDomains_ = given(shared::key::bypassDomains);
     parseBypassDomains();
 }

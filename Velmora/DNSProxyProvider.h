@@ -178,7 +178,7 @@ private:
     std::shared_ptr<http::Session> alamofireProbeManager_;
     ResolverSet dnsConnections_;
     std::optional<std::string> systemDNSFallbackServer_;
-    // The configuration as given at each start, also written to the settings store.
+    // The configuration at each start as the provider uses it; the settings store keeps it as given.
     std::optional<std::string> serverAddress_;
     std::optional<std::string> macAddress_;
     std::optional<std::string> deviceId_;

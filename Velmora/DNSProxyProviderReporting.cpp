@@ -80,13 +80,12 @@ void DNSProxyProvider::scheduledReportingCheck() {
 void DNSProxyProvider::reportIfDue() {
     const auto elapsed = ConnectionReport::nowSeconds() - lastReportSent_;
     if (!shouldSendReports(connections_, elapsed)) return;
-    if (!region_ || !deviceId_) {
-        // The report address needs both; keep the queue for a later check.
+    if (!region_ || !isHostName(*region_) || !deviceId_ || deviceId_->empty()) {
+        // The report address needs both, the region as host labels and the device
+        // identifier as a path segment that is not empty; keep the queue for a later check.
         reportingLogger().error("Reporting postponed, region or device identifier not configured");
         return;
     }
-    // The intake took only a host label for the region and a device identifier that
-    // can be one path segment once encoded.
     const std::string url = std::string("https://") + statisticsHostPrefix + "." + *region_ + "." +
                             statisticsDomain + "/" + urlPathSegment(*deviceId_) + "/-/extension";
     auto batch = std::move(*connections_);

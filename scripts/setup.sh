@@ -8,7 +8,7 @@ packages=(
   clang libclang-rt-14-dev
   libasio-dev libplist-dev libcurl4-openssl-dev libnghttp2-dev libssl-dev libjemalloc-dev libsystemd-dev nlohmann-json3-dev
   libcairo2-dev libpango1.0-dev fonts-lato libsdl2-dev libicu-dev
-  libldns-dev
+  libldns-dev libidn2-dev
   dnsdist unbound knot-dnsutils bind9-dnsutils dnsperf dnss nghttp2-client
   iproute2 openssl util-linux procps python3 python3-h2 curl
 )

@@ -190,16 +190,20 @@ std::optional<ne::ProviderConfiguration> readConfigurationFile(const std::filesy
     }
     // Every value is text; anything else is refused by name rather than dropped.
     auto notText = [&](const std::string& key) { return refuse("the value of \"" + key + "\" is not text"); };
-    const auto start = text->find_first_not_of(" \t\r\n");
-    if (!text->starts_with("bplist") && (start == std::string::npos || (*text)[start] != '<')) {
+    // Editors may begin a UTF-8 file with a byte-order mark, which the property-list
+    // reader does not take.
+    std::string_view content = *text;
+    if (content.starts_with("\xEF\xBB\xBF")) content.remove_prefix(3);
+    const auto start = content.find_first_not_of(" \t\r\n");
+    if (!content.starts_with("bplist") && (start == std::string_view::npos || content[start] != '<')) {
         JsonConfigurationReader reader;
-        nlohmann::json::sax_parse(*text, &reader);
+        nlohmann::json::sax_parse(content, &reader);
         if (!reader.refusal.empty()) return refuse(reader.refusal);
         if (reader.notTextKey) return notText(*reader.notTextKey);
         return std::move(reader.configuration);
     }
     std::string reason;
-    auto plist = foundation::parsePropertyList(*text, &reason);
+    auto plist = foundation::parsePropertyList(content, &reason);
     if (!plist) return refuse(reason);
     if (!plist->dictionary()) return refuse("not a property-list dictionary");
     ne::ProviderConfiguration configuration;

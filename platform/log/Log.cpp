@@ -208,16 +208,19 @@ int syslogPriority(Level level) {
 }
 
 // Control characters are written escaped, so that a value in a message can neither
-// start a line that reads as a record of its own nor cut its record short.
-std::string escapeControlCharacters(const std::string& text) {
-    auto isControl = [](unsigned char c) { return c < 0x20 || c == 0x7f; };
-    if (std::none_of(text.begin(), text.end(), isControl)) return text;
+// start a line that reads as a record of its own nor cut its record short; the
+// backslash is escaped too, so that every printed line reads back to its message.
+std::string escapedForPrinting(const std::string& text) {
+    auto needsEscape = [](unsigned char c) { return c < 0x20 || c == 0x7f || c == '\\'; };
+    if (std::none_of(text.begin(), text.end(), needsEscape)) return text;
     static const char digits[] = "0123456789abcdef";
     std::string out;
     out.reserve(text.size() + 16);
     for (unsigned char c : text) {
-        if (!isControl(c)) {
+        if (!needsEscape(c)) {
             out += static_cast<char>(c);
+        } else if (c == '\\') {
+            out += "\\\\";
         } else if (c == '\n') {
             out += "\\n";
         } else if (c == '\r') {
@@ -247,7 +250,7 @@ void writeToStderr(const Record& record, const std::string& message) {
 }
 
 void writeOut(const Record& record) {
-    const std::string message = escapeControlCharacters(record.message);
+    const std::string message = escapedForPrinting(record.message);
     if (journaldRuns()) {
         sd_journal_send("MESSAGE=%s", message.c_str(), "PRIORITY=%d", syslogPriority(record.level),
                         "SUBSYSTEM=%s", record.subsystem.c_str(), "CATEGORY=%s", record.category.c_str(), nullptr);

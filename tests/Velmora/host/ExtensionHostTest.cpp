@@ -101,6 +101,20 @@ TEST_F(HostConfiguration, ConfigurationFilesOfOtherThanTextAreRefusedByKey) {
     EXPECT_EQ(error, plist.string() + ": the value of \"bypassDomains\" is not text");
 }
 
+TEST_F(HostConfiguration, ConfigurationFilesThatBeginWithAByteOrderMarkAreReadByTheirContent) {
+    const std::string bom = "\xEF\xBB\xBF";
+    const ne::ProviderConfiguration expected{{"region", "syd-1"}, {"userName", "ios"}};
+    const fs::path plist = root_ / "config.plist";
+    std::ofstream(plist) << bom << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                            "<key>region</key><string>syd-1</string><key>userName</key><string>ios</string>"
+                            "</dict></plist>\n";
+    std::string error;
+    EXPECT_EQ(readConfigurationFile(plist, &error), expected) << error;
+    const fs::path json = root_ / "config.json";
+    std::ofstream(json) << bom << R"( {"region": "syd-1", "userName": "ios"})";
+    EXPECT_EQ(readConfigurationFile(json, &error), expected) << error;
+}
+
 // Whatever a file holds, reading it builds no more than it may and ends with the reason.
 TEST_F(HostConfiguration, BadConfigurationFilesAreRefusedWithTheReason) {
     auto refusal = [](const fs::path& file) {

@@ -117,4 +117,10 @@ TEST(LogOutput, ControlCharactersOfAMessageAreWrittenEscaped) {
     // Sinks see the message as it was made.
     ASSERT_EQ(sink.records().size(), 1u);
     EXPECT_EQ(sink.records()[0].message, "user " + value);
+
+    // A backslash is escaped too: a value that holds "\n" as text prints apart from a line feed.
+    testing::internal::CaptureStderr();
+    logger.info("%{public}s|%{public}s|%{public}s", "a\nb", "a\\nb", "C:\\x41\\\\");
+    const std::string backslashes = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(backslashes.ends_with(" [com.example.test:unit] a\\nb|a\\\\nb|C:\\\\x41\\\\\\\\\n")) << backslashes;
 }
