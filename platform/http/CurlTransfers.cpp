@@ -146,6 +146,8 @@ CurlTransfers::CurlTransfers() : multi_(curl_multi_init()) {
     // (the configuration names them), and a request held back inside curl would wait
     // where its deadline is not watched.
     curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, static_cast<long>(kTransfersPerOrigin));
+    // Idle connections are kept for the next transfers, not only as many as run now.
+    curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, static_cast<long>(2 * kTransfersPerOrigin));
     thread_ = std::thread([this] { run(); });
 }
 
