@@ -91,7 +91,8 @@ struct CurlTransfers::Transfer {
         resolve.clear();
     }
 
-    // A response beyond the bounds ends the transfer: curl is told so by a short count.
+    // A response beyond the bounds, or with a header value that may not be taken, ends
+    // the transfer: curl is told so by a short count.
     static size_t onHeader(char* buffer, size_t size, size_t count, void* user) {
         auto& transfer = *static_cast<Transfer*>(user);
         auto& request = *transfer.request;
