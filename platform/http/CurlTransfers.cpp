@@ -296,18 +296,21 @@ void CurlTransfers::ended(std::unique_ptr<Transfer> transfer, int result) {
     } else if (code != CURLE_OK) {
         response.error = transportError(code, osErrno, *transfer->errorText ? transfer->errorText
                                                                              : curl_easy_strerror(code));
-        if (response.error->code == Error::Code::notConnectedToInternet && transfer->options.waitsForConnectivity &&
-            Clock::now() + kConnectivityRetry < request.deadline_) {
-            // No way out yet: one tries again shortly; the requests time out meanwhile if it stays so.
+    }
+    // No way out yet, and the session waits for one: the server was not tried. One
+    // request tries again shortly; the requests time out meanwhile if it stays so.
+    const bool offline = response.error && response.error->code == Error::Code::notConnectedToInternet &&
+                         transfer->options.waitsForConnectivity;
+    if (offline) {
+        origin.width = 1;
+        if (Clock::now() + kConnectivityRetry < request.deadline_) {
             transfer->reset();
-            origin.width = 1;
             origin.attempts.notBefore = std::max(origin.attempts.notBefore, Clock::now() + kConnectivityRetry);
             enqueue(std::move(transfer));
             return;
         }
-    }
-    // Any complete answer, whatever its status, shows the origin is up.
-    if (code == CURLE_OK && status != 0) {
+    } else if (code == CURLE_OK && status != 0) {
+        // Any complete answer, whatever its status, shows the origin is up.
         origin.attempts.answered();
         origin.width = std::min(origin.width + 1, kTransfersPerOrigin);
     } else if (transfer->round == origin.round) {
