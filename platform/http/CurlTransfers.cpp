@@ -310,9 +310,13 @@ void CurlTransfers::ended(std::unique_ptr<Transfer> transfer, int result) {
             return;
         }
     } else if (code == CURLE_OK && status != 0) {
-        // Any complete answer, whatever its status, shows the origin is up.
+        // Any complete answer, whatever its status, shows the origin is up. One more
+        // transfer may run once a new connection has answered (or the first one has):
+        // connections are added one at a time too.
         origin.attempts.answered();
-        origin.width = std::min(origin.width + 1, kTransfersPerOrigin);
+        long connects = 0;
+        curl_easy_getinfo(easy, CURLINFO_NUM_CONNECTS, &connects);
+        if (connects > 0 || origin.width == 1) origin.width = std::min(origin.width + 1, kTransfersPerOrigin);
     } else if (transfer->round == origin.round) {
         ++origin.round;
         origin.width = 1;

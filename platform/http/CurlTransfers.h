@@ -6,8 +6,9 @@
 //
 // The transfers to one origin keep the HTTP/2 road's rules: one at a time until the
 // origin answers, each attempt after one that got no answer waiting its turn
-// (`Attempts`), and then at most a few at once, each on a connection of its own. The
-// others wait here, not in curl, until their time-out.
+// (`Attempts`), and then at most a few at once, each on a connection of its own, the
+// connections added one at a time. The others wait here, not in curl, each until its
+// time-out.
 //
 // A request lives here from start() until its completion has been called.
 
@@ -55,7 +56,8 @@ private:
         Attempts attempts;
         std::deque<std::unique_ptr<Transfer>> waiting;  // by deadline, soonest first
         std::size_t running = 0;
-        // One until the origin answers, then one more with each answer, up to the cap.
+        // One until the origin answers, then one more with each new connection that
+        // answers, up to the cap.
         std::size_t width = 1;
         // Counts the attempts that got no answer: the transfers of one round that fail
         // together (a server gone while they ran) count once.
