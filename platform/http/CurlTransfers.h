@@ -59,8 +59,8 @@ private:
         // One until the origin answers, then one more with each new connection that
         // answers, up to the cap.
         std::size_t width = 1;
-        // Counts the attempts that got no answer: the transfers of one round that fail
-        // together (a server gone while they ran) count once.
+        // One more with each attempt that got no answer: the transfers of one round that
+        // fail together (a server gone while they ran) count as one attempt.
         std::uint64_t round = 0;
     };
 
