@@ -68,6 +68,9 @@ struct TextList {
 
 struct CurlTransfers::Transfer {
     std::shared_ptr<DataRequest> request;
+    std::string originKey;  // until it waits in its origin
+    Origin* origin = nullptr;
+    std::uint64_t round = 0;  // of its origin when it began
     Options options;
     Completion completion;
     CURL* easy = nullptr;
@@ -77,6 +80,7 @@ struct CurlTransfers::Transfer {
     char errorText[CURL_ERROR_SIZE] = {};
     std::size_t headerBytes = 0;
     bool tooLarge = false;  // ended by us: the response went beyond its bounds
+    bool badField = false;  // ended by us: a header value held a control character
 
     ~Transfer() { reset(); }
     // Lets go of the handle and what it was given, so that the transfer can begin again.
@@ -87,7 +91,8 @@ struct CurlTransfers::Transfer {
         resolve.clear();
     }
 
-    // A response beyond the bounds ends the transfer: curl is told so by a short count.
+    // A response beyond the bounds, or with a header value that may not be taken, ends
+    // the transfer: curl is told so by a short count.
     static size_t onHeader(char* buffer, size_t size, size_t count, void* user) {
         auto& transfer = *static_cast<Transfer*>(user);
         auto& request = *transfer.request;
@@ -104,6 +109,11 @@ struct CurlTransfers::Transfer {
         } else if (auto colon = line.find(':'); colon != std::string_view::npos) {
             std::string_view value = line.substr(colon + 1);
             while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+            while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
+            if (!isFieldValue(value)) {
+                transfer.badField = true;
+                return 0;
+            }
             request.receiving_.headerFields.emplace_back(std::string(line.substr(0, colon)), std::string(value));
         }
         return size * count;
@@ -132,7 +142,15 @@ CurlTransfers& CurlTransfers::shared() {
     return *instance;
 }
 
-CurlTransfers::CurlTransfers() : multi_(curl_multi_init()), thread_([this] { run(); }) {}
+CurlTransfers::CurlTransfers() : multi_(curl_multi_init()) {
+    // A backstop to the origins' own caps. There is no total cap: the origins are few
+    // (the configuration names them), and a request held back inside curl would wait
+    // where its deadline is not watched.
+    curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, static_cast<long>(kTransfersPerOrigin));
+    // Idle connections are kept for the next transfers, not only as many as run now.
+    curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, static_cast<long>(2 * kTransfersPerOrigin));
+    thread_ = std::thread([this] { run(); });
+}
 
 void CurlTransfers::stop() {
     {
@@ -143,19 +161,64 @@ void CurlTransfers::stop() {
     if (thread_.joinable()) thread_.join();
 }
 
-void CurlTransfers::start(std::shared_ptr<DataRequest> request, Options options, Completion completion) {
+void CurlTransfers::start(std::shared_ptr<DataRequest> request, std::string origin, Options options,
+                          Completion completion) {
     auto transfer = std::make_unique<Transfer>();
     transfer->request = std::move(request);
+    transfer->originKey = std::move(origin);
     transfer->options = options;
     transfer->completion = std::move(completion);
+    bool wake = false;
     {
         std::lock_guard lock(mutex_);
+        // Requests made together wake the thread once: it takes all that came.
+        wake = incoming_.empty();
         incoming_.push_back(std::move(transfer));
     }
-    curl_multi_wakeup(multi_);
+    if (wake) curl_multi_wakeup(multi_);
+}
+
+void CurlTransfers::enqueue(std::unique_ptr<Transfer> transfer) {
+    if (!transfer->origin) {
+        auto found = origins_.find(transfer->originKey);
+        if (found == origins_.end()) found = origins_.try_emplace(std::move(transfer->originKey)).first;
+        transfer->origin = &found->second;
+        transfer->originKey = {};
+    }
+    // Kept in deadline order; a new request mostly has the latest.
+    auto& waiting = transfer->origin->waiting;
+    const auto deadline = transfer->request->deadline_;
+    auto at = waiting.end();
+    while (at != waiting.begin() && (*std::prev(at))->request->deadline_ > deadline) --at;
+    waiting.insert(at, std::move(transfer));
+}
+
+Clock::time_point CurlTransfers::startInTurn(Clock::time_point now) {
+    auto next = Clock::time_point::max();
+    for (auto& [key, origin] : origins_) {
+        auto& waiting = origin.waiting;
+        while (!waiting.empty() && waiting.front()->request->deadline_ <= now) {
+            const auto transfer = std::move(waiting.front());
+            waiting.pop_front();
+            transfer->completion(failure(transfer->request->url_, makeError(Error::Code::timedOut)));
+        }
+        while (!waiting.empty() && origin.running < origin.width && now >= origin.attempts.notBefore) {
+            // The request with the most time left goes first: an attempt needs the time
+            // to connect, and under load the oldest would time out on the way anyway.
+            auto transfer = std::move(waiting.back());
+            waiting.pop_back();
+            begin(std::move(transfer));
+        }
+        if (waiting.empty()) continue;
+        next = std::min(next, waiting.front()->request->deadline_);
+        if (origin.running < origin.width) next = std::min(next, origin.attempts.notBefore);
+    }
+    return next;
 }
 
 void CurlTransfers::begin(std::unique_ptr<Transfer> transfer) {
+    ++transfer->origin->running;
+    transfer->round = transfer->origin->round;
     DataRequest& request = *transfer->request;
     request.receiving_ = HTTPURLResponse{};
     request.receiving_.url = request.url_;
@@ -163,7 +226,7 @@ void CurlTransfers::begin(std::unique_ptr<Transfer> transfer) {
     request.gotBody_ = false;
     transfer->headerBytes = 0;
     transfer->tooLarge = false;
-
+    transfer->badField = false;
     CURL* easy = curl_easy_init();
     transfer->easy = easy;
     curl_easy_setopt(easy, CURLOPT_URL, request.url_.c_str());
@@ -208,66 +271,90 @@ void CurlTransfers::begin(std::unique_ptr<Transfer> transfer) {
     running_.insert(transfer.release());  // owned here until curl is done with it
 }
 
+void CurlTransfers::ended(std::unique_ptr<Transfer> transfer, int result) {
+    const auto code = static_cast<CURLcode>(result);
+    CURL* easy = transfer->easy;
+    running_.erase(transfer.get());
+    curl_multi_remove_handle(multi_, easy);
+    Origin& origin = *transfer->origin;
+    --origin.running;
+
+    long status = 0, osErrno = 0;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osErrno);
+    DataRequest& request = *transfer->request;
+    DataResponse response{request.url_, {}, {}, {}};
+    if (status != 0) {
+        request.receiving_.statusCode = status;
+        response.response = std::move(request.receiving_);
+    }
+    if (code == CURLE_OK || request.gotBody_) response.data = std::move(request.received_);
+    if (transfer->tooLarge) {
+        response.error = makeError(Error::Code::dataLengthExceedsMaximum);
+    } else if (transfer->badField) {
+        response.error = makeError(Error::Code::networkConnectionLost, "a header value holds a control character");
+    } else if (code != CURLE_OK) {
+        response.error = transportError(code, osErrno, *transfer->errorText ? transfer->errorText
+                                                                             : curl_easy_strerror(code));
+    }
+    // No way out yet, and the session waits for one: the server was not tried. One
+    // request tries again shortly; the requests time out meanwhile if it stays so.
+    const bool offline = response.error && response.error->code == Error::Code::notConnectedToInternet &&
+                         transfer->options.waitsForConnectivity;
+    if (offline) {
+        origin.width = 1;
+        if (Clock::now() + kConnectivityRetry < request.deadline_) {
+            transfer->reset();
+            origin.attempts.notBefore = std::max(origin.attempts.notBefore, Clock::now() + kConnectivityRetry);
+            enqueue(std::move(transfer));
+            return;
+        }
+    } else if (code == CURLE_OK && status != 0) {
+        // Any complete answer, whatever its status, shows the origin is up. One more
+        // transfer may run once a new connection has answered (or the first one has):
+        // connections are added one at a time too.
+        origin.attempts.answered();
+        long connects = 0;
+        curl_easy_getinfo(easy, CURLINFO_NUM_CONNECTS, &connects);
+        if (connects > 0 || origin.width == 1) origin.width = std::min(origin.width + 1, kTransfersPerOrigin);
+    } else if (transfer->round == origin.round) {
+        ++origin.round;
+        origin.width = 1;
+        origin.attempts.failed();
+    }
+    transfer->completion(std::move(response));
+}
+
 void CurlTransfers::run() {
-    std::multimap<Clock::time_point, std::unique_ptr<Transfer>> retries;  // waiting for the network
+    std::vector<std::unique_ptr<Transfer>> incoming;  // keeps its room from one round to the next
     for (;;) {
-        std::vector<std::unique_ptr<Transfer>> incoming;
         {
             std::lock_guard lock(mutex_);
             if (stopping_) break;
             incoming.swap(incoming_);
         }
-        for (auto& transfer : incoming) begin(std::move(transfer));
-        const auto now = Clock::now();
-        while (!retries.empty() && retries.begin()->first <= now) {
-            begin(std::move(retries.begin()->second));
-            retries.erase(retries.begin());
-        }
+        for (auto& transfer : incoming) enqueue(std::move(transfer));
+        incoming.clear();
+        startInTurn(Clock::now());
 
         int running = 0;
         curl_multi_perform(multi_, &running);
         int left = 0;
         while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
             if (message->msg != CURLMSG_DONE) continue;
-            CURL* easy = message->easy_handle;
-            const CURLcode code = message->data.result;
             Transfer* raw = nullptr;
-            curl_easy_getinfo(easy, CURLINFO_PRIVATE, &raw);
-            std::unique_ptr<Transfer> transfer(raw);
-            running_.erase(raw);
-            curl_multi_remove_handle(multi_, easy);
-
-            long status = 0, osErrno = 0;
-            curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-            curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osErrno);
-            DataRequest& request = *transfer->request;
-            DataResponse response{request.url_, {}, {}, {}};
-            if (status != 0) {
-                request.receiving_.statusCode = status;
-                response.response = std::move(request.receiving_);
-            }
-            if (code == CURLE_OK || request.gotBody_) response.data = std::move(request.received_);
-            if (transfer->tooLarge) {
-                response.error = makeError(Error::Code::dataLengthExceedsMaximum);
-            } else if (code != CURLE_OK) {
-                response.error = transportError(code, osErrno, *transfer->errorText ? transfer->errorText
-                                                                                     : curl_easy_strerror(code));
-                if (response.error->code == Error::Code::notConnectedToInternet &&
-                    transfer->options.waitsForConnectivity && Clock::now() + kConnectivityRetry < request.deadline_) {
-                    transfer->reset();
-                    retries.emplace(Clock::now() + kConnectivityRetry, std::move(transfer));
-                    continue;
-                }
-            }
-            transfer->completion(std::move(response));
+            curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &raw);
+            ended(std::unique_ptr<Transfer>(raw), message->data.result);
         }
 
+        const auto now = Clock::now();
+        const auto next = startInTurn(now);
         long waitMs = -1;
         curl_multi_timeout(multi_, &waitMs);
         if (waitMs < 0 || waitMs > kLongestWaitMs) waitMs = kLongestWaitMs;
-        if (!retries.empty()) {
-            const auto untilRetry = std::chrono::duration_cast<std::chrono::milliseconds>(retries.begin()->first - Clock::now());
-            waitMs = std::clamp<long>(static_cast<long>(untilRetry.count()) + 1, 0, waitMs);
+        if (next != Clock::time_point::max()) {
+            const auto untilNext = std::chrono::duration_cast<std::chrono::milliseconds>(next - now);
+            waitMs = std::clamp<long>(static_cast<long>(untilNext.count()) + 1, 0, waitMs);
         }
         curl_multi_poll(multi_, nullptr, 0, static_cast<int>(waitMs), nullptr);
     }
@@ -277,6 +364,7 @@ void CurlTransfers::run() {
         delete transfer;
     }
     running_.clear();
+    origins_.clear();
 }
 
 }  // namespace http::detail

@@ -230,7 +230,7 @@ private:
         const URL& url = lastURL_.parsed;
         const std::string& origin = lastURL_.origin;
         if (url.scheme != "https" || http1Origins_.contains(origin)) {
-            startOnCurl(request);
+            startOnCurl(request, origin);
             return;
         }
         request->path_ = url.path;
@@ -246,12 +246,12 @@ private:
         connection->submit(request);
     }
 
-    void startOnCurl(const std::shared_ptr<DataRequest>& request) {
+    void startOnCurl(const std::shared_ptr<DataRequest>& request, const std::string& origin) {
         curlRunning_.insert(request);
         CurlTransfers::Options options{configuration_.connectionProxyDictionary.has_value(),
                                        configuration_.waitsForConnectivity};
         std::weak_ptr<Transport> weak = weak_from_this();
-        CurlTransfers::shared().start(request, options, [weak, request, &queue = queue_](DataResponse response) {
+        CurlTransfers::shared().start(request, origin, options, [weak, request, &queue = queue_](DataResponse response) {
             queue.async([weak, request, response = std::move(response)]() mutable {
                 if (auto self = weak.lock()) {
                     self->curlRunning_.erase(request);

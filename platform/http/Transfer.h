@@ -4,6 +4,7 @@
 
 #include "http/Session.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -45,6 +46,16 @@ struct URL {
     std::string origin() const;
 };
 std::optional<URL> parseURL(std::string_view text);
+
+// Whether a received header value may be taken: one with a control character (a tab
+// aside) is refused with its response, as HTTP/2 refuses it, so that a server cannot
+// hand the engine a value (a cookie) that its later requests would carry.
+inline bool isFieldValue(std::string_view value) {
+    return std::none_of(value.begin(), value.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte < 0x20 && byte != '\t') || byte == 0x7f;
+    });
+}
 
 // A header name or value as it may go on the wire: line breaks would let a value
 // smuggle in headers of its own, so they are dropped.

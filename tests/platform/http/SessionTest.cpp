@@ -161,3 +161,26 @@ TEST(HttpSession, InvalidatedSessionFinishesRunningRequestsAndRefusesNewOnes) {
     ASSERT_TRUE(late->error);
     EXPECT_EQ(late->error->code, http::Error::Code::cancelled);
 }
+
+TEST(HttpSession, HeaderValueWithAControlCharacterFailsItsResponseAsOverHttp2) {
+    // Such a value (a cookie) would go out again with later requests.
+    http::Session session(http::SessionConfiguration::defaultConfiguration());
+    for (const std::string& value : {"ck\x01\x7f\rXy"s, "ck\x7f"s, "a\rb"s, "\x1b[2J"s}) {
+        LoopbackServer server("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nX-Before: 1\r\nX-Brimvale-Cookie: " + value +
+                              "\r\nConnection: close\r\n\r\nok");
+        auto refused = await(*session.request(server.url()));
+        ASSERT_TRUE(refused && refused->error);
+        EXPECT_EQ(refused->error->code, http::Error::Code::networkConnectionLost);
+        ASSERT_TRUE(refused->response);
+        EXPECT_EQ(refused->response->statusCode, 200);
+        EXPECT_EQ(refused->response->headerField("X-Before"), "1");
+        EXPECT_FALSE(refused->response->valueForHTTPHeaderField("X-Brimvale-Cookie"));
+        EXPECT_FALSE(refused->data);
+    }
+    // Tabs and octets beyond ASCII are parts of a value; the blanks around it are not.
+    LoopbackServer server("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nX-Brimvale-Cookie: \ta\tb\xe9 \t\r\n"
+                          "Connection: close\r\n\r\nok"s);
+    auto taken = await(*session.request(server.url()));
+    ASSERT_TRUE(taken && taken->isSuccess()) << taken->error->detail;
+    EXPECT_EQ(taken->response->valueForHTTPHeaderField("X-Brimvale-Cookie"), "a\tb\xe9");
+}
