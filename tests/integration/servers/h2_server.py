@@ -20,12 +20,23 @@ By --mode, for every connection (or only the first --bad ones; later ones answer
   goaway-first  the first connection answers its first stream and sends GOAWAY with it as
                 the last stream; later connections answer everything
   no-tls        accepts and never starts TLS
+  push-promise  answers a request with a PUSH_PROMISE, which a client without push must
+                take as a connection error, then keeps the connection open
+  window-overflow  answers a request with a WINDOW_UPDATE that overflows the connection's
+                window (a connection error), then keeps the connection open
+  fall-silent   answers the first request, then reads and sends nothing more (PINGs
+                included) and keeps the connection open
+  no-streams    allows no concurrent streams (SETTINGS_MAX_CONCURRENT_STREAMS 0)
+  answer-close  answers the first request and ends the connection with GOAWAY
+--status N answers with status N instead of 200.
 """
 import argparse
 import select
 import socket
 import ssl
+import struct
 import threading
+import time
 
 import h2.config
 import h2.connection
@@ -49,8 +60,13 @@ def flush(tls, conn):
         tls.sendall(data)
 
 
-def answer(conn, stream_id, body):
-    conn.send_headers(stream_id, [(":status", "200"), ("content-type", "application/dns-message"),
+def frame(kind, flags, stream_id, payload):
+    """One HTTP/2 frame as raw octets, for frames the h2 library would not send."""
+    return struct.pack(">I", len(payload))[1:] + bytes([kind, flags]) + struct.pack(">I", stream_id) + payload
+
+
+def answer(conn, stream_id, body, status=200):
+    conn.send_headers(stream_id, [(":status", str(status)), ("content-type", "application/dns-message"),
                                   ("content-length", str(len(body)))])
     size = conn.max_outbound_frame_size
     for at in range(0, max(len(body), 1), size):
@@ -69,6 +85,12 @@ class Connection:
 
     def run(self):
         self.tls.do_handshake()
+        if self.args.mode == "no-streams":
+            # Its SETTINGS (no streams) and the acknowledgement of the client's; then
+            # nothing but reading. A request sent before these arrive is never answered.
+            self.tls.sendall(frame(0x4, 0, 0, struct.pack(">HI", 3, 0)) + frame(0x4, 0x1, 0, b""))
+            self.hold_open()
+            return
         self.conn.initiate_connection()
         flush(self.tls, self.conn)
         if self.args.mode == "goaway" and self.bad:
@@ -118,7 +140,28 @@ class Connection:
         elif isinstance(event, h2.events.StreamEnded):
             if event.stream_id in self.requests and not self.closing:
                 _, body = self.requests.pop(event.stream_id)
-                answer(conn, event.stream_id, body)
+                mode = self.args.mode if self.bad else "answer"
+                if mode == "push-promise":
+                    # After the acknowledgement of the client's SETTINGS, which turn push
+                    # off: promised stream 2, with :method GET, :scheme https, :path /.
+                    flush(self.tls, conn)
+                    self.tls.sendall(frame(0x5, 0x4, event.stream_id, struct.pack(">I", 2) + b"\x82\x87\x84"))
+                    self.hold_open()
+                    return False
+                if mode == "window-overflow":
+                    flush(self.tls, conn)
+                    self.tls.sendall(frame(0x8, 0, 0, struct.pack(">I", 0x7fffffff)))
+                    self.hold_open()
+                    return False
+                answer(conn, event.stream_id, body, self.args.status)
+                if mode == "answer-close":
+                    conn.close_connection(last_stream_id=event.stream_id)
+                    flush(self.tls, conn)
+                    return False
+                if mode == "fall-silent":
+                    flush(self.tls, conn)
+                    self.hold_open(read=False)
+                    return False
                 if self.args.mode == "goaway-first" and self.number == 1:
                     conn.close_connection(last_stream_id=event.stream_id)
                     self.closing = True
@@ -128,6 +171,21 @@ class Connection:
         elif isinstance(event, h2.events.ConnectionTerminated):
             return False
         return True
+
+    def hold_open(self, read=True):
+        """Keeps the connection open, reading (and ignoring) what comes or not, until the
+        client closes it or 30 s pass."""
+        end = time.monotonic() + 30
+        while time.monotonic() < end:
+            if not read:
+                time.sleep(0.1)
+                continue
+            if select.select([self.tls], [], [], 0.1)[0]:
+                try:
+                    if not self.tls.recv(65536):
+                        return
+                except OSError:
+                    return
 
     def started(self, stream_id, path):
         """What a request's path asks for at once; False when the connection is to end."""
@@ -207,7 +265,8 @@ def serve(args, ctx, sock):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--mode", default="answer",
-                        choices=["answer", "goaway", "goaway-first", "no-tls"])
+                        choices=["answer", "goaway", "goaway-first", "no-tls", "push-promise",
+                                 "window-overflow", "fall-silent", "no-streams", "answer-close"])
     parser.add_argument("--log", required=True)
     parser.add_argument("--address", default="127.0.0.1")
     parser.add_argument("--port", type=int, default=443)
@@ -215,6 +274,7 @@ def main():
     parser.add_argument("--key", required=True)
     parser.add_argument("--bad", type=int, default=0, help="only the first BAD connections misbehave")
     parser.add_argument("--as-path", default="")
+    parser.add_argument("--status", type=int, default=200)
     args = parser.parse_args()
 
     ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)

@@ -6,6 +6,8 @@
 #include "http/HttpTestSupport.h"
 
 #include <dlfcn.h>
+#include <malloc.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 #include <openssl/ssl.h>
 
@@ -241,4 +243,86 @@ TEST_F(Http2Storms, QueriesAreAnsweredSoonAfterTheServerIsGoodAgain) {
     EXPECT_LT(*firstAnswer - start, 1750ms);
     EXPECT_EQ(answeredAfterThat, sentAfterThat);
     EXPECT_EQ(server().count("connection"), 5u);
+}
+
+// A connection error the client finds (one test per mode: the TLS context of a process
+// keeps the first certificate it trusted at a path).
+class Http2ConnectionError : public Http2Test, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(Http2ConnectionError, ClosesTheConnectionAndTheNextQueryGetsANewOne) {
+    start(GetParam(), 3s, "--bad 1");
+    auto first = await(query(session()));
+    ASSERT_TRUE(first && first->error);
+    EXPECT_EQ(first->error->code, Code::networkConnectionLost) << first->error->detail;
+    const auto sent = std::chrono::steady_clock::now();
+    ASSERT_TRUE(answered(await(query(session()))));
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, 1s);
+    EXPECT_EQ(server().count("connection"), 2u);
+}
+INSTANTIATE_TEST_SUITE_P(Frames, Http2ConnectionError, ::testing::Values("push-promise", "window-overflow"));
+
+TEST_F(Http2Recovery, ConnectionThatFallsSilentIsLeftAfterAFewTimeOuts) {
+    start("fall-silent", 1s, "--bad 1");
+    ASSERT_TRUE(answered(await(query(session()))));
+    // A query every 100 ms: the first three after the silence time out, then a new
+    // connection answers the rest.
+    const auto responses = steadyQueries(session(), 2500ms, 100ms);
+    std::size_t timedOut = 0;
+    for (const auto& response : responses) timedOut += response.error && response.error->code == Code::timedOut;
+    EXPECT_LE(timedOut, 12u);
+    ASSERT_FALSE(responses.empty());
+    EXPECT_TRUE(responses.back().isSuccess());
+    EXPECT_EQ(server().count("connection"), 2u);
+}
+
+TEST_F(Http2Recovery, QueryAfterAQuietSpellAsksForAPingAndAnUnansweredOneEndsTheConnection) {
+    start("fall-silent", 6s, "--bad 1");
+    ASSERT_TRUE(answered(await(query(session()))));
+    dispatch::runMainFor(1200ms);
+    const auto sent = std::chrono::steady_clock::now();
+    auto unanswered = await(query(session()));
+    ASSERT_TRUE(unanswered && unanswered->error);
+    EXPECT_EQ(unanswered->error->code, Code::networkConnectionLost);
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, 3s);
+    ASSERT_TRUE(answered(await(query(session()))));
+    EXPECT_EQ(server().count("connection"), 2u);
+}
+
+TEST_F(Http2Recovery, AnyCompleteAnswerEndsTheWaitsBetweenConnections) {
+    // Each connection answers one request with 403 and closes: the next connects at once.
+    start("answer-close", 2s, "--status 403");
+    const auto begin = std::chrono::steady_clock::now();
+    for (int i = 0; i < 8; ++i) {
+        auto result = await(query(session()));
+        ASSERT_TRUE(result && result->response) << i;
+        EXPECT_EQ(result->response->statusCode, 403) << i;
+    }
+    // Waits of 50 ms doubling would make these take more than 6 s.
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 1500ms);
+}
+
+namespace {
+// Resident size once the allocator has given back what it holds free.
+std::size_t residentBytes() {
+    ::malloc_trim(0);
+    std::ifstream statm("/proc/self/statm");
+    std::size_t size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+}
+}  // namespace
+
+TEST_F(Http2Storms, RequestsWaitingForAStreamTimeOutAndLeaveNothingBehind) {
+    start("no-streams", 300ms);
+    ASSERT_TRUE(await(query(session())));  // the connection is open, its settings known
+    const std::size_t before = residentBytes();
+    for (int round = 0; round < 3; ++round) {
+        const auto results = queriesAtOnce(session(), 8000);
+        for (const auto& result : results) {
+            ASSERT_TRUE(result && result->error);
+            EXPECT_EQ(result->error->code, Code::timedOut) << result->error->detail;
+        }
+        EXPECT_LT(residentBytes(), before + 10 * 1024 * 1024) << "round " << round;
+    }
+    EXPECT_EQ(server().count("connection"), 1u);
 }
