@@ -12,7 +12,6 @@
 //
 // A request lives here from start() until its completion has been called.
 
-#include "http/Http2Connection.h"
 #include "http/Transfer.h"
 
 #include <chrono>

@@ -31,8 +31,6 @@ constexpr int kReadRoundsPerTurn = 4;
 // Frames are handed to TLS in batches of about this size.
 constexpr std::size_t kWriteBatch = 64 * 1024;
 constexpr auto kConnectivityRetry = 250ms;
-constexpr auto kFirstAttemptWait = 50ms;
-constexpr std::chrono::steady_clock::duration kLongestAttemptWait = 3200ms;
 // Answers may run far ahead of the reads that take them.
 constexpr std::int32_t kStreamWindow = 1 << 20;
 constexpr std::int32_t kConnectionWindow = 16 << 20;
@@ -151,11 +149,6 @@ TlsContext tlsContext(std::string& error) {
 }
 
 }  // namespace
-
-void Attempts::failed() {
-    wait = wait == Clock::duration::zero() ? Clock::duration(kFirstAttemptWait) : std::min(2 * wait, kLongestAttemptWait);
-    notBefore = Clock::now() + wait;
-}
 
 void setFirstStreamIdentifier(std::int32_t identifier) { firstStreamIdentifier = identifier; }
 

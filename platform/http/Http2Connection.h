@@ -38,17 +38,6 @@ struct ssl_st;
 
 namespace http::detail {
 
-// The attempts to reach one origin: after one that ended without an answer the next
-// waits, twice as long each time up to a few seconds; an answer, whatever its status,
-// ends the waits.
-struct Attempts {
-    std::chrono::steady_clock::duration wait{};
-    std::chrono::steady_clock::time_point notBefore{};
-
-    void failed();
-    void answered() { *this = {}; }
-};
-
 // Tests: streams of new connections start at this identifier, so that a connection can
 // run out of them. 1 unless set.
 void setFirstStreamIdentifier(std::int32_t identifier);

@@ -50,6 +50,15 @@ std::string quote(std::string_view text) {
 
 namespace detail {
 
+void Attempts::failed() {
+    using namespace std::chrono_literals;
+    constexpr auto first = 50ms;
+    constexpr std::chrono::steady_clock::duration longest = 3200ms;
+    wait = wait == std::chrono::steady_clock::duration::zero() ? std::chrono::steady_clock::duration(first)
+                                                               : std::min(2 * wait, longest);
+    notBefore = std::chrono::steady_clock::now() + wait;
+}
+
 Error makeError(Error::Code code, std::string detail) {
     // A switch, not a static table: sessions may still fail their requests while the
     // process's static objects are destroyed at exit.

@@ -5,6 +5,7 @@
 #include "http/Session.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -60,6 +61,17 @@ inline bool isFieldValue(std::string_view value) {
 // A header name or value as it may go on the wire: line breaks would let a value
 // smuggle in headers of its own, so they are dropped.
 std::string withoutLineBreaks(std::string_view text);
+
+// The attempts to reach one origin, on either road: after one that ended without an
+// answer the next waits, twice as long each time up to a few seconds; an answer,
+// whatever its status, ends the waits.
+struct Attempts {
+    std::chrono::steady_clock::duration wait{};
+    std::chrono::steady_clock::time_point notBefore{};
+
+    void failed();
+    void answered() { *this = {}; }
+};
 
 // The session's side of a transfer, on the session's queue.
 class TransferOwner {
