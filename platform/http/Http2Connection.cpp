@@ -175,9 +175,12 @@ struct Http2Connection::Callbacks {
     static int onFrame(nghttp2_session*, const nghttp2_frame* frame, void* user) {
         auto& connection = of(user);
         connection.heard();
-        // The server ends the connection: new requests go to another one, and
-        // nghttp2 refuses the streams the server will not answer.
-        if (frame->hd.type == NGHTTP2_GOAWAY) connection.retire();
+        // The server ends the connection: new requests, and those waiting for a stream,
+        // go to another one, and nghttp2 refuses the streams the server will not answer.
+        if (frame->hd.type == NGHTTP2_GOAWAY) {
+            connection.retire();
+            connection.handOverWaiting();
+        }
         return 0;
     }
     static ssize_t readBody(nghttp2_session*, std::int32_t id, std::uint8_t* buffer, std::size_t length,
@@ -245,6 +248,14 @@ void Http2Connection::wait(std::shared_ptr<DataRequest> request) {
 std::uint32_t Http2Connection::streamLimit() const {
     return std::min(nghttp2_session_get_remote_settings(session_, NGHTTP2_SETTINGS_MAX_CONCURRENT_STREAMS),
                     kMostOpenStreams);
+}
+
+void Http2Connection::handOverWaiting() {
+    if (waiting_.empty() || !owner_) return;
+    std::vector<std::shared_ptr<DataRequest>> requests(std::make_move_iterator(waiting_.begin()),
+                                                       std::make_move_iterator(waiting_.end()));
+    waiting_.clear();
+    owner_->reroute(std::move(requests), false);
 }
 
 void Http2Connection::startWaitingStreams() {

@@ -76,6 +76,8 @@ private:
     void wait(std::shared_ptr<DataRequest> request);
     std::uint32_t streamLimit() const;
     void startWaitingStreams();
+    // The requests still waiting go to the owner, to be sent on another connection.
+    void handOverWaiting();
     void submitStream(const std::shared_ptr<DataRequest>& request);
     void close();
 
