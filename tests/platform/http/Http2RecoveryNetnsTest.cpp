@@ -302,6 +302,15 @@ TEST_F(Http2Recovery, AnyCompleteAnswerEndsTheWaitsBetweenConnections) {
 }
 
 namespace {
+// A sanitizer keeps freed memory back for a while, so resident size says nothing there.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool residentSizeTells = false;
+#elif defined(__has_feature)
+constexpr bool residentSizeTells = !__has_feature(address_sanitizer) && !__has_feature(thread_sanitizer);
+#else
+constexpr bool residentSizeTells = true;
+#endif
+
 // Resident size once the allocator has given back what it holds free.
 std::size_t residentBytes() {
     ::malloc_trim(0);
@@ -322,7 +331,7 @@ TEST_F(Http2Storms, RequestsWaitingForAStreamTimeOutAndLeaveNothingBehind) {
             ASSERT_TRUE(result && result->error);
             EXPECT_EQ(result->error->code, Code::timedOut) << result->error->detail;
         }
-        EXPECT_LT(residentBytes(), before + 10 * 1024 * 1024) << "round " << round;
+        if (residentSizeTells) EXPECT_LT(residentBytes(), before + 10 * 1024 * 1024) << "round " << round;
     }
     EXPECT_EQ(server().count("connection"), 1u);
 }
