@@ -331,7 +331,9 @@ TEST_F(Http2Storms, RequestsWaitingForAStreamTimeOutAndLeaveNothingBehind) {
             ASSERT_TRUE(result && result->error);
             EXPECT_EQ(result->error->code, Code::timedOut) << result->error->detail;
         }
-        if (residentSizeTells) EXPECT_LT(residentBytes(), before + 10 * 1024 * 1024) << "round " << round;
+        if (residentSizeTells) {
+            EXPECT_LT(residentBytes(), before + 10 * 1024 * 1024) << "round " << round;
+        }
     }
     EXPECT_EQ(server().count("connection"), 1u);
 }
