@@ -57,6 +57,7 @@ struct AnswerSource {
             } else if (message->cmsg_level == IPPROTO_IPV6 && message->cmsg_type == IPV6_PKTINFO) {
                 in6_pktinfo info;  // also for IPv4 queries to an IPv6 listener, as mapped addresses
                 std::memcpy(&info, CMSG_DATA(message), sizeof info);
+                info.ipi6_ifindex = 0;  // as above
                 source.set(IPPROTO_IPV6, IPV6_PKTINFO, info);
             }
         }
