@@ -196,15 +196,31 @@ private:
 
     // The reason it failed, or "" once set up.
     std::string trySetUp() {
-        std::string failure;
         epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
         if (epoll_ < 0) return systemErrorText(errno);
-        if (served_) {
+        std::string failure = served_ ? watchOnServedQueue() : startThread();
+        if (!failure.empty()) {
+            ::close(epoll_);
+            epoll_ = -1;
+        }
+        return failure;
+    }
+
+    // The served queue's loop watches the set; this may be the first it watches, so
+    // that its poller is made here.
+    std::string watchOnServedQueue() {
+        try {
             readiness_.emplace(served_->context(), epoll_);
             return "";
+        } catch (const std::system_error& error) {
+            return error.code().message();
         }
+    }
+
+    std::string startThread() {
         wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         epoll_event event{EPOLLIN, {.ptr = nullptr}};
+        std::string failure;
         if (wake_ < 0 || ::epoll_ctl(epoll_, EPOLL_CTL_ADD, wake_, &event) != 0) {
             failure = systemErrorText(errno);
         } else {
@@ -215,8 +231,6 @@ private:
                 failure = error.code().message();
             }
         }
-        ::close(epoll_);
-        epoll_ = -1;
         if (wake_ >= 0) ::close(wake_);
         wake_ = -1;
         return failure;

@@ -255,6 +255,53 @@ namespace {
     std::_Exit(failedAsItShould && answered ? 0 : 1);
 }
 
+size_t threadCount() {
+    size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) ++count;
+    return count;
+}
+
+// Leaves seven descriptors free: the threaded workers take two each and the main
+// queue's worker its epoll set, and then the main queue's loop, watching a descriptor
+// for the first time, has none for its poller. The main queue's sockets then go to the
+// threaded workers, no more of which start, until descriptors are free again.
+[[noreturn]] void connectWhenTheMainQueuesLoopHasNoDescriptorLeft() {
+    UdpAnswerServer server(0);
+    rlimit before{};
+    ::getrlimit(RLIMIT_NOFILE, &before);
+    int limit = 0;
+    for (int free = 0; free < 7; ++limit)
+        if (::fcntl(limit, F_GETFD) < 0) ++free;
+    const rlimit few{static_cast<rlim_t>(limit), before.rlim_max};
+    ::setrlimit(RLIMIT_NOFILE, &few);
+    const size_t threads = threadCount();
+    auto delegate = std::make_shared<CountingDelegate>();
+    std::vector<std::shared_ptr<net::UdpSocket>> sockets;
+    auto connect = [&] {
+        sockets.push_back(net::UdpSocket::make(delegate, dispatch::DispatchQueue::main()));
+        try {
+            return sockets.back()->connectToHost("127.0.0.1", server.port()) && sockets.back()->beginReceiving();
+        } catch (const std::exception& error) {
+            std::cerr << "connecting threw " << error.what() << "\n";
+            return false;
+        }
+    };
+    bool good = connect();
+    ::setrlimit(RLIMIT_NOFILE, &before);
+    good = connect() && good;
+    const size_t started = threadCount() - threads;
+    if (started != 3) std::cerr << started << " threads started\n";
+    sockets.back()->sendData(query(1), 2s, 100001);
+    good = good && started == 3 && dispatch::runMainUntil([&] { return delegate->received.size() == 1; }, 2s);
+
+    std::this_thread::sleep_for(1100ms);  // set-up is tried again at most once a second
+    dispatch::DispatchQueue::main().async([&] { good = connect() && good; });
+    dispatch::runMainUntil([&] { return sockets.size() == 3; }, 2s);
+    sockets.back()->sendData(query(2), 2s, 100002);
+    good = good && dispatch::runMainUntil([&] { return delegate->received.size() == 2; }, 2s);
+    std::_Exit(good ? 0 : 1);
+}
+
 }  // namespace
 
 TEST(UdpSocketWorkers, WithNoDescriptorLeftTheWorkersFailTheConnectionWithTheReasonAndAreSetUpLater) {
@@ -263,4 +310,9 @@ TEST(UdpSocketWorkers, WithNoDescriptorLeftTheWorkersFailTheConnectionWithTheRea
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(connectWithNoDescriptorLeftThenWithSome(), testing::ExitedWithCode(0),
                 "^Cannot connect: Too many open files$");
+}
+
+TEST(UdpSocketWorkers, WhenTheMainQueuesLoopCannotWatchItsSetItsSocketsGoToTheOtherWorkers) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(connectWhenTheMainQueuesLoopHasNoDescriptorLeft(), testing::ExitedWithCode(0), "");
 }
