@@ -149,6 +149,7 @@ public:
         if (served_) waitServed();
         return true;
     }
+    void unwatch(int fd) { ::epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr); }
 
     void report(dispatch::DispatchQueue& owner, dispatch::Task task) {
         if (served_) {
@@ -514,12 +515,21 @@ void UdpSocket::Channel::close() {
             return;
         }
         ::close(self->fd_);  // also leaves the epoll set
+        self->watched_ = false;
         self->worker_.retire(self);
     });
 }
 
 void UdpSocket::Channel::readable() {
-    if (closed_) return;
+    if (closed_) {
+        // Closed, but another worker makes the close: until then a datagram that came
+        // would make this level-triggered set ready round after round. The event was
+        // fetched this round, so the number still names this socket or, closed since,
+        // nothing in this set, to which only this thread adds.
+        if (watched_) worker_.unwatch(fd_);
+        watched_ = false;
+        return;
+    }
     auto& buffer = worker_.buffer();
     const ssize_t received = ::recv(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT);
     if (received >= 0) {
@@ -533,6 +543,7 @@ void UdpSocket::Channel::readable() {
 
 void UdpSocket::Channel::fail(int number) {
     closed_ = true;
+    watched_ = false;
     if (fd_ >= 0) ::close(fd_);
     worker_.retire(shared_from_this());
     report([message = systemErrorText(number)](UdpSocket& socket) { socket.closeWithError(message); });

@@ -9,9 +9,12 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <condition_variable>
+#include <csignal>
 #include <filesystem>
 #include <future>
 #include <iostream>
@@ -302,6 +305,58 @@ size_t threadCount() {
     std::_Exit(good ? 0 : 1);
 }
 
+std::set<pid_t> threadIds() {
+    std::set<pid_t> ids;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
+        ids.insert(static_cast<pid_t>(std::stoi(entry.path().filename().string())));
+    return ids;
+}
+
+std::atomic<int> heldThreads{0};
+std::atomic<bool> releaseThreads{false};
+
+void holdThread(int) {
+    ++heldThreads;
+    while (!releaseThreads) {
+        timespec pause{0, 1'000'000};
+        ::nanosleep(&pause, nullptr);
+    }
+}
+
+// A main-queue socket closed while its answer is on the way: the close is made by a
+// threaded worker, here held still, and the answer that arrives meanwhile must not
+// keep the main queue busy until then.
+[[noreturn]] void lateAnswerWhileTheCloseWaitsForAWorker() {
+    UdpAnswerServer server(0, 1, 50ms);
+    auto& main = dispatch::DispatchQueue::main();
+    const auto before = threadIds();
+    auto delegate = std::make_shared<CountingDelegate>();
+    auto socket = net::UdpSocket::make(delegate, main);
+    bool good = socket->connectToHost("127.0.0.1", server.port()) && socket->beginReceiving();
+    const auto after = threadIds();
+    std::this_thread::sleep_for(20ms);  // the workers wait for work
+    std::signal(SIGUSR1, holdThread);
+    int workers = 0;
+    for (pid_t id : after)
+        if (!before.contains(id)) workers += ::syscall(SYS_tgkill, ::getpid(), id, SIGUSR1) == 0;
+    const auto deadline = std::chrono::steady_clock::now() + 2s;
+    while (heldThreads < workers && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+    good = good && workers == 3 && heldThreads == 3;
+
+    main.async([&] {
+        socket->sendData(query(1), 2s, 100001);
+        socket->close();
+    });
+    good = dispatch::runMainUntil([&] { return server.queries().size() == 1; }, 2s) && good;
+    std::this_thread::sleep_for(100ms);  // the answer has come
+    auto& loop = main.context();
+    loop.restart();
+    const size_t tasks = loop.run_for(200ms);
+    std::cerr << tasks << " tasks";
+    releaseThreads = true;
+    std::_Exit(good && tasks < 50 && delegate->received.empty() ? 0 : 1);
+}
+
 }  // namespace
 
 TEST(UdpSocketWorkers, WithNoDescriptorLeftTheWorkersFailTheConnectionWithTheReasonAndAreSetUpLater) {
@@ -315,4 +370,9 @@ TEST(UdpSocketWorkers, WithNoDescriptorLeftTheWorkersFailTheConnectionWithTheRea
 TEST(UdpSocketWorkers, WhenTheMainQueuesLoopCannotWatchItsSetItsSocketsGoToTheOtherWorkers) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(connectWhenTheMainQueuesLoopHasNoDescriptorLeft(), testing::ExitedWithCode(0), "");
+}
+
+TEST(UdpSocketWorkers, ALateAnswerToAMainQueueSocketWhoseCloseWaitsLeavesTheMainQueueIdle) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(lateAnswerWhileTheCloseWaitsForAWorker(), testing::ExitedWithCode(0), "");
 }
