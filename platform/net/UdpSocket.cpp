@@ -32,7 +32,7 @@ constexpr size_t kHandoffBatch = 6;
 // of a busy task still go to the workers.
 constexpr size_t kMainQueueSocketsPerTask = 2;
 // Rounds of answers the main queue reads in one task before its other work gets a turn.
-constexpr int kServedRoundsPerTurn = 8;
+constexpr int kMainQueueRoundsPerTurn = 8;
 
 std::string systemErrorText(int number) {
     return std::error_code(number, asio::error::get_system_category()).message();
@@ -336,7 +336,7 @@ private:
     void serve() {
         serving_ = true;
         bool woken = false, more = true;
-        for (int round = 0; round < kServedRoundsPerTurn && more; ++round)
+        for (int round = 0; round < kMainQueueRoundsPerTurn && more; ++round)
             more = readRound(0, woken) == kEventsPerWait;
         serving_ = false;
         tellReports();
