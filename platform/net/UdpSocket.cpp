@@ -84,15 +84,19 @@ private:
 
 namespace {
 
+class ThreadWorker;
+class MainQueueWorker;
+
 // An epoll set, level-triggered: one receive per readable socket per round, and
 // whatever is left shows up in the next round. Each owner's queue gets a round's
 // datagrams in one task. Two kinds: a ThreadWorker has a thread of its own and takes
 // its work in batches; the MainQueueWorker has none, as its work runs on the main
-// queue, whose loop watches the set.
+// queue, whose loop watches the set. What the kinds do differently is reached here by
+// kind, not through virtual functions: the undefined-behaviour sanitizer checks each
+// polymorphic object with a pipe, which a worker set up for want of descriptors may
+// not get.
 class SocketWorker {
 public:
-    virtual ~SocketWorker() = default;
-
     // True once the worker is set up. One that could not be, for want of descriptors
     // say, tries again at most once a second; `error` tells why it does not run.
     bool setUp(std::string& error) {
@@ -109,26 +113,27 @@ public:
     }
 
     // Runs `task`, added by a task of `owner` or from elsewhere, on the worker.
-    virtual void handOver(dispatch::DispatchQueue& owner, dispatch::Task task) = 0;
+    void handOver(dispatch::DispatchQueue& owner, dispatch::Task task);
 
     // The rest on the worker.
     // Tells `task` on the owner's queue, with the other results of the round.
-    virtual void report(dispatch::DispatchQueue& owner, dispatch::Task task) = 0;
+    void report(dispatch::DispatchQueue& owner, dispatch::Task task);
     // The worker that closes this worker's sockets.
-    virtual SocketWorker& closer() { return *this; }
-
-    virtual bool watch(int fd, Watched* watched) {
-        epoll_event event{EPOLLIN, {.ptr = watched}};
-        return ::epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &event) == 0;
-    }
+    SocketWorker& closer();
+    bool watch(int fd, Watched* watched);
     void unwatch(int fd) { ::epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr); }
     // Keeps a closed channel until the round ends: events fetched with it may still name it.
     void retire(std::shared_ptr<Watched> watched) { retired_.push_back(std::move(watched)); }
     std::vector<std::uint8_t>& buffer() { return buffer_; }
 
 protected:
-    // Once the epoll set exists: the reason the rest failed, or "".
-    virtual std::string start() = 0;
+    // `mainQueue`: this worker, when it is the main queue's.
+    explicit SocketWorker(MainQueueWorker* mainQueue) : mainQueue_(mainQueue) {}
+
+    bool add(int fd, Watched* watched) {
+        epoll_event event{EPOLLIN, {.ptr = watched}};
+        return ::epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &event) == 0;
+    }
 
     // Returns the number of events, after telling each readable socket; an event
     // without a socket wakes the worker.
@@ -150,6 +155,10 @@ protected:
 private:
     static constexpr auto kSetUpRetry = std::chrono::seconds(1);
 
+    ThreadWorker& threaded();
+    // Once the epoll set exists: the reason the rest of the set-up failed, or "".
+    std::string start();
+
     std::string trySetUp() {
         epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
         if (epoll_ < 0) return systemErrorText(errno);
@@ -161,6 +170,7 @@ private:
         return failure;
     }
 
+    MainQueueWorker* const mainQueue_;
     std::atomic<bool> runs_{false};
     std::mutex setUpMutex_;
     std::optional<std::chrono::steady_clock::time_point> triedAt_;
@@ -174,11 +184,9 @@ private:
 // task of each.
 class ThreadWorker final : public SocketWorker {
 public:
-    explicit ThreadWorker(size_t index) : index_(index) {}
+    explicit ThreadWorker(size_t index) : SocketWorker(nullptr), index_(index) {}
 
     size_t index() const { return index_; }
-
-    void handOver(dispatch::DispatchQueue& owner, dispatch::Task task) override;
 
     // Any thread.
     void post(std::vector<dispatch::Task> tasks) {
@@ -205,7 +213,11 @@ public:
         thread_.join();
     }
 
-    void report(dispatch::DispatchQueue& owner, dispatch::Task task) override {
+private:
+    friend class SocketWorker;
+
+    // Kept for the owner's task of this round.
+    void keepReport(dispatch::DispatchQueue& owner, dispatch::Task task) {
         for (auto& [queue, tasks] : reports_) {
             if (queue != &owner) continue;
             tasks.push_back(std::move(task));
@@ -215,8 +227,7 @@ public:
         reports_.back().second.push_back(std::move(task));
     }
 
-private:
-    std::string start() override {
+    std::string startThread() {
         wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         epoll_event event{EPOLLIN, {.ptr = nullptr}};
         std::string failure;
@@ -273,18 +284,19 @@ private:
     std::vector<std::pair<dispatch::DispatchQueue*, std::vector<dispatch::Task>>> reports_;
 };
 
-ThreadWorker* nextThreadWorker(std::string& error);
-
 // The main queue's worker: its work runs on the main queue, at once, and the queue's
 // loop watches the set, telling the answers as they are read.
 class MainQueueWorker final : public SocketWorker {
 public:
-    explicit MainQueueWorker(dispatch::DispatchQueue& queue) : queue_(queue) {}
+    explicit MainQueueWorker(dispatch::DispatchQueue& queue) : SocketWorker(this), queue_(queue) {}
 
-    void handOver(dispatch::DispatchQueue&, dispatch::Task task) override { queue_.run(std::move(task)); }
+private:
+    friend class SocketWorker;
 
-    void report(dispatch::DispatchQueue&, dispatch::Task task) override {
-        // Told when the answers in hand are read, or else in a task of their own.
+    dispatch::DispatchQueue& queue() { return queue_; }
+
+    // Told when the answers in hand are read, or else in a task of their own.
+    void keepReport(dispatch::Task task) {
         reports_.push_back(std::move(task));
         if (serving_ || reportsQueued_) return;
         reportsQueued_ = true;
@@ -294,23 +306,14 @@ public:
         });
     }
 
-    // The main queue lets many sockets go at once, and a close costs a system call: a
-    // threaded worker makes it, when one runs.
-    SocketWorker& closer() override {
-        std::string ignored;
-        if (auto* worker = nextThreadWorker(ignored)) return *worker;
-        return *this;
-    }
-
-    bool watch(int fd, Watched* watched) override {
-        if (!SocketWorker::watch(fd, watched)) return false;
+    bool watch(int fd, Watched* watched) {
+        if (!add(fd, watched)) return false;
         waitForEvents();
         return true;
     }
 
-private:
     // The loop may watch a descriptor for the first time here, and then makes its poller.
-    std::string start() override {
+    std::string startWatching() {
         try {
             readiness_.emplace(queue_.context(), epoll_);
             return "";
@@ -482,9 +485,36 @@ private:
     std::vector<std::unique_ptr<Waiting>> waiting_;  // an owner's work until its task ends
 };
 
-void ThreadWorker::handOver(dispatch::DispatchQueue& owner, dispatch::Task task) {
-    Handoff::shared().add(owner, *this, std::move(task));
+ThreadWorker& SocketWorker::threaded() { return static_cast<ThreadWorker&>(*this); }
+
+void SocketWorker::handOver(dispatch::DispatchQueue& owner, dispatch::Task task) {
+    if (mainQueue_)
+        mainQueue_->queue().run(std::move(task));
+    else
+        Handoff::shared().add(owner, threaded(), std::move(task));
 }
+
+void SocketWorker::report(dispatch::DispatchQueue& owner, dispatch::Task task) {
+    if (mainQueue_)
+        mainQueue_->keepReport(std::move(task));
+    else
+        threaded().keepReport(owner, std::move(task));
+}
+
+SocketWorker& SocketWorker::closer() {
+    if (!mainQueue_) return *this;
+    // The main queue lets many sockets go at once, and a close costs a system call: a
+    // threaded worker makes it, when one runs.
+    std::string ignored;
+    if (auto* worker = nextThreadWorker(ignored)) return *worker;
+    return *this;
+}
+
+bool SocketWorker::watch(int fd, Watched* watched) {
+    return mainQueue_ ? mainQueue_->watch(fd, watched) : add(fd, watched);
+}
+
+std::string SocketWorker::start() { return mainQueue_ ? mainQueue_->startWatching() : threaded().startThread(); }
 
 }  // namespace
 
