@@ -2,7 +2,6 @@
 #include "Velmora/shared/SharedIdentifiers.h"
 #include "networkextension/DNSProxyManager.h"
 
-#include <asio/steady_timer.hpp>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -85,7 +84,9 @@ using namespace std::chrono_literals;
 [[noreturn]] void signalWithNoDescriptorForTheWatch() {
     blockStopSignals();
     asio::io_context context;
-    asio::steady_timer timer(context);  // the loop's own descriptors exist
+    // The loop's own descriptors and the watch's service exist, as in the host process,
+    // where the listener made them.
+    asio::posix::stream_descriptor unused(context);
     int lowestFree = 0;
     while (::fcntl(lowestFree, F_GETFD) >= 0) ++lowestFree;
     rlimit limit{};
