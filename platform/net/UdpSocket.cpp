@@ -115,7 +115,8 @@ public:
     // Runs `task`, added by a task of `owner` or from elsewhere, on the worker.
     void handOver(dispatch::DispatchQueue& owner, dispatch::Task task);
 
-    // The rest on the worker.
+    // The rest runs on the worker.
+
     // Tells `task` on the owner's queue, with the other results of the round.
     void report(dispatch::DispatchQueue& owner, dispatch::Task task);
     // The worker that closes this worker's sockets.

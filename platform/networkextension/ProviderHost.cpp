@@ -146,8 +146,8 @@ struct ProviderHost::Listeners : std::enable_shared_from_this<ProviderHost::List
     void send(Answer answer);
     void sendAnswers();
     bool severalWaiting();
-    // Under `sending`: datagrams [first, first + count) of the batch, with one system
-    // call unless one fails; a failure is its answer's outcome.
+    // Under `sending`: datagrams [first, first + count) of the batch, in one system
+    // call when the system takes them all; a failure is its answer's outcome.
     void sendDatagrams(size_t first, size_t count);
     // Under `sending`: each answer's completion, all on the host's queue in one task.
     void tellOutcomes();
