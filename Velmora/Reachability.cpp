@@ -4,6 +4,7 @@
 
 #include <netinet/in.h>
 
+#include <cerrno>
 #include <cstring>
 #include <future>
 
@@ -132,6 +133,9 @@ void Reachability::onSerialQueue(const std::function<void()>& work) {
             done.set_value(std::nullopt);
         } catch (const ReachabilityError& error) {
             done.set_value(error);
+        } catch (...) {
+            // Nothing may leave the queue's thread: the process would end.
+            done.set_value(ReachabilityError(ReachabilityError::Kind::unableToGetFlags, EIO));
         }
     });
     if (auto error = done.get_future().get()) throw *error;
@@ -139,8 +143,14 @@ void Reachability::onSerialQueue(const std::function<void()>& work) {
 
 void Reachability::refreshFlags(bool stopOnFailure) {
     Flags flags = 0;
-    if (!reachabilityRef_->getFlags(flags)) {
-        const int code = net::lastReachabilityError();
+    bool read = false;
+    int code = EIO;  // for a read that throws, which failed like any other
+    try {
+        read = reachabilityRef_->getFlags(flags);
+        if (!read) code = net::lastReachabilityError();
+    } catch (...) {
+    }
+    if (!read) {
         if (stopOnFailure) stopNotifier();
         throw ReachabilityError(ReachabilityError::Kind::unableToGetFlags, code);
     }

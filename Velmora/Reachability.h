@@ -110,9 +110,11 @@ private:
                  dispatch::DispatchQueue* notificationQueue);
 
     // Runs `work` on the serial queue and waits for it; inline when already there. A
-    // ReachabilityError that it throws is thrown again here.
+    // ReachabilityError that it throws is thrown again here; anything else it throws
+    // on the queue comes back as unableToGetFlags.
     void onSerialQueue(const std::function<void()>& work);
-    // On the serial queue: reads the flags; on failure stops the notifier when asked.
+    // On the serial queue: reads the flags; on failure, also a read that throws,
+    // stops the notifier when asked and throws ReachabilityError.
     void refreshFlags(bool stopOnFailure);
     void refreshIfAbsent();
     void setFlags(Flags flags);

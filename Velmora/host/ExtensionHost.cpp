@@ -2,12 +2,17 @@
 
 #include "Velmora/shared/SharedIdentifiers.h"
 #include "foundation/Bundle.h"
+#include "log/Log.h"
 #include "networkextension/DNSProxyManager.h"
 
 #include <nlohmann/json.hpp>
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 #include <csignal>
+#include <system_error>
 
 namespace {
 
@@ -43,6 +48,19 @@ sigset_t stopSignals() {
     sigemptyset(&signals);
     for (int number : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&signals, number);
     return signals;
+}
+
+// From now on a stop signal ends the process at once, as it would unblocked; one
+// already pending ends it here. The calling thread is the one left to take them.
+void letStopSignalsEndTheProcess() {
+    for (int number : {SIGTERM, SIGINT, SIGHUP}) std::signal(number, SIG_DFL);
+    const sigset_t signals = stopSignals();
+    ::pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
+}
+
+const oslog::Logger& hostLogger() {
+    static const oslog::Logger& logger = *new oslog::Logger("com.brimvale.provider-host", "host");
+    return logger;
 }
 
 // Reads a JSON configuration while it is parsed, keeping only the text values of the
@@ -244,9 +262,21 @@ void blockStopSignals() {
 StopSignalWatch::StopSignalWatch(asio::io_context& context, std::function<void(int signal)> stop)
     : signals_(context) {
     const sigset_t signals = stopSignals();
-    signals_.assign(::signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC));
+    const int fd = ::signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
+    std::error_code failure(fd < 0 ? errno : 0, std::system_category());
+    if (!failure) signals_.assign(fd, failure);
+    if (failure) {
+        if (fd >= 0) ::close(fd);
+        hostLogger().error("Cannot watch the stop signals (%{public}s): they end the process at once",
+                           failure.message());
+        letStopSignalsEndTheProcess();
+        return;
+    }
     signals_.async_read_some(asio::buffer(&received_, sizeof received_),
                              [this, stop = std::move(stop)](const std::error_code& error, std::size_t size) {
-                                 if (!error && size == sizeof received_) stop(static_cast<int>(received_.ssi_signo));
+                                 if (error || size != sizeof received_) return;
+                                 // Should the stop hang, the next signal still ends the process.
+                                 letStopSignalsEndTheProcess();
+                                 stop(static_cast<int>(received_.ssi_signo));
                              });
 }

@@ -51,7 +51,8 @@ bool startFromPreferences(ne::ProviderHost& host, const std::filesystem::path& p
 void blockStopSignals();
 
 // Reads the stop signals on the thread that runs `context`; `stop` is called with the
-// first one, also when it came before the watch.
+// first one, also when it came before the watch. A later one ends the process at once,
+// as every one does when the watch cannot be made (it logs why).
 class StopSignalWatch {
 public:
     StopSignalWatch(asio::io_context& context, std::function<void(int signal)> stop);

@@ -32,7 +32,7 @@ constexpr size_t kHandoffBatch = 6;
 // of a busy task still go to the workers.
 constexpr size_t kMainQueueSocketsPerTask = 2;
 // Rounds of answers the main queue reads in one task before its other work gets a turn.
-constexpr int kServedRoundsPerTurn = 8;
+constexpr int kMainQueueRoundsPerTurn = 8;
 
 std::string systemErrorText(int number) {
     return std::error_code(number, asio::error::get_system_category()).message();
@@ -84,20 +84,19 @@ private:
 
 namespace {
 
+class ThreadWorker;
+class MainQueueWorker;
+
 // An epoll set, level-triggered: one receive per readable socket per round, and
-// whatever is left shows up in the next round. Most workers have a thread of their
-// own, and work arrives in batches; each owner's queue gets a round's datagrams in one
-// task, before the round takes its new work, and that work's results in another. The
-// main queue's own worker has no thread: its work runs on the main queue, whose loop
-// watches the set and tells the answers as they are read.
+// whatever is left shows up in the next round. Each owner's queue gets a round's
+// datagrams in one task. Two kinds: a ThreadWorker has a thread of its own and takes
+// its work in batches; the MainQueueWorker has none, as its work runs on the main
+// queue, whose loop watches the set. What the kinds do differently is reached here by
+// kind, not through virtual functions: the undefined-behaviour sanitizer checks each
+// polymorphic object with a pipe, which a worker set up for want of descriptors may
+// not get.
 class SocketWorker {
 public:
-    // `served`: the queue that runs this worker, or null for a thread of its own.
-    SocketWorker(size_t index, dispatch::DispatchQueue* served) : index_(index), served_(served) {
-        std::string ignored;
-        setUp(ignored);
-    }
-
     // True once the worker is set up. One that could not be, for want of descriptors
     // say, tries again at most once a second; `error` tells why it does not run.
     bool setUp(std::string& error) {
@@ -113,11 +112,84 @@ public:
         return runs_;
     }
 
-    bool runs() const { return runs_.load(std::memory_order_acquire); }
-    size_t index() const { return index_; }
-    dispatch::DispatchQueue* served() const { return served_; }
+    // Runs `task`, added by a task of `owner` or from elsewhere, on the worker.
+    void handOver(dispatch::DispatchQueue& owner, dispatch::Task task);
 
-    // Any thread; for a worker with a thread.
+    // The rest runs on the worker.
+
+    // Tells `task` on the owner's queue, with the other results of the round.
+    void report(dispatch::DispatchQueue& owner, dispatch::Task task);
+    // The worker that closes this worker's sockets.
+    SocketWorker& closer();
+    bool watch(int fd, Watched* watched);
+    void unwatch(int fd) { ::epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr); }
+    // Keeps a closed channel until the round ends: events fetched with it may still name it.
+    void retire(std::shared_ptr<Watched> watched) { retired_.push_back(std::move(watched)); }
+    std::vector<std::uint8_t>& buffer() { return buffer_; }
+
+protected:
+    // `mainQueue`: this worker, when it is the main queue's.
+    explicit SocketWorker(MainQueueWorker* mainQueue) : mainQueue_(mainQueue) {}
+
+    bool add(int fd, Watched* watched) {
+        epoll_event event{EPOLLIN, {.ptr = watched}};
+        return ::epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &event) == 0;
+    }
+
+    // Returns the number of events, after telling each readable socket; an event
+    // without a socket wakes the worker.
+    int readRound(int timeout, bool& woken) {
+        epoll_event events[kEventsPerWait];
+        const int count = ::epoll_wait(epoll_, events, kEventsPerWait, timeout);
+        for (int i = 0; i < count; ++i) {
+            if (events[i].data.ptr)
+                static_cast<Watched*>(events[i].data.ptr)->readable();
+            else
+                woken = true;
+        }
+        retired_.clear();
+        return count;
+    }
+
+    int epoll_ = -1;
+
+private:
+    static constexpr auto kSetUpRetry = std::chrono::seconds(1);
+
+    ThreadWorker& threaded();
+    // Once the epoll set exists: the reason the rest of the set-up failed, or "".
+    std::string start();
+
+    std::string trySetUp() {
+        epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
+        if (epoll_ < 0) return systemErrorText(errno);
+        std::string failure = start();
+        if (!failure.empty()) {
+            ::close(epoll_);
+            epoll_ = -1;
+        }
+        return failure;
+    }
+
+    MainQueueWorker* const mainQueue_;
+    std::atomic<bool> runs_{false};
+    std::mutex setUpMutex_;
+    std::optional<std::chrono::steady_clock::time_point> triedAt_;
+    std::string setUpError_;
+    std::vector<std::shared_ptr<Watched>> retired_;
+    std::vector<std::uint8_t> buffer_ = std::vector<std::uint8_t>(kMaximumDatagram);
+};
+
+// A worker with a thread of its own. Each round it tells what came in, then takes the
+// work posted meanwhile and sends that work's results; each owner's queue gets one
+// task of each.
+class ThreadWorker final : public SocketWorker {
+public:
+    explicit ThreadWorker(size_t index) : SocketWorker(nullptr), index_(index) {}
+
+    size_t index() const { return index_; }
+
+    // Any thread.
     void post(std::vector<dispatch::Task> tasks) {
         bool wake = false;
         {
@@ -142,27 +214,11 @@ public:
         thread_.join();
     }
 
-    // On the worker.
-    bool watch(int fd, Watched* watched) {
-        epoll_event event{EPOLLIN, {.ptr = watched}};
-        if (::epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &event) != 0) return false;
-        if (served_) waitServed();
-        return true;
-    }
+private:
+    friend class SocketWorker;
 
-    void report(dispatch::DispatchQueue& owner, dispatch::Task task) {
-        if (served_) {
-            // Told when the answers in hand are read, or else in a task of their own.
-            reportsServed_.push_back(std::move(task));
-            if (!serving_ && !reportsQueued_) {
-                reportsQueued_ = true;
-                served_->async([this] {
-                    reportsQueued_ = false;
-                    tellServed();
-                });
-            }
-            return;
-        }
+    // Kept for the owner's task of this round.
+    void keepReport(dispatch::DispatchQueue& owner, dispatch::Task task) {
         for (auto& [queue, tasks] : reports_) {
             if (queue != &owner) continue;
             tasks.push_back(std::move(task));
@@ -172,39 +228,10 @@ public:
         reports_.back().second.push_back(std::move(task));
     }
 
-    // On the served queue: its loop watches the set once the task at hand and the work
-    // queued before it are done, so the queries being sent and the answers being written
-    // go first. Each wait looks at the set afresh: whatever is ready by then is told at once.
-    void waitServed() {
-        if (waiting_) return;
-        waiting_ = true;
-        served_->async([this] {
-            readiness_->async_wait(asio::posix::stream_descriptor::wait_read, [this](const std::error_code& error) {
-                waiting_ = false;
-                if (!error) serve();
-            });
-        });
-    }
-
-    // Keeps a closed channel until the round ends: events fetched with it may still name it.
-    void retire(std::shared_ptr<Watched> watched) { retired_.push_back(std::move(watched)); }
-
-    std::vector<std::uint8_t>& buffer() { return buffer_; }
-
-private:
-    static constexpr auto kSetUpRetry = std::chrono::seconds(1);
-
-    // The reason it failed, or "" once set up.
-    std::string trySetUp() {
-        std::string failure;
-        epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
-        if (epoll_ < 0) return systemErrorText(errno);
-        if (served_) {
-            readiness_.emplace(served_->context(), epoll_);
-            return "";
-        }
+    std::string startThread() {
         wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         epoll_event event{EPOLLIN, {.ptr = nullptr}};
+        std::string failure;
         if (wake_ < 0 || ::epoll_ctl(epoll_, EPOLL_CTL_ADD, wake_, &event) != 0) {
             failure = systemErrorText(errno);
         } else {
@@ -215,24 +242,9 @@ private:
                 failure = error.code().message();
             }
         }
-        ::close(epoll_);
-        epoll_ = -1;
         if (wake_ >= 0) ::close(wake_);
         wake_ = -1;
         return failure;
-    }
-
-    // Returns the number of events, after telling each readable socket.
-    int readRound(int timeout, bool& woken) {
-        epoll_event events[kEventsPerWait];
-        const int count = ::epoll_wait(epoll_, events, kEventsPerWait, timeout);
-        for (int i = 0; i < count; ++i) {
-            if (events[i].data.ptr)
-                static_cast<Watched*>(events[i].data.ptr)->readable();
-            else
-                woken = true;
-        }
-        return count;
     }
 
     void run() {
@@ -241,19 +253,17 @@ private:
             readRound(-1, woken);
             // What came in goes back before new work is taken: opening sockets takes a while.
             sendReports();
-            if (woken) {
-                std::uint64_t ignored;
-                [[maybe_unused]] auto read = ::read(wake_, &ignored, sizeof ignored);
-                {
-                    std::lock_guard lock(mutex_);
-                    if (stopping_) return;
-                    taken_.swap(inbox_);  // both keep their room
-                }
-                for (auto& task : taken_) task();
-                taken_.clear();
-                sendReports();
+            if (!woken) continue;
+            std::uint64_t ignored;
+            [[maybe_unused]] auto read = ::read(wake_, &ignored, sizeof ignored);
+            {
+                std::lock_guard lock(mutex_);
+                if (stopping_) return;
+                taken_.swap(inbox_);  // both keep their room
             }
-            retired_.clear();
+            for (auto& task : taken_) task();
+            taken_.clear();
+            sendReports();
         }
     }
 
@@ -266,53 +276,96 @@ private:
         reports_.clear();
     }
 
-    void serve() {
-        serving_ = true;
-        bool woken = false, more = true;
-        for (int round = 0; round < kServedRoundsPerTurn && more; ++round)
-            more = readRound(0, woken) == kEventsPerWait;
-        serving_ = false;
-        tellServed();
-        retired_.clear();
-        if (more)
-            served_->async([this] { serve(); });
-        else
-            waitServed();
-    }
-
-    void tellServed() {
-        told_.swap(reportsServed_);  // both keep their room
-        for (const auto& task : told_) task();
-        told_.clear();
-    }
-
-    size_t index_;
-    dispatch::DispatchQueue* served_;
-    std::atomic<bool> runs_{false};
-    std::mutex setUpMutex_;
-    std::optional<std::chrono::steady_clock::time_point> triedAt_;
-    std::string setUpError_;
-    int epoll_ = -1;
-    // A worker with a thread.
+    const size_t index_;
     int wake_ = -1;
     std::mutex mutex_;
     std::vector<dispatch::Task> inbox_, taken_;
     bool stopping_ = false;
-    std::vector<std::pair<dispatch::DispatchQueue*, std::vector<dispatch::Task>>> reports_;
     std::thread thread_;
-    // The worker the main queue runs.
+    std::vector<std::pair<dispatch::DispatchQueue*, std::vector<dispatch::Task>>> reports_;
+};
+
+// The main queue's worker: its work runs on the main queue, at once, and the queue's
+// loop watches the set, telling the answers as they are read.
+class MainQueueWorker final : public SocketWorker {
+public:
+    explicit MainQueueWorker(dispatch::DispatchQueue& queue) : SocketWorker(this), queue_(queue) {}
+
+private:
+    friend class SocketWorker;
+
+    dispatch::DispatchQueue& queue() { return queue_; }
+
+    // Told when the answers in hand are read, or else in a task of their own.
+    void keepReport(dispatch::Task task) {
+        reports_.push_back(std::move(task));
+        if (serving_ || reportsQueued_) return;
+        reportsQueued_ = true;
+        queue_.async([this] {
+            reportsQueued_ = false;
+            tellReports();
+        });
+    }
+
+    bool watch(int fd, Watched* watched) {
+        if (!add(fd, watched)) return false;
+        waitForEvents();
+        return true;
+    }
+
+    // The loop may watch a descriptor for the first time here, and then makes its poller.
+    std::string startWatching() {
+        try {
+            readiness_.emplace(queue_.context(), epoll_);
+            return "";
+        } catch (const std::system_error& error) {
+            return error.code().message();
+        }
+    }
+
+    // The loop watches the set once the task at hand and the work queued before it are
+    // done, so the queries being sent and the answers being written go first. Each wait
+    // looks at the set afresh: whatever is ready by then is told at once.
+    void waitForEvents() {
+        if (waiting_) return;
+        waiting_ = true;
+        queue_.async([this] {
+            readiness_->async_wait(asio::posix::stream_descriptor::wait_read, [this](const std::error_code& error) {
+                waiting_ = false;
+                if (!error) serve();
+            });
+        });
+    }
+
+    void serve() {
+        serving_ = true;
+        bool woken = false, more = true;
+        for (int round = 0; round < kMainQueueRoundsPerTurn && more; ++round)
+            more = readRound(0, woken) == kEventsPerWait;
+        serving_ = false;
+        tellReports();
+        if (more)
+            queue_.async([this] { serve(); });
+        else
+            waitForEvents();
+    }
+
+    void tellReports() {
+        told_.swap(reports_);  // both keep their room
+        for (const auto& task : told_) task();
+        told_.clear();
+    }
+
+    dispatch::DispatchQueue& queue_;
     std::optional<asio::posix::stream_descriptor> readiness_;
     bool waiting_ = false, serving_ = false, reportsQueued_ = false;
-    std::vector<dispatch::Task> reportsServed_, told_;
-
-    std::vector<std::shared_ptr<Watched>> retired_;
-    std::vector<std::uint8_t> buffer_ = std::vector<std::uint8_t>(kMaximumDatagram);
+    std::vector<dispatch::Task> reports_, told_;
 };
 
 // Never destroyed, like the process's other system threads; stopped and joined at exit.
 struct Workers {
-    SocketWorker* threads[kSocketWorkers] = {};
-    SocketWorker* mainQueue = nullptr;
+    ThreadWorker* threads[kSocketWorkers] = {};
+    MainQueueWorker* mainQueue = nullptr;
     std::atomic<size_t> next{0};
     size_t mainQueueSocketsThisTask = 0;  // on the main queue
 };
@@ -320,8 +373,13 @@ struct Workers {
 Workers& workers() {
     static Workers* all = [] {
         auto* made = new Workers;
-        for (size_t i = 0; i < kSocketWorkers; ++i) made->threads[i] = new SocketWorker(i, nullptr);
-        made->mainQueue = new SocketWorker(kSocketWorkers, &dispatch::DispatchQueue::main());
+        std::string ignored;
+        for (size_t i = 0; i < kSocketWorkers; ++i) {
+            made->threads[i] = new ThreadWorker(i);
+            made->threads[i]->setUp(ignored);
+        }
+        made->mainQueue = new MainQueueWorker(dispatch::DispatchQueue::main());
+        made->mainQueue->setUp(ignored);
         std::atexit([] {
             for (auto* each : workers().threads) each->stop();
         });
@@ -330,8 +388,8 @@ Workers& workers() {
     return *all;
 }
 
-// The next worker with a thread in turn that runs, or null with the reason when none does.
-SocketWorker* nextThreadWorker(std::string& error) {
+// The next threaded worker in turn that runs, or null with the reason when none does.
+ThreadWorker* nextThreadWorker(std::string& error) {
     auto& all = workers();
     for (size_t tried = 0; tried < kSocketWorkers; ++tried) {
         auto* each = all.threads[all.next++ % kSocketWorkers];
@@ -350,12 +408,11 @@ SocketWorker* workerFor(dispatch::DispatchQueue& owner, std::string& error) {
     return nextThreadWorker(error);
 }
 
-// Work for the workers with a thread goes over in batches: waking a sleeping worker
-// costs the sender a system call, which would otherwise be paid for nearly every
-// socket operation. Work added during one task of an owner's queue is handed over in
-// small batches, the rest once that task is done, by a task of that same queue; work
-// from outside the owner's queue goes at once. Work for the main queue's own worker
-// runs at once on the main queue.
+// Work for the threaded workers goes over in batches: waking a sleeping worker costs
+// the sender a system call, which would otherwise be paid for nearly every socket
+// operation. Work added during one task of an owner's queue waits here, and goes in
+// batches of a few, the rest once that task is done; work from outside the owner's
+// queue goes at once.
 class Handoff {
 public:
     static Handoff& shared() {
@@ -363,14 +420,7 @@ public:
         return *instance;
     }
 
-    void add(dispatch::DispatchQueue& owner, SocketWorker& to, dispatch::Task task) {
-        if (auto* served = to.served()) {
-            if (served->isCurrent())
-                task();
-            else
-                served->async(std::move(task));
-            return;
-        }
+    void add(dispatch::DispatchQueue& owner, ThreadWorker& to, dispatch::Task task) {
         if (!owner.isCurrent()) {
             std::vector<dispatch::Task> single;
             single.push_back(std::move(task));
@@ -383,7 +433,6 @@ public:
             waiting_.push_back(std::make_unique<Waiting>());
             found = std::prev(waiting_.end());
             (*found)->owner = &owner;
-            // Also when the queue drops the task as it ends: the work still goes out.
             owner.async([flush = std::make_shared<FlushWhenReleased>(&owner)] {});
         }
         auto& pending = (*found)->tasks[to.index()];
@@ -399,6 +448,8 @@ private:
         dispatch::DispatchQueue* owner = nullptr;
         std::vector<dispatch::Task> tasks[kSocketWorkers];
     };
+    // Held by a task posted after the owner's task: the waiting work goes out when the
+    // queue has run that task, and also when the queue ends and drops it.
     struct FlushWhenReleased {
         explicit FlushWhenReleased(dispatch::DispatchQueue* owner) : owner(owner) {}
         ~FlushWhenReleased() { shared().flush(owner); }
@@ -435,11 +486,42 @@ private:
     std::vector<std::unique_ptr<Waiting>> waiting_;  // an owner's work until its task ends
 };
 
+ThreadWorker& SocketWorker::threaded() { return static_cast<ThreadWorker&>(*this); }
+
+void SocketWorker::handOver(dispatch::DispatchQueue& owner, dispatch::Task task) {
+    if (mainQueue_)
+        mainQueue_->queue().run(std::move(task));
+    else
+        Handoff::shared().add(owner, threaded(), std::move(task));
+}
+
+void SocketWorker::report(dispatch::DispatchQueue& owner, dispatch::Task task) {
+    if (mainQueue_)
+        mainQueue_->keepReport(std::move(task));
+    else
+        threaded().keepReport(owner, std::move(task));
+}
+
+SocketWorker& SocketWorker::closer() {
+    if (!mainQueue_) return *this;
+    // The main queue lets many sockets go at once, and a close costs a system call: a
+    // threaded worker makes it, when one runs.
+    std::string ignored;
+    if (auto* worker = nextThreadWorker(ignored)) return *worker;
+    return *this;
+}
+
+bool SocketWorker::watch(int fd, Watched* watched) {
+    return mainQueue_ ? mainQueue_->watch(fd, watched) : add(fd, watched);
+}
+
+std::string SocketWorker::start() { return mainQueue_ ? mainQueue_->startWatching() : threaded().startThread(); }
+
 }  // namespace
 
 // ---- Channel, on its worker ----
 
-void UdpSocket::Channel::handOver(dispatch::Task task) { Handoff::shared().add(owner_, worker_, std::move(task)); }
+void UdpSocket::Channel::handOver(dispatch::Task task) { worker_.handOver(owner_, std::move(task)); }
 
 template <class Action>
 void UdpSocket::Channel::report(Action action) {
@@ -488,24 +570,32 @@ void UdpSocket::Channel::close() {
         if (self->closed_) return;
         self->closed_ = true;
         if (self->fd_ < 0) return;
-        std::string ignored;
-        if (auto* closer = self->worker_.served() ? nextThreadWorker(ignored) : nullptr) {
-            // The main queue lets many sockets go at once, and a close costs a system
-            // call: a worker with a thread makes it. Events the main queue has fetched
-            // may still name the channel, so it is let go there once the close is done.
-            Handoff::shared().add(self->owner_, *closer, [self, closer] {
+        auto& closer = self->worker_.closer();
+        if (&closer != &self->worker_) {
+            // Events this worker has fetched may still name the channel, so it is let go
+            // on the owner's queue once the close is done.
+            closer.handOver(self->owner_, [self, &closer] {
                 ::close(self->fd_);
-                closer->report(self->owner_, [self] {});
+                closer.report(self->owner_, [self] {});
             });
             return;
         }
         ::close(self->fd_);  // also leaves the epoll set
+        self->watched_ = false;
         self->worker_.retire(self);
     });
 }
 
 void UdpSocket::Channel::readable() {
-    if (closed_) return;
+    if (closed_) {
+        // Closed, but another worker makes the close: until then a datagram that came
+        // would make this level-triggered set ready round after round. The event was
+        // fetched this round, so the number still names this socket or, closed since,
+        // nothing in this set, to which only this thread adds.
+        if (watched_) worker_.unwatch(fd_);
+        watched_ = false;
+        return;
+    }
     auto& buffer = worker_.buffer();
     const ssize_t received = ::recv(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT);
     if (received >= 0) {
@@ -519,6 +609,7 @@ void UdpSocket::Channel::readable() {
 
 void UdpSocket::Channel::fail(int number) {
     closed_ = true;
+    watched_ = false;
     if (fd_ >= 0) ::close(fd_);
     worker_.retire(shared_from_this());
     report([message = systemErrorText(number)](UdpSocket& socket) { socket.closeWithError(message); });

@@ -57,6 +57,7 @@ struct AnswerSource {
             } else if (message->cmsg_level == IPPROTO_IPV6 && message->cmsg_type == IPV6_PKTINFO) {
                 in6_pktinfo info;  // also for IPv4 queries to an IPv6 listener, as mapped addresses
                 std::memcpy(&info, CMSG_DATA(message), sizeof info);
+                info.ipi6_ifindex = 0;  // as above
                 source.set(IPPROTO_IPV6, IPV6_PKTINFO, info);
             }
         }
@@ -144,6 +145,12 @@ struct ProviderHost::Listeners : std::enable_shared_from_this<ProviderHost::List
     void acceptNext();
     void send(Answer answer);
     void sendAnswers();
+    bool severalWaiting();
+    // Under `sending`: datagrams [first, first + count) of the batch, in one system
+    // call when the system takes them all; a failure is its answer's outcome.
+    void sendDatagrams(size_t first, size_t count);
+    // Under `sending`: each answer's completion, all on the host's queue in one task.
+    void tellOutcomes();
     void close();
 };
 
@@ -325,15 +332,11 @@ void ProviderHost::Listeners::sendAnswers() {
     // come from a busy writer, and the host's queue sends them instead: sending to a
     // local client costs the sender its delivery and the client's wake-up, about as
     // much as the writer's own work per answer.
-    if (!queue.isCurrent()) {
-        std::unique_lock answersLock(answersMutex);
-        if (answers.size() > 1) {
-            answersLock.unlock();
-            queue.async([weak = weak_from_this()] {
-                if (auto self = weak.lock()) self->sendAnswers();
-            });
-            return;
-        }
+    if (!queue.isCurrent() && severalWaiting()) {
+        queue.async([weak = weak_from_this()] {
+            if (auto self = weak.lock()) self->sendAnswers();
+        });
+        return;
     }
     // One sender at a time; the scratch lists keep their room from one batch to the next.
     std::lock_guard lock(sending);
@@ -341,51 +344,56 @@ void ProviderHost::Listeners::sendAnswers() {
         std::lock_guard answersLock(answersMutex);
         sendingAnswers.swap(answers);
     }
-    auto& batch = sendingAnswers;
-    outcomes.assign(batch.size(), std::nullopt);
+    outcomes.assign(sendingAnswers.size(), std::nullopt);
     datagrams.clear();
-    for (size_t answer = 0; answer < batch.size(); ++answer)
-        for (auto& datagram : batch[answer].datagrams) datagrams.emplace_back(answer, &datagram);
+    for (size_t answer = 0; answer < sendingAnswers.size(); ++answer)
+        for (auto& datagram : sendingAnswers[answer].datagrams) datagrams.emplace_back(answer, &datagram);
+    for (size_t first = 0; first < datagrams.size(); first += kBatch)
+        sendDatagrams(first, std::min(kBatch, datagrams.size() - first));
+    tellOutcomes();
+}
+
+bool ProviderHost::Listeners::severalWaiting() {
+    std::lock_guard lock(answersMutex);
+    return answers.size() > 1;
+}
+
+void ProviderHost::Listeners::sendDatagrams(size_t first, size_t count) {
     std::array<mmsghdr, kBatch> headers{};
     std::array<iovec, kBatch> parts{};
-    const int fd = udp.is_open() ? udp.native_handle() : -1;
-    for (size_t first = 0; first < datagrams.size(); first += kBatch) {
-        const size_t count = std::min(kBatch, datagrams.size() - first);
-        for (size_t i = 0; i < count; ++i) {
-            auto& [answer, datagram] = datagrams[first + i];
-            auto& client = batch[answer].client;
-            auto& source = batch[answer].source;
-            parts[i] = {datagram->data(), datagram->size()};
-            headers[i].msg_hdr = {client.data(), static_cast<socklen_t>(client.size()), &parts[i], 1,
-                                  source.length ? source.control.bytes.data() : nullptr, source.length, 0};
-        }
-        for (size_t sent = 0; sent < count;) {
-            const int result =
-                fd < 0 ? -1 : ::sendmmsg(fd, headers.data() + sent, static_cast<unsigned>(count - sent), 0);
-            if (result > 0) {
-                sent += static_cast<size_t>(result);
-                continue;
-            }
-            const int number = fd < 0 ? EBADF : errno;
-            if (number == EINTR) continue;
-            // The first unsent datagram failed; the rest go on.
-            outcomes[datagrams[first + sent].first] =
-                flowError(flowErrorSendFailed, std::error_code(number, std::system_category()).message());
-            ++sent;
-        }
+    for (size_t i = 0; i < count; ++i) {
+        auto& [index, datagram] = datagrams[first + i];
+        auto& answer = sendingAnswers[index];
+        auto& source = answer.source;
+        parts[i] = {datagram->data(), datagram->size()};
+        headers[i].msg_hdr = {answer.client.data(), static_cast<socklen_t>(answer.client.size()), &parts[i], 1,
+                              source.length ? source.control.bytes.data() : nullptr, source.length, 0};
     }
-    // Completions on the host's queue, all in one task.
+    const int fd = udp.is_open() ? udp.native_handle() : -1;
+    for (size_t sent = 0; sent < count;) {
+        const int result = fd < 0 ? -1 : ::sendmmsg(fd, headers.data() + sent, static_cast<unsigned>(count - sent), 0);
+        if (result > 0) {
+            sent += static_cast<size_t>(result);
+            continue;
+        }
+        const int number = fd < 0 ? EBADF : errno;
+        if (number == EINTR) continue;
+        // The first unsent datagram failed; the rest go on.
+        outcomes[datagrams[first + sent].first] =
+            flowError(flowErrorSendFailed, std::error_code(number, std::system_category()).message());
+        ++sent;
+    }
+}
+
+void ProviderHost::Listeners::tellOutcomes() {
     std::vector<std::pair<AppProxyFlow::Completion, std::optional<FlowError>>> completions;
-    completions.reserve(batch.size());
-    for (size_t i = 0; i < batch.size(); ++i) completions.emplace_back(std::move(batch[i].completion), outcomes[i]);
-    batch.clear();
-    auto tell = [completions = std::move(completions)] {
+    completions.reserve(sendingAnswers.size());
+    for (size_t i = 0; i < sendingAnswers.size(); ++i)
+        completions.emplace_back(std::move(sendingAnswers[i].completion), outcomes[i]);
+    sendingAnswers.clear();
+    queue.run([completions = std::move(completions)] {
         for (const auto& [completion, outcome] : completions) completion(outcome);
-    };
-    if (queue.isCurrent())
-        tell();
-    else
-        queue.async(std::move(tell));
+    });
 }
 
 void ProviderHost::Listeners::close() {

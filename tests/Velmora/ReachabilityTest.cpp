@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <stdexcept>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -28,6 +29,7 @@ public:
         return !failQueue;
     }
     bool getFlags(net::ReachabilityFlags& out) override {
+        if (throwOnRead) throw std::runtime_error("no flags");
         out = flags;
         return !failFlags;
     }
@@ -46,6 +48,7 @@ public:
     dispatch::DispatchQueue* queue = nullptr;
     net::ReachabilityFlags flags = 0;
     std::atomic<bool> failFlags{false};
+    std::atomic<bool> throwOnRead{false};
     bool failQueue = false;
 };
 
@@ -170,6 +173,32 @@ TEST(ReachabilityWatch, FailedReads) {
     } catch (const ReachabilityError& error) {
         EXPECT_EQ(error.kind(), ReachabilityError::Kind::unableToSetDispatchQueue);
     }
+}
+
+// A read that throws fails as any failed read does, on the watch's queue or from
+// another thread, and never ends the process.
+TEST(ReachabilityWatch, ReadsThatThrowFailLikeOthers) {
+    auto target = std::make_shared<FakeTarget>();
+    target->throwOnRead = true;
+    auto watch = Reachability::make(target);
+    try {
+        watch->startNotifier();
+        ADD_FAILURE() << "start must throw";
+    } catch (const ReachabilityError& error) {
+        EXPECT_EQ(error.kind(), ReachabilityError::Kind::unableToGetFlags);
+    }
+    EXPECT_FALSE(watch->notifierRunning());
+    EXPECT_FALSE(target->registered());
+
+    EXPECT_EQ(watch->connection(), Connection::unavailable);
+    std::promise<Connection> onQueue;
+    watch->serialQueue().async([&] { onQueue.set_value(watch->connection()); });
+    EXPECT_EQ(await(onQueue), Connection::unavailable);
+
+    target->throwOnRead = false;
+    target->flags = flag::reachable;
+    watch->startNotifier();
+    EXPECT_TRUE(watch->isReachableViaWiFi());
 }
 
 TEST(ReachabilityWatch, LastReferenceMayGoOnItsOwnSerialQueue) {

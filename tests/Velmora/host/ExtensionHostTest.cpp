@@ -2,8 +2,13 @@
 #include "Velmora/shared/SharedIdentifiers.h"
 #include "networkextension/DNSProxyManager.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <fstream>
 #include <future>
@@ -55,6 +60,51 @@ TEST(HostArgumentsTest, ListenAddressesAndBadInput) {
     EXPECT_EQ(parse({"--listen", "::1"}).listenPort, 53);
     for (auto bad : {std::vector<const char*>{"--listen", "127.0.0.1:99999"}, {"--listen", "[::1"}, {"--resolver"}, {"--bogus"}})
         EXPECT_TRUE(parse(bad).error);
+}
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The first stop signal is handed to a stop that never ends; a second ends the process.
+[[noreturn]] void secondSignalWhileTheStopHangs() {
+    blockStopSignals();
+    asio::io_context context;
+    int stops = 0;
+    StopSignalWatch watch(context, [&](int) { ++stops; });
+    ::kill(::getpid(), SIGTERM);
+    context.run_for(1s);  // returns once the signal is read
+    if (stops != 1) std::_Exit(2);
+    ::kill(::getpid(), SIGINT);
+    context.run_for(200ms);
+    std::_Exit(3);
+}
+
+// No descriptor is left for the watch: a signal still ends the process.
+[[noreturn]] void signalWithNoDescriptorForTheWatch() {
+    blockStopSignals();
+    asio::io_context context;
+    // The loop's own descriptors and the watch's service exist, as in the host process,
+    // where the listener made them.
+    asio::posix::stream_descriptor unused(context);
+    int lowestFree = 0;
+    while (::fcntl(lowestFree, F_GETFD) >= 0) ++lowestFree;
+    rlimit limit{};
+    ::getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = static_cast<rlim_t>(lowestFree);
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+    StopSignalWatch watch(context, [](int) { std::_Exit(2); });
+    ::kill(::getpid(), SIGTERM);
+    context.run_for(200ms);
+    std::_Exit(3);
+}
+
+}  // namespace
+
+TEST(StopSignals, ALaterSignalOrOneThatCannotBeWatchedEndsTheProcessAtOnce) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(secondSignalWhileTheStopHangs(), testing::KilledBySignal(SIGINT), "");
+    EXPECT_EXIT(signalWithNoDescriptorForTheWatch(), testing::KilledBySignal(SIGTERM), "");
 }
 
 TEST_F(HostConfiguration, StartsFromPreferencesOnlyWhenTheyEnableThisExtension) {

@@ -5,17 +5,22 @@
 #include "net/UdpSocket.h"
 #include "../../integration/UdpAnswerServer.h"
 
+#include <asio/posix/stream_descriptor.hpp>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <condition_variable>
+#include <csignal>
 #include <filesystem>
 #include <future>
 #include <iostream>
 #include <set>
+#include <system_error>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -255,6 +260,116 @@ namespace {
     std::_Exit(failedAsItShould && answered ? 0 : 1);
 }
 
+size_t threadCount() {
+    size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) ++count;
+    return count;
+}
+
+// Leaves eight descriptors free: the threaded workers take two each and the main
+// queue's worker its epoll set, and then the main queue's loop, watching a descriptor
+// for the first time, has too few for its poller. The main queue's sockets then go to
+// the threaded workers, no more of which start, until descriptors are free again.
+[[noreturn]] void connectWhenTheMainQueuesLoopHasNoDescriptorLeft() {
+    UdpAnswerServer server(0);
+    {
+        // A poller made, and its failure caught, once before: the sanitizers' first look
+        // at these types takes descriptors of its own.
+        asio::io_context other;
+        asio::posix::stream_descriptor unused(other);
+        try {
+            throw std::system_error(std::error_code(EMFILE, std::system_category()));
+        } catch (const std::system_error& error) {
+            std::cerr << error.code().message() << "\n";
+        }
+    }
+    rlimit before{};
+    ::getrlimit(RLIMIT_NOFILE, &before);
+    int limit = 0;
+    for (int free = 0; free < 8; ++limit)
+        if (::fcntl(limit, F_GETFD) < 0) ++free;
+    const rlimit few{static_cast<rlim_t>(limit), before.rlim_max};
+    ::setrlimit(RLIMIT_NOFILE, &few);
+    const size_t threads = threadCount();
+    auto delegate = std::make_shared<CountingDelegate>();
+    std::vector<std::shared_ptr<net::UdpSocket>> sockets;
+    auto connect = [&] {
+        sockets.push_back(net::UdpSocket::make(delegate, dispatch::DispatchQueue::main()));
+        try {
+            return sockets.back()->connectToHost("127.0.0.1", server.port()) && sockets.back()->beginReceiving();
+        } catch (const std::exception& error) {
+            std::cerr << "connecting threw " << error.what() << "\n";
+            return false;
+        }
+    };
+    bool good = connect();
+    ::setrlimit(RLIMIT_NOFILE, &before);
+    good = connect() && good;
+    const size_t started = threadCount() - threads;
+    if (started != 3) std::cerr << started << " threads started\n";
+    sockets.back()->sendData(query(1), 2s, 100001);
+    good = good && started == 3 && dispatch::runMainUntil([&] { return delegate->received.size() == 1; }, 2s);
+
+    std::this_thread::sleep_for(1100ms);  // set-up is tried again at most once a second
+    dispatch::DispatchQueue::main().async([&] { good = connect() && good; });
+    dispatch::runMainUntil([&] { return sockets.size() == 3; }, 2s);
+    sockets.back()->sendData(query(2), 2s, 100002);
+    good = good && dispatch::runMainUntil([&] { return delegate->received.size() == 2; }, 2s);
+    std::_Exit(good ? 0 : 1);
+}
+
+std::set<pid_t> threadIds() {
+    std::set<pid_t> ids;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
+        ids.insert(static_cast<pid_t>(std::stoi(entry.path().filename().string())));
+    return ids;
+}
+
+std::atomic<int> heldThreads{0};
+std::atomic<bool> releaseThreads{false};
+
+void holdThread(int) {
+    ++heldThreads;
+    while (!releaseThreads) {
+        timespec pause{0, 1'000'000};
+        ::nanosleep(&pause, nullptr);
+    }
+}
+
+// A main-queue socket closed while its answer is on the way: the close is made by a
+// threaded worker, here held still, and the answer that arrives meanwhile must not
+// keep the main queue busy until then.
+[[noreturn]] void lateAnswerWhileTheCloseWaitsForAWorker() {
+    UdpAnswerServer server(0, 1, 50ms);
+    auto& main = dispatch::DispatchQueue::main();
+    const auto before = threadIds();
+    auto delegate = std::make_shared<CountingDelegate>();
+    auto socket = net::UdpSocket::make(delegate, main);
+    bool good = socket->connectToHost("127.0.0.1", server.port()) && socket->beginReceiving();
+    const auto after = threadIds();
+    std::this_thread::sleep_for(20ms);  // the workers wait for work
+    std::signal(SIGUSR1, holdThread);
+    int workers = 0;
+    for (pid_t id : after)
+        if (!before.contains(id)) workers += ::syscall(SYS_tgkill, ::getpid(), id, SIGUSR1) == 0;
+    const auto deadline = std::chrono::steady_clock::now() + 2s;
+    while (heldThreads < workers && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+    good = good && workers == 3 && heldThreads == 3;
+
+    main.async([&] {
+        socket->sendData(query(1), 2s, 100001);
+        socket->close();
+    });
+    good = dispatch::runMainUntil([&] { return server.queries().size() == 1; }, 2s) && good;
+    std::this_thread::sleep_for(100ms);  // the answer has come
+    auto& loop = main.context();
+    loop.restart();
+    const size_t tasks = loop.run_for(200ms);
+    std::cerr << tasks << " tasks";
+    releaseThreads = true;
+    std::_Exit(good && tasks < 50 && delegate->received.empty() ? 0 : 1);
+}
+
 }  // namespace
 
 TEST(UdpSocketWorkers, WithNoDescriptorLeftTheWorkersFailTheConnectionWithTheReasonAndAreSetUpLater) {
@@ -263,4 +378,14 @@ TEST(UdpSocketWorkers, WithNoDescriptorLeftTheWorkersFailTheConnectionWithTheRea
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(connectWithNoDescriptorLeftThenWithSome(), testing::ExitedWithCode(0),
                 "^Cannot connect: Too many open files$");
+}
+
+TEST(UdpSocketWorkers, WhenTheMainQueuesLoopCannotWatchItsSetItsSocketsGoToTheOtherWorkers) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(connectWhenTheMainQueuesLoopHasNoDescriptorLeft(), testing::ExitedWithCode(0), "");
+}
+
+TEST(UdpSocketWorkers, ALateAnswerToAMainQueueSocketWhoseCloseWaitsLeavesTheMainQueueIdle) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(lateAnswerWhileTheCloseWaitsForAWorker(), testing::ExitedWithCode(0), "");
 }

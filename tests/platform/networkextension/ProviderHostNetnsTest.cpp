@@ -6,13 +6,16 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <sched.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <chrono>
+#include <fstream>
 #include <future>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -126,6 +129,90 @@ TEST(ProviderHostListener, WildcardListenerAnswersFromEachQueriedAddress) {
         for (auto& client : clients) client.join();
         for (size_t i = 0; i < addresses.size(); ++i)
             EXPECT_EQ(answered[i], 2000) << "listening on " << wildcard << ", queried at " << addresses[i];
+    }
+}
+
+namespace {
+
+// True when the client's query is answered within 2 s.
+bool answeredFrom(int client) {
+    timeval wait{2, 0};
+    ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    std::uint8_t answer[16];
+    return ::send(client, "ping", 4, 0) == 4 && ::recv(client, answer, sizeof answer, 0) == 4;
+}
+
+sockaddr_storage socketAddress(const std::string& address, std::uint16_t port) {
+    sockaddr_storage result{};
+    auto* v4 = reinterpret_cast<sockaddr_in*>(&result);
+    auto* v6 = reinterpret_cast<sockaddr_in6*>(&result);
+    if (::inet_pton(AF_INET, address.c_str(), &v4->sin_addr) == 1) {
+        v4->sin_family = AF_INET;
+        v4->sin_port = htons(port);
+    } else if (::inet_pton(AF_INET6, address.c_str(), &v6->sin6_addr) == 1) {
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = htons(port);
+    }
+    return result;
+}
+
+// A socket bound to `source` and connected to `server`, or -1.
+int connectedClient(const std::string& source, const std::string& server, std::uint16_t port) {
+    auto from = socketAddress(source, 0), to = socketAddress(server, port);
+    const socklen_t length = from.ss_family == AF_INET ? sizeof(sockaddr_in) : sizeof(sockaddr_in6);
+    const int client = ::socket(from.ss_family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (::bind(client, reinterpret_cast<sockaddr*>(&from), length) != 0 ||
+        ::connect(client, reinterpret_cast<sockaddr*>(&to), length) != 0) {
+        ::close(client);
+        return -1;
+    }
+    return client;
+}
+
+}  // namespace
+
+// On a wildcard listener, a query that came in over one link is answered over the
+// route back to its client, which here leaves over another link, as on a host with
+// asymmetric routes: the query's link is not forced on the answer.
+TEST(ProviderHostListener, WildcardListenerAnswersOverTheRouteBackNotTheQuerysLink) {
+    auto provider = std::make_shared<EchoProvider>();
+    ne::ProviderHost host(provider, {"::", 0, "127.0.0.2"});
+    std::string error;
+    ASSERT_TRUE(host.listen(&error)) << error;
+    for (const char* setting : {"all", "default"})
+        std::ofstream(std::string("/proc/sys/net/ipv4/conf/") + setting + "/rp_filter") << 0;
+
+    // The clients' namespace: queries leave over q1 (to q0 here), answers come in over r1
+    // (from r0 here). q1 answers no address resolution, so nothing sent to q0's link
+    // reaches the clients.
+    const std::string clientSide =
+        "ip link set lo up && ip address add fd00:2::2/128 dev lo nodad && ip address add 10.2.0.2/32 dev lo && "
+        "ip link add q1 address 02:00:00:00:00:02 type veth peer name q0 address 02:00:00:00:00:01 netns " +
+        std::to_string(::getpid()) +
+        " && ip link add r1 address 02:00:00:00:00:04 type veth peer name r0 address 02:00:00:00:00:03 netns " +
+        std::to_string(::getpid()) +
+        " && ip link set q1 up arp off && ip link set r1 up"
+        " && ip route add fd00:1::1/128 dev q1 src fd00:2::2 && ip route add 10.1.0.1/32 dev q1 src 10.2.0.2"
+        " && ip neighbour add fd00:1::1 lladdr 02:00:00:00:00:01 dev q1"
+        " && ip neighbour add 10.1.0.1 lladdr 02:00:00:00:00:01 dev q1";
+    auto madeClients = std::async(std::launch::async, [&]() -> std::vector<int> {
+        // This thread alone moves to a new namespace; what it starts and makes stays there.
+        if (::unshare(CLONE_NEWNET) != 0 || std::system(clientSide.c_str()) != 0) return {};
+        return {connectedClient("fd00:2::2", "fd00:1::1", host.udpPort()),
+                connectedClient("10.2.0.2", "10.1.0.1", host.udpPort())};
+    });
+    const auto clients = madeClients.get();
+    ASSERT_EQ(clients.size(), 2u);
+    ASSERT_EQ(std::system("ip address add fd00:1::1/128 dev q0 nodad && ip address add 10.1.0.1/32 dev q0"
+                          " && ip link set q0 up && ip link set r0 up"
+                          " && ip route add fd00:2::2/128 dev r0 && ip route add 10.2.0.2/32 dev r0"
+                          " && ip neighbour add fd00:2::2 lladdr 02:00:00:00:00:04 dev r0"
+                          " && ip neighbour add 10.2.0.2 lladdr 02:00:00:00:00:04 dev r0"),
+              0);
+    for (size_t i = 0; i < clients.size(); ++i) {
+        ASSERT_GE(clients[i], 0);
+        EXPECT_TRUE(answeredFrom(clients[i])) << (i == 0 ? "IPv6 query" : "IPv4 query, as a mapped address");
+        ::close(clients[i]);
     }
 }
 
