@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <future>
 #include <stdexcept>
 #include <thread>
@@ -57,6 +58,16 @@ T await(std::promise<T>& promise) {
     auto future = promise.get_future();
     EXPECT_EQ(future.wait_for(2s), std::future_status::ready);
     return future.get();
+}
+
+// Starting the notifier throws the error of this kind.
+void expectStartFails(const std::function<void()>& start, ReachabilityError::Kind kind) {
+    try {
+        start();
+        ADD_FAILURE() << "start must throw";
+    } catch (const ReachabilityError& error) {
+        EXPECT_EQ(error.kind(), kind);
+    }
 }
 
 }  // namespace
@@ -147,12 +158,7 @@ TEST(ReachabilityWatch, FailedReads) {
     auto target = std::make_shared<FakeTarget>();
     auto watch = Reachability::make(target);
     target->failFlags = true;
-    try {
-        watch->startNotifier();
-        ADD_FAILURE() << "start must throw";
-    } catch (const ReachabilityError& error) {
-        EXPECT_EQ(error.kind(), ReachabilityError::Kind::unableToGetFlags);
-    }
+    expectStartFails([&] { watch->startNotifier(); }, ReachabilityError::Kind::unableToGetFlags);
     EXPECT_FALSE(watch->notifierRunning());
     EXPECT_FALSE(target->registered());
 
@@ -167,12 +173,7 @@ TEST(ReachabilityWatch, FailedReads) {
 
     auto unqueued = std::make_shared<FakeTarget>();
     unqueued->failQueue = true;
-    try {
-        Reachability::make(unqueued)->startNotifier();
-        ADD_FAILURE() << "start must throw";
-    } catch (const ReachabilityError& error) {
-        EXPECT_EQ(error.kind(), ReachabilityError::Kind::unableToSetDispatchQueue);
-    }
+    expectStartFails([&] { Reachability::make(unqueued)->startNotifier(); }, ReachabilityError::Kind::unableToSetDispatchQueue);
 }
 
 // A read that throws fails as any failed read does, on the watch's queue or from
@@ -181,12 +182,7 @@ TEST(ReachabilityWatch, ReadsThatThrowFailLikeOthers) {
     auto target = std::make_shared<FakeTarget>();
     target->throwOnRead = true;
     auto watch = Reachability::make(target);
-    try {
-        watch->startNotifier();
-        ADD_FAILURE() << "start must throw";
-    } catch (const ReachabilityError& error) {
-        EXPECT_EQ(error.kind(), ReachabilityError::Kind::unableToGetFlags);
-    }
+    expectStartFails([&] { watch->startNotifier(); }, ReachabilityError::Kind::unableToGetFlags);
     EXPECT_FALSE(watch->notifierRunning());
     EXPECT_FALSE(target->registered());
 

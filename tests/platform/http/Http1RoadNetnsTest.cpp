@@ -33,10 +33,7 @@ struct Http1Server : TlsServer {
     void setMode(const std::string& mode) { std::ofstream(path("mode")) << mode; }
     // Connections it accepted that the client sent something on.
     std::size_t connections() const {
-        std::ifstream log(path("log"));
-        std::size_t found = 0;
-        for (std::string line; std::getline(log, line);) found += line == "connection";
-        return found;
+        return countLines(path("log"), "connection");
     }
 };
 
@@ -48,16 +45,7 @@ std::shared_ptr<http::DataRequest> query(http::Session& session, const std::stri
 // gives their responses.
 std::vector<http::DataResponse> steadyQueries(http::Session& session, std::chrono::milliseconds length,
                                               std::chrono::milliseconds tick, int perTick) {
-    auto responses = std::make_shared<std::vector<http::DataResponse>>();
-    std::size_t sent = 0;
-    for (const auto end = Clock::now() + length; Clock::now() < end;) {
-        for (int i = 0; i < perTick; ++i, ++sent)
-            query(session)->responseData([responses](const http::DataResponse& r) { responses->push_back(r); });
-        dispatch::runMainFor(tick);
-    }
-    dispatch::runMainUntil([&] { return responses->size() == sent; }, 10s);
-    EXPECT_EQ(responses->size(), sent);
-    return *responses;
+    return steadyRequests([&] { return query(session); }, length, tick, perTick);
 }
 
 class Http1Road : public ::testing::Test {

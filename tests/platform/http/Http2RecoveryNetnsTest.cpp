@@ -34,12 +34,7 @@ struct H2Server : TlsServer {
         : TlsServer("doh.test", 8443, "/usr/bin/python3 " + h2Server + " --port 8443 --cert cert.pem --key key.pem "
                                       "--log log --mode " + mode + " " + options) {}
     // Lines of the server's log that are exactly `line`: "connection", "stream /path".
-    std::size_t count(const std::string& line) const {
-        std::ifstream log(path("log"));
-        std::size_t found = 0;
-        for (std::string text; std::getline(log, text);) found += text == line;
-        return found;
-    }
+    std::size_t count(const std::string& line) const { return countLines(path("log"), line); }
 };
 
 // A DNS query as the engine sends it.
@@ -67,16 +62,7 @@ std::vector<std::optional<http::DataResponse>> queriesAtOnce(http::Session& sess
 // have ended and gives their responses.
 std::vector<http::DataResponse> steadyQueries(http::Session& session, std::chrono::milliseconds length,
                                               std::chrono::milliseconds tick, int perTick = 1) {
-    auto responses = std::make_shared<std::vector<http::DataResponse>>();
-    std::size_t sent = 0;
-    for (const auto end = std::chrono::steady_clock::now() + length; std::chrono::steady_clock::now() < end;) {
-        for (int i = 0; i < perTick; ++i, ++sent)
-            query(session)->responseData([responses](const http::DataResponse& r) { responses->push_back(r); });
-        dispatch::runMainFor(tick);
-    }
-    dispatch::runMainUntil([&] { return responses->size() == sent; }, 10s);
-    EXPECT_EQ(responses->size(), sent);
-    return *responses;
+    return steadyRequests([&] { return query(session); }, length, tick, perTick);
 }
 
 // TLS that asks to write during a read every so many reads, as it does when the server

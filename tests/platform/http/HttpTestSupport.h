@@ -4,14 +4,18 @@
 #include "dispatch/Dispatch.h"
 #include "http/Session.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 inline http::Bytes bytes(const std::string& text) { return http::Bytes(text.begin(), text.end()); }
 
@@ -60,3 +64,28 @@ private:
     std::filesystem::path dir_;
     bool started_ = false;
 };
+
+// Lines of the file at `path` that are exactly `line` (a test server's log).
+inline std::size_t countLines(const std::filesystem::path& path, const std::string& line) {
+    std::ifstream file(path);
+    std::size_t found = 0;
+    for (std::string text; std::getline(file, text);) found += text == line;
+    return found;
+}
+
+// Requests made by `make` one after another for `length`, `perTick` every `tick`;
+// runs until all have ended and gives their responses.
+inline std::vector<http::DataResponse> steadyRequests(const std::function<std::shared_ptr<http::DataRequest>()>& make,
+                                                      std::chrono::milliseconds length,
+                                                      std::chrono::milliseconds tick, int perTick) {
+    auto responses = std::make_shared<std::vector<http::DataResponse>>();
+    std::size_t sent = 0;
+    for (const auto end = std::chrono::steady_clock::now() + length; std::chrono::steady_clock::now() < end;) {
+        for (int i = 0; i < perTick; ++i, ++sent)
+            make()->responseData([responses](const http::DataResponse& r) { responses->push_back(r); });
+        dispatch::runMainFor(tick);
+    }
+    dispatch::runMainUntil([&] { return responses->size() == sent; }, std::chrono::seconds(10));
+    EXPECT_EQ(responses->size(), sent);
+    return *responses;
+}
