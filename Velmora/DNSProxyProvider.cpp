@@ -360,7 +360,7 @@ http::HTTPHeaders DNSProxyProvider::requestHeaders(std::size_t bodySize) const {
 void DNSProxyProvider::forwardQueryOverHttps(const ne::Datagram& query, std::optional<ne::EndpointList> endpoints,
                                              std::shared_ptr<ne::AppProxyUDPFlow> flow) {
     if (httpsInFlight_.queries >= mostHttpsInFlight || httpsInFlight_.bytes + query.size() > mostQueryBytesInFlight) {
-        dropQueries(httpsDrops_, 1, httpsInFlight_);
+        dropQuery(httpsDrops_, httpsInFlight_);
         return;
     }
     auto headers = requestHeaders(query.size());
@@ -450,8 +450,8 @@ void DNSProxyProvider::updateCookie(const std::optional<std::string>& newCookie)
 void DNSProxyProvider::passThrough(const ne::Datagram& query, std::optional<ne::EndpointList> endpoints,
                                    std::shared_ptr<ne::AppProxyUDPFlow> flow) {
     if (!SystemResolver::makeRoom(passthroughLimit_, mostQueryBytesInFlight, query.size())) {
-        dropQueries(passthroughDrops_, 1,
-                    {SystemResolver::awaitingFirstAnswerCount(), SystemResolver::awaitingFirstAnswerBytes()});
+        dropQuery(passthroughDrops_,
+                  {SystemResolver::awaitingFirstAnswerCount(), SystemResolver::awaitingFirstAnswerBytes()});
         return;
     }
     auto resolver = SystemResolver::make(query, std::move(endpoints), std::move(flow), systemDNSFallbackServer_);
@@ -459,10 +459,8 @@ void DNSProxyProvider::passThrough(const ne::Datagram& query, std::optional<ne::
     cacheSystemResolver(std::move(resolver));
 }
 
-void DNSProxyProvider::dropQueries(Drops& drops, std::size_t count, InFlight inFlight) {
-    const bool first = drops.count == 0;
-    drops.count += count;
-    if (!first) return;
+void DNSProxyProvider::dropQuery(Drops& drops, InFlight inFlight) {
+    if (drops.count++ > 0) return;
     drops.inFlight = inFlight;
     mainQueue().asyncAfter(std::chrono::seconds(1), [weak = weak_from_this(), &drops] {
         auto self = weak.lock();

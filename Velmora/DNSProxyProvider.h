@@ -144,9 +144,9 @@ private:
         std::size_t count = 0;
         InFlight inFlight;
     };
-    // Queries dropped over their road's limits: counted, and the count logged once a
+    // A query dropped over its road's limits: counted, and the count logged once a
     // second while queries are dropped.
-    void dropQueries(Drops& drops, std::size_t count, InFlight inFlight);
+    void dropQuery(Drops& drops, InFlight inFlight);
     std::shared_ptr<http::Session> makeSession() const;
 
     // What every HTTPS exchange sends alike, kept from one query to the next together
