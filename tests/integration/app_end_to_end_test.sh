@@ -15,7 +15,7 @@ store=$BRIMVALE_STATE_DIR/AppGroups/group.com.brimvale.ios-dns-group.plist
 host_pid=""
 
 cleanup() {
-    [ -n "$host_pid" ] && kill -TERM "$host_pid" 2>/dev/null && wait "$host_pid" 2>/dev/null
+    [ -n "$host_pid" ] && kill -TERM "$host_pid" 2>/dev/null && { wait "$host_pid" 2>/dev/null || true; }
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -78,7 +78,9 @@ grep -q "Fresh install, loading config from pre-canned defaults" "$app_log" || f
 # 2. The host process starts the provider with that configuration: the provider writes
 #    what it was started with into the store, which is gone beforehand.
 rm -f "$store"
-BRIMVALE_LOG_LEVEL=debug timeout 60 "$velmora" --listen 127.0.0.1:53 --resolver 127.0.0.2 2>"$work/velmora.log" &
+# In the foreground, as the app's launches: the host process gets one SIGTERM at the
+# end, where a second would end it at once.
+BRIMVALE_LOG_LEVEL=debug timeout --foreground 60 "$velmora" --listen 127.0.0.1:53 --resolver 127.0.0.2 2>"$work/velmora.log" &
 host_pid=$!
 wait_for grep -q "Proxy started" "$work/velmora.log" || fail "the provider did not start"
 wait_for test -s "$store" || fail "the provider wrote no settings"
