@@ -144,13 +144,11 @@ PathShape analyse(const gfx::BezierPath& path) {
     return out;
 }
 
-std::vector<std::vector<gfx::Point>> segmentSteps(const gfx::BezierPath& path, int steps) {
-    std::vector<std::vector<gfx::Point>> out;
+std::vector<std::array<gfx::Point, 4>> cubicsOf(const gfx::BezierPath& path) {
+    std::vector<std::array<gfx::Point, 4>> out;
     gfx::Point first{}, at{};
-    // A line is stepped as the cubic with its controls on its ends.
     auto add = [&](gfx::Point c1, gfx::Point c2, gfx::Point end) {
-        std::vector<gfx::Point>& points = out.emplace_back();
-        for (int i = 0; i <= steps; ++i) points.push_back(cubicAt(at, c1, c2, end, double(i) / steps));
+        out.push_back({at, c1, c2, end});
         at = end;
     };
     for (const gfx::PathElement& e : path.elements()) {
@@ -162,6 +160,15 @@ std::vector<std::vector<gfx::Point>> segmentSteps(const gfx::BezierPath& path, i
                 if (at != first) add(at, first, first);
                 break;
         }
+    }
+    return out;
+}
+
+std::vector<std::vector<gfx::Point>> segmentSteps(const gfx::BezierPath& path, int steps) {
+    std::vector<std::vector<gfx::Point>> out;
+    for (const auto& [start, c1, c2, end] : cubicsOf(path)) {
+        std::vector<gfx::Point>& points = out.emplace_back();
+        for (int i = 0; i <= steps; ++i) points.push_back(cubicAt(start, c1, c2, end, double(i) / steps));
     }
     return out;
 }
@@ -481,21 +488,9 @@ void checkCircleProbes(const char* message, long flag, const gfx::ColorRef& circ
 // ---- Corners --------------------------------------------------------------------
 
 std::vector<gfx::Point> cornersOf(const gfx::BezierPath& path, double degrees) {
-    // Each segment as a cubic (a line with its controls on its ends), zero-length ones left out.
-    std::vector<std::array<gfx::Point, 4>> segments;
-    gfx::Point first{}, at{};
-    auto add = [&](gfx::Point c1, gfx::Point c2, gfx::Point end) {
-        if (at != end || c1 != at || c2 != at) segments.push_back({at, c1, c2, end});
-        at = end;
-    };
-    for (const gfx::PathElement& e : path.elements()) {
-        switch (e.kind) {
-            case gfx::PathElement::Kind::move: first = at = e.points[0]; break;
-            case gfx::PathElement::Kind::line: add(at, e.points[0], e.points[0]); break;
-            case gfx::PathElement::Kind::curve: add(e.points[0], e.points[1], e.points[2]); break;
-            case gfx::PathElement::Kind::close: add(at, first, first); break;
-        }
-    }
+    // Zero-length segments have no direction: left out.
+    std::vector<std::array<gfx::Point, 4>> segments = cubicsOf(path);
+    std::erase_if(segments, [](const auto& s) { return s[0] == s[1] && s[0] == s[2] && s[0] == s[3]; });
     // The direction a segment leaves its start along, and arrives at its end along.
     auto leaving = [](const std::array<gfx::Point, 4>& s) {
         const gfx::Point to = s[1] != s[0] ? s[1] : s[2] != s[0] ? s[2] : s[3];

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <array>
 #include <vector>
 
 #include "graphics/Graphics.h"
@@ -51,6 +52,9 @@ PathShape analyse(const gfx::BezierPath& path);
 // ---- Outlines in short straight steps ---------------------------------------------
 // Each line, curve and closing line of `path` as points from its start to its
 // end, `steps` steps a segment.
+// Every segment of the path as a cubic (start, controls, end): a line has its controls on
+// its ends, and a close that returns from elsewhere is a line too.
+std::vector<std::array<gfx::Point, 4>> cubicsOf(const gfx::BezierPath& path);
 std::vector<std::vector<gfx::Point>> segmentSteps(const gfx::BezierPath& path, int steps = 32);
 // The closed outline that a fill of the one-subpath `path` paints: its
 // segments' points in order, ending on its first point again.
