@@ -9,8 +9,6 @@
 #include "Velmora/dns/MessageReader.hpp"
 #include "foundation/ProcessInfo.h"
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <chrono>
 
@@ -30,22 +28,11 @@ constexpr std::size_t maxCachedQueryLengths = 512;
 
 bool debugEnabled() { return oslog::isEnabled(oslog::Level::debug); }
 
-// Passthrough queries in flight may use the process's descriptors but these, which the
-// listener, the HTTPS connections and the kept passthrough sockets need.
-constexpr rlim_t reservedDescriptors = 256;
-constexpr std::size_t mostPassthroughInFlight = 10000;
 // Queries on the HTTPS road at once, and the octets of the queries on each road: a
 // flood from the device waits in the kernel's socket buffer and is dropped there, not
 // held here. Far above what the filtering service takes within a query's time-out.
 constexpr std::size_t mostHttpsInFlight = 10000;
 constexpr std::size_t mostQueryBytesInFlight = 16 << 20;
-
-std::size_t passthroughInFlightLimit() {
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return mostPassthroughInFlight;
-    const rlim_t usable = limit.rlim_cur > reservedDescriptors ? limit.rlim_cur - reservedDescriptors : 0;
-    return static_cast<std::size_t>(std::clamp<rlim_t>(usable, 64, mostPassthroughInFlight));
-}
 
 }  // namespace
 
@@ -68,7 +55,7 @@ DNSProxyProvider::DNSProxyProvider()
     : version_(appVersionString(true)),
       defaults_(shared::appGroupSuite),
       sessionConfig_(http::SessionConfiguration::defaultConfiguration()),
-      passthroughLimit_(passthroughInFlightLimit()),
+      passthroughLimit_(net::queryDescriptorBudget()),
       connections_(std::vector<ConnectionReport>{}),
       lastReportSent_(secondsSince1970()) {
     extLogger().info("Network extension - init");

@@ -168,7 +168,8 @@ private:
     foundation::UserDefaults defaults_;
     http::SessionConfiguration sessionConfig_;
     const std::string fallbackDNSServer_ = "1.0.0.1";
-    // Passthrough queries waiting for their first answer hold a descriptor each.
+    // Each passthrough query holds a descriptor, while it waits for its first answer
+    // and while the resolver set keeps its socket open for later ones.
     const std::size_t passthroughLimit_;
     Drops passthroughDrops_;
     InFlight httpsInFlight_;

@@ -5,8 +5,6 @@
 
 #include <sys/random.h>
 
-#include <asio/steady_timer.hpp>
-
 #include <deque>
 #include <random>
 
@@ -41,91 +39,63 @@ long randomSendTag() {
 
 namespace {
 
-// Resolvers waiting for their first answer, in order of their deadlines (all waits
-// are equally long). One timer on the main queue, ticking while any wait runs, ends
-// the expired ones, so that a busy passthrough road carries no timer per query; a wait
-// may thus last up to one tick longer.
-constexpr std::chrono::milliseconds waitTick{100};
-// At the road's limits a new query takes the place of the oldest once that has waited
-// this long, as unbound's jostling does: a flood's last queries then keep new ones out
-// for this long, not for their whole wait, and the work a flood makes stays bounded.
-constexpr std::chrono::milliseconds jostleAfter{200};
-
-struct FirstAnswerWaits {
-    struct Wait {
-        std::chrono::steady_clock::time_point deadline;
-        std::weak_ptr<SystemResolver> resolver;
-    };
-    std::deque<Wait> waits;  // the timer ticks while this holds any
-    std::size_t count = 0;   // resolvers still waiting
-    std::size_t bytes = 0;   // and the octets of their queries
-    std::unique_ptr<asio::steady_timer> timer;
+// The passthrough road's sockets, on the main queue; never destroyed.
+struct PassthroughSockets {
+    net::AnswerWaits waits{dispatch::DispatchQueue::main(), SystemResolver::firstAnswerWait};
+    // Resolvers whose wait has ended and whose socket stays open for later answers,
+    // oldest first; `kept` counts those still open.
+    std::deque<std::weak_ptr<SystemResolver>> keptOrder;
+    std::size_t kept = 0;
 };
 
-FirstAnswerWaits& firstAnswerWaits() {
-    // Main queue only; never destroyed, as its timer belongs to the main queue's loop.
-    static FirstAnswerWaits* waits = new FirstAnswerWaits;
-    return *waits;
-}
-
-void tick();
-
-void armTick() {
-    auto& all = firstAnswerWaits();
-    if (!all.timer) all.timer = std::make_unique<asio::steady_timer>(dispatch::DispatchQueue::main().context());
-    all.timer->expires_after(waitTick);
-    all.timer->async_wait([](const std::error_code& error) {
-        if (!error) tick();
-    });
-}
-
-void tick() {
-    auto& all = firstAnswerWaits();
-    const auto now = std::chrono::steady_clock::now();
-    while (!all.waits.empty() && all.waits.front().deadline <= now) {
-        if (auto resolver = all.waits.front().resolver.lock()) resolver->stopAwaitingFirstAnswer();
-        all.waits.pop_front();
-    }
-    if (!all.waits.empty()) armTick();
+PassthroughSockets& passthroughSockets() {
+    static auto* sockets = new PassthroughSockets;
+    return *sockets;
 }
 
 }  // namespace
 
-void SystemResolver::awaitFirstAnswer(const std::shared_ptr<SystemResolver>& resolver) {
-    auto& all = firstAnswerWaits();
-    resolver->self_ = resolver;
-    resolver->awaitedBytes_ = resolver->data_ ? resolver->data_->size() : 0;
-    ++all.count;
-    all.bytes += resolver->awaitedBytes_;
-    const bool ticking = !all.waits.empty();
-    all.waits.push_back({std::chrono::steady_clock::now() + firstAnswerWait, resolver});
-    if (!ticking) armTick();
-}
+std::size_t SystemResolver::awaitingFirstAnswerCount() { return passthroughSockets().waits.count(); }
+std::size_t SystemResolver::awaitingFirstAnswerBytes() { return passthroughSockets().waits.bytes(); }
 
-std::size_t SystemResolver::awaitingFirstAnswerCount() { return firstAnswerWaits().count; }
-std::size_t SystemResolver::awaitingFirstAnswerBytes() { return firstAnswerWaits().bytes; }
-
-bool SystemResolver::makeRoom(std::size_t mostQueries, std::size_t mostBytes, std::size_t size) {
-    auto& all = firstAnswerWaits();
-    std::optional<std::chrono::steady_clock::time_point> now;
-    while (all.count >= mostQueries || all.bytes + size > mostBytes) {
-        if (all.waits.empty()) return false;
-        if (auto resolver = all.waits.front().resolver.lock(); resolver && resolver->awaitingFirstAnswer()) {
-            if (!now) now = std::chrono::steady_clock::now();
-            if (all.waits.front().deadline - firstAnswerWait + jostleAfter > *now) return false;
-            resolver->stopAwaitingFirstAnswer();
-        }
-        all.waits.pop_front();
+bool SystemResolver::makeRoom(std::size_t mostSockets, std::size_t mostBytes, std::size_t size) {
+    auto& sockets = passthroughSockets();
+    // Sockets kept for late answers give way first: the queries in flight need theirs.
+    while (sockets.waits.count() + sockets.kept >= mostSockets && !sockets.keptOrder.empty()) {
+        auto resolver = sockets.keptOrder.front().lock();
+        sockets.keptOrder.pop_front();
+        if (resolver) resolver->closeKeptSocket();
     }
-    return true;
+    return sockets.waits.makeRoom(mostSockets, mostBytes, size);
 }
 
 void SystemResolver::stopAwaitingFirstAnswer() {
-    if (!self_) return;
-    auto& all = firstAnswerWaits();
-    --all.count;
-    all.bytes -= awaitedBytes_;
-    self_.reset();
+    if (!awaitingAnswer()) return;
+    passthroughSockets().waits.end(*this);
+    keepSocket();
+}
+
+void SystemResolver::waitEnded() { keepSocket(); }
+
+void SystemResolver::keepSocket() {
+    if (kept_ || !passthroughSocket_ || passthroughSocket_->isClosed()) return;
+    auto& sockets = passthroughSockets();
+    // Resolvers let go of since make the oldest entries: dropped as new ones come.
+    while (!sockets.keptOrder.empty() && sockets.keptOrder.front().expired()) sockets.keptOrder.pop_front();
+    kept_ = true;
+    ++sockets.kept;
+    sockets.keptOrder.push_back(weak_from_this());
+}
+
+void SystemResolver::closeKeptSocket() {
+    if (!kept_) return;
+    kept_ = false;
+    --passthroughSockets().kept;
+    passthroughSocket_->close();
+}
+
+SystemResolver::~SystemResolver() {
+    if (kept_) --passthroughSockets().kept;
 }
 
 SystemResolver::SystemResolver(ne::Datagram data, std::optional<ne::EndpointList> endpoints,
@@ -148,7 +118,7 @@ void SystemResolver::sendQuery() {
         passthroughFlowLogger().error("Error setting up DNS passthrough service");
     }
     // Stay alive for the first answer even when the resolver set lets go of us.
-    awaitFirstAnswer(shared_from_this());
+    passthroughSockets().waits.begin(shared_from_this(), data_ ? data_->size() : 0);
     passthroughSocket_->sendData(data_.value_or(ne::Datagram{}), sendTimeout, randomSendTag());
 }
 
@@ -176,7 +146,7 @@ void SystemResolver::udpSocketDidClose(net::UdpSocket&, const std::optional<std:
 }
 
 void SystemResolver::handleReceivedDatagram(const ne::Datagram& datagram) {
-    auto keepAlive = self_;  // the first answer has come
+    auto keepAlive = shared_from_this();  // the first answer has come: its wait ends
     stopAwaitingFirstAnswer();
     if (oslog::isEnabled(oslog::Level::debug)) {
         passthroughFlowLogger().debug("DNS response : [%{public}d bytes] : %{public}s", datagram.size(),

@@ -2,6 +2,7 @@
 // Passes one DNS query through to a DNS server over UDP and writes every datagram
 // that comes back to the query's flow. Lives on the main queue.
 
+#include "net/AnswerWaits.h"
 #include "net/UdpSocket.h"
 #include "networkextension/Flow.h"
 
@@ -10,7 +11,9 @@
 #include <optional>
 #include <string>
 
-class SystemResolver : public net::UdpSocketDelegate, public std::enable_shared_from_this<SystemResolver> {
+class SystemResolver : public net::UdpSocketDelegate,
+                       public net::AnswerWaits::Waiter,
+                       public std::enable_shared_from_this<SystemResolver> {
 public:
     static constexpr std::uint16_t port = 53;
     static constexpr std::chrono::milliseconds sendTimeout{2000};
@@ -18,6 +21,7 @@ public:
     static constexpr std::chrono::milliseconds firstAnswerWait{2000};
 
     SystemResolver() = delete;
+    ~SystemResolver() override;
     // Creates the resolver and its socket; call on the main queue.
     static std::shared_ptr<SystemResolver> make(ne::Datagram data, std::optional<ne::EndpointList> endpoints,
                                                 std::shared_ptr<ne::AppProxyUDPFlow> flow,
@@ -44,24 +48,30 @@ public:
     virtual std::string selectServer();
 
     // True while the resolver keeps itself alive for its first answer.
-    bool awaitingFirstAnswer() const { return static_cast<bool>(self_); }
+    bool awaitingFirstAnswer() const { return awaitingAnswer(); }
     // Ends that wait; the caller holds a reference.
     void stopAwaitingFirstAnswer();
     // Resolvers of the process waiting for their first answer: the passthrough queries in flight.
     static std::size_t awaitingFirstAnswerCount();
     // The octets of their queries.
     static std::size_t awaitingFirstAnswerBytes();
-    // Whether one more query of `size` octets fits within the limits on those awaiting
-    // their first answer; at the limits, the oldest waits that have lasted a while end
-    // to make room (each counts as a dropped query, as the new one would).
-    static bool makeRoom(std::size_t mostQueries, std::size_t mostBytes, std::size_t size);
+    // Whether one more query of `size` octets fits within the limits on the road's open
+    // sockets and on the octets of the queries awaiting their first answer. At the
+    // limits, sockets kept open for late answers close first, oldest first; then the
+    // oldest waits that have lasted a while end (each counts as a dropped query, as the
+    // new one would).
+    static bool makeRoom(std::size_t mostSockets, std::size_t mostBytes, std::size_t size);
 
 protected:
     SystemResolver(ne::Datagram data, std::optional<ne::EndpointList> endpoints,
                    std::shared_ptr<ne::AppProxyUDPFlow> flow, std::optional<std::string> fallbackServer);
 
 private:
-    static void awaitFirstAnswer(const std::shared_ptr<SystemResolver>& resolver);
+    // The wait for the first answer ended without one.
+    void waitEnded() override;
+    // Counts the socket, open for later answers, among those that give way to new queries.
+    void keepSocket();
+    void closeKeptSocket();
     void handleReceivedDatagram(const ne::Datagram& datagram);
     void handleSocketClosed(const std::optional<std::string>& error);
 
@@ -70,8 +80,7 @@ private:
     std::optional<ne::EndpointList> endpoints_;
     std::shared_ptr<ne::AppProxyUDPFlow> flow_;
     std::optional<std::string> fallbackServer_;
-    std::shared_ptr<SystemResolver> self_;
-    std::size_t awaitedBytes_ = 0;  // of the query, while awaiting the first answer
+    bool kept_ = false;  // counted among the sockets kept for later answers
 };
 
 // A send tag drawn uniformly from 100000 to 999999 by the system's secure source.

@@ -58,11 +58,6 @@ void letStopSignalsEndTheProcess() {
     ::pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
 }
 
-const oslog::Logger& hostLogger() {
-    static const oslog::Logger& logger = *new oslog::Logger("com.brimvale.provider-host", "host");
-    return logger;
-}
-
 // Reads a JSON configuration while it is parsed, keeping only the text values of the
 // top object: nesting and elements are counted on the way, and the parse stops at a
 // limit, so that no text makes it build more than the file holds.
@@ -267,7 +262,7 @@ StopSignalWatch::StopSignalWatch(asio::io_context& context, std::function<void(i
     if (!failure) signals_.assign(fd, failure);
     if (failure) {
         if (fd >= 0) ::close(fd);
-        hostLogger().error("Cannot watch the stop signals (%{public}s): they end the process at once",
+        ne::hostLogger().error("Cannot watch the stop signals (%{public}s): they end the process at once",
                            failure.message());
         letStopSignalsEndTheProcess();
         return;

@@ -2,10 +2,10 @@
 
 #include "Velmora/DNSProxyProvider.h"
 #include "Velmora/host/ExtensionHost.h"
+#include "Velmora/host/ProviderLifecycle.h"
 #include "dispatch/Dispatch.h"
 #include "http/Session.h"
 #include "log/Log.h"
-#include "networkextension/DNSProxyManager.h"
 
 #include <sys/resource.h>
 
@@ -16,38 +16,30 @@
 
 namespace {
 
-const oslog::Logger& hostLogger() {
-    // The host plays the system, so it logs apart from the extension. Never destroyed,
-    // like the extension's loggers.
-    static const oslog::Logger& logger = *new oslog::Logger("com.brimvale.provider-host", "host");
-    return logger;
-}
-
 // Every passthrough query in flight holds a descriptor: take all the system allows.
 void raiseDescriptorLimit() {
     rlimit limit{};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == limit.rlim_max) return;
     limit.rlim_cur = limit.rlim_max;
     if (::setrlimit(RLIMIT_NOFILE, &limit) != 0)
-        hostLogger().error("Cannot raise the descriptor limit: %{public}s", std::strerror(errno));
+        ne::hostLogger().error("Cannot raise the descriptor limit: %{public}s", std::strerror(errno));
 }
 
-void logStartOutcome(std::optional<ne::ProviderError> error) {
-    if (error)
-        hostLogger().error("Proxy start failed: %{public}s", error->localizedDescription);
-    else
-        hostLogger().info("Proxy started");
+void applyHttpOverrides(const HostArguments& arguments) {
+    http::applyHookEnvironment();
+    for (const auto& entry : arguments.resolveOverrides) http::addResolveOverride(entry);
+    if (arguments.caBundle) http::setCertificateAuthorityBundle(*arguments.caBundle);
 }
 
-void logUnreadablePreferences(const std::string& reason) {
-    hostLogger().error("Cannot read the DNS proxy preferences: %{public}s", reason);
-}
-
-bool startFromSavedPreferences(ne::ProviderHost& host) {
-    std::string error;
-    const bool started = startFromPreferences(host, ne::dnsProxyPreferencesPath(), logStartOutcome, &error);
-    if (!error.empty()) logUnreadablePreferences(error);
-    return started;
+ne::ProviderHostOptions hostOptions(const HostArguments& arguments) {
+    ne::ProviderHostOptions options;
+    options.listenAddress = arguments.listenAddress;
+    options.listenPort = arguments.listenPort;
+    options.resolverAddress = arguments.resolver.value_or(ne::firstNameserver().value_or(""));
+    // The main queue holds the provider's state: listening there too spares every
+    // query a hand-over between threads.
+    options.queue = &dispatch::DispatchQueue::main();
+    return options;
 }
 
 }  // namespace
@@ -55,7 +47,7 @@ bool startFromSavedPreferences(ne::ProviderHost& host) {
 int main(int argc, char** argv) {
     blockStopSignals();
     const std::string program = argc > 0 ? argv[0] : "Velmora";
-    HostArguments arguments = parseHostArguments(argc, argv);
+    const HostArguments arguments = parseHostArguments(argc, argv);
     if (arguments.help) {
         std::cout << hostUsage(program);
         return 0;
@@ -64,25 +56,14 @@ int main(int argc, char** argv) {
         std::cerr << program << ": " << *arguments.error << "\n" << hostUsage(program);
         return 2;
     }
-
-    http::applyHookEnvironment();
-    for (const auto& entry : arguments.resolveOverrides) http::addResolveOverride(entry);
-    if (arguments.caBundle) http::setCertificateAuthorityBundle(*arguments.caBundle);
-
-    ne::ProviderHostOptions options;
-    options.listenAddress = arguments.listenAddress;
-    options.listenPort = arguments.listenPort;
-    options.resolverAddress = arguments.resolver.value_or(ne::firstNameserver().value_or(""));
-    // The main queue holds the provider's state: listening there too spares every
-    // query a hand-over between threads.
-    options.queue = &dispatch::DispatchQueue::main();
+    applyHttpOverrides(arguments);
+    const ne::ProviderHostOptions options = hostOptions(arguments);
     if (options.resolverAddress == options.listenAddress && options.listenPort == 53) {
         // Passthrough queries would come straight back to us.
         std::cerr << program << ": the resolver " << options.resolverAddress
                   << " is this proxy's own address; pass --resolver\n";
         return 2;
     }
-
     std::optional<ne::ProviderConfiguration> fileConfiguration;
     if (arguments.configFile) {
         std::string error;
@@ -94,52 +75,21 @@ int main(int argc, char** argv) {
     }
 
     raiseDescriptorLimit();
-    auto provider = DNSProxyProvider::make();
-    auto host = std::make_unique<ne::ProviderHost>(provider, options);
+    auto host = std::make_unique<ne::ProviderHost>(DNSProxyProvider::make(), options);
     std::string listenError;
     if (!host->listen(&listenError)) {
         std::cerr << program << ": cannot listen on " << listenError << "\n";
         return 1;
     }
-    hostLogger().info("Answering DNS on %{public}s:%{public}d, system resolver %{public}s", options.listenAddress,
-                      host->udpPort(), options.resolverAddress.empty() ? "none" : options.resolverAddress);
-
-    bool running = false;
-    // As the system does: changed preferences start the provider again with their
-    // configuration; preferences that no longer enable it stop it. Watched before the
-    // first read, so that no change after that read goes unseen.
-    ne::PreferencesWatch preferencesWatch(
-        ne::dnsProxyPreferencesPath(),
-        [&host, &running](const auto&) {
-            auto startAgain = [&host, &running] { running = startFromSavedPreferences(*host); };
-            if (!running) return startAgain();
-            hostLogger().info("DNS proxy preferences changed; stopping the proxy");
-            running = false;
-            host->stopProvider(ne::ProviderStopReason::configurationDisabled, [startAgain] {
-                dispatch::DispatchQueue::main().async(startAgain);
-            });
-        },
-        [](const ne::ManagerError& error) { logUnreadablePreferences(error.reason); });
-    running = startFromSavedPreferences(*host);
-    if (!running) {
-        if (fileConfiguration) {
-            host->startProvider(startOptions(*fileConfiguration), logStartOutcome);
-            running = true;
-        } else {
-            hostLogger().info("DNS proxy not enabled in the preferences and no --config given; not started");
-        }
+    ne::hostLogger().info("Answering DNS on %{public}s:%{public}d, system resolver %{public}s", options.listenAddress,
+                          host->udpPort(), options.resolverAddress.empty() ? "none" : options.resolverAddress);
+    {
+        ProviderLifecycle lifecycle(*host, std::move(fileConfiguration));
+        std::signal(SIGPIPE, SIG_IGN);
+        dispatch::runMain();
     }
-
-    StopSignalWatch stopSignals(dispatch::DispatchQueue::main().context(), [&host](int) {
-        host->stopProvider(ne::ProviderStopReason::userInitiated, [] {
-            dispatch::DispatchQueue::main().async([] { dispatch::stopMain(); });
-        });
-    });
-    std::signal(SIGPIPE, SIG_IGN);
-    dispatch::runMain();
-
     host.reset();  // closes the listeners
-    hostLogger().info("Proxy stopped");
+    ne::hostLogger().info("Proxy stopped");
     oslog::flush();
     // Timers and sessions of the provider stay on the main queue, which is never
     // destroyed; the threads of the process are stopped and joined as it exits.

@@ -38,8 +38,10 @@ constexpr std::int32_t kConnectionWindow = 16 << 20;
 // connection's own queue, where expiring one costs nothing, not in nghttp2's, where
 // resetting one is a search of that queue.
 constexpr std::uint32_t kMostOpenStreams = 1024;
-// A connection on which this many streams in a row timed out without any frame from
-// the server meanwhile has gone silent: it is closed, and new requests take another.
+// A connection on which this many streams in a row timed out, with no stream answered
+// meanwhile, has stopped serving: it is closed, and new requests take another. PING
+// and SETTINGS frames do not count, as a server whose workers hung while its I/O loop
+// lives still acknowledges them.
 constexpr int kSilentTimeouts = 3;
 // A request sent after this long without a frame from the server asks for a PING, and
 // a PING not answered within kPingTimeout closes the connection.
@@ -175,6 +177,7 @@ struct Http2Connection::Callbacks {
     static int onFrame(nghttp2_session*, const nghttp2_frame* frame, void* user) {
         auto& connection = of(user);
         connection.heard();
+        if (frame->hd.stream_id != 0) connection.timeoutsWithoutAnswer_ = 0;
         // The server ends the connection: new requests, and those waiting for a stream,
         // go to another one, and nghttp2 refuses the streams the server will not answer.
         if (frame->hd.type == NGHTTP2_GOAWAY) {
@@ -892,8 +895,8 @@ void Http2Connection::sweep() {
     const std::size_t streamsExpired = expired.size() - waitingExpired;
     if (streamsExpired > 0) scheduleFlush();
     for (const auto& request : expired) finish(request, failure(request->url_, makeError(Error::Code::timedOut)));
-    timeoutsWithoutFrame_ += static_cast<int>(std::min<std::size_t>(streamsExpired, kSilentTimeouts));
-    if (state_ == State::open && timeoutsWithoutFrame_ >= kSilentTimeouts) {
+    timeoutsWithoutAnswer_ += static_cast<int>(std::min<std::size_t>(streamsExpired, kSilentTimeouts));
+    if (state_ == State::open && timeoutsWithoutAnswer_ >= kSilentTimeouts) {
         fail(connectionLost("The server stopped answering."));
         return;
     }
@@ -904,7 +907,6 @@ void Http2Connection::sweep() {
 
 void Http2Connection::heard() {
     heardInRead_ = true;
-    timeoutsWithoutFrame_ = 0;
     if (awaitingPing_) {
         awaitingPing_ = false;
         pingTimer_.cancel();

@@ -160,7 +160,7 @@ private:
 
     std::chrono::steady_clock::time_point lastHeard_{};  // of the last read that held a frame
     bool heardInRead_ = false;
-    int timeoutsWithoutFrame_ = 0;
+    int timeoutsWithoutAnswer_ = 0;  // streams timed out since a frame of any stream
     bool awaitingPing_ = false;
     asio::steady_timer pingTimer_;
 };

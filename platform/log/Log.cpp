@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <utility>
 
 namespace oslog {
 
@@ -356,6 +357,32 @@ void MemorySink::clear() {
 void MemorySink::add(const Record& record) {
     std::lock_guard lock(mutex_);
     records_.push_back(record);
+}
+
+void FailureLog::add(std::string_view reason) {
+    std::uint64_t count = 0;
+    {
+        std::lock_guard lock(mutex_);
+        ++unwritten_;
+        const auto now = std::chrono::steady_clock::now();
+        if (lastLine_ && now - *lastLine_ < RepeatCollapser::window) return;
+        lastLine_ = now;
+        count = std::exchange(unwritten_, 0);
+    }
+    if (count == 1)
+        logger_.error("%{public}s", reason);
+    else
+        logger_.error("%{public}s (%{public}d times since the last line)", reason, count);
+}
+
+FailureLog& networkFailures(std::string_view kind) {
+    static std::mutex mutex;
+    static auto& kinds = *new std::map<std::string, FailureLog, std::less<>>;
+    std::lock_guard lock(mutex);
+    auto found = kinds.find(kind);
+    if (found == kinds.end())
+        found = kinds.try_emplace(std::string(kind), Logger("com.brimvale.network", std::string(kind))).first;
+    return found->second;
 }
 
 }  // namespace oslog

@@ -16,6 +16,7 @@
 #include <initializer_list>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -132,6 +133,29 @@ private:
     std::string subsystem_;
     std::string category_;
 };
+
+// One kind of failure that may come many times a second (a refused query, a socket
+// that cannot be made): written at error level at once, then at most once a second,
+// each line with the number of such failures since the line before. Any thread.
+class FailureLog {
+public:
+    explicit FailureLog(Logger logger) : logger_(std::move(logger)) {}
+    FailureLog(const FailureLog&) = delete;
+    FailureLog& operator=(const FailureLog&) = delete;
+
+    void add(std::string_view reason);
+
+private:
+    Logger logger_;
+    std::mutex mutex_;
+    std::optional<std::chrono::steady_clock::time_point> lastLine_;
+    std::uint64_t unwritten_ = 0;
+};
+
+// The platform's network stack says why a connection, a datagram or a socket failed,
+// under a name of its own, one category per kind ("tls", "connection", "udp",
+// "descriptors"); never destroyed.
+FailureLog& networkFailures(std::string_view kind);
 
 // A plain message without subsystem or category, as a process's own diagnostic print.
 void nsLog(std::string_view message);

@@ -1,7 +1,10 @@
 #include "networkextension/ProviderHost.h"
 
+#include "networkextension/DeviceResolver.h"
+
 #include <asio/ip/tcp.hpp>
 #include <asio/ip/udp.hpp>
+#include <asio/steady_timer.hpp>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
@@ -26,6 +29,9 @@ constexpr size_t kBatchesPerTurn = 16;
 // Room for a burst of queries while the provider is busy: a full receive buffer drops
 // what arrives. The system may give less.
 constexpr int kSocketBuffer = 8 * 1024 * 1024;
+// After an accept that failed for want of descriptors: what the backlog holds waits
+// this long, instead of making the loop spin on a listener that stays readable.
+constexpr auto kAcceptRetry = std::chrono::milliseconds(100);
 
 void enlargeBuffer(int fd, int forced, int plain) {
     const int size = kSocketBuffer;
@@ -45,6 +51,7 @@ struct alignas(cmsghdr) ControlSpace {
 struct AnswerSource {
     ControlSpace control;
     socklen_t length = 0;
+    asio::ip::address destination;  // where the query was sent, on a wildcard listener
 
     static AnswerSource of(msghdr& query) {
         AnswerSource source;
@@ -54,11 +61,15 @@ struct AnswerSource {
                 std::memcpy(&info, CMSG_DATA(message), sizeof info);
                 info.ipi_ifindex = 0;  // the route picks the interface, as for any answer
                 source.set(IPPROTO_IP, IP_PKTINFO, info);
+                source.destination = asio::ip::address_v4(ntohl(info.ipi_addr.s_addr));
             } else if (message->cmsg_level == IPPROTO_IPV6 && message->cmsg_type == IPV6_PKTINFO) {
                 in6_pktinfo info;  // also for IPv4 queries to an IPv6 listener, as mapped addresses
                 std::memcpy(&info, CMSG_DATA(message), sizeof info);
                 info.ipi6_ifindex = 0;  // as above
                 source.set(IPPROTO_IPV6, IPV6_PKTINFO, info);
+                asio::ip::address_v6::bytes_type bytes;
+                std::memcpy(bytes.data(), &info.ipi6_addr, bytes.size());
+                source.destination = asio::ip::address_v6(bytes);
             }
         }
         return source;
@@ -93,6 +104,11 @@ FlowError notOpen() { return flowError(flowErrorNotOpen, "flow is not open"); }
 // host's queue is gone with it.
 FlowError closed() { return flowError(flowErrorClosed, "flow is closed"); }
 
+// An answer (QR bit set) is no query: the client that sent it would be a resolver
+// answering a query it thinks we sent, and forwarding it would start a loop between
+// two such. A datagram too short to tell is offered as any other.
+bool isResponse(const Datagram& datagram) { return datagram.size() > 2 && (datagram[2] & 0x80); }
+
 }  // namespace
 
 std::optional<std::string> firstNameserver(const std::filesystem::path& resolvConf) {
@@ -106,7 +122,10 @@ std::optional<std::string> firstNameserver(const std::filesystem::path& resolvCo
 }
 
 struct ProviderHost::Listeners : std::enable_shared_from_this<ProviderHost::Listeners> {
-    Listeners(dispatch::DispatchQueue& queue) : queue(queue), udp(queue.context()), tcp(queue.context()) {}
+    Listeners(dispatch::DispatchQueue& queue, const std::string& resolverAddress)
+        : queue(queue), udp(queue.context()), tcp(queue.context()), acceptRetry(queue.context()),
+          resolverAddress(resolverAddress), device(queue, resolverAddress, hostLogger()),
+          ownDatagrams(hostLogger()), answersAsQueries(hostLogger()) {}
 
     // One written answer: the datagrams for one client and what to tell the writer.
     struct Answer {
@@ -119,10 +138,20 @@ struct ProviderHost::Listeners : std::enable_shared_from_this<ProviderHost::List
     dispatch::DispatchQueue& queue;
     asio::ip::udp::socket udp;
     asio::ip::tcp::acceptor tcp;
+    asio::steady_timer acceptRetry;
+    asio::ip::udp::endpoint listening;
     std::weak_ptr<DNSProxyProvider> provider;
     std::shared_ptr<HostEndpoint> localEndpoint;
     std::string resolverAddress;
     EndpointList resolverEndpoints;  // what every read tells: the system-assigned resolver
+
+    // On the host's queue: flows go to the provider only between its successful start
+    // and its stop; meanwhile queries go the device's own way. Each start and stop
+    // counts, so that a start that completes after a later stop changes nothing.
+    bool providerRunning = false;
+    std::uint64_t lifecycle = 0;
+    DeviceResolver device;
+    oslog::FailureLog ownDatagrams, answersAsQueries;
 
     // The receive batch, used on the host's queue only.
     std::vector<std::uint8_t> buffers = std::vector<std::uint8_t>(kBatch * kMaximumDatagram);
@@ -142,7 +171,16 @@ struct ProviderHost::Listeners : std::enable_shared_from_this<ProviderHost::List
 
     void receiveNext();
     void receiveBatches();
+    // One system call's datagrams into the batch; their number.
+    size_t receiveBatch();
+    // Datagram `index` of the batch, to the running provider `owner`, else to the
+    // device's resolver.
+    void offer(size_t index, DNSProxyProvider* owner);
+    // Whether the datagram comes from this listener's own address and port: its answer
+    // would come back to the listener as a new query, and so on.
+    bool fromItself(const asio::ip::udp::endpoint& client, const AnswerSource& source) const;
     void acceptNext();
+    void accepted(asio::ip::tcp::socket socket);
     void send(Answer answer);
     void sendAnswers();
     bool severalWaiting();
@@ -267,45 +305,64 @@ void ProviderHost::Listeners::receiveNext() {
 }
 
 void ProviderHost::Listeners::receiveBatches() {
-    auto owner = provider.lock();
-    const int fd = udp.native_handle();
+    auto owner = providerRunning ? provider.lock() : nullptr;
     for (size_t round = 0; round < kBatchesPerTurn; ++round) {
-        for (size_t i = 0; i < kBatch; ++i) {
-            vectors[i] = {buffers.data() + i * kMaximumDatagram, kMaximumDatagram};
-            messages[i].msg_hdr = {&addresses[i], sizeof addresses[i], &vectors[i], 1,
-                                   controls[i].bytes.data(), controls[i].bytes.size(), 0};
-        }
-        const int count = ::recvmmsg(fd, messages.data(), kBatch, MSG_DONTWAIT, nullptr);
-        if (count < 0) {
-            if (errno == EINTR) continue;
-            break;  // empty (or closed: the wait below ends at once)
-        }
-        for (int i = 0; i < count; ++i) {
-            auto& header = messages[i].msg_hdr;
-            // Larger than any DNS message: there is no whole query to answer.
-            if (header.msg_flags & MSG_TRUNC) continue;
-            asio::ip::udp::endpoint client;
-            std::memcpy(client.data(), header.msg_name, header.msg_namelen);
-            client.resize(header.msg_namelen);
-            const auto* start = buffers.data() + static_cast<size_t>(i) * kMaximumDatagram;
-            Datagram query(start, start + messages[i].msg_len);
-            if (owner)
-                owner->handleNewFlow(
-                    std::make_shared<HostUDPFlow>(shared_from_this(), client, AnswerSource::of(header), std::move(query)));
-        }
-        if (static_cast<size_t>(count) < kBatch) break;
-        if (round + 1 == kBatchesPerTurn) {
-            // More may wait: take it in a later task, after the queue's other work.
+        const size_t count = receiveBatch();
+        for (size_t i = 0; i < count; ++i) offer(i, owner.get());
+        if (count < kBatch) {
+            // Watched again after the work these queries queued, so they go out first.
             queue.async([weak = weak_from_this()] {
-                if (auto self = weak.lock(); self && self->udp.is_open()) self->receiveBatches();
+                if (auto self = weak.lock(); self && self->udp.is_open()) self->receiveNext();
             });
             return;
         }
     }
-    // Watched again after the work these queries queued, so they go out first.
+    // More may wait: take it in a later task, after the queue's other work.
     queue.async([weak = weak_from_this()] {
-        if (auto self = weak.lock(); self && self->udp.is_open()) self->receiveNext();
+        if (auto self = weak.lock(); self && self->udp.is_open()) self->receiveBatches();
     });
+}
+
+size_t ProviderHost::Listeners::receiveBatch() {
+    for (size_t i = 0; i < kBatch; ++i) {
+        vectors[i] = {buffers.data() + i * kMaximumDatagram, kMaximumDatagram};
+        messages[i].msg_hdr = {&addresses[i], sizeof addresses[i], &vectors[i], 1,
+                               controls[i].bytes.data(), controls[i].bytes.size(), 0};
+    }
+    int count;
+    do {
+        count = ::recvmmsg(udp.native_handle(), messages.data(), kBatch, MSG_DONTWAIT, nullptr);
+    } while (count < 0 && errno == EINTR);
+    return count < 0 ? 0 : static_cast<size_t>(count);  // empty, or closed: the wait ends at once
+}
+
+void ProviderHost::Listeners::offer(size_t index, DNSProxyProvider* owner) {
+    auto& header = messages[index].msg_hdr;
+    // Larger than any DNS message: there is no whole query to answer.
+    if (header.msg_flags & MSG_TRUNC) return;
+    asio::ip::udp::endpoint client;
+    std::memcpy(client.data(), header.msg_name, header.msg_namelen);
+    client.resize(header.msg_namelen);
+    const auto* start = buffers.data() + index * kMaximumDatagram;
+    Datagram query(start, start + messages[index].msg_len);
+    AnswerSource source = AnswerSource::of(header);
+    if (fromItself(client, source)) return ownDatagrams.add("Dropped a datagram from this listener's own address");
+    if (isResponse(query)) return answersAsQueries.add("Dropped an answer that came as a query");
+    if (owner) {
+        owner->handleNewFlow(std::make_shared<HostUDPFlow>(shared_from_this(), client, source, std::move(query)));
+        return;
+    }
+    device.resolve(std::move(query), [weak = weak_from_this(), client, source](Datagram answer) {
+        std::vector<Datagram> datagrams;
+        datagrams.push_back(std::move(answer));
+        if (auto self = weak.lock()) self->send({client, source, std::move(datagrams), [](auto) {}});
+    });
+}
+
+bool ProviderHost::Listeners::fromItself(const asio::ip::udp::endpoint& client, const AnswerSource& source) const {
+    if (client.port() != listening.port()) return false;
+    const auto& own = listening.address().is_unspecified() ? source.destination : listening.address();
+    return client.address() == own;
 }
 
 void ProviderHost::Listeners::send(Answer answer) {
@@ -409,25 +466,38 @@ void ProviderHost::Listeners::acceptNext() {
     std::weak_ptr<Listeners> weak = weak_from_this();
     tcp.async_accept([weak](const std::error_code& error, asio::ip::tcp::socket socket) {
         auto self = weak.lock();
-        if (!self || error == asio::error::operation_aborted) return;
+        if (!self || error == asio::error::operation_aborted || !self->tcp.is_open()) return;
         if (!error) {
-            std::shared_ptr<Endpoint> remote;
-            if (!self->resolverAddress.empty()) remote = HostEndpoint::make(self->resolverAddress, "53");
-            auto flow = std::make_shared<HostTCPFlow>(std::move(socket), remote);
-            // A declined flow is dropped here, which closes the client's connection.
-            if (auto provider = self->provider.lock()) provider->handleNewFlow(flow);
+            self->accepted(std::move(socket));
+            return self->acceptNext();
         }
-        if (self->tcp.is_open()) self->acceptNext();
+        if (error != asio::error::no_descriptors && error != asio::error::no_buffer_space &&
+            error != asio::error::no_memory && error.value() != ENFILE)
+            return self->acceptNext();
+        oslog::networkFailures("descriptors").add("Cannot accept a TCP connection: " + error.message());
+        self->acceptRetry.expires_after(kAcceptRetry);
+        self->acceptRetry.async_wait([weak](const std::error_code& waited) {
+            if (auto self = weak.lock(); self && !waited && self->tcp.is_open()) self->acceptNext();
+        });
     });
+}
+
+void ProviderHost::Listeners::accepted(asio::ip::tcp::socket socket) {
+    // With no provider running, the device has no DNS over TCP here: the connection closes.
+    auto owner = providerRunning ? provider.lock() : nullptr;
+    if (!owner) return;
+    std::shared_ptr<Endpoint> remote;
+    if (!resolverAddress.empty()) remote = HostEndpoint::make(resolverAddress, "53");
+    // A declined flow is dropped here, which closes the client's connection.
+    owner->handleNewFlow(std::make_shared<HostTCPFlow>(std::move(socket), remote));
 }
 
 ProviderHost::ProviderHost(std::shared_ptr<DNSProxyProvider> provider, ProviderHostOptions options)
     : provider_(std::move(provider)), options_(std::move(options)),
       ownQueue_(options_.queue ? nullptr : std::make_unique<dispatch::DispatchQueue>("com.brimvale.provider-host")),
       systemQueue_(options_.queue ? options_.queue : ownQueue_.get()),
-      listeners_(std::make_shared<Listeners>(*systemQueue_)) {
+      listeners_(std::make_shared<Listeners>(*systemQueue_, options_.resolverAddress)) {
     listeners_->provider = provider_;
-    listeners_->resolverAddress = options_.resolverAddress;
     if (!options_.resolverAddress.empty())
         listeners_->resolverEndpoints.push_back(HostEndpoint::make(options_.resolverAddress, "53"));
 }
@@ -479,6 +549,7 @@ bool ProviderHost::listen(std::string* error) {
         if (error) *error = options_.listenAddress + ":" + std::to_string(options_.listenPort) + ": " + failure.message();
         return false;
     }
+    listeners_->listening = listeners_->udp.local_endpoint();
     listeners_->localEndpoint = HostEndpoint::make(options_.listenAddress, std::to_string(udpPort()));
     systemQueue_->async([listeners = listeners_] {
         listeners->receiveNext();
@@ -501,15 +572,32 @@ std::uint16_t ProviderHost::tcpPort() const {
 
 void ProviderHost::startProvider(std::optional<foundation::Dictionary> options,
                                  DNSProxyProvider::StartCompletion completion) {
-    systemQueue_->async([provider = provider_, options = std::move(options), completion = std::move(completion)] {
-        provider->startProxy(options, completion);
+    systemQueue_->async([listeners = listeners_, provider = provider_, options = std::move(options),
+                         completion = std::move(completion)] {
+        const auto start = ++listeners->lifecycle;
+        provider->startProxy(options, [listeners, start, completion](std::optional<ProviderError> error) {
+            listeners->queue.run([listeners, start, completion, error] {
+                if (!error && listeners->lifecycle == start) listeners->providerRunning = true;
+                completion(error);
+            });
+        });
     });
 }
 
 void ProviderHost::stopProvider(ProviderStopReason reason, std::function<void()> completion) {
-    systemQueue_->async([provider = provider_, reason, completion = std::move(completion)] {
+    systemQueue_->async([listeners = listeners_, provider = provider_, reason, completion = std::move(completion)] {
+        // The next query goes the device's own way; those on a road finish there.
+        ++listeners->lifecycle;
+        listeners->providerRunning = false;
         provider->stopProxy(reason, completion);
     });
+}
+
+const oslog::Logger& hostLogger() {
+    // The host plays the system, so it logs apart from the extension. Never destroyed,
+    // like the extension's loggers.
+    static const auto& logger = *new oslog::Logger("com.brimvale.provider-host", "host");
+    return logger;
 }
 
 }  // namespace ne

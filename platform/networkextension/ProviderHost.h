@@ -2,7 +2,11 @@
 // Plays the system's part for a DNS proxy provider on this machine: listens for DNS
 // on UDP and TCP, offers each UDP datagram to the provider as a UDP flow whose remote
 // endpoint is the system-assigned resolver, offers each TCP connection as a TCP flow,
-// and writes the provider's answers back to the client. Entry points and flow
+// and writes the provider's answers back to the client. Flows go to the provider only
+// between its successful start and its stop; meanwhile each query goes straight to the
+// system-assigned resolver, as on a device without a DNS proxy (DeviceResolver), and
+// TCP connections close. A datagram from the listener's own address and port, or an
+// answer rather than a query, is dropped and counted. Entry points and flow
 // completions run on the host's queue: a serial queue of its own, as the system's
 // threads would, or the queue the options name.
 // Datagrams are taken from the socket in batches; answers written during one task of
@@ -11,6 +15,7 @@
 // provider has stopped using its flows.
 
 #include "dispatch/Dispatch.h"
+#include "log/Log.h"
 #include "networkextension/DNSProxyProvider.h"
 
 #include <cstdint>
@@ -35,6 +40,9 @@ struct ProviderHostOptions {
 // The first "nameserver" entry of a resolv.conf file.
 std::optional<std::string> firstNameserver(const std::filesystem::path& resolvConf = "/etc/resolv.conf");
 
+// What the host itself logs: it plays the system, apart from the extension.
+const oslog::Logger& hostLogger();
+
 class ProviderHost {
 public:
     ProviderHost(std::shared_ptr<DNSProxyProvider> provider, ProviderHostOptions options);
@@ -47,6 +55,7 @@ public:
     std::uint16_t udpPort() const;
     std::uint16_t tcpPort() const;
 
+    // The completion runs on the host's queue.
     void startProvider(std::optional<foundation::Dictionary> options, DNSProxyProvider::StartCompletion completion);
     void stopProvider(ProviderStopReason reason, std::function<void()> completion);
 

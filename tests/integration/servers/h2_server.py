@@ -27,6 +27,8 @@ By --mode, for every connection (or only the first --bad ones; later ones answer
   fall-silent   answers the first request, then reads and sends nothing more (PINGs
                 included) and keeps the connection open
   no-streams    allows no concurrent streams (SETTINGS_MAX_CONCURRENT_STREAMS 0)
+  hung          answers no request, but still acknowledges PING and SETTINGS, as a
+                server whose workers hung while its I/O loop lives
   answer-close  answers the first request and ends the connection with GOAWAY
 --status N answers with status N instead of 200.
 """
@@ -141,6 +143,8 @@ class Connection:
             if event.stream_id in self.requests and not self.closing:
                 _, body = self.requests.pop(event.stream_id)
                 mode = self.args.mode if self.bad else "answer"
+                if mode == "hung":
+                    return True
                 if mode == "push-promise":
                     # After the acknowledgement of the client's SETTINGS, which turn push
                     # off: promised stream 2, with :method GET, :scheme https, :path /.
@@ -266,7 +270,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--mode", default="answer",
                         choices=["answer", "goaway", "goaway-first", "no-tls", "push-promise",
-                                 "window-overflow", "fall-silent", "no-streams", "answer-close"])
+                                 "window-overflow", "fall-silent", "no-streams", "answer-close", "hung"])
     parser.add_argument("--log", required=True)
     parser.add_argument("--address", default="127.0.0.1")
     parser.add_argument("--port", type=int, default=443)

@@ -261,6 +261,19 @@ TEST_F(Http2Recovery, ConnectionThatFallsSilentIsLeftAfterAFewTimeOuts) {
     EXPECT_EQ(server().count("connection"), 2u);
 }
 
+TEST_F(Http2Recovery, ConnectionThatAcknowledgesPingsButAnswersNoStreamIsLeftAfterAFewTimeOuts) {
+    start("hung", 2s, "--bad 1");
+    std::vector<std::optional<http::DataResponse>> responses(8);
+    for (std::size_t i = 0; i < responses.size(); ++i) {
+        query(session())->responseData([&responses, i](const http::DataResponse& response) { responses[i] = response; });
+        dispatch::runMainFor(1s);
+    }
+    dispatch::runMainUntil([&] { return std::ranges::all_of(responses, [](const auto& r) { return r.has_value(); }); }, 5s);
+    // At a query a second, those sent from 5 s on are answered, by a new connection.
+    for (std::size_t i = 5; i < responses.size(); ++i) EXPECT_TRUE(responses[i] && responses[i]->isSuccess()) << i;
+    EXPECT_EQ(server().count("connection"), 2u);
+}
+
 TEST_F(Http2Recovery, QueryAfterAQuietSpellAsksForAPingAndAnUnansweredOneEndsTheConnection) {
     start("fall-silent", 6s, "--bad 1");
     ASSERT_TRUE(answered(await(query(session()))));

@@ -57,6 +57,9 @@ private:
     dispatch::DispatchQueue* writer_;
 };
 
+// Flows go to a provider only once it has started.
+void start(ne::ProviderHost& host) { host.startProvider(std::nullopt, [](auto) {}); }
+
 // Sends `count` numbered queries at once to `address` and returns how many distinct
 // ones were answered. The client's socket is connected, so it takes answers only from
 // the address the queries were sent to.
@@ -108,6 +111,7 @@ TEST(ProviderHostListener, BurstOfTenThousandQueriesIsAnsweredWhole) {
     ne::ProviderHost host(provider, {"127.0.0.1", 0, "127.0.0.2"});
     std::string error;
     ASSERT_TRUE(host.listen(&error)) << error;
+    start(host);
     EXPECT_EQ(answeredOfBurst(host, 10000), 10000);
 }
 
@@ -120,6 +124,7 @@ TEST(ProviderHostListener, WildcardListenerAnswersFromEachQueriedAddress) {
         ne::ProviderHost host(provider, {wildcard, 0, "127.0.0.2"});
         std::string error;
         ASSERT_TRUE(host.listen(&error)) << error;
+        start(host);
         std::vector<std::string> addresses{"127.0.0.1", "127.0.0.22"};
         if (wildcard == "::") addresses.insert(addresses.end(), {"::1", "fd00::22"});
         std::vector<int> answered(addresses.size());
@@ -179,6 +184,7 @@ TEST(ProviderHostListener, WildcardListenerAnswersOverTheRouteBackNotTheQuerysLi
     ne::ProviderHost host(provider, {"::", 0, "127.0.0.2"});
     std::string error;
     ASSERT_TRUE(host.listen(&error)) << error;
+    start(host);
     for (const char* setting : {"all", "default"})
         std::ofstream(std::string("/proc/sys/net/ipv4/conf/") + setting + "/rp_filter") << 0;
 
@@ -224,6 +230,7 @@ TEST(ProviderHostListener, BurstAnsweredFromAnotherQueueIsAnsweredWhole) {
     ne::ProviderHost host(provider, {"127.0.0.1", 0, "127.0.0.2"});
     std::string error;
     ASSERT_TRUE(host.listen(&error)) << error;
+    start(host);
     EXPECT_EQ(answeredOfBurst(host, 10000), 10000);
     // A lone answer, when the writer has nothing else to send.
     EXPECT_EQ(answeredOfBurst(host, 1), 1);
@@ -242,6 +249,7 @@ TEST(ProviderHostListener, HostOnTheMainQueueAnswersABurstWholeAndLetsItsPortGo)
     auto host = std::make_unique<ne::ProviderHost>(provider, options);
     std::string error;
     ASSERT_TRUE(host->listen(&error)) << error;
+    start(*host);
     auto answered = std::async(std::launch::async, [&] { return answeredOfBurst(*host, 10000); });
     ASSERT_TRUE(dispatch::runMainUntil([&] { return answered.wait_for(0s) == std::future_status::ready; }, 15s));
     EXPECT_EQ(answered.get(), 10000);
@@ -290,6 +298,7 @@ TEST(ProviderHostFlows, FailuresCarryTheirNamedCodes) {
     auto host = std::make_unique<ne::ProviderHost>(provider, ne::ProviderHostOptions{"127.0.0.1", 0, "127.0.0.2"});
     std::string error;
     ASSERT_TRUE(host->listen(&error)) << error;
+    start(*host);
     const int client = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     sockaddr_in server{AF_INET, htons(host->udpPort()), {htonl(INADDR_LOOPBACK)}, {}};
     ASSERT_EQ(::sendto(client, "q", 1, 0, reinterpret_cast<sockaddr*>(&server), sizeof server), 1);
