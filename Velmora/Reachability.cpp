@@ -119,7 +119,10 @@ void Reachability::unregister() {
 }
 
 void Reachability::onSerialQueue(const std::function<void()>& work) {
-    if (reachabilitySerialQueue_->isCurrent()) {
+    // The notification queue (the provider's main queue) never waits for another one:
+    // a read from there runs there. The reference is thread-safe, and the flags are
+    // guarded; their notification still goes to that queue as a task of its own.
+    if (reachabilitySerialQueue_->isCurrent() || (notificationQueue_ && notificationQueue_->isCurrent())) {
         work();
         return;
     }

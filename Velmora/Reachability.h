@@ -109,9 +109,10 @@ private:
     Reachability(std::shared_ptr<net::ReachabilityTarget> reference,
                  dispatch::DispatchQueue* notificationQueue);
 
-    // Runs `work` on the serial queue and waits for it; inline when already there. A
-    // ReachabilityError that it throws is thrown again here; anything else it throws
-    // on the queue comes back as unableToGetFlags.
+    // Runs `work` on the serial queue and waits for it; inline when already there, and
+    // on the notification queue, which waits for no other. A ReachabilityError that it
+    // throws is thrown again here; anything else it throws on the queue comes back as
+    // unableToGetFlags.
     void onSerialQueue(const std::function<void()>& work);
     // On the serial queue: reads the flags; on failure, also a read that throws,
     // stops the notifier when asked and throws ReachabilityError.

@@ -154,6 +154,27 @@ TEST(ReachabilityWatch, StatusReadFromTheSerialQueueRunsInline) {
     EXPECT_EQ(await(answer), Connection::wifi);
 }
 
+// The provider's main queue, the notification queue, waits for no other queue: not
+// even when the serial queue is busy.
+TEST(ReachabilityWatch, StartAndStatusOnTheNotificationQueueWaitForNoOtherQueue) {
+    auto target = std::make_shared<FakeTarget>();
+    target->flags = flag::reachable;
+    auto watch = Reachability::make(target, &dispatch::DispatchQueue::main());
+    std::promise<void> release;
+    watch->serialQueue().async([busy = release.get_future().share()] { busy.wait_for(3s); });
+    std::optional<std::chrono::steady_clock::duration> took;
+    dispatch::DispatchQueue::main().async([&] {
+        const auto begin = std::chrono::steady_clock::now();
+        watch->startNotifier();
+        EXPECT_EQ(watch->connection(), Connection::wifi);
+        took = std::chrono::steady_clock::now() - begin;
+    });
+    dispatch::runMainUntil([&] { return took.has_value(); }, 5s);
+    release.set_value();
+    ASSERT_TRUE(took);
+    EXPECT_LT(*took, 1s);
+}
+
 TEST(ReachabilityWatch, FailedReads) {
     auto target = std::make_shared<FakeTarget>();
     auto watch = Reachability::make(target);
