@@ -296,6 +296,7 @@ void CurlTransfers::ended(std::unique_ptr<Transfer> transfer, int result) {
     } else if (code != CURLE_OK) {
         response.error = transportError(code, osErrno, *transfer->errorText ? transfer->errorText
                                                                              : curl_easy_strerror(code));
+        logConnectionFailure(request.url_, *response.error);
     }
     // No way out yet, and the session waits for one: the server was not tried. One
     // request tries again shortly; the requests time out meanwhile if it stays so.

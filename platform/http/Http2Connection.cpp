@@ -509,6 +509,7 @@ bool Http2Connection::startSession() {
 }
 
 void Http2Connection::connectFailed(const Error& error) {
+    logConnectionFailure(authority_, error);
     close();
     if (error.code == Error::Code::notConnectedToInternet && setup_.waitsForConnectivity && !retired_ &&
         !waiting_.empty()) {

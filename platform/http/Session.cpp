@@ -3,6 +3,7 @@
 #include "http/CurlTransfers.h"
 #include "http/Http2Connection.h"
 #include "http/Transfer.h"
+#include "log/Log.h"
 
 #include <asio/ip/address.hpp>
 
@@ -10,6 +11,7 @@
 #include <atomic>
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <set>
 #include <sstream>
@@ -57,6 +59,26 @@ void Attempts::failed() {
     wait = wait == std::chrono::steady_clock::duration::zero() ? std::chrono::steady_clock::duration(first)
                                                                : std::min(2 * wait, longest);
     notBefore = std::chrono::steady_clock::now() + wait;
+}
+
+void logConnectionFailure(std::string_view origin, const Error& error) {
+    const std::string where(origin);
+    if (error.detail.find(std::strerror(EMFILE)) != std::string::npos ||
+        error.detail.find(std::strerror(ENFILE)) != std::string::npos) {
+        oslog::networkFailures("descriptors").add("Cannot connect to " + where + ": " + error.detail);
+        return;
+    }
+    switch (error.code) {
+    case Error::Code::secureConnectionFailed:
+        oslog::networkFailures("tls").add("TLS with " + where + " failed: " + error.detail);
+        break;
+    case Error::Code::cannotFindHost:
+    case Error::Code::cannotConnectToHost:
+    case Error::Code::notConnectedToInternet:
+        oslog::networkFailures("connection").add("Cannot connect to " + where + ": " + error.detail);
+        break;
+    default: break;  // time-outs and the rest say why in their own description
+    }
 }
 
 Error makeError(Error::Code code, std::string detail) {

@@ -24,6 +24,11 @@ constexpr std::size_t kLargestHeaders = 32 * 1024;
 constexpr std::size_t kHeaderFieldOverhead = 32;
 
 Error makeError(Error::Code code, std::string detail = {});
+// Says why a connection to `origin` could not be made or kept, which the error's
+// description ("Could not connect to the server.") leaves out: under the network
+// stack's own name, by kind (a certificate check, a refused or unreachable server,
+// descriptors run out), at most once a second per kind.
+void logConnectionFailure(std::string_view origin, const Error& error);
 inline DataResponse failure(const std::string& url, Error error) { return DataResponse{url, {}, {}, std::move(error)}; }
 
 // The test hooks as they are now (set only by host processes and tests).

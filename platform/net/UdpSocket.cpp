@@ -1,5 +1,7 @@
 #include "net/UdpSocket.h"
 
+#include "log/Log.h"
+
 #include <asio/ip/address.hpp>
 #include <asio/posix/stream_descriptor.hpp>
 
@@ -612,7 +614,7 @@ void UdpSocket::Channel::fail(int number) {
     watched_ = false;
     if (fd_ >= 0) ::close(fd_);
     worker_.retire(shared_from_this());
-    report([message = systemErrorText(number)](UdpSocket& socket) { socket.closeWithError(message); });
+    report([number](UdpSocket& socket) { socket.failed(number); });
 }
 
 // ---- UdpSocket, on the owner's queue ----
@@ -645,13 +647,15 @@ bool UdpSocket::connectToHost(const std::string& host, std::uint16_t port, std::
     resolver_ = std::make_shared<asio::ip::udp::resolver>(queue_.context());
     std::weak_ptr<UdpSocket> weak = weak_from_this();
     resolver_->async_resolve(host, std::to_string(port),
-                             [weak, resolver = resolver_](const std::error_code& resolveError,
+                             [weak, resolver = resolver_, host](const std::error_code& resolveError,
                                                           asio::ip::udp::resolver::results_type results) {
                                  auto self = weak.lock();
                                  if (!self || self->state_ != State::resolving) return;
                                  if (resolveError || results.empty()) {
-                                     self->closeWithError(resolveError ? resolveError.message()
-                                                                       : "No address for host");
+                                     const std::string reason =
+                                         resolveError ? resolveError.message() : "No address for host";
+                                     oslog::networkFailures("udp").add("Cannot resolve " + host + ": " + reason);
+                                     self->closeWithError(reason);
                                      return;
                                  }
                                  std::string failure;
@@ -665,6 +669,7 @@ bool UdpSocket::connectTo(const asio::ip::udp::endpoint& peer, std::string* erro
     std::string reason;
     auto* worker = workerFor(queue_, reason);
     if (!worker) {
+        oslog::networkFailures("descriptors").add("No socket worker runs: " + reason);
         if (error) *error = "Cannot connect: " + reason;
         return false;
     }
@@ -722,6 +727,7 @@ void UdpSocket::flushSends() {
 }
 
 void UdpSocket::sendFinished(long tag, bool sent, int errorNumber) {
+    if (!sent) sayWhy(errorNumber);
     auto delegate = delegate_.lock();
     if (!delegate) return;
     if (sent)
@@ -744,6 +750,18 @@ void UdpSocket::received(const Datagram& datagram) {
 }
 
 void UdpSocket::close() { closeWithError(std::nullopt); }
+
+void UdpSocket::failed(int number) {
+    sayWhy(number);
+    closeWithError(systemErrorText(number));
+}
+
+void UdpSocket::sayWhy(int number) const {
+    if (number == EMFILE || number == ENFILE || number == ENOBUFS || number == ENOMEM)
+        oslog::networkFailures("descriptors").add("Cannot open a UDP socket: " + systemErrorText(number));
+    else
+        oslog::networkFailures("udp").add("Datagrams to " + peerText_ + ": " + systemErrorText(number));
+}
 
 void UdpSocket::closeWithError(const std::optional<std::string>& error) {
     if (state_ == State::closed) return;

@@ -74,6 +74,11 @@ private:
     bool connectTo(const asio::ip::udp::endpoint& peer, std::string* error);
     void sendFinished(long tag, bool sent, int errorNumber);
     void received(const Datagram& datagram);
+    // The socket failed on its worker: says why, and closes with the reason.
+    void failed(int errorNumber);
+    // Says why a socket or a datagram failed, under the network stack's name: the
+    // delegate may not log the reason it is told.
+    void sayWhy(int errorNumber) const;
     void setPeer(const asio::ip::udp::endpoint& peer);
     void flushSends();
     void receiveNext();
