@@ -8,7 +8,7 @@
 # Usage: app/run-local.sh [BUILD_DIR]   (default build; built when missing)
 # With a terminal it opens a shell inside the namespace; try
 #   dig @127.0.0.1 www.example.test
-# Without one it runs a few queries and ends.
+# Without one it runs a few queries and ends, and keeps the logs and the screen.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath -m "${1:-$root/build}")
@@ -55,6 +55,7 @@ if [ -t 0 ]; then
     echo "Query with: dig @127.0.0.1 www.example.test    (exit the shell to stop everything)"
     PS1='brimvale-netns$ ' bash --norc -i || true
 else
+    IT_KEEP=1  # the logs and the screen named above stay for a look afterwards
     sleep 1  # the app saves the preferences and the host process starts the provider
     for name in www.example.test second.example.test; do
         echo "$name -> $(dig +short +timeout=2 +tries=1 @127.0.0.1 "$name")"

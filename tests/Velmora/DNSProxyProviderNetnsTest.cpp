@@ -262,6 +262,20 @@ TEST_F(ProviderRoad, PassthroughQueriesBeyondTheLimitInFlightAreDroppedAndCounte
     ::close(spare);
 }
 
+TEST_F(ProviderRoad, QueryAwaitingItsAnswerWakesTheLoopOnlyAtItsDeadline) {
+    UdpAnswerServer silent(53, 0);
+    provider_->handleNewFlow(udpFlow("silent.test"));
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return SystemResolver::awaitingFirstAnswerCount() == 1; }, 2s));
+    dispatch::runMainFor(100ms);  // the query's own work
+    // The handlers the main loop runs in the next 1.4 s of the 2 s wait.
+    auto& loop = dispatch::DispatchQueue::main().context();
+    std::size_t handlers = 0;
+    loop.restart();
+    for (const auto end = std::chrono::steady_clock::now() + 1400ms; std::chrono::steady_clock::now() < end;)
+        handlers += loop.run_one_until(end);
+    EXPECT_EQ(handlers, 0u) << "the loop woke before the wait's end";
+}
+
 TEST_F(ProviderRoad, ResolverLeftWithoutAnAnswerIsReleasedAfterItsWait) {
     // No server: the query goes unanswered.
     auto flow = udpFlow("silent.test");
