@@ -10,10 +10,11 @@
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <span>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -222,9 +223,11 @@ int main(int argc, char** argv) {
     }
     const gfx::Size sheetSize{width + 2 * margin, y + lineHeight + margin};
 
-    // An image side is at most 32767 pixels: a sheet too large for the scale
-    // is drawn at a smaller one. The per-routine PNGs keep the scale asked for.
-    const double sheetScale = std::min(gfx::screenScale(), 32767 / std::max(sheetSize.width, sheetSize.height));
+    // An image side is at most 32767 pixels, and a sheet of more than 10^8 pixels
+    // takes gigabytes: a sheet too large for the scale is drawn at a smaller one.
+    // The per-routine PNGs keep the scale asked for.
+    const double sheetScale = std::min({gfx::screenScale(), 32767 / std::max(sheetSize.width, sheetSize.height),
+                                        std::sqrt(1e8 / (sheetSize.width * sheetSize.height))});
     gfx::beginImageContext(sheetSize, true, sheetScale);
     gfx::Color::whiteColor()->setFill();
     gfx::BezierPath::rect({{0, 0}, sheetSize}).fill();
