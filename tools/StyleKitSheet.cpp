@@ -14,8 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <string_view>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "graphics/Graphics.h"
