@@ -1,6 +1,7 @@
 // Circled icons of the protection screens: padlock, filter, filter off,
 // sign out and flag.
 
+#include <cmath>
 #include <numbers>
 
 #include "style/StyleKit.h"
@@ -15,6 +16,96 @@ using namespace artwork;
 namespace {
 
 constexpr Turn cw = Turn::clockwise;
+
+double degrees(double radians) { return radians * 180 / std::numbers::pi; }
+
+Fraction lerp(Fraction a, Fraction b, double t) { return {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t}; }
+
+// The point `length` from `from` towards `to`.
+Fraction toward(Fraction from, Fraction to, double length) {
+    return lerp(from, to, length / std::hypot(to.x - from.x, to.y - from.y));
+}
+
+void lineInPieces(Glyph& glyph, Fraction from, Fraction to, int pieces) {
+    for (int i = 1; i <= pieces; ++i) {
+        const Fraction p = lerp(from, to, double(i) / pieces);
+        glyph.line(p.x, p.y);
+    }
+}
+
+// The funnel of both filter icons, laid out in the filter icon's group: a rim
+// whose ends are round lips, straight sides from the lips in to a narrow
+// stem, and the stem's foot cut on the slant. Drawn `scale` times that size
+// with its middle on `centre`. A rounded corner's curve runs from its In
+// point to its Out point, clockwise round the funnel.
+class Funnel {
+public:
+    static constexpr double middle = 0.505;  // of the funnel's width and height
+
+    Funnel(double scale, Fraction centre) : scale_(scale), centre_(centre) {
+        const Fraction lip{rimLeft + lipRadius, rimTop + lipRadius}, neck{middle - stemHalf, neckY};
+        // The side leaves the neck tangent to the lip.
+        const double toNeck = std::hypot(neck.x - lip.x, neck.y - lip.y);
+        tangentAngle_ = degrees(std::atan2(neck.y - lip.y, neck.x - lip.x) + std::acos(lipRadius / toNeck));
+        const Fraction tangent = onEllipse(lip.x, lip.y, lipRadius, lipRadius, tangentAngle_);
+        const Fraction foot{neck.x, footLeftY}, footOther{middle + stemHalf, footRightY};
+        const Fraction neckBelow{neck.x, footLeftY};
+
+        lipLeft_ = at(lip);
+        lipRight_ = at(mirrored(lip));
+        topLeft = at({lip.x, rimTop});
+        topRight = at(mirrored({lip.x, rimTop}));
+        leftTangent = at(tangent);
+        rightTangent = at(mirrored(tangent));
+        neckLeft = at(neck);
+        neckLeftIn = at(toward(neck, neckBelow, neckRound));
+        neckLeftOut = at(toward(neck, tangent, neckRound));
+        neckRight = at(mirrored(neck));
+        neckRightIn = at(mirrored(toward(neck, tangent, neckRound)));
+        neckRightOut = at(mirrored(toward(neck, neckBelow, neckRound)));
+        footRight = at(footOther);
+        footRightIn = at(toward(footOther, mirrored(neck), footRound));
+        footRightOut = at(toward(footOther, foot, footRound));
+        footLeft = at(foot);
+        footLeftIn = at(toward(foot, footOther, footRound));
+        footLeftOut = at(toward(foot, neck, footRound));
+    }
+
+    // The left lip from the side's tangent point up to the rim's top, and the
+    // right lip from the rim's top down to the side's tangent point.
+    void leftLip(Glyph& glyph) const {
+        glyph.arc(lipLeft_.x, lipLeft_.y, radius(), radius(), tangentAngle_, 270, 1);
+    }
+    void rightLip(Glyph& glyph) const {
+        glyph.arc(lipRight_.x, lipRight_.y, radius(), radius(), -90, 180 - tangentAngle_, 1);
+    }
+
+    // Where the left side crosses the line x + y = `sum`.
+    Fraction leftSideAt(double sum) const {
+        return lerp(neckLeft, leftTangent, (sum - neckLeft.x - neckLeft.y) /
+                                               (leftTangent.x + leftTangent.y - neckLeft.x - neckLeft.y));
+    }
+
+    Fraction topLeft, topRight, leftTangent, rightTangent;
+    Fraction neckLeft, neckLeftIn, neckLeftOut, neckRight, neckRightIn, neckRightOut;
+    Fraction footRight, footRightIn, footRightOut, footLeft, footLeftIn, footLeftOut;
+
+private:
+    // The filter icon's funnel: the rim across the top, the neck where the
+    // sides meet the stem, the foot lower at the left.
+    static constexpr double rimTop = 0.29, rimLeft = 0.29, lipRadius = 0.029;
+    static constexpr double neckY = 0.515, stemHalf = 0.05, neckRound = 0.015;
+    static constexpr double footRightY = 0.665, footLeftY = 0.72, footRound = 0.01;
+
+    static Fraction mirrored(Fraction p) { return {2 * middle - p.x, p.y}; }
+    Fraction at(Fraction p) const { return {centre_.x + (p.x - middle) * scale_, centre_.y + (p.y - middle) * scale_}; }
+    double radius() const { return lipRadius * scale_; }
+
+    double scale_;
+    Fraction centre_;
+    double tangentAngle_ = 0;
+    Fraction lipLeft_{}, lipRight_{};
+};
 
 }  // namespace
 
@@ -82,24 +173,23 @@ void StyleKit::drawCircleIconFilterWithFrame(const gfx::Rect& frame) {
     const gfx::Rect g = circleGroup(frame);
     fillCircle(*context, g, StyleKit::bvBlue());
 
-    // Funnel: a rim, sloping sides and a stem cut on the slant; the long
-    // edges are drawn in two pieces.
+    // The funnel whole; its long edges in several pieces, its neck corners in two.
+    const Funnel f(1, {Funnel::middle, Funnel::middle});
     Glyph glyph(g);
-    glyph.polygon({{0.29, 0.29, 0.02},
-                   {0.505, 0.29},
-                   {0.72, 0.29, 0.02},
-                   {0.72, 0.33, 0.01},
-                   {0.64, 0.41976},
-                   {0.555, 0.515, 0.015},
-                   {0.555, 0.61},
-                   {0.555, 0.665, 0.01},
-                   {0.505, 0.6925},
-                   {0.455, 0.72, 0.01},
-                   {0.455, 0.61},
-                   {0.455, 0.515, 0.015},
-                   {0.37, 0.41976},
-                   {0.29, 0.33, 0.01},
-                   {0.29, 0.315}});
+    glyph.move(f.topLeft.x, f.topLeft.y);
+    lineInPieces(glyph, f.topLeft, f.topRight, 2);
+    f.rightLip(glyph);
+    lineInPieces(glyph, f.rightTangent, f.neckRightIn, 3);
+    glyph.corner(f.neckRight.x, f.neckRight.y, f.neckRightOut.x, f.neckRightOut.y, 2);
+    lineInPieces(glyph, f.neckRightOut, f.footRightIn, 2);
+    glyph.corner(f.footRight.x, f.footRight.y, f.footRightOut.x, f.footRightOut.y);
+    lineInPieces(glyph, f.footRightOut, f.footLeftIn, 3);
+    glyph.corner(f.footLeft.x, f.footLeft.y, f.footLeftOut.x, f.footLeftOut.y);
+    lineInPieces(glyph, f.footLeftOut, f.neckLeftIn, 2);
+    glyph.corner(f.neckLeft.x, f.neckLeft.y, f.neckLeftOut.x, f.neckLeftOut.y, 2);
+    lineInPieces(glyph, f.neckLeftOut, f.leftTangent, 3);
+    f.leftLip(glyph);
+    glyph.close();
     fillPath(*context, glyph.path(), gfx::Color::whiteColor());
 }
 
@@ -109,37 +199,42 @@ void StyleKit::drawCircleIconNoFilterWithFrame(const gfx::Rect& frame) {
     const gfx::Rect g = circleGroup(frame);
     fillCircle(*context, g, StyleKit::bvBlue());
 
-    // A white disc with the two segments either side of the bar cut out
-    // (leaving the ring and the bar), and the funnel in two pieces inside
-    // the segments, clear of the bar.
-    const double c = 0.5, inner = 0.25;
+    // A white disc with the two segments either side of the bar cut out,
+    // leaving a ring and a bar of one weight.
+    const double c = 0.5, inner = 0.25, outer = 0.31, weight = outer - inner;
+    const double halfSpan = degrees(std::acos(weight / 2 / inner));  // a chord's ends either side of its normal
     Glyph glyph(g);
-    const Fraction lowerA = onEllipse(c, c, inner, inner, -36.869898);
-    const Fraction lowerB = onEllipse(c, c, inner, inner, 126.869898);
-    glyph.move(lowerA.x, lowerA.y).line(lowerB.x, lowerB.y).arc(c, c, inner, inner, 126.869898, -36.869898, 3);
-    glyph.close();
-    const Fraction upperA = onEllipse(c, c, inner, inner, -216.869898);
-    const Fraction upperB = onEllipse(c, c, inner, inner, -53.130102);
-    glyph.move(upperA.x, upperA.y).line(upperB.x, upperB.y).arc(c, c, inner, inner, -53.130102, -216.869898, 3);
-    glyph.close();
-    glyph.ellipse(c, c, 0.31, 0.31, cw);
-    // The funnel: a cone from the rim (y 0.37, x 0.33 to 0.67) down to a stem
-    // (x 0.455 to 0.545, down to 0.71), cut along lines x + y = constant that
-    // keep 0.025 clear of the bar (x + y from 0.95 to 1.05). The cone's right
-    // side runs nearly along the bar, so the cone ends where that side meets
-    // the lower cut: the side lies wholly in the gap and leaves no sliver.
-    const double clearance = 0.025 * std::numbers::sqrt2;  // the gap, measured in x + y
-    const double upperCut = 0.95 - clearance, lowerCut = 1.05 + clearance;
-    const double rimY = 0.37, rimLeft = 0.33, stemLeft = 0.455, stemRight = 0.545, stemBottom = 0.71;
-    const double stemTop = lowerCut - stemRight;
-    const double t = (upperCut - rimLeft - rimY) / (stemLeft - rimLeft + stemTop - rimY);  // along the left side
-    glyph.polygon({{rimLeft + (stemLeft - rimLeft) * t, rimY + (stemTop - rimY) * t},
-                   {rimLeft, rimY, 0.02},
-                   {upperCut - rimY, rimY}});
-    glyph.polygon({{stemLeft, lowerCut - stemLeft},
-                   {stemRight, stemTop, 0.008, 1, 2},
-                   {stemRight, stemBottom, 0.015},
-                   {stemLeft, stemBottom, 0.015}});
+    for (double normal : {45.0, 225.0}) {  // lower right, then upper left
+        const Fraction from = onEllipse(c, c, inner, inner, normal - halfSpan);
+        const Fraction to = onEllipse(c, c, inner, inner, normal + halfSpan);
+        glyph.move(from.x, from.y).line(to.x, to.y).arc(c, c, inner, inner, normal + halfSpan, normal - halfSpan, 3);
+        glyph.close();
+    }
+    glyph.ellipse(c, c, outer, outer, cw);
+    // The filter's funnel, smaller to sit inside the ring, in two pieces cut
+    // along the bar (x + y = 1) with a gap of `clearance` either side: the
+    // rim's left end above it, the stem below. The bar hides the funnel's
+    // right side and both neck corners.
+    const double clearance = 0.025;
+    const double cutOffset = (weight / 2 + clearance) * std::numbers::sqrt2;  // in x + y
+    const double upperCut = 1 - cutOffset, lowerCut = 1 + cutOffset;
+    const Funnel f(0.8, {0.508, 0.508});
+    const Fraction sideCut = f.leftSideAt(upperCut);
+    glyph.move(sideCut.x, sideCut.y).line(f.leftTangent.x, f.leftTangent.y);
+    f.leftLip(glyph);
+    glyph.line(upperCut - f.topLeft.y, f.topLeft.y).line(sideCut.x, sideCut.y).close();
+    // The stem below the cut; its foot's left corner in two curves and the
+    // foot in two pieces, for the glyph's counts.
+    const Fraction footMiddle{(f.footRightOut.x + f.footLeftIn.x) / 2, (f.footRightOut.y + f.footLeftIn.y) / 2};
+    glyph.move(f.neckRight.x, lowerCut - f.neckRight.x)
+        .line(f.footRightIn.x, f.footRightIn.y)
+        .corner(f.footRight.x, f.footRight.y, f.footRightOut.x, f.footRightOut.y)
+        .line(footMiddle.x, footMiddle.y)
+        .line(f.footLeftIn.x, f.footLeftIn.y)
+        .corner(f.footLeft.x, f.footLeft.y, f.footLeftOut.x, f.footLeftOut.y, 2)
+        .line(f.neckLeft.x, lowerCut - f.neckLeft.x)
+        .line(f.neckRight.x, lowerCut - f.neckRight.x)
+        .close();
     fillPath(*context, glyph.path(), StyleKit::white());
 }
 

@@ -1,16 +1,19 @@
-// How the glyphs of the browser, globe, padlock, crossed-out funnel and flag
-// icons read: corners that open wide enough, dots and cells that match their
-// twins, rim edges that follow the rim. Every picture is drawn in the frame
-// (0, 0, 100, 100), so its group rectangle is the frame and a fraction of it
-// is a hundredth of a point.
+// How the glyphs of the browser, globe, padlock, funnel and flag icons read:
+// corners that open wide enough, round dots and cells that match their twins,
+// rim edges that follow the rim, one stroke weight, one funnel in both filter
+// icons, a keyhole without a neck and a flag along its pole. Every picture is
+// drawn in the frame (0, 0, 100, 100), so its group rectangle is the frame
+// and a fraction of it is a hundredth of a point.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <numbers>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ArtworkTestSupport.h"
@@ -206,6 +209,43 @@ TEST(CircleIconsPlacesSecurity, FlagOverhangsThePoleOnlyALittle) {
     }
     EXPECT_GT(poleLeft - leftmost.x, 0.5);
     EXPECT_LT(poleLeft - leftmost.x, 2);
+}
+
+TEST(CircleIconsPlacesSecurity, NoFilterFunnelIsTheFiltersAndTheBarWeighsAsTheRing) {
+    const std::vector<gfx::BezierPath> filter = glyphSubpaths("drawCircleIconFilterWithFrame:");
+    const std::vector<gfx::BezierPath> noFilter = glyphSubpaths("drawCircleIconNoFilterWithFrame:");
+    ASSERT_EQ(filter.size(), 1u);
+    ASSERT_EQ(noFilter.size(), 5u);
+
+    // The crossed-out funnel is the filter's, smaller: matched by its rim's
+    // top and left end and by its foot, every edge but the cuts along the bar
+    // lies on the filter's funnel brought to that place and size.
+    const Bounds whole = analyse(filter[0]).bounds, upper = analyse(noFilter[3]).bounds;
+    const Bounds lower = analyse(noFilter[4]).bounds;
+    const double scale = (lower.maxY - upper.minY) / (whole.maxY - whole.minY);
+    std::vector<gfx::Point> funnel = outlineOf(filter[0]);
+    for (gfx::Point& p : funnel)
+        p = {upper.minX + (p.x - whole.minX) * scale, upper.minY + (p.y - whole.minY) * scale};
+    auto offFunnel = [&](gfx::Point p) {
+        double nearest = std::numeric_limits<double>::infinity();
+        for (std::size_t i = 0; i + 1 < funnel.size(); ++i)
+            nearest = std::min(nearest, distanceToSegment(p, funnel[i], funnel[i + 1]));
+        return nearest;
+    };
+    for (std::size_t piece : {3u, 4u}) {
+        double farthest = 0;
+        for (const std::vector<gfx::Point>& segment : segmentSteps(noFilter[piece])) {
+            const gfx::Point from = segment.front(), to = segment.back();
+            if (std::abs(to.x - from.x + to.y - from.y) < 1e-6) continue;  // a cut along the bar
+            for (gfx::Point p : segment) farthest = std::max(farthest, offFunnel(p));
+        }
+        EXPECT_LT(farthest, 0.05) << "piece " << piece;
+    }
+
+    // The bar between the two holes is as wide as the ring around them.
+    const Bounds disc = analyse(noFilter[2]).bounds, lowerHole = analyse(noFilter[0]).bounds;
+    const double ring = disc.maxX - lowerHole.maxX;
+    EXPECT_NEAR(narrowestGap(outlineOf(noFilter[0]), outlineOf(noFilter[1])), ring, 0.05);
 }
 
 }  // namespace
