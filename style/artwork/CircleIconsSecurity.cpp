@@ -278,34 +278,46 @@ void StyleKit::drawCircleIconRedFlagWithFrame(const gfx::Rect& frame) {
     const gfx::Rect g = circleGroup(frame);
     fillCircle(*context, g, StyleKit::bvBlue());
 
+    // Pole leaning to the left: straight sides tangent to its round foot, a
+    // flat top (hidden by the flag) with rounded corners. It is wide enough
+    // that its left side, which the flag's hoist follows, comes as far left
+    // as the flag reaches (x 0.34) at the flag's foot.
+    const Fraction foot{0.31, 0.77}, topRight{0.44, 0.30};
+    const double halfWidth = 0.02, top = 0.29;
+    const double toFoot = std::hypot(foot.x - topRight.x, foot.y - topRight.y);
+    const double slant = std::atan2(foot.y - topRight.y, foot.x - topRight.x) - std::asin(halfWidth / toFoot);
+    const Fraction down{std::cos(slant), std::sin(slant)};  // along the pole, downwards
+    const Fraction right{down.y, -down.x};                   // across it
+    const Fraction footRight{foot.x + right.x * halfWidth, foot.y + right.y * halfWidth};
+    const Fraction footLeft{foot.x - right.x * halfWidth, foot.y - right.y * halfWidth};
+    auto leftSideAt = [&](double y) { return Fraction{footLeft.x + (y - footLeft.y) * down.x / down.y, y}; };
+    const Fraction topLeft = leftSideAt(topRight.y);
+    const double footFrom = degrees(std::atan2(right.y, right.x));
     Glyph glyph(g);
-    // Pole leaning to the left, rounded at both ends.
-    glyph.move(0.41, 0.30)
-        .corner(0.41, 0.29, 0.42, 0.29)
-        .line(0.43, 0.29)
-        .corner(0.44, 0.29, 0.44, 0.30)
-        .line(0.32, 0.775)
-        .arc(0.305, 0.775, 0.015, 0.015, 0, 180, 3)
-        .line(0.41, 0.30)
+    glyph.move(topLeft.x, topLeft.y)
+        .corner(topLeft.x, top, topLeft.x + 0.01, top)
+        .line(topRight.x - 0.01, top)
+        .corner(topRight.x, top, topRight.x, topRight.y)
+        .line(footRight.x, footRight.y)
+        .arc(foot.x, foot.y, halfWidth, halfWidth, footFrom, footFrom + 180, 3)
+        .line(topLeft.x, topLeft.y)
         .close();
-    // Flag waving from the top of the pole. Its hoist is straight, parallel
-    // to the pole's left side ((0.41, 0.30) to (0.29, 0.775)) and 0.01 out
-    // from it, so that below the flag the pole carries on from its corner.
-    auto hoistAt = [](double y) { return Fraction{0.41 - 0.12 * (y - 0.30) / 0.475 - 0.01, y}; };
-    const Fraction top = hoistAt(0.23), middle = hoistAt(0.3775), bottom = hoistAt(0.525);
+    // Flag waving from the top of the pole, its hoist straight along the
+    // pole's left side so that below the flag the pole carries on from it.
+    const Fraction hoistTop = leftSideAt(0.23), hoistMiddle = leftSideAt(0.385), hoistFoot = leftSideAt(0.54);
     auto straightTo = [&](Fraction from, Fraction to) {
         glyph.curve(to.x, to.y, from.x + (to.x - from.x) / 3, from.y + (to.y - from.y) / 3,
                     from.x + (to.x - from.x) * 2 / 3, from.y + (to.y - from.y) * 2 / 3);
     };
-    glyph.move(top.x, top.y)
+    glyph.move(hoistTop.x, hoistTop.y)
         .curve(0.54, 0.23, 0.45, 0.19, 0.495, 0.19)
         .curve(0.70, 0.22, 0.59, 0.27, 0.65, 0.26)
         .curve(0.685, 0.37, 0.69, 0.27, 0.685, 0.32)
         .curve(0.67, 0.51, 0.685, 0.42, 0.675, 0.47)
         .curve(0.51, 0.50, 0.62, 0.54, 0.56, 0.54)
-        .curve(bottom.x, bottom.y, 0.46, 0.455, 0.39, 0.52);
-    straightTo(bottom, middle);
-    straightTo(middle, top);
+        .curve(hoistFoot.x, hoistFoot.y, 0.46, 0.46, 0.40, 0.53);
+    straightTo(hoistFoot, hoistMiddle);
+    straightTo(hoistMiddle, hoistTop);
     glyph.close();
     fillPath(*context, glyph.path(), gfx::Color::whiteColor());
 }

@@ -192,23 +192,28 @@ TEST(CircleIconsPlacesSecurity, FunnelPiecesKeepClearOfTheBarAndRing) {
     EXPECT_GT(narrowestGap(outlineOf(subpaths[4]), outlineOf(subpaths[0])), 2.4) << "lower piece";
 }
 
-TEST(CircleIconsPlacesSecurity, FlagOverhangsThePoleOnlyALittle) {
-    // The stated extents put the flag's leftmost point a little left of the
-    // pole; below the flag the pole must carry on from about there.
+TEST(CircleIconsPlacesSecurity, FlagHoistRunsAlongThePole) {
+    // The flag hangs from the pole's left side: nothing of it lies left of
+    // that side, and its leftmost point, the hoist's foot, lies on it, so
+    // that below the flag the pole carries straight on.
     const std::vector<gfx::BezierPath> subpaths = glyphSubpaths("drawCircleIconRedFlagWithFrame:");
     ASSERT_EQ(subpaths.size(), 2u);
-    const std::vector<gfx::Point> flag = outlineOf(subpaths[1]), pole = outlineOf(subpaths[0]);
-    const gfx::Point leftmost = *std::min_element(flag.begin(), flag.end(), [](gfx::Point a, gfx::Point b) {
-        return a.x < b.x;
-    });
-    double poleLeft = std::numeric_limits<double>::infinity();  // at the height of that point
-    for (std::size_t i = 0; i + 1 < pole.size(); ++i) {
-        const gfx::Point a = pole[i], b = pole[i + 1];
-        if ((a.y - leftmost.y) * (b.y - leftmost.y) > 0 || a.y == b.y) continue;
-        poleLeft = std::min(poleLeft, a.x + (b.x - a.x) * (leftmost.y - a.y) / (b.y - a.y));
+    // The pole's left side: the straight segment farthest left.
+    std::array<gfx::Point, 4> side{};
+    double sideX = std::numeric_limits<double>::infinity();
+    for (const auto& c : cubicsOf(subpaths[0])) {
+        const bool straight = c[1] == c[0] && c[2] == c[3];
+        if (straight && (c[0].x + c[3].x) / 2 < sideX) side = c, sideX = (c[0].x + c[3].x) / 2;
     }
-    EXPECT_GT(poleLeft - leftmost.x, 0.5);
-    EXPECT_LT(poleLeft - leftmost.x, 2);
+    const gfx::Point a = side[0], b = side[3];
+    // How far `p` lies right of the side's line, across it.
+    auto rightOfSide = [&](gfx::Point p) {
+        const double length = std::hypot(b.x - a.x, b.y - a.y);
+        return ((p.x - a.x) * (b.y - a.y) - (p.y - a.y) * (b.x - a.x)) / length * (b.y > a.y ? 1 : -1);
+    };
+    double nearest = std::numeric_limits<double>::infinity();
+    for (gfx::Point p : outlineOf(subpaths[1])) nearest = std::min(nearest, rightOfSide(p));
+    EXPECT_NEAR(nearest, 0, 1e-6);
 }
 
 TEST(CircleIconsPlacesSecurity, NoFilterFunnelIsTheFiltersAndTheBarWeighsAsTheRing) {
