@@ -140,22 +140,25 @@ void StyleKit::drawCircleIconPadlockWithFrame(const gfx::Rect& frame) {
         .line(0.30, 0.48)
         .corner(0.30, 0.44, 0.34, 0.44)
         .close();
-    // Keyhole: a round head over a slot that widens downwards.
-    const double a = 75.522488;  // where the slot's neck (0.02 wide) meets the head
-    const Fraction neckRight = onEllipse(0.505, 0.56, 0.04, 0.04, a);
+    // Keyhole: a round head over a slot whose straight sides widen from the
+    // head down to its foot, which has rounded corners; the sides are drawn
+    // in two pieces and the foot in four.
+    const Fraction head{0.505, 0.555};
+    const double headRadius = 0.042, neckHalf = 0.018, footHalf = 0.032, footY = 0.67, footRound = 0.01;
+    const double neckAngle = degrees(std::asin(neckHalf / headRadius));  // from straight down
+    const Fraction neckRight = onEllipse(head.x, head.y, headRadius, headRadius, 90 - neckAngle);
+    const Fraction neckLeft = onEllipse(head.x, head.y, headRadius, headRadius, 90 + neckAngle);
+    const Fraction footLeft{head.x - footHalf, footY}, footRight{head.x + footHalf, footY};
+    const Fraction footLeftIn = toward(footLeft, neckLeft, footRound);
+    const Fraction footRightOut = toward(footRight, neckRight, footRound);
     glyph.move(neckRight.x, neckRight.y)
-        .arc(0.505, 0.56, 0.04, 0.04, a, 180 - a - 360, 5)
-        .line(0.495, 0.615)
-        .line(0.485, 0.655)
-        .corner(0.485, 0.67, 0.495, 0.67)
-        .line(0.5, 0.67)
-        .line(0.505, 0.67)
-        .line(0.51, 0.67)
-        .line(0.515, 0.67)
-        .corner(0.525, 0.67, 0.525, 0.655)
-        .line(0.515, 0.615)
-        .line(neckRight.x, neckRight.y)
-        .close();
+        .arc(head.x, head.y, headRadius, headRadius, 90 - neckAngle, neckAngle - 270, 5);
+    lineInPieces(glyph, neckLeft, footLeftIn, 2);
+    glyph.corner(footLeft.x, footLeft.y, footLeft.x + footRound, footY);
+    lineInPieces(glyph, {footLeft.x + footRound, footY}, {footRight.x - footRound, footY}, 4);
+    glyph.corner(footRight.x, footRight.y, footRightOut.x, footRightOut.y);
+    lineInPieces(glyph, footRightOut, neckRight, 2);
+    glyph.close();
     // Opening under the shackle.
     glyph.move(0.415, 0.33)
         .line(0.415, 0.44)

@@ -253,4 +253,30 @@ TEST(CircleIconsPlacesSecurity, NoFilterFunnelIsTheFiltersAndTheBarWeighsAsTheRi
     EXPECT_NEAR(narrowestGap(outlineOf(noFilter[0]), outlineOf(noFilter[1])), ring, 0.05);
 }
 
+TEST(CircleIconsPlacesSecurity, KeyholeSlotWidensFromTheHeadWithoutANeck) {
+    // Row by row down the keyhole: the head narrows to where the slot leaves
+    // it, and from there the slot widens at every step to its foot.
+    const std::vector<gfx::BezierPath> subpaths = glyphSubpaths("drawCircleIconPadlockWithFrame:");
+    ASSERT_EQ(subpaths.size(), 3u);
+    const std::vector<gfx::Point> keyhole = outlineOf(subpaths[1]);
+    const Bounds box = analyse(subpaths[1]).bounds;
+    std::vector<double> widths;
+    for (double y = box.minY + 0.05; y < box.maxY - 0.05; y += 0.1) {
+        double left = std::numeric_limits<double>::infinity(), right = -left;
+        for (std::size_t i = 0; i + 1 < keyhole.size(); ++i) {
+            const gfx::Point a = keyhole[i], b = keyhole[i + 1];
+            if ((a.y - y) * (b.y - y) > 0 || a.y == b.y) continue;
+            const double x = a.x + (b.x - a.x) * (y - a.y) / (b.y - a.y);
+            left = std::min(left, x), right = std::max(right, x);
+        }
+        widths.push_back(right - left);
+    }
+    const auto headWidest = std::max_element(widths.begin(), widths.begin() + widths.size() / 2);
+    const auto neck = std::min_element(headWidest, widths.end());
+    const auto foot = std::max_element(neck, widths.end());
+    ASSERT_GT(foot - neck, 10);
+    const auto stalls = std::adjacent_find(neck, foot, [](double above, double below) { return below < above + 1e-3; });
+    EXPECT_TRUE(stalls == foot) << "the slot stops widening " << 0.1 * double(stalls - neck) << " below the head";
+}
+
 }  // namespace
