@@ -141,7 +141,7 @@ TEST(CircleIconsPlacesSecurity, GlobeCellsFollowTheRimAndMatchTheirTwins) {
     ASSERT_EQ(subpaths.size(), 17u);
     // Cells 1 to 16 in four columns of four, left to right, each top to bottom.
     auto cell = [&](int column, int row) { return outlineOf(subpaths[1 + column * 4 + row]); };
-    const double centre = 49.5, rim = 27.5;  // the white rim's inner edge
+    const double centre = 49.5, rim = 28;  // the white rim's inner edge
     auto offRim = [&](gfx::Point p) { return std::abs(std::hypot(p.x - centre, p.y - centre) - rim); };
 
     // A segment from the rim to the rim is part of the rim, not a chord across it.
@@ -277,6 +277,56 @@ TEST(CircleIconsPlacesSecurity, KeyholeSlotWidensFromTheHeadWithoutANeck) {
     ASSERT_GT(foot - neck, 10);
     const auto stalls = std::adjacent_find(neck, foot, [](double above, double below) { return below < above + 1e-3; });
     EXPECT_TRUE(stalls == foot) << "the slot stops widening " << 0.1 * double(stalls - neck) << " below the head";
+}
+
+TEST(CircleIconsPlacesSecurity, GlobeKeepsOneStrokeWeightAndSmoothMeridians) {
+    const std::vector<gfx::BezierPath> subpaths = glyphSubpaths("drawCircleIconGlobeWithFrame:");
+    ASSERT_EQ(subpaths.size(), 17u);
+    // Cells 1 to 16 in four columns of four, left to right, each top to bottom.
+    auto cell = [&](int column, int row) { return subpaths[1 + column * 4 + row]; };
+    const Bounds disc = analyse(subpaths[0]).bounds;
+    const gfx::Point centre{(disc.minX + disc.maxX) / 2, (disc.minY + disc.maxY) / 2};
+    auto fromCentre = [&](gfx::Point p) { return std::hypot(p.x - centre.x, p.y - centre.y); };
+    double rimInside = 0;  // the rim's inner edge: the farthest any cell reaches
+    for (std::size_t i = 1; i < subpaths.size(); ++i)
+        for (gfx::Point p : outlineOf(subpaths[i])) rimInside = std::max(rimInside, fromCentre(p));
+    const double weight = (disc.maxX - disc.minX) / 2 - rimInside;
+
+    // Every line between two cells, parallels, equator and meridians, is as
+    // wide as the rim.
+    for (int column = 0; column < 4; ++column) {
+        for (int row = 0; row < 4; ++row) {
+            SCOPED_TRACE("column " + std::to_string(column + 1) + ", row " + std::to_string(row + 1));
+            const std::vector<gfx::Point> here = outlineOf(cell(column, row));
+            if (row < 3) {
+                EXPECT_NEAR(narrowestGap(here, outlineOf(cell(column, row + 1))), weight, 0.1) << "below";
+            }
+            if (column < 3) {
+                EXPECT_NEAR(narrowestGap(here, outlineOf(cell(column + 1, row))), weight, 0.1) << "right";
+            }
+        }
+    }
+
+    // Every meridian meets the equator square on, so that it runs on through
+    // it without a point: at the corners of the cells just above the equator
+    // that are off the rim, the edge other than the equator's is upright.
+    int corners = 0;
+    for (int column = 0; column < 4; ++column) {
+        const gfx::BezierPath above = cell(column, 1);
+        const double equator = analyse(above).bounds.maxY;
+        auto atEquator = [&](gfx::Point p) {
+            return std::abs(p.y - equator) < 1e-9 && fromCentre(p) < rimInside - 0.01;
+        };
+        for (const Segment& s : segmentsOf(above)) {
+            for (auto [end, direction] : {std::pair{s.p0, startDirection(s)}, std::pair{s.p3, endDirection(s)}}) {
+                if (!atEquator(end) || std::abs(direction.y) < 1e-9) continue;
+                ++corners;
+                EXPECT_LT(std::abs(std::atan2(direction.x, std::abs(direction.y))) * 180 / std::numbers::pi, 0.5)
+                    << "column " << column + 1 << " at x " << end.x;
+            }
+        }
+    }
+    EXPECT_EQ(corners, 6) << "the inner cells meet the equator at two such corners, the outer ones at one";
 }
 
 }  // namespace
