@@ -279,15 +279,25 @@ void StyleKit::drawCircleIconBrowserWithFrame(const gfx::Rect& frame) {
                    {0.76, 0.28, 0.03, 1, 2},
                    {0.76, 0.74, 0.03, 1, 2},
                    {0.25, 0.74, 0.03, 1, 2}});
-    // Three alike dots at the right of the title bar, right to left: each two
-    // half circles a hair apart, joined by short upright sides. The middle one
-    // splits its curves and sides into more pieces, so it looks the same.
+    // Three alike round dots at the right of the title bar, right to left:
+    // each two half circles joined at their left and right ends by straight
+    // pieces, chords of a fraction of a degree, so that the dot stays round.
+    // The middle one splits its curves and chords into more pieces, so it
+    // looks the same.
     auto dot = [&](double cx, int upperCurves, int lowerCurves, int leftLines, int rightLines) {
-        const double r = 0.025, y = 0.335, d = 0.001;
-        glyph.move(cx + r, y - d).arc(cx, y - d, r, r - d, 0, -180, upperCurves);
-        for (int i = 1; i <= leftLines; ++i) glyph.line(cx - r, y - d + 2 * d * i / leftLines);
-        glyph.arc(cx, y + d, r, r - d, 180, 0, lowerCurves);
-        for (int i = 1; i <= rightLines; ++i) glyph.line(cx + r, y + d - 2 * d * i / rightLines);
+        const double r = 0.025, y = 0.335, chordSpan = 0.4;  // degrees of the circle that each end's chords cover
+        auto chords = [&](double from, int pieces) {
+            for (int i = 1; i <= pieces; ++i) {
+                const Fraction p = onEllipse(cx, y, r, r, from - chordSpan * i / pieces);
+                glyph.line(p.x, p.y);
+            }
+        };
+        const double h = chordSpan / 2;
+        const Fraction start = onEllipse(cx, y, r, r, -h);
+        glyph.move(start.x, start.y).arc(cx, y, r, r, -h, h - 180, upperCurves);
+        chords(h - 180, leftLines);
+        glyph.arc(cx, y, r, r, 180 - h, h, lowerCurves);
+        chords(h, rightLines);
         glyph.close();
     };
     dot(0.665, 2, 2, 1, 1);

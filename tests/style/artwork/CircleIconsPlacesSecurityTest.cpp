@@ -329,4 +329,19 @@ TEST(CircleIconsPlacesSecurity, GlobeKeepsOneStrokeWeightAndSmoothMeridians) {
     EXPECT_EQ(corners, 6) << "the inner cells meet the equator at two such corners, the outer ones at one";
 }
 
+TEST(CircleIconsPlacesSecurity, BrowserDotsAreRound) {
+    const std::vector<gfx::BezierPath> subpaths = glyphSubpaths("drawCircleIconBrowserWithFrame:");
+    ASSERT_EQ(subpaths.size(), 5u);
+    for (std::size_t dot = 1; dot <= 3; ++dot) {
+        const Bounds box = analyse(subpaths[dot]).bounds;
+        const gfx::Point centre{(box.minX + box.maxX) / 2, (box.minY + box.maxY) / 2};
+        const double radius = (box.maxX - box.minX) / 2;
+        EXPECT_NEAR(box.maxY - box.minY, 2 * radius, 1e-3) << "dot " << dot;
+        double off = 0;
+        for (gfx::Point p : outlineOf(subpaths[dot]))
+            off = std::max(off, std::abs(std::hypot(p.x - centre.x, p.y - centre.y) - radius));
+        EXPECT_LT(off, 0.005) << "dot " << dot;
+    }
+}
+
 }  // namespace
