@@ -230,4 +230,31 @@ TEST(DeviceGlyphCurves, RobotArmsMirrorAndTheDomeBendsEvenly) {
     }
 }
 
+// Below the bite the apple's side bends one way only, from its lowest point on
+// the right up to the bite's lower lip, and no joint from there round the lip
+// to the bite's deepest point is a kink; the leaf's two sides meet in a point
+// at either tip.
+TEST(DeviceGlyphCurves, AppleRoundsIntoTheBiteAndTheLeafTipsArePointed) {
+    const gfx::Rect g{2.5, 2.5, 95, 95};
+    const gfx::BezierPath apple = record("drawDeviceIosWithFrame:", {0, 0, 100, 100}).fills[1].path;
+    // Anticlockwise, or straight where the side runs into the lip: a curvature
+    // of 0.5, a radius of two groups, is straight to the eye.
+    for (const Cubic& c : curvesBetween(apple, g, {0.60258, 0.8035}, {0.76057, 0.62982}))
+        for (double t = 0; t <= 1; t += 0.0625) EXPECT_LT(curvatureAt(c, t), 0.5) << "at " << t;
+    for (gfx::Point corner : cornersOf(subpathsOf(apple)[0])) {
+        const double fx = (corner.x - g.minX()) / g.width(), fy = (corner.y - g.minY()) / g.height();
+        EXPECT_FALSE(fx > 0.6 && fy > 0.49831 && fy < 0.81) << "corner at " << fx << ", " << fy;
+    }
+    // Each tip turns through a radius under a 400th of the group.
+    const std::pair<gfx::Point, gfx::Point> tips[] = {{{0.46893, 0.30606}, {0.48156, 0.31095}},
+                                                       {{0.61792, 0.15694}, {0.612, 0.15218}}};
+    for (const auto& [from, to] : tips) {
+        const std::vector<Cubic> tip = curvesBetween(apple, g, from, to);
+        ASSERT_EQ(tip.size(), 1u);
+        double sharpest = 0;
+        for (double t = 0; t <= 1; t += 1.0 / 256) sharpest = std::max(sharpest, std::abs(curvatureAt(tip[0], t)));
+        EXPECT_GT(sharpest, 400) << "tip from " << from.x << ", " << from.y;
+    }
+}
+
 }  // namespace
