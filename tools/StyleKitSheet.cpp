@@ -1,18 +1,21 @@
-// Renders every drawing routine of the kit, with each value
-// of its flag (or a few animation fractions), into one labelled contact
-// sheet and one PNG per routine, so a person can look over the whole kit.
+// Renders every drawing routine of the kit, with each value of its flag (or a
+// few animation fractions), into one labelled contact sheet and one PNG per
+// routine, so a person can look over the whole kit. Each routine is drawn into
+// a frame of its own design size, as a caller at that size sees it, and the
+// whole sheet is then enlarged for viewing.
 //
-//   stylekit-sheet OUTPUT_DIR [--cell POINTS] [--scale S]
+//   stylekit-sheet OUTPUT_DIR [--cell ZOOM] [--scale S]
 
 #include <cairo.h>
 #include <fontconfig/fontconfig.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "graphics/Graphics.h"
@@ -38,21 +41,69 @@ std::vector<Variant> variantsOf(const StyleKit::Routine& r) {
     }
 }
 
-const char* const usage =
-    "usage: stylekit-sheet OUTPUT_DIR [--cell POINTS] [--scale S]\n"
-    "Draws every routine of the style kit, with each value of its flag, into\n"
-    "OUTPUT_DIR/contact-sheet.png and one PNG per routine. --cell is a picture's\n"
-    "side in points (default 120), --scale the pixels per point (default 1).\n";
+// The frame each routine is drawn for. The routines with a resizing behaviour
+// get their design rectangle; the fixed-size ones the size they draw at; those
+// that scale with their frame the size and aspect their pictures are laid out
+// for, or where none is given, a size of their family.
+struct Design {
+    std::string_view name;  // a routine's name, or the start of a family's names
+    gfx::Size size;
+    gfx::Point origin{};  // where the context's origin is moved before drawing
+};
 
-constexpr double titleSize = 11, variantSize = 10;
+// The first entry whose name starts the routine's name is its design.
+constexpr Design designs[] = {
+    {"IconWarningTriangle", {80, 68}},  // fixed size, against the frame's right edge
+    // As its cached image draws it: the picture lies about the fitted
+    // rectangle's origin, and the image moves it into view.
+    {"IconPremiumPrompt1", {44, 44}, {21, 22}},
+    {"Icon", {44, 44}},  // the store badges' square and the dashboard are fixed at 44
+    {"CircleIcon", {40, 40}},
+    {"Device", {48, 48}},
+    {"SelectParent", {80, 80}},  // fixed size, from the frame's origin
+    {"SelectChild", {80, 80}},
+    {"TabIcon", {30, 30}},
+    {"LogoBrimvale", {150, 100}},  // 3:2
+    {"LogoReverse", {200, 100}},   // 2:1
+    {"BrimvaleChildAppIcon", {60, 60}},
+    {"BrimvaleParentAppIcon", {60, 60}},
+    {"KeyHeaderView", {320, 220}},
+    {"BannerHeaderView", {320, 200}},
+    {"ShadowBox", {300, 150}},
+    {"ShadowCircle", {50, 50}},
+    {"SpeechBubble", {100, 60}},
+    {"PinField", {284, 64}},
+    {"MapAnnotation", {38, 38}},
+    {"SpinnerCircleAnimatableSmall", {18, 18}},
+    {"SpinnerCircle", {30, 30}},
+    {"DarkGradient", {100, 40}},
+    {"BetaBadge", {200, 100}},
+    {"SelectionCircle", {60, 60}},
+    {"BorderedButton", {240, 45}},
+};
+
+const Design* designOf(const StyleKit::Routine& r) {
+    for (const Design& d : designs)
+        if (r.name.starts_with(d.name)) return &d;
+    return nullptr;
+}
+
+const char* const usage =
+    "usage: stylekit-sheet OUTPUT_DIR [--cell ZOOM] [--scale S]\n"
+    "Draws every routine of the style kit at its design size, with each value of\n"
+    "its flag, into OUTPUT_DIR/contact-sheet.png and one PNG per routine, named\n"
+    "after it. --cell enlarges every picture for viewing (default 2), --scale sets\n"
+    "the pixels per point (default 2).\n";
+
+constexpr double titleSize = 11, variantSize = 10, gap = 8, labelHeight = 18;
 
 void selectFont(cairo_t* cr, double size) {
     cairo_select_font_face(cr, "Lato", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, size);
 }
 
-void label(gfx::CairoContext& context, double x, double y, const std::string& text, double size) {
-    cairo_t* cr = context.cairo();
+void label(double x, double y, const std::string& text, double size) {
+    cairo_t* cr = static_cast<gfx::CairoContext&>(*gfx::currentContext()).cairo();
     cairo_save(cr);
     selectFont(cr, size);
     cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
@@ -73,35 +124,49 @@ double textWidth(const std::string& text, double size) {
     return extents.x_advance;
 }
 
-std::string titleOf(const StyleKit::Routine& r) { return std::to_string(r.number) + " " + std::string(r.message); }
+std::string titleOf(const StyleKit::Routine& r) { return std::to_string(r.number) + " " + std::string(r.name); }
 
-// A light grey behind each picture so white artwork stays visible.
-void backdrop(const gfx::Rect& r) {
-    gfx::Color::rgba(0.85, 0.87, 0.9, 1)->setFill();
-    gfx::BezierPath::rect(r).fill();
-}
+// One routine's pictures side by side, each in a slot as wide as its cell or its label.
+struct Row {
+    const StyleKit::Routine& routine;
+    const Design& design;
+    double zoom;
 
-// Draws the variants of one routine in a row of slots starting at (x, y).
-void drawRow(const StyleKit::Routine& r, double x, double y, double cell, double slot) {
-    for (const Variant& v : variantsOf(r)) {
-        gfx::Context* context = gfx::currentContext();
-        gfx::Rect frame{x, y, cell, cell};
-        backdrop(frame);
-        context->saveGState();
-        context->clipToRect(frame);
-        StyleKit::perform(r.message, frame, v.flag, StyleKit::ResizingBehavior::aspectFit, v.fraction);
-        context->restoreGState();
-        if (!v.label.empty())
-            label(static_cast<gfx::CairoContext&>(*context), x + 2, y + cell + 12, v.label, variantSize);
-        x += slot;
+    gfx::Size cell() const { return {design.size.width * zoom, design.size.height * zoom}; }
+    double slot(const Variant& v) const { return std::max(cell().width, textWidth(v.label, variantSize)) + gap; }
+    gfx::Size size() const {
+        double width = 0;
+        for (const Variant& v : variantsOf(routine)) width += slot(v);
+        return {width, cell().height + labelHeight};
     }
-}
+
+    // Draws the row with its top left at (x, y).
+    void draw(double x, double y) const {
+        for (const Variant& v : variantsOf(routine)) {
+            gfx::Context* context = gfx::currentContext();
+            const gfx::Rect frame{{x, y}, cell()};
+            // A light grey behind each picture so white artwork stays visible.
+            gfx::Color::rgba(0.85, 0.87, 0.9, 1)->setFill();
+            gfx::BezierPath::rect(frame).fill();
+            context->saveGState();
+            context->clipToRect(frame);
+            context->translate(x, y);
+            context->scale(zoom, zoom);
+            context->translate(design.origin.x, design.origin.y);
+            StyleKit::perform(routine.message, {{0, 0}, design.size}, v.flag, StyleKit::ResizingBehavior::aspectFit,
+                              v.fraction);
+            context->restoreGState();
+            if (!v.label.empty()) label(x + 2, y + cell().height + 12, v.label, variantSize);
+            x += slot(v);
+        }
+    }
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::filesystem::path out;
-    double cell = 120;
+    double zoom = 2;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -114,7 +179,7 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "stylekit-sheet: %s needs a positive number\n%s", arg.c_str(), usage);
                 return 2;
             }
-            if (arg == "--cell") cell = value;
+            if (arg == "--cell") zoom = value;
             else gfx::setScreenScale(value);
         } else if (arg.starts_with("-") || !out.empty()) {
             std::fprintf(stderr, "stylekit-sheet: unexpected argument %s\n%s", arg.c_str(), usage);
@@ -127,44 +192,59 @@ int main(int argc, char** argv) {
         std::fputs(usage, stderr);
         return 2;
     }
+
+    std::vector<Row> rows;
+    for (const StyleKit::Routine& r : StyleKit::routines()) {
+        const Design* design = designOf(r);
+        if (!design) {
+            std::fprintf(stderr, "stylekit-sheet: no design size for %s\n", std::string(r.name).c_str());
+            return 1;
+        }
+        rows.push_back({r, *design, zoom});
+    }
     std::filesystem::create_directories(out);
 
-    const std::span<const StyleKit::Routine> routines = StyleKit::routines();
-
-    // Slots and columns as wide as their widest label, so no label runs into the next.
-    double slot = cell, columnWidth = 0;
-    for (const StyleKit::Routine& r : routines) {
-        for (const Variant& v : variantsOf(r)) slot = std::max(slot, textWidth(v.label, variantSize) + 4);
-        columnWidth = std::max(columnWidth, textWidth(titleOf(r), titleSize));
+    // Rows flow left to right in routine order and wrap at the sheet's width.
+    const double margin = 16, top = margin + 30, titleHeight = 16;
+    double width = 1000;
+    for (const Row& row : rows) width = std::max({width, row.size().width, textWidth(titleOf(row.routine), titleSize)});
+    std::vector<gfx::Point> places;
+    double x = 0, y = top, lineHeight = 0;
+    for (const Row& row : rows) {
+        const double w = std::max(row.size().width, textWidth(titleOf(row.routine), titleSize) + gap);
+        if (x > 0 && x + w > width) {
+            x = 0;
+            y += lineHeight;
+            lineHeight = 0;
+        }
+        places.push_back({margin + x, y});
+        x += w + margin;
+        lineHeight = std::max(lineHeight, titleHeight + row.size().height + margin);
     }
-    slot += 8;
-    columnWidth = std::max(columnWidth, 3 * slot);
-    const double rowHeight = cell + 40, margin = 16;
-    const int columns = 3;
-    int rows = (static_cast<int>(routines.size()) + columns - 1) / columns;
-    gfx::Size sheetSize{margin * 2 + columns * (columnWidth + margin), margin * 2 + 30 + rows * rowHeight};
+    const gfx::Size sheetSize{width + 2 * margin, y + lineHeight + margin};
 
-    gfx::beginImageContext(sheetSize, true, 0);
-    auto& sheet = static_cast<gfx::CairoContext&>(*gfx::currentContext());
+    // An image side is at most 32767 pixels, and a sheet of more than 10^8 pixels
+    // takes gigabytes: a sheet too large for the scale is drawn at a smaller one.
+    // The per-routine PNGs keep the scale asked for.
+    const double sheetScale = std::min({gfx::screenScale(), 32767 / std::max(sheetSize.width, sheetSize.height),
+                                        std::sqrt(1e8 / (sheetSize.width * sheetSize.height))});
+    gfx::beginImageContext(sheetSize, true, sheetScale);
     gfx::Color::whiteColor()->setFill();
-    gfx::BezierPath::rect({0, 0, sheetSize.width, sheetSize.height}).fill();
-    label(sheet, margin, margin + 14, std::to_string(routines.size()) + " routines", 16);
-    for (std::size_t i = 0; i < routines.size(); ++i) {
-        double x = margin + double(i % columns) * (columnWidth + margin);
-        double y = margin + 30 + double(i / columns) * rowHeight;
-        label(sheet, x, y + 10, titleOf(routines[i]), titleSize);
-        drawRow(routines[i], x, y + 16, cell, slot);
+    gfx::BezierPath::rect({{0, 0}, sheetSize}).fill();
+    label(margin, margin + 14, std::to_string(rows.size()) + " routines, each at its design size", 16);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        label(places[i].x, places[i].y + 10, titleOf(rows[i].routine), titleSize);
+        rows[i].draw(places[i].x, places[i].y + titleHeight);
     }
     bool ok = gfx::imageFromCurrentImageContext()->writePNG((out / "contact-sheet.png").string());
     gfx::endImageContext();
 
-    for (const StyleKit::Routine& r : routines) {
-        std::size_t count = variantsOf(r).size();
-        gfx::ImageContextScope scope({double(count) * slot, cell + 20});
-        drawRow(r, 0, 0, cell, slot);
-        ok &= scope.image()->writePNG((out / (std::string(r.name) + ".png")).string());
+    for (const Row& row : rows) {
+        gfx::ImageContextScope scope(row.size());
+        row.draw(0, 0);
+        ok &= scope.image()->writePNG((out / (std::string(row.routine.name) + ".png")).string());
     }
-    std::printf("%zu routines drawn into %s\n", routines.size(), out.c_str());
+    std::printf("%zu routines drawn into %s\n", rows.size(), out.c_str());
     // The labels' fonts stay in cairo's and fontconfig's caches: let go of them, as a
     // program that checks for leaks at exit must.
     cairo_debug_reset_static_data();

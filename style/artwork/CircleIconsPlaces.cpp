@@ -23,57 +23,85 @@ double degrees(double radians) { return radians * 180.0 / std::numbers::pi; }
 
 // ---- Globe -----------------------------------------------------------------
 // A disc with its rim, equator, two parallels, the central meridian and two
-// curved meridians left standing; the sixteen cells between them are holes.
+// curved meridians left standing, all of one weight; the sixteen cells
+// between them are holes.
 
 struct Ellipse {
     double cx, cy, rx, ry;
 };
 
-constexpr double globeCentre = 0.495;
+constexpr double globeCentre = 0.495, discRadius = 0.325, weight = 0.045;
 
-const Ellipse rim{globeCentre, globeCentre, 0.275, 0.275};
+const Ellipse rim{globeCentre, globeCentre, discRadius - weight, discRadius - weight};  // its inner edge
 
-const Ellipse outerMeridian{globeCentre, globeCentre, 0.185, 0.36};  // edge of the outer columns
-const Ellipse innerMeridian{globeCentre, globeCentre, 0.15, 0.36};   // edge of the inner columns
-constexpr double parallel = 0.35, parallelBelow = 0.39, equator = 0.48, centralMeridian = 0.475;
+// The upper left quarter's band edges: the parallel's two, the equator's and
+// the central meridian's.
+constexpr double parallelMiddle = globeCentre - 0.125;
+constexpr double parallel = parallelMiddle - weight / 2, parallelBelow = parallelMiddle + weight / 2;
+constexpr double equator = globeCentre - weight / 2, centralMeridian = globeCentre - weight / 2;
 
-// Angle (degrees) of the left-hand point of `e` at height y, in the upper half.
+// A side meridian runs straight up and down between the parallels, so that
+// it is smooth through the equator; from the parallel's lower edge it bends
+// in towards the pole along a quarter ellipse, tangent to the straight part
+// there, the bend's start hidden under the parallel. Its edges are the
+// ellipses half the weight either side of its middle line.
+constexpr double meridianOffset = 0.1675, bendHeight = 0.22;  // of the middle line
+const Ellipse outerMeridian{globeCentre, parallelBelow, meridianOffset + weight / 2, bendHeight + weight / 2};
+const Ellipse innerMeridian{globeCentre, parallelBelow, meridianOffset - weight / 2, bendHeight - weight / 2};
+
+Fraction at(const Ellipse& e, double angle) { return onEllipse(e.cx, e.cy, e.rx, e.ry, angle); }
+
+// Angle (degrees) of the left-hand point of `e` at height y, in its upper half.
 double leftAngleAt(const Ellipse& e, double y) { return 180 - degrees(std::asin((y - e.cy) / e.ry)); }
 
-// Where a meridian crosses the rim, upper left: its own angle and the rim's.
+// Where a meridian's edge crosses the rim, upper left: its own angle and the
+// rim's. Found by halving: the edge runs from inside the rim at its left
+// end (180 degrees) to outside it at its top (270).
 std::pair<double, double> meridianMeetsRim(const Ellipse& m) {
-    const double s = -std::sqrt((rim.rx * rim.rx - m.rx * m.rx) / (m.ry * m.ry - m.rx * m.rx));
-    const double own = 180 - degrees(std::asin(s));
-    const Fraction p = onEllipse(m.cx, m.cy, m.rx, m.ry, own);
-    return {own, degrees(std::atan2(p.y - rim.cy, p.x - rim.cx)) + 360};
+    double inside = 180, outside = 270;
+    for (int i = 0; i < 60; ++i) {
+        const double mid = (inside + outside) / 2;
+        const Fraction p = at(m, mid);
+        (std::hypot(p.x - rim.cx, p.y - rim.cy) < rim.rx ? inside : outside) = mid;
+    }
+    const Fraction p = at(m, inside);
+    return {inside, degrees(std::atan2(p.y - rim.cy, p.x - rim.cx)) + 360};
 }
 
-// One stretch of a cell's outline: an arc of an ellipse or a straight edge
-// in a number of pieces, from p0 to p1.
+// One stretch of a cell's outline, from p0 to p1: an arc of an ellipse, or
+// a straight edge in a number of pieces, or a straight edge drawn as one
+// curve (where a cell's count of curves asks for it).
 struct Stretch {
-    const Ellipse* arc = nullptr;
+    enum class Kind { arc, lines, straightCurve };
+    Kind kind = Kind::lines;
+    Ellipse ellipse{};
     double from = 0, to = 0;  // arc angles
     Fraction p0{}, p1{};
     int pieces = 1;
 };
 
 Stretch arcStretch(const Ellipse& e, double from, double to) {
-    return {&e, from, to, onEllipse(e.cx, e.cy, e.rx, e.ry, from), onEllipse(e.cx, e.cy, e.rx, e.ry, to), 1};
+    return {Stretch::Kind::arc, e, from, to, at(e, from), at(e, to), 1};
 }
 
-Stretch lineStretch(Fraction p0, Fraction p1, int pieces = 1) { return {nullptr, 0, 0, p0, p1, pieces}; }
+Stretch lineStretch(Fraction p0, Fraction p1, int pieces = 1) {
+    return {Stretch::Kind::lines, {}, 0, 0, p0, p1, pieces};
+}
+
+Stretch straightCurve(Fraction p0, Fraction p1) { return {Stretch::Kind::straightCurve, {}, 0, 0, p0, p1, 1}; }
 
 // Draws a cell given in its upper-left form (anticlockwise), mirrored to the
 // right (mirrorX) and/or below (mirrorY) about the globe's centre; a single
 // mirror reverses the outline so every cell stays anticlockwise.
 void addCell(Glyph& glyph, std::vector<Stretch> cell, bool mirrorX, bool mirrorY) {
+    auto mirror = [](double v) { return 2 * globeCentre - v; };
     for (Stretch& s : cell) {
         for (Fraction* p : {&s.p0, &s.p1}) {
-            if (mirrorX) p->x = 2 * globeCentre - p->x;
-            if (mirrorY) p->y = 2 * globeCentre - p->y;
+            if (mirrorX) p->x = mirror(p->x);
+            if (mirrorY) p->y = mirror(p->y);
         }
-        if (mirrorX) s.from = 180 - s.from, s.to = 180 - s.to;
-        if (mirrorY) s.from = -s.from, s.to = -s.to;
+        if (mirrorX) s.ellipse.cx = mirror(s.ellipse.cx), s.from = 180 - s.from, s.to = 180 - s.to;
+        if (mirrorY) s.ellipse.cy = mirror(s.ellipse.cy), s.from = -s.from, s.to = -s.to;
     }
     if (mirrorX != mirrorY) {
         std::vector<Stretch> reversed(cell.rbegin(), cell.rend());
@@ -82,55 +110,62 @@ void addCell(Glyph& glyph, std::vector<Stretch> cell, bool mirrorX, bool mirrorY
     }
     glyph.move(cell.front().p0.x, cell.front().p0.y);
     for (const Stretch& s : cell) {
-        if (s.arc) {
-            glyph.arc(s.arc->cx, s.arc->cy, s.arc->rx, s.arc->ry, s.from, s.to, 1);
-            continue;
-        }
-        for (int i = 1; i <= s.pieces; ++i) {
-            const double t = double(i) / s.pieces;
-            glyph.line(s.p0.x + (s.p1.x - s.p0.x) * t, s.p0.y + (s.p1.y - s.p0.y) * t);
+        const Fraction a = s.p0, b = s.p1;
+        switch (s.kind) {
+            case Stretch::Kind::arc:
+                glyph.arc(s.ellipse.cx, s.ellipse.cy, s.ellipse.rx, s.ellipse.ry, s.from, s.to, 1);
+                break;
+            case Stretch::Kind::straightCurve:
+                glyph.curve(b.x, b.y, a.x + (b.x - a.x) / 3, a.y + (b.y - a.y) / 3, a.x + (b.x - a.x) * 2 / 3,
+                            a.y + (b.y - a.y) * 2 / 3);
+                break;
+            case Stretch::Kind::lines:
+                for (int i = 1; i <= s.pieces; ++i) {
+                    const double t = double(i) / s.pieces;
+                    glyph.line(a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t);
+                }
+                break;
         }
     }
     glyph.close();
 }
 
 // The four cells of the upper-left quarter, outermost column first, top row
-// first. Every rim stretch is an arc; the outer meridian's short stretch
-// beside the equator, nearly straight there, is a line instead, which keeps
-// the glyph's count of curves. `parallelPieces` is how many straight pieces
-// run along the parallel on the inner top cell.
+// first. Every rim stretch and every bent meridian stretch is an arc; the
+// straight meridian stretches beside the equator are a line in the outer
+// cell and one straight curve in the inner, for the glyph's counts.
+// `parallelPieces` is how many straight pieces run along the parallel on
+// the inner top cell.
 std::vector<std::vector<Stretch>> quarterCells(int parallelPieces) {
     const auto [outerOwn, outerRim] = meridianMeetsRim(outerMeridian);
     const auto [innerOwn, innerRim] = meridianMeetsRim(innerMeridian);
-    auto at = [](const Ellipse& e, double angle) { return onEllipse(e.cx, e.cy, e.rx, e.ry, angle); };
     const double rimTop = leftAngleAt(rim, parallel), rimUpper = leftAngleAt(rim, parallelBelow);
     const double rimEquator = leftAngleAt(rim, equator);
-    const double meridianTop = leftAngleAt(outerMeridian, parallel);  // the same for both meridians
-    const double meridianUpper = leftAngleAt(outerMeridian, parallelBelow);
-    const double meridianEquator = leftAngleAt(outerMeridian, equator);
+    const double outerTop = leftAngleAt(outerMeridian, parallel), innerTop = leftAngleAt(innerMeridian, parallel);
+    const double outerX = globeCentre - outerMeridian.rx, innerX = globeCentre - innerMeridian.rx;  // straight parts
     const double rimAtCentral = degrees(std::atan2(
         -std::sqrt(rim.rx * rim.rx - std::pow(centralMeridian - rim.cx, 2)), centralMeridian - rim.cx)) + 360;
 
     std::vector<std::vector<Stretch>> cells;
     // Outer column, top row: between the rim and the outer meridian.
     cells.push_back({arcStretch(rim, outerRim, rimTop),
-                     lineStretch(at(rim, rimTop), at(outerMeridian, meridianTop), 2),
-                     arcStretch(outerMeridian, meridianTop, outerOwn)});
+                     lineStretch(at(rim, rimTop), at(outerMeridian, outerTop), 2),
+                     arcStretch(outerMeridian, outerTop, outerOwn)});
     // Outer column, row above the equator.
-    cells.push_back({lineStretch(at(outerMeridian, meridianUpper), at(rim, rimUpper), 2),
+    cells.push_back({lineStretch({outerX, parallelBelow}, at(rim, rimUpper), 2),
                      arcStretch(rim, rimUpper, rimEquator),
-                     lineStretch(at(rim, rimEquator), at(outerMeridian, meridianEquator), 2),
-                     lineStretch(at(outerMeridian, meridianEquator), at(outerMeridian, meridianUpper))});
+                     lineStretch(at(rim, rimEquator), {outerX, equator}, 2),
+                     lineStretch({outerX, equator}, {outerX, parallelBelow})});
     // Inner column, top row: between the inner meridian, the parallel, the
     // central meridian and the rim.
-    cells.push_back({arcStretch(innerMeridian, innerOwn, meridianTop),
-                     lineStretch(at(innerMeridian, meridianTop), {centralMeridian, parallel}, parallelPieces),
+    cells.push_back({arcStretch(innerMeridian, innerOwn, innerTop),
+                     lineStretch(at(innerMeridian, innerTop), {centralMeridian, parallel}, parallelPieces),
                      lineStretch({centralMeridian, parallel}, at(rim, rimAtCentral)),
                      arcStretch(rim, rimAtCentral, innerRim)});
     // Inner column, row above the equator.
-    cells.push_back({lineStretch({centralMeridian, parallelBelow}, at(innerMeridian, meridianUpper)),
-                     arcStretch(innerMeridian, meridianUpper, meridianEquator),
-                     lineStretch(at(innerMeridian, meridianEquator), {centralMeridian, equator}, 3),
+    cells.push_back({lineStretch({centralMeridian, parallelBelow}, {innerX, parallelBelow}),
+                     straightCurve({innerX, parallelBelow}, {innerX, equator}),
+                     lineStretch({innerX, equator}, {centralMeridian, equator}, 3),
                      lineStretch({centralMeridian, equator}, {centralMeridian, parallelBelow})});
     return cells;
 }
@@ -203,7 +238,7 @@ void StyleKit::drawCircleIconGlobeWithFrame(const gfx::Rect& frame) {
 
     Glyph glyph(g);
     // Disc: each quarter one curve and, at its end, four short straight pieces.
-    const double c = globeCentre, r = 0.325;
+    const double c = globeCentre, r = discRadius;
     glyph.move(c + r, c);
     for (int q = 0; q < 4; ++q) {
         glyph.arc(c, c, r, r, 90.0 * q, 90.0 * q + 86, 1);
@@ -244,15 +279,25 @@ void StyleKit::drawCircleIconBrowserWithFrame(const gfx::Rect& frame) {
                    {0.76, 0.28, 0.03, 1, 2},
                    {0.76, 0.74, 0.03, 1, 2},
                    {0.25, 0.74, 0.03, 1, 2}});
-    // Three alike dots at the right of the title bar, right to left: each two
-    // half circles a hair apart, joined by short upright sides. The middle one
-    // splits its curves and sides into more pieces, so it looks the same.
+    // Three alike round dots at the right of the title bar, right to left:
+    // each two half circles joined at their left and right ends by straight
+    // pieces, chords of a fraction of a degree, so that the dot stays round.
+    // The middle one splits its curves and chords into more pieces, so it
+    // looks the same.
     auto dot = [&](double cx, int upperCurves, int lowerCurves, int leftLines, int rightLines) {
-        const double r = 0.025, y = 0.335, d = 0.001;
-        glyph.move(cx + r, y - d).arc(cx, y - d, r, r - d, 0, -180, upperCurves);
-        for (int i = 1; i <= leftLines; ++i) glyph.line(cx - r, y - d + 2 * d * i / leftLines);
-        glyph.arc(cx, y + d, r, r - d, 180, 0, lowerCurves);
-        for (int i = 1; i <= rightLines; ++i) glyph.line(cx + r, y + d - 2 * d * i / rightLines);
+        const double r = 0.025, y = 0.335, chordSpan = 0.4;  // degrees of the circle that each end's chords cover
+        auto chords = [&](double from, int pieces) {
+            for (int i = 1; i <= pieces; ++i) {
+                const Fraction p = onEllipse(cx, y, r, r, from - chordSpan * i / pieces);
+                glyph.line(p.x, p.y);
+            }
+        };
+        const double h = chordSpan / 2;
+        const Fraction start = onEllipse(cx, y, r, r, -h);
+        glyph.move(start.x, start.y).arc(cx, y, r, r, -h, h - 180, upperCurves);
+        chords(h - 180, leftLines);
+        glyph.arc(cx, y, r, r, 180 - h, h, lowerCurves);
+        chords(h, rightLines);
         glyph.close();
     };
     dot(0.665, 2, 2, 1, 1);

@@ -178,8 +178,8 @@ TEST(CircleIconPixels, HolesShowTheCircleAndGlyphsAreWhite) {
         {"drawCircleIconSchoolWithFrame:colored:", 1, 61, 60, true},    // between the front and the back
         {"drawCircleIconNoFilterWithFrame:", 0, 50, 50, false},       // bar
         {"drawCircleIconNoFilterWithFrame:", 0, 65, 65, true},        // segment below the bar
-        {"drawCircleIconNoFilterWithFrame:", 0, 33, 35, true},        // segment above the bar
-        {"drawCircleIconNoFilterWithFrame:", 0, 50, 66, false},       // funnel stem
+        {"drawCircleIconNoFilterWithFrame:", 0, 30, 45, true},        // segment above the bar
+        {"drawCircleIconNoFilterWithFrame:", 0, 50, 60, false},       // funnel stem
         {"drawCircleIconPadlockWithFrame:", 0, 50.5, 56, true},       // keyhole
         {"drawCircleIconPadlockWithFrame:", 0, 50.5, 38, true},       // under the shackle
         {"drawCircleIconLocationPinWithFrame:", 0, 49, 43, true},     // round hole

@@ -1,8 +1,8 @@
 // The device glyphs on the recording backend: the frame they share (its
 // snapped group at the worked sizes, the white disc and its grey rim, the
 // state left behind), a table of each glyph (subpaths with directions, first
-// points and extents), pixels of rendered images, and the curvature of the
-// outlines where the eye looks for an even bend.
+// points and extents), pixels of rendered images, and the shape of the
+// outlines where the eye looks for an even bend, a mirror image or a point.
 
 #include <gtest/gtest.h>
 
@@ -195,6 +195,65 @@ TEST(DeviceGlyphCurves, DomeSidesMirrorAndTheAppleFlankBendsEvenly) {
         if (i == 0) continue;
         const double before = std::abs(curvatureAt(flank[i - 1], 1)), after = std::abs(curvatureAt(flank[i], 0));
         EXPECT_LT(std::max(before, after) / std::min(before, after), 1.5) << "joint before curve " << i;
+    }
+}
+
+// The robot's arms are mirror images of each other about the line between
+// their centres, and its dome bends gradually from one foot over the crown to
+// the other, across the roots of the antennae too, where the dome runs on
+// under each antenna: no shoulder where the bend sharpens or eases at once.
+TEST(DeviceGlyphCurves, RobotArmsMirrorAndTheDomeBendsEvenly) {
+    const gfx::Rect g{2.5, 2.5, 95, 95};
+    const gfx::BezierPath robot = record("drawDeviceAndroidWithFrame:", {0, 0, 100, 100}).fills[1].path;
+    const std::vector<gfx::BezierPath> parts = subpathsOf(robot);
+    ASSERT_EQ(parts.size(), 6u);
+    const Bounds left = analyse(parts[3]).bounds, right = analyse(parts[4]).bounds;
+    const double sum = (left.minX + left.maxX + right.minX + right.maxX) / 2;  // twice the mirror line
+    std::vector<gfx::Point> mirrored = outlineOf(parts[3]);
+    for (gfx::Point& p : mirrored) p.x = sum - p.x;
+    EXPECT_LT(farthestApart(mirrored, outlineOf(parts[4])) / g.width(), 0.001);  // the flats on the right arm's ends
+
+    const gfx::Point feet[] = {{0.28506, 0.32503}, {0.6931, 0.32503}};
+    const gfx::Point roots[] = {{0.38939, 0.16522}, {0.39789, 0.1616}, {0.57985, 0.16218}, {0.58833, 0.16585}};
+    std::vector<double> bend;  // curvature along the dome, foot to foot
+    for (const auto& [from, to] : {std::pair(feet[0], roots[0]), std::pair(roots[1], roots[2]),
+                                   std::pair(roots[3], feet[1])}) {
+        const std::vector<Cubic> curves = curvesBetween(robot, g, from, to);
+        ASSERT_FALSE(curves.empty());
+        for (const Cubic& c : curves)
+            for (double t = 0; t <= 1; t += 0.125) bend.push_back(curvatureAt(c, t));
+    }
+    for (std::size_t i = 1; i < bend.size(); ++i) {
+        SCOPED_TRACE("dome sample " + std::to_string(i));
+        EXPECT_GT(bend[i], 0);  // clockwise, bulging outwards
+        EXPECT_LT(std::max(bend[i], bend[i - 1]) / std::min(bend[i], bend[i - 1]), 1.2);
+    }
+}
+
+// Below the bite the apple's side bends one way only, from its lowest point on
+// the right up to the bite's lower lip, and no joint from there round the lip
+// to the bite's deepest point is a kink; the leaf's two sides meet in a point
+// at either tip.
+TEST(DeviceGlyphCurves, AppleRoundsIntoTheBiteAndTheLeafTipsArePointed) {
+    const gfx::Rect g{2.5, 2.5, 95, 95};
+    const gfx::BezierPath apple = record("drawDeviceIosWithFrame:", {0, 0, 100, 100}).fills[1].path;
+    // Anticlockwise, or straight where the side runs into the lip: a curvature
+    // of 0.5, a radius of two groups, is straight to the eye.
+    for (const Cubic& c : curvesBetween(apple, g, {0.60258, 0.8035}, {0.76057, 0.62982}))
+        for (double t = 0; t <= 1; t += 0.0625) EXPECT_LT(curvatureAt(c, t), 0.5) << "at " << t;
+    for (gfx::Point corner : cornersOf(subpathsOf(apple)[0])) {
+        const double fx = (corner.x - g.minX()) / g.width(), fy = (corner.y - g.minY()) / g.height();
+        EXPECT_FALSE(fx > 0.6 && fy > 0.49831 && fy < 0.81) << "corner at " << fx << ", " << fy;
+    }
+    // Each tip turns through a radius under a 400th of the group.
+    const std::pair<gfx::Point, gfx::Point> tips[] = {{{0.46893, 0.30606}, {0.48156, 0.31095}},
+                                                       {{0.61792, 0.15694}, {0.612, 0.15218}}};
+    for (const auto& [from, to] : tips) {
+        const std::vector<Cubic> tip = curvesBetween(apple, g, from, to);
+        ASSERT_EQ(tip.size(), 1u);
+        double sharpest = 0;
+        for (double t = 0; t <= 1; t += 1.0 / 256) sharpest = std::max(sharpest, std::abs(curvatureAt(tip[0], t)));
+        EXPECT_GT(sharpest, 400) << "tip from " << from.x << ", " << from.y;
     }
 }
 
