@@ -328,7 +328,9 @@ void StyleKit::drawCircleIconBellOffWithFrame(const gfx::Rect& frame, Flag color
 
     // A bell struck through by a bar at 45 degrees. The bell's axis is
     // x 0.48952; its right shoulder is the left one mirrored, cut by the gap
-    // along the bar and by the bar itself.
+    // along the bar and by the bar itself. Each side flares out into the lip
+    // and runs on straight down its outer edge, without a point; the piece
+    // left of the bar ends level at the bottom where the gap cuts it.
     Glyph glyph(g);
     // Upper-left part of the bell with the knob, closed along the gap.
     glyph.move(0.60852, 0.32590)
@@ -339,9 +341,9 @@ void StyleKit::drawCircleIconBellOffWithFrame(const gfx::Rect& frame, Flag color
         .line(0.44752, 0.29093)
         .curve(0.29350, 0.47978, 0.40087, 0.29093, 0.30697, 0.35201)
         .line(0.27950, 0.61267)
-        .curve(0.25150, 0.65463, 0.27710, 0.63545, 0.26200, 0.64700)
+        .curve(0.25150, 0.65463, 0.27688, 0.63753, 0.25150, 0.64263)
         .line(0.25150, 0.66164)
-        .curve(0.25850, 0.68262, 0.25150, 0.67300, 0.25450, 0.67950)
+        .curve(0.25850, 0.68262, 0.25150, 0.67323, 0.25463, 0.68262)
         .line(0.60852, 0.32590)
         .close();
     // Bar with the lower-right part of the bell joined to it.
@@ -356,7 +358,7 @@ void StyleKit::drawCircleIconBellOffWithFrame(const gfx::Rect& frame, Flag color
         .line(0.67853, 0.67560)
         .curve(0.72753, 0.66164, 0.70500, 0.67560, 0.72753, 0.67200)
         .line(0.72753, 0.65461)
-        .curve(0.69953, 0.61265, 0.71704, 0.64700, 0.70194, 0.63545)
+        .curve(0.69953, 0.61265, 0.72753, 0.64261, 0.70215, 0.63751)
         .close();
     fillPath(*context, glyph.path(), gfx::Color::whiteColor());
 }

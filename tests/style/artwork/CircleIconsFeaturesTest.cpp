@@ -44,6 +44,18 @@ TEST(CircleIconsFeatures, MutedBell) {
     checkImageRenderer(bellOff);
 }
 
+// Each side of the bell flares out into its lip and runs on down the lip's
+// edge along the same tangent, so the outlines turn only at the knob's feet,
+// the cut's ends and the bar's corners; at the cut's lower end, under the lip,
+// the outline turns by less than 50 degrees, ending blunt, not in a spike.
+TEST(CircleIconsFeatures, MutedBellLipsEndWithoutAPoint) {
+    const std::vector<gfx::BezierPath> parts = subpathsOf(record(bellOff, {0, 0, 100, 100}, 1).fills.at(1).path);
+    ASSERT_EQ(parts.size(), 2u);
+    EXPECT_EQ(cornersOf(parts[0]).size(), 4u) << "upper left part: the knob's feet and the cut's ends";
+    EXPECT_EQ(cornersOf(parts[0], 50).size(), 3u) << "the cut's lower end is blunt";
+    EXPECT_EQ(cornersOf(parts[1]).size(), 6u) << "bar and lower right part: where the bell meets the bar, and its corners";
+}
+
 TEST(CircleIconsFeatures, LockedSchoolBadgeFollowsTheFlag) {
     const gfx::Rect frame{0, 0, 100, 100};
     for (long flag : {0L, 1L, 2L, 3L}) {
