@@ -53,7 +53,7 @@ TEST(CircleIconsFeatures, MutedBellLipsEndWithoutAPoint) {
     ASSERT_EQ(parts.size(), 2u);
     EXPECT_EQ(cornersOf(parts[0]).size(), 4u) << "upper left part: the knob's feet and the cut's ends";
     EXPECT_EQ(cornersOf(parts[0], 50).size(), 3u) << "the cut's lower end is blunt";
-    EXPECT_EQ(cornersOf(parts[1]).size(), 6u) << "bar and lower right part: where the bell meets the bar, and its corners";
+    EXPECT_EQ(cornersOf(parts[1]).size(), 6u) << "bar and lower right part: the bar's corners, where the bell meets it";
 }
 
 TEST(CircleIconsFeatures, LockedSchoolBadgeFollowsTheFlag) {

@@ -47,7 +47,8 @@ std::vector<std::pair<gfx::Point, gfx::Point>> slantingLines(const gfx::BezierPa
         if (e.kind == gfx::PathElement::Kind::line && std::abs(e.points[0].x - at.x) > 1e-6 &&
             std::abs(e.points[0].y - at.y) > 1e-6)
             lines.push_back({at, e.points[0]});
-        if (e.kind != gfx::PathElement::Kind::close) at = e.kind == gfx::PathElement::Kind::curve ? e.points[2] : e.points[0];
+        if (e.kind == gfx::PathElement::Kind::line || e.kind == gfx::PathElement::Kind::move) at = e.points[0];
+        if (e.kind == gfx::PathElement::Kind::curve) at = e.points[2];
     }
     return lines;
 }
