@@ -63,9 +63,9 @@ void addFarDot(Glyph& glyph, gfx::Point top, double x0, double x1, double y1, in
     // With semi-axes a and b and the long axis turned t clockwise on screen,
     // w^2 - h^2 = (a^2 - b^2) cos 2t and the top lies (a^2 - b^2) sin 2t / 2h
     // left of the centre.
-    const double across = w * w - h * h, off = -2 * h * (top.x - cx), spread = std::hypot(across, off);
+    const double squash = w * w - h * h, off = -2 * h * (top.x - cx), spread = std::hypot(squash, off);
     const double a = std::sqrt((w * w + h * h + spread) / 2), b = std::sqrt((w * w + h * h - spread) / 2);
-    const double t = std::atan2(off, across) / 2, ux = std::cos(t), uy = std::sin(t);
+    const double t = std::atan2(off, squash) / 2, ux = std::cos(t), uy = std::sin(t);
     // The point at s, along a cos s and across b sin s, and its velocity.
     auto at = [&](double s) {
         const double along = a * std::cos(s), across = b * std::sin(s);
