@@ -2,6 +2,10 @@
 // school (a backpack with a padlock badge) and the muted bell. With
 // `colored` set they are blue, with it clear grey; the glyphs stay white.
 
+#include <cmath>
+#include <numbers>
+#include <utility>
+
 #include "style/StyleKit.h"
 #include "style/artwork/CircleIconFrame.h"
 #include "style/artwork/Fill.h"
@@ -11,6 +15,107 @@ namespace style {
 
 using namespace artwork;
 
+namespace {
+
+constexpr Turn cw = Turn::clockwise, acw = Turn::anticlockwise;
+constexpr double kappa = 0.5523;  // a quarter ellipse's control points, as a share of its radii
+
+double radians(double degrees) { return degrees * std::numbers::pi / 180; }
+double degrees(double radians) { return radians * 180 / std::numbers::pi; }
+
+// A straight edge from the current point `from` to `to` as `pieces` curves,
+// where an outline's make-up calls for curves.
+void straight(Glyph& glyph, Fraction from, Fraction to, int pieces) {
+    glyph.corner((from.x + to.x) / 2, (from.y + to.y) / 2, to.x, to.y, pieces);
+}
+
+// An ellipse whose first axis is turned `tilt` degrees clockwise on screen.
+// Its angles (degrees) grow clockwise on screen, 0 at the first axis's end.
+struct Oval {
+    double cx, cy, a, b, tilt = 0;
+
+    Fraction at(double angle) const {
+        const double t = radians(angle), u = radians(tilt);
+        const double x = a * std::cos(t), y = b * std::sin(t);
+        return {cx + x * std::cos(u) - y * std::sin(u), cy + x * std::sin(u) + y * std::cos(u)};
+    }
+    double angleOf(Fraction p) const {
+        const double u = radians(tilt), dx = p.x - cx, dy = p.y - cy;
+        const double along = dx * std::cos(u) + dy * std::sin(u), across = -dx * std::sin(u) + dy * std::cos(u);
+        return degrees(std::atan2(across / b, along / a));
+    }
+    // Velocity per radian at `angle`, going clockwise or anticlockwise.
+    Fraction velocity(double angle, Turn turn) const {
+        const Fraction p = at(angle + (turn == Turn::clockwise ? 90 : -90));
+        return {p.x - cx, p.y - cy};
+    }
+    // Angle of the point farthest right, where the outline runs upright.
+    double rightmost() const { return degrees(std::atan2(-b * std::sin(radians(tilt)), a * std::cos(radians(tilt)))); }
+};
+
+// The arc of `oval` from the current point, at angle `from`, round the way
+// `turn` says to the point `to` on it, as `pieces` curves that end exactly
+// on `to`. Returns the angle reached.
+double arcTo(Glyph& glyph, const Oval& oval, double from, Fraction to, Turn turn, int pieces) {
+    double end = oval.angleOf(to);
+    while (turn == cw && end < from) end += 360;
+    while (turn == acw && end > from) end -= 360;
+    const double step = (end - from) / pieces, k = 4.0 / 3 * std::tan(radians(step) / 4);
+    for (int i = 0; i < pieces; ++i) {
+        const double a0 = from + step * i, a1 = a0 + step;
+        const Fraction p0 = oval.at(a0), v0 = oval.velocity(a0, cw), v1 = oval.velocity(a1, cw);
+        const Fraction p1 = i + 1 == pieces ? to : oval.at(a1);
+        glyph.curve(p1.x, p1.y, p0.x + k * v0.x, p0.y + k * v0.y, p1.x - k * v1.x, p1.y - k * v1.y);
+    }
+    return end;
+}
+
+// A cubic curve, of which parts are drawn.
+struct Cubic {
+    Fraction p0, c1, c2, p3;
+
+    // The curve cut at t (de Casteljau): the part before, the part after.
+    std::pair<Cubic, Cubic> split(double t) const {
+        auto lerp = [t](Fraction a, Fraction b) { return Fraction{a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t}; };
+        const Fraction a = lerp(p0, c1), b = lerp(c1, c2), c = lerp(c2, p3);
+        const Fraction d = lerp(a, b), e = lerp(b, c), cut = lerp(d, e);
+        return {{p0, a, d, cut}, {cut, e, c, p3}};
+    }
+    // The part from t0 to t1, running backwards when t1 < t0.
+    Cubic part(double t0, double t1) const {
+        if (t1 < t0) {
+            const Cubic c = part(t1, t0);
+            return {c.p3, c.c2, c.c1, c.p0};
+        }
+        const Cubic upTo = split(t1).first;
+        return t1 > 0 ? upTo.split(t0 / t1).second : upTo;
+    }
+};
+
+// The part of `curve` from t0 to t1 as `pieces` curves, the last ending
+// exactly on `end`.
+void follow(Glyph& glyph, const Cubic& curve, double t0, double t1, int pieces, Fraction end) {
+    for (int i = 0; i < pieces; ++i) {
+        const Cubic c = curve.part(t0 + (t1 - t0) * i / pieces, t0 + (t1 - t0) * (i + 1) / pieces);
+        const Fraction p3 = i + 1 == pieces ? end : c.p3;
+        glyph.curve(p3.x, p3.y, c.c1.x, c.c1.y, c.c2.x, c.c2.y);
+    }
+}
+
+Fraction along(Fraction from, Fraction to, double distance) {
+    const double length = std::hypot(to.x - from.x, to.y - from.y);
+    return {from.x + (to.x - from.x) * distance / length, from.y + (to.y - from.y) * distance / length};
+}
+
+// Where the line through a0 and a1 meets the line through b0 and b1.
+Fraction meet(Fraction a0, Fraction a1, Fraction b0, Fraction b1) {
+    const double dax = a1.x - a0.x, day = a1.y - a0.y, dbx = b1.x - b0.x, dby = b1.y - b0.y;
+    const double t = ((b0.x - a0.x) * dby - (b0.y - a0.y) * dbx) / (dax * dby - day * dbx);
+    return {a0.x + dax * t, a0.y + day * t};
+}
+
+}  // namespace
+
 void StyleKit::drawCircleIconSchoolLockedWithFrame(const gfx::Rect& frame, Flag colored) {
     gfx::Context* context = gfx::currentContext();
     if (!context) return;
@@ -19,117 +124,159 @@ void StyleKit::drawCircleIconSchoolLockedWithFrame(const gfx::Rect& frame, Flag 
     const gfx::Rect g = circleGroup(frame);
     fillCircle(*context, g, circleColor);
 
-    // A backpack turned a little: pocket at the lower left, handle on top,
-    // a side panel down the right. The slot and the panel's opening run the
-    // other way round from the shapes they are cut out of.
+    // A backpack turned a little, drawn as the school icon's bag: the front
+    // with its pocket, and behind it the back, which shows as the carrying
+    // loop on top and the side panel down the right with the strap on it.
+    // The slot and the panel's opening run the other way round from the
+    // shapes they are cut out of. The named points are where the outline
+    // must pass; the rest is built from ellipses, straight edges and rounded
+    // corners through them.
     Glyph backpack(g);
-    // Slot across the front pocket.
-    backpack.move(0.47168, 0.62770)
-        .curve(0.43570, 0.62700, 0.45969, 0.62747, 0.44769, 0.62748)
-        .curve(0.39970, 0.62480, 0.42369, 0.62652, 0.41169, 0.62568)
-        .curve(0.36370, 0.62170, 0.38769, 0.62392, 0.37570, 0.62272)
-        .curve(0.32770, 0.61870, 0.35170, 0.62068, 0.33971, 0.61961)
-        .curve(0.29160, 0.61623, 0.31567, 0.61779, 0.30363, 0.61705)
-        .line(0.29333, 0.59907)
-        .line(0.29371, 0.59527)
-        .line(0.29409, 0.59148)
-        .line(0.29647, 0.56792)
-        .curve(0.32608, 0.56990, 0.30634, 0.56858, 0.31621, 0.56917)
-        .curve(0.35569, 0.57230, 0.33596, 0.57063, 0.34581, 0.57157)
-        .curve(0.38530, 0.57430, 0.36556, 0.57303, 0.37542, 0.57378)
-        .curve(0.41491, 0.57540, 0.39516, 0.57482, 0.40504, 0.57518)
-        .curve(0.44452, 0.57560, 0.42478, 0.57562, 0.43465, 0.57562)
-        .curve(0.47412, 0.57529, 0.45439, 0.57558, 0.46425, 0.57539)
-        .line(0.47168, 0.62770)
-        .close();
-    backpack.move(0.58307, 0.39713)
-        .curve(0.56000, 0.35400, 0.57984, 0.38115, 0.57026, 0.36667)
-        .curve(0.51500, 0.31300, 0.54724, 0.33822, 0.53330, 0.32176)
-        .curve(0.43828, 0.29575, 0.49136, 0.30169, 0.46449, 0.29826)
-        .curve(0.36000, 0.31100, 0.41170, 0.29320, 0.38631, 0.29824)
-        .curve(0.31400, 0.35600, 0.34070, 0.32036, 0.32565, 0.33799)
-        .curve(0.29600, 0.41000, 0.30370, 0.37193, 0.29600, 0.39103)
-        .curve(0.29545, 0.46337, 0.29600, 0.42779, 0.29563, 0.44558)
-        .curve(0.36000, 0.46500, 0.31697, 0.46391, 0.33849, 0.46432)
-        .curve(0.50000, 0.46980, 0.40667, 0.46647, 0.45333, 0.46824)
-        .curve(0.55500, 0.47150, 0.51833, 0.47041, 0.53706, 0.46769)
-        .curve(0.57150, 0.48500, 0.56195, 0.47298, 0.57150, 0.47789)
-        .curve(0.57300, 0.56000, 0.57150, 0.51000, 0.57372, 0.53501)
-        .curve(0.56500, 0.71000, 0.57155, 0.61005, 0.56837, 0.66004)
-        .curve(0.56000, 0.75300, 0.56403, 0.72440, 0.56507, 0.73949)
-        .curve(0.53800, 0.78200, 0.55574, 0.76436, 0.54806, 0.77521)
-        .curve(0.50379, 0.79094, 0.52823, 0.78859, 0.51519, 0.78796)
-        .curve(0.52700, 0.77000, 0.51153, 0.78396, 0.52182, 0.77904)
-        .curve(0.53300, 0.74000, 0.53207, 0.76115, 0.53300, 0.75020)
-        .curve(0.53650, 0.58000, 0.53300, 0.68665, 0.53505, 0.63333)
-        .curve(0.53900, 0.52000, 0.53705, 0.55999, 0.53900, 0.54002)
-        .curve(0.53300, 0.50000, 0.53900, 0.51304, 0.53728, 0.50549)
-        .curve(0.52000, 0.49560, 0.53019, 0.49639, 0.52457, 0.49560)
-        .curve(0.45000, 0.49350, 0.49666, 0.49560, 0.47333, 0.49429)
-        .curve(0.31000, 0.48850, 0.40333, 0.49192, 0.35670, 0.48876)
-        .curve(0.28722, 0.49261, 0.30228, 0.48846, 0.29291, 0.48740)
-        .curve(0.24438, 0.54859, 0.26989, 0.50848, 0.25425, 0.52727)
-        .curve(0.23750, 0.60000, 0.23712, 0.56428, 0.23750, 0.58271)
-        .curve(0.23750, 0.68000, 0.23750, 0.62667, 0.23750, 0.65333)
-        .curve(0.23750, 0.74000, 0.23750, 0.70000, 0.23750, 0.72000)
-        .curve(0.25500, 0.78200, 0.23750, 0.75517, 0.24472, 0.77084)
-        .curve(0.29000, 0.79700, 0.26360, 0.79134, 0.27743, 0.79524)
-        .curve(0.38000, 0.79950, 0.31972, 0.80116, 0.34999, 0.79950)
-        .curve(0.46838, 0.80000, 0.40946, 0.79950, 0.43892, 0.80000)
-        .curve(0.49041, 0.79857, 0.47574, 0.80000, 0.48305, 0.79857)
-        .line(0.49047, 0.79857)
-        .curve(0.53000, 0.79600, 0.50367, 0.79857, 0.51683, 0.79692)
-        .curve(0.57000, 0.79300, 0.54334, 0.79507, 0.55708, 0.79645)
-        .curve(0.59000, 0.78000, 0.57768, 0.79095, 0.58507, 0.78624)
-        .curve(0.60000, 0.75500, 0.59556, 0.77296, 0.60000, 0.76398)
-        .curve(0.60749, 0.69434, 0.60000, 0.73463, 0.60754, 0.71471)
-        .line(0.60746, 0.68133)
-        .curve(0.60300, 0.60000, 0.60740, 0.65418, 0.60568, 0.62702)
-        .curve(0.58950, 0.50000, 0.59968, 0.56653, 0.59279, 0.53347)
-        .curve(0.58307, 0.39713, 0.58614, 0.46581, 0.58987, 0.43081)
-        .close();
-    backpack.move(0.66772, 0.60348)
-        .curve(0.62380, 0.33500, 0.65200, 0.48266, 0.62380, 0.34900)
-        .curve(0.65036, 0.30920, 0.62380, 0.32100, 0.63436, 0.30920)
-        .curve(0.67400, 0.46000, 0.66036, 0.33920, 0.66800, 0.40000)
-        .curve(0.72732, 0.65011, 0.68100, 0.53000, 0.70732, 0.60011)
-        .curve(0.66772, 0.60348, 0.70932, 0.63011, 0.68772, 0.62348)
-        .close();
-    backpack.move(0.67500, 0.26936)
-        .curve(0.63000, 0.24300, 0.66247, 0.25731, 0.64488, 0.25199)
-        .curve(0.58000, 0.21200, 0.61321, 0.23286, 0.59782, 0.22018)
-        .curve(0.52268, 0.19375, 0.56178, 0.20364, 0.54273, 0.19375)
-        .curve(0.47500, 0.20600, 0.50627, 0.19375, 0.48932, 0.19798)
-        .curve(0.44900, 0.23500, 0.46367, 0.21234, 0.45531, 0.22365)
-        .curve(0.43617, 0.27583, 0.44207, 0.24747, 0.44045, 0.26222)
-        .curve(0.47688, 0.27335, 0.44974, 0.27500, 0.46331, 0.27418)
-        .curve(0.48600, 0.24800, 0.47992, 0.26490, 0.47935, 0.25403)
-        .curve(0.52259, 0.23191, 0.49587, 0.23905, 0.50927, 0.23191)
-        .curve(0.54500, 0.24600, 0.53141, 0.23191, 0.54059, 0.23836)
-        .curve(0.55075, 0.28075, 0.55086, 0.25617, 0.54709, 0.26959)
-        .curve(0.56600, 0.31000, 0.55418, 0.29120, 0.56070, 0.30037)
-        .curve(0.58500, 0.34300, 0.57212, 0.32112, 0.57990, 0.33138)
-        .curve(0.60200, 0.39200, 0.59195, 0.35883, 0.59822, 0.37513)
-        .curve(0.60900, 0.45000, 0.60626, 0.41100, 0.60669, 0.43066)
-        .curve(0.61850, 0.53000, 0.61219, 0.47666, 0.61484, 0.50340)
-        .curve(0.63100, 0.61000, 0.62218, 0.55674, 0.62787, 0.58319)
-        .curve(0.63492, 0.67081, 0.63335, 0.63018, 0.63487, 0.65050)
-        .line(0.63495, 0.68382)
-        .curve(0.63000, 0.73000, 0.63499, 0.69930, 0.63211, 0.71466)
-        .curve(0.62498, 0.75636, 0.62878, 0.73886, 0.61604, 0.75636)
-        .curve(0.67000, 0.75000, 0.64014, 0.75636, 0.65512, 0.75286)
-        .curve(0.71000, 0.74000, 0.68350, 0.74740, 0.69681, 0.74387)
-        .curve(0.74500, 0.72800, 0.72183, 0.73653, 0.73356, 0.73261)
-        .curve(0.77200, 0.71500, 0.75426, 0.72426, 0.76415, 0.72118)
-        .curve(0.78750, 0.69457, 0.77872, 0.70972, 0.78750, 0.70312)
-        .curve(0.78600, 0.63000, 0.78750, 0.67304, 0.78712, 0.65150)
-        .curve(0.78100, 0.57000, 0.78495, 0.60996, 0.78316, 0.58995)
-        .curve(0.77300, 0.51000, 0.77883, 0.54994, 0.77634, 0.52990)
-        .curve(0.76000, 0.44500, 0.76934, 0.48821, 0.76525, 0.46646)
-        .curve(0.74000, 0.37500, 0.75424, 0.42143, 0.74920, 0.39746)
-        .curve(0.70800, 0.31800, 0.73174, 0.35484, 0.71942, 0.33656)
-        .curve(0.67500, 0.26936, 0.69773, 0.30131, 0.68912, 0.28294)
-        .close();
+
+    // Slot across the pocket: a strip falling slightly to the right, with
+    // straight edges; its left end is four short lines.
+    const Fraction slotStart{0.47168, 0.62770}, slotLowLeft{0.29160, 0.61623};
+    const Fraction slotHighLeft{0.29647, 0.56792}, slotHighRight{0.47412, 0.57529};
+    backpack.move(slotStart.x, slotStart.y);
+    straight(backpack, slotStart, slotLowLeft, 5);
+    backpack.line(0.29333, 0.59907).line(0.29371, 0.59527).line(0.29409, 0.59148).line(slotHighLeft.x, slotHighLeft.y);
+    straight(backpack, slotHighLeft, slotHighRight, 6);
+    backpack.line(slotStart.x, slotStart.y).close();
+
+    // Front: a dome over upright sides, and the pocket at the lower left,
+    // parted from the body by a slit that opens at the left, runs along the
+    // pocket's top and down its right side and closes just above the bottom.
+    // The dome is an ellipse, turned a little, through the start and the
+    // crown, its top at 0.2951 and its right side the body's; its left
+    // shoulder comes down upright to the slit, as the school icon's does.
+    const Oval dome{0.4489035, 0.5174482, 0.1585721, 0.2223584, 0.785286};
+    const Fraction frontStart{0.58307, 0.39713}, crown{0.43828, 0.29575}, slitOpen{0.29545, 0.46337};
+    const Fraction slitClose{0.50379, 0.79094}, pocketOpen{0.28722, 0.49261}, pocketCorner{0.24438, 0.54859};
+    const Fraction lowest{0.46838, 0.80000}, stepFrom{0.49041, 0.79857}, stepTo{0.49047, 0.79857};
+    const Fraction sideLow{0.60749, 0.69434}, sideHigh{0.60746, 0.68133};
+    // The slit's straight edges lean as the bag is turned: the body's above
+    // and right of it, the pocket's below and left of it.
+    const double fall = 0.0305;  // of the edges across the bag, per unit rightwards
+    auto bodyAcross = [&](double x) { return Fraction{x, slitOpen.y + fall * (x - slitOpen.x)}; };
+    auto pocketAcross = [&](double x) { return Fraction{x, 0.4958 + fall * (x - 0.52)}; };
+    auto bodyDown = [](double y) { return Fraction{0.574 - 0.04027 * (y - 0.472), y}; };
+    auto pocketDown = [](double y) { return Fraction{0.539 - 0.0214 * (y - 0.496), y}; };
+    const double cut = 0.015;  // the slit's rounded corners, as the school icon's
+    const Fraction bodyCorner = meet(bodyAcross(0.3), bodyAcross(0.5), bodyDown(0.5), bodyDown(0.7));
+    const Fraction pocketTopCorner = meet(pocketAcross(0.3), pocketAcross(0.5), pocketDown(0.5), pocketDown(0.7));
+    const Fraction bodyLow = bodyDown(0.746), pocketLow = pocketDown(0.746);
+    // The pocket's upper left corner: an ellipse through its two points,
+    // touching the pocket's top edge and its upright left side.
+    const Oval pocketRound{0.303784, 0.595928, 0.066284, 0.106703};
+    const double pocketTouch = -88.91457;
+    const Fraction pocketTop = pocketRound.at(pocketTouch), pocketSide = pocketRound.at(180);
+    const double bottomRound = 0.075, pocketLeft = 0.2375;
+
+    backpack.move(frontStart.x, frontStart.y);
+    arcTo(backpack, dome, dome.angleOf(frontStart), crown, acw, 2);
+    const Fraction crownOn = dome.velocity(dome.angleOf(crown), acw);
+    const double shoulder = kappa * (crown.x - slitOpen.x) / std::hypot(crownOn.x, crownOn.y);
+    follow(backpack,
+           {crown, {crown.x + shoulder * crownOn.x, crown.y + shoulder * crownOn.y},
+            {slitOpen.x, slitOpen.y - kappa * (slitOpen.y - crown.y)}, slitOpen},
+           0, 1, 2, slitOpen);
+    const Fraction bodyCornerIn = along(bodyCorner, slitOpen, cut), bodyCornerOut = along(bodyCorner, bodyLow, cut);
+    straight(backpack, slitOpen, bodyCornerIn, 4);
+    backpack.corner(bodyCorner.x, bodyCorner.y, bodyCornerOut.x, bodyCornerOut.y);
+    straight(backpack, bodyCornerOut, bodyLow, 3);
+    const Fraction bodyTip = bodyDown(0.776), pocketTip = pocketDown(0.776);
+    backpack.corner(bodyTip.x, bodyTip.y, slitClose.x, slitClose.y)
+        .corner(pocketTip.x, pocketTip.y, pocketLow.x, pocketLow.y);
+    const Fraction pocketCornerIn = along(pocketTopCorner, pocketLow, cut);
+    const Fraction pocketCornerOut = along(pocketTopCorner, pocketTop, cut);
+    straight(backpack, pocketLow, pocketCornerIn, 3);
+    backpack.corner(pocketTopCorner.x, pocketTopCorner.y, pocketCornerOut.x, pocketCornerOut.y);
+    straight(backpack, pocketCornerOut, pocketTop, 5);
+    double angle = arcTo(backpack, pocketRound, pocketTouch, pocketOpen, acw, 1);
+    angle = arcTo(backpack, pocketRound, angle, pocketCorner, acw, 1);
+    arcTo(backpack, pocketRound, angle, pocketSide, acw, 1);
+    straight(backpack, pocketSide, {pocketLeft, 0.75}, 3);
+    arcTo(backpack, {pocketLeft + 0.05, 0.75, 0.05, 0.05}, 180, {pocketLeft + 0.05, lowest.y}, acw, 2);
+    straight(backpack, {pocketLeft + 0.05, lowest.y}, lowest, 3);
+    // Up by a hair to the short step, level at both ends.
+    backpack.curve(stepFrom.x, stepFrom.y, lowest.x + 0.0073, lowest.y, stepFrom.x - 0.0073, stepFrom.y)
+        .line(stepTo.x, stepTo.y);
+    const Fraction bottomRight{sideLow.x - bottomRound, stepTo.y}, sideBottom{sideLow.x, stepTo.y - bottomRound};
+    straight(backpack, stepTo, bottomRight, 1);
+    backpack.corner(sideLow.x, stepTo.y, sideBottom.x, sideBottom.y, 2);
+    straight(backpack, sideBottom, sideLow, 1);
+    backpack.line(sideHigh.x, sideHigh.y);
+    const double domeRight = dome.rightmost();
+    straight(backpack, sideHigh, dome.at(domeRight), 2);
+    arcTo(backpack, dome, domeRight, frontStart, acw, 1);
+    backpack.close();
+
+    // The strap's outer edge sweeps from the loop's top to the strap's
+    // rightmost point, a little fuller than a quarter ellipse so as to pass
+    // the back's start. The same sweep set in, through the panel opening's
+    // top and tip, is the opening's edge along the strap.
+    const Fraction loopTop{0.52268, 0.19375}, strapRight{0.78750, 0.69457};
+    auto sweep = [](Fraction top, Fraction right) {
+        const double k = 0.6076472;
+        return Cubic{top, {top.x + k * (right.x - top.x), top.y}, {right.x, right.y - k * (right.y - top.y)}, right};
+    };
+    const Cubic strap = sweep(loopTop, strapRight);
+    const Cubic gapEdge = sweep({loopTop.x, loopTop.y + 0.029568}, {strapRight.x - 0.059513, strapRight.y});
+    const double gapEdgeFrom = 0.406080, gapEdgeTo = 0.947246;  // its parameters at the top and the tip
+
+    // Opening in the side panel, the gap between the panel and the strap: up
+    // along the panel's inner edge at 0.03 from it, round a blunt top end and
+    // down along the strap to a point.
+    const Oval alongPanel{dome.cx, dome.cy, 0.2188043, dome.b + 0.054, dome.tilt};
+    const Fraction gapStart{0.66772, 0.60348}, gapTop{0.65036, 0.30920}, gapTip{0.72732, 0.65011};
+    const double gapBend = -33;  // where the top end leaves the inner edge
+    const Fraction bend = alongPanel.at(gapBend), gapLeft{0.6238, 0.345};
+    const Fraction bendOn = alongPanel.velocity(gapBend, acw);
+    backpack.move(gapStart.x, gapStart.y)
+        .curve(bend.x, bend.y, gapStart.x, gapStart.y - 0.065, bend.x - 0.32 * bendOn.x, bend.y - 0.32 * bendOn.y);
+    const Fraction bendVertex = meet(bend, {bend.x + bendOn.x, bend.y + bendOn.y}, gapLeft, {gapLeft.x, 0});
+    backpack.corner(bendVertex.x, bendVertex.y, gapLeft.x, gapLeft.y).corner(gapLeft.x, gapTop.y, gapTop.x, gapTop.y);
+    follow(backpack, gapEdge, gapEdgeFrom, gapEdgeTo, 1, gapTip);
+    backpack.curve(gapStart.x, gapStart.y, gapTip.x - 0.035, gapTip.y - 0.01, gapStart.x, gapStart.y + 0.03).close();
+
+    // Back: from the top of the side panel over the strap to the loop's top,
+    // down the loop to its left foot, in and out of the loop's opening, round
+    // the front's dome at a gap, down beside the front to the panel's foot,
+    // along the bottom and up the strap.
+    const Fraction backStart{0.67500, 0.26936}, loopFoot{0.43617, 0.27583};
+    const Fraction loopInFoot{0.47688, 0.27335}, loopInOver{0.52259, 0.23191}, loopInLeg{0.55075, 0.28075};
+    const Fraction panelLowest{0.62498, 0.75636}, panelLineTop{0.63492, 0.67081}, panelLineBottom{0.63495, 0.68382};
+    const double strapFrom = 0.3684961;  // the strap's parameter at the back's start
+    backpack.move(backStart.x, backStart.y);
+    follow(backpack, strap, strapFrom, 0, 4, loopTop);
+    arcTo(backpack, {loopTop.x, loopFoot.y, loopTop.x - loopFoot.x, loopFoot.y - loopTop.y}, -90, loopFoot, acw, 2);
+    straight(backpack, loopFoot, loopInFoot, 1);
+    // The loop's opening: half an ellipse from its left foot over its top,
+    // and an upright right leg.
+    const double loopInX = (loopInFoot.x + loopInLeg.x) / 2, loopInRx = loopInLeg.x - loopInX;
+    const double overAt = (loopInOver.x - loopInX) / loopInRx;
+    const double loopInRy = (loopInFoot.y - loopInOver.y) / std::sqrt(1 - overAt * overAt);
+    const Oval loopIn{loopInX, loopInFoot.y, loopInRx, loopInRy};
+    angle = arcTo(backpack, loopIn, 180, loopInOver, cw, 2);
+    const Fraction legTop{loopInLeg.x, loopInFoot.y};
+    arcTo(backpack, loopIn, angle, legTop, cw, 2);
+    straight(backpack, legTop, loopInLeg, 1);
+    // Round the dome at a gap that widens from 0.02 at the top to the
+    // panel's inner edge beside the body.
+    const Oval around{dome.cx, dome.cy, 0.1860043, dome.b + 0.02, dome.tilt};
+    const double legFoot = -57.82658, aroundRight = around.rightmost();  // the leg's foot is upright under it
+    straight(backpack, loopInLeg, around.at(legFoot), 1);
+    arcTo(backpack, around, legFoot, around.at(aroundRight), cw, 5);
+    straight(backpack, around.at(aroundRight), panelLineTop, 2);
+    backpack.line(panelLineBottom.x, panelLineBottom.y);
+    // In to the panel's lowest point, upright there: a square foot clear of the front.
+    backpack.curve(panelLowest.x, panelLowest.y, panelLineBottom.x, panelLineBottom.y + 0.028,  //
+                   panelLowest.x, panelLowest.y - 0.028);
+    const Fraction bottomEnd{strapRight.x - 0.06, panelLowest.y};
+    straight(backpack, panelLowest, bottomEnd, 2);
+    backpack.corner(strapRight.x, panelLowest.y, strapRight.x, strapRight.y, 2);
+    follow(backpack, strap, 1, strapFrom, 7, backStart);
+    backpack.close();
     fillPath(*context, backpack.path(), StyleKit::white());
 
     // Badge in the top-right corner, partly outside the circle.
@@ -181,7 +328,9 @@ void StyleKit::drawCircleIconBellOffWithFrame(const gfx::Rect& frame, Flag color
 
     // A bell struck through by a bar at 45 degrees. The bell's axis is
     // x 0.48952; its right shoulder is the left one mirrored, cut by the gap
-    // along the bar and by the bar itself.
+    // along the bar and by the bar itself. Each side flares out into the lip
+    // and runs on straight down its outer edge, without a point; the piece
+    // left of the bar ends level at the bottom where the gap cuts it.
     Glyph glyph(g);
     // Upper-left part of the bell with the knob, closed along the gap.
     glyph.move(0.60852, 0.32590)
@@ -192,9 +341,9 @@ void StyleKit::drawCircleIconBellOffWithFrame(const gfx::Rect& frame, Flag color
         .line(0.44752, 0.29093)
         .curve(0.29350, 0.47978, 0.40087, 0.29093, 0.30697, 0.35201)
         .line(0.27950, 0.61267)
-        .curve(0.25150, 0.65463, 0.27710, 0.63545, 0.26200, 0.64700)
+        .curve(0.25150, 0.65463, 0.27688, 0.63753, 0.25150, 0.64263)
         .line(0.25150, 0.66164)
-        .curve(0.25850, 0.68262, 0.25150, 0.67300, 0.25450, 0.67950)
+        .curve(0.25850, 0.68262, 0.25150, 0.67323, 0.25463, 0.68262)
         .line(0.60852, 0.32590)
         .close();
     // Bar with the lower-right part of the bell joined to it.
@@ -209,7 +358,7 @@ void StyleKit::drawCircleIconBellOffWithFrame(const gfx::Rect& frame, Flag color
         .line(0.67853, 0.67560)
         .curve(0.72753, 0.66164, 0.70500, 0.67560, 0.72753, 0.67200)
         .line(0.72753, 0.65461)
-        .curve(0.69953, 0.61265, 0.71704, 0.64700, 0.70194, 0.63545)
+        .curve(0.69953, 0.61265, 0.72753, 0.64261, 0.70215, 0.63751)
         .close();
     fillPath(*context, glyph.path(), gfx::Color::whiteColor());
 }

@@ -14,13 +14,32 @@ using namespace artwork;
 
 namespace {
 
-// Angle, as onEllipse() takes it, of the point on the ellipse's right-hand
-// side where a line from (px, py), outside the ellipse, touches it.
-double touchAngle(double cx, double cy, double rx, double ry, double px, double py) {
-    // On the unit circle the line from u touches at the angle of u less acos(1 / |u|).
-    const double ux = (px - cx) / rx, uy = (py - cy) / ry;
-    return (std::atan2(uy, ux) - std::acos(1 / std::hypot(ux, uy))) * 180 / std::numbers::pi;
+double radians(double degrees) { return degrees * std::numbers::pi / 180; }
+
+// Where the line through a0 and a1 meets the line through b0 and b1.
+Fraction meet(Fraction a0, Fraction a1, Fraction b0, Fraction b1) {
+    const double dax = a1.x - a0.x, day = a1.y - a0.y, dbx = b1.x - b0.x, dby = b1.y - b0.y;
+    const double t = ((b0.x - a0.x) * dby - (b0.y - a0.y) * dbx) / (dax * dby - day * dbx);
+    return {a0.x + dax * t, a0.y + day * t};
 }
+
+// An axis-aligned ellipse about (cx, cy); angles in degrees, clockwise on screen.
+struct Ellipse {
+    double cx, cy, rx, ry;
+
+    Fraction at(double angle) const { return onEllipse(cx, cy, rx, ry, angle); }
+    // A second point on the tangent at `angle`, a step on clockwise.
+    Fraction ahead(double angle) const {
+        const double t = radians(angle);
+        return {cx + rx * (std::cos(t) - std::sin(t)), cy + ry * (std::sin(t) + std::cos(t))};
+    }
+    // Angle of the point whose tangent runs across the outward normal `normal`
+    // (degrees): where a straight edge of that slope touches the ellipse.
+    double touching(double normal) const {
+        const double n = radians(normal);
+        return std::atan2(ry * std::sin(n), rx * std::cos(n)) * 180 / std::numbers::pi;
+    }
+};
 
 }  // namespace
 
@@ -52,30 +71,48 @@ void StyleKit::drawCircleIconTwoWithFrame(const gfx::Rect& frame) {
     const gfx::Rect g = circleGroup(frame);
     fillCircle(*context, g, StyleKit::bvBlue());
 
-    // A hook of two elliptical arcs, a diagonal down to the left and a base bar.
-    // The diagonal's lower edge leaves the outer arc for the top of the bar and
-    // its upper edge climbs from the figure's lower left corner to the inner
-    // arc, so the two edges run side by side and never cross. Each arc ends
-    // where its edge of the diagonal touches it, so the bowl runs into the
-    // diagonal without a corner.
-    const double cx = 0.5, cy = 0.405;
-    const double outerX = 0.15, outerY = 0.115, innerX = 0.08, innerY = 0.05;
-    const double footX = 0.47, barTop = 0.66, cornerX = 0.35, cornerY = 0.675;
-    const double outerEnd = 360 + touchAngle(cx, cy, outerX, outerY, footX, barTop);
-    const double innerEnd = touchAngle(cx, cy, innerX, innerY, cornerX, cornerY);
-    const Fraction start = onEllipse(cx, cy, outerX, outerY, 160);
-    const Fraction innerTouch = onEllipse(cx, cy, innerX, innerY, innerEnd);
+    // The figure one's letter: its weights (0.09 across upright strokes,
+    // 0.075 across level ones), its base bar and its rounded stroke ends.
+    // A bowl between two ellipses, 0.09 wide at the sides and 0.075 at the
+    // top, ends in a rounded cut at the left and runs on from the right into
+    // a diagonal down to the base bar. Both edges of the diagonal touch the
+    // bowl's ellipses at the same slope, so the diagonal keeps one width and
+    // leaves the bowl without a corner.
+    const Ellipse outer{0.5, 0.43, 0.15, 0.14}, inner{0.5, 0.43, 0.06, 0.065};
+    const double barTop = 0.655, barBottom = 0.73, left = 0.35, right = 0.65;
+    const double slant = 40;    // the diagonal's outward normal, degrees below the level
+    const double hookEnd = 180;  // where the bowl is cut off at the left
+    const double round = 0.015;  // the cut's rounded corners, as the one's flag
+    const double outerTouch = 360 + outer.touching(slant), innerTouch = 360 + inner.touching(slant);
+    const Fraction outerFoot = meet(outer.at(outerTouch), outer.ahead(outerTouch), {0, barTop}, {1, barTop});
+    const Fraction innerFoot = meet(inner.at(innerTouch), inner.ahead(innerTouch), {left, 0}, {left, 1});
+    // The cut and its rounded corners: each arc stops short of the cut and a
+    // corner curve turns along the arc's tangent onto the cut.
+    const Fraction cutOuter = outer.at(hookEnd), cutInner = inner.at(hookEnd);
+    const double outerStop = hookEnd + round / 0.15 * 180 / std::numbers::pi;
+    const double innerStop = hookEnd + round / 0.06 * 180 / std::numbers::pi;
+    const Fraction outerCorner = meet(outer.at(outerStop), outer.ahead(outerStop), cutOuter, cutInner);
+    const Fraction innerCorner = meet(inner.at(innerStop), inner.ahead(innerStop), cutOuter, cutInner);
+    auto onCut = [&](Fraction corner, Fraction toward) {
+        const double dx = toward.x - corner.x, dy = toward.y - corner.y, length = std::hypot(dx, dy);
+        return Fraction{corner.x + dx / length * round, corner.y + dy / length * round};
+    };
+    const Fraction start = outer.at(outerStop);
+    const Fraction cutFromInner = onCut(innerCorner, cutOuter), cutToOuter = onCut(outerCorner, cutInner);
+
     Glyph glyph(g);
     glyph.move(start.x, start.y)
-        .arc(cx, cy, outerX, outerY, 160, outerEnd, 16)
-        .line(footX, barTop)
-        .line(0.65, barTop)
-        .line(0.65, 0.73)
-        .line(0.35, 0.73)
-        .line(cornerX, cornerY)
-        .line(innerTouch.x, innerTouch.y)
-        .arc(cx, cy, innerX, innerY, innerEnd, -200, 16)
-        .line(start.x, start.y)
+        .arc(outer.cx, outer.cy, outer.rx, outer.ry, outerStop, outerTouch, 16)
+        .line(outerFoot.x, outerFoot.y)
+        .line(right, barTop)
+        .line(right, barBottom)
+        .line(left, barBottom)
+        .line(innerFoot.x, innerFoot.y)
+        .line(inner.at(innerTouch).x, inner.at(innerTouch).y)
+        .arc(inner.cx, inner.cy, inner.rx, inner.ry, innerTouch, innerStop, 14)
+        .corner(innerCorner.x, innerCorner.y, cutFromInner.x, cutFromInner.y)
+        .line(cutToOuter.x, cutToOuter.y)
+        .corner(outerCorner.x, outerCorner.y, start.x, start.y)
         .close();
     fillPath(*context, glyph.path(), gfx::Color::whiteColor());
 }

@@ -54,6 +54,38 @@ void addOval(Glyph& glyph, double x0, double x1, double y0, double y1) {
     glyph.ellipse((x0 + x1) / 2, (y0 + y1) / 2, (x1 - x0) / 2, (y1 - y0) / 2, Turn::clockwise);
 }
 
+// A glimpse of the ring's far side beside or between the figures: drawn as
+// a dot of the ring, the ellipse that fills the box x0..x1 from `top` down to
+// y1 and is highest at `top`, turned to suit; clockwise from `top` in
+// `pieces` arcs.
+void addFarDot(Glyph& glyph, gfx::Point top, double x0, double x1, double y1, int pieces) {
+    const double cx = (x0 + x1) / 2, w = (x1 - x0) / 2, h = (y1 - top.y) / 2, cy = top.y + h;
+    // With semi-axes a and b and the long axis turned t clockwise on screen,
+    // w^2 - h^2 = (a^2 - b^2) cos 2t and the top lies (a^2 - b^2) sin 2t / 2h
+    // left of the centre.
+    const double squash = w * w - h * h, off = -2 * h * (top.x - cx), spread = std::hypot(squash, off);
+    const double a = std::sqrt((w * w + h * h + spread) / 2), b = std::sqrt((w * w + h * h - spread) / 2);
+    const double t = std::atan2(off, squash) / 2, ux = std::cos(t), uy = std::sin(t);
+    // The point at s, along a cos s and across b sin s, and its velocity.
+    auto at = [&](double s) {
+        const double along = a * std::cos(s), across = b * std::sin(s);
+        return gfx::Point{cx + along * ux - across * uy, cy + along * uy + across * ux};
+    };
+    auto velocity = [&](double s) {
+        const double along = -a * std::sin(s), across = b * std::cos(s);
+        return gfx::Point{along * ux - across * uy, along * uy + across * ux};
+    };
+    const double from = std::atan2(-b * ux, -a * uy);  // where it is highest
+    const double step = 2 * std::numbers::pi / pieces, k = 4.0 / 3 * std::tan(step / 4);
+    glyph.move(top.x, top.y);
+    for (int i = 0; i < pieces; ++i) {
+        const double s0 = from + step * i, s1 = s0 + step;
+        const gfx::Point p0 = at(s0), p1 = i + 1 == pieces ? top : at(s1), v0 = velocity(s0), v1 = velocity(s1);
+        glyph.curve(p1.x, p1.y, p0.x + k * v0.x, p0.y + k * v0.y, p1.x - k * v1.x, p1.y - k * v1.y);
+    }
+    glyph.close();
+}
+
 // The ring's dots, from the front round both sides.
 constexpr std::array<Dot, 17> ringDots{{
     {0.4947, 0.7857, 0.0400, 0.0143, 0},    {0.3690, 0.7768, 0.0381, 0.0170, 3.3},
@@ -118,34 +150,12 @@ void StyleKit::drawTabIconFamilyWithFrame(const gfx::Rect& frame, Flag colored) 
     addOval(family, 0.72250, 0.82492, 0.32820, 0.44289);  // right head
     addOval(family, 0.13094, 0.30690, 0.44875, 0.62340);  // left body
     addOval(family, 0.15458, 0.27013, 0.32820, 0.44289);  // left head
-    // The ring's far side where it shows: a sliver outside each side body,
-    // a dash in each gap beside the middle body.
-    family.move(0.12143, 0.58178)
-        .curve(0.12550, 0.58880, 0.12240, 0.58400, 0.12510, 0.58650)
-        .curve(0.11660, 0.58680, 0.12200, 0.58880, 0.11660, 0.58820)
-        .curve(0.12143, 0.58178, 0.11660, 0.58460, 0.11900, 0.58178)
-        .close();
-    family.move(0.86729, 0.58178)
-        .curve(0.87212, 0.58680, 0.86972, 0.58178, 0.87212, 0.58460)
-        .curve(0.86322, 0.58880, 0.87212, 0.58820, 0.86672, 0.58880)
-        .curve(0.86729, 0.58178, 0.86362, 0.58650, 0.86632, 0.58400)
-        .close();
-    family.move(0.65691, 0.53241)
-        .curve(0.66760, 0.53300, 0.66150, 0.53241, 0.66550, 0.53255)
-        .curve(0.66740, 0.53880, 0.66910, 0.53450, 0.66890, 0.53720)
-        .curve(0.65691, 0.53940, 0.66450, 0.53940, 0.66050, 0.53940)
-        .curve(0.64650, 0.53880, 0.65300, 0.53940, 0.64900, 0.53930)
-        .curve(0.64620, 0.53300, 0.64490, 0.53720, 0.64490, 0.53450)
-        .curve(0.65691, 0.53241, 0.64850, 0.53255, 0.65250, 0.53241)
-        .close();
-    family.move(0.33295, 0.53241)
-        .curve(0.34366, 0.53300, 0.33736, 0.53241, 0.34136, 0.53255)
-        .curve(0.34336, 0.53880, 0.34488, 0.53450, 0.34488, 0.53720)
-        .curve(0.33295, 0.53940, 0.34086, 0.53930, 0.33686, 0.53940)
-        .curve(0.32246, 0.53880, 0.32936, 0.53940, 0.32536, 0.53940)
-        .curve(0.32226, 0.53300, 0.32096, 0.53720, 0.32076, 0.53450)
-        .curve(0.33295, 0.53241, 0.32436, 0.53255, 0.32836, 0.53241)
-        .close();
+    // The ring's far side where it shows: a small dot just outside each side
+    // body, a flat one in each gap beside the middle body.
+    addFarDot(family, {0.12143, 0.58178}, 0.1166, 0.1255, 0.5888, 3);
+    addFarDot(family, {0.86729, 0.58178}, 0.8632, 0.8721, 0.5888, 3);
+    addFarDot(family, {0.65691, 0.53241}, 0.6453, 0.6686, 0.5394, 6);
+    addFarDot(family, {0.33295, 0.53241}, 0.3212, 0.3445, 0.5394, 6);
     fillTabIcon(family.path(), color);
 }
 

@@ -1,10 +1,12 @@
 // The six tab bar icons: one path each in the frame, `bvBlue` or `grey2` by
 // the flag's lowest bit, holes wound against their outlines (the cog alone
-// uses the even-odd rule), nothing else done to the context, and the cog's
-// corners.
+// uses the even-odd rule), nothing else done to the context, the cog's
+// corners, and the family's ellipses.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "ArtworkTestSupport.h"
@@ -142,6 +144,62 @@ TEST(TabBarIcons, FamilyFiguresAndTheRingsFarSide) {
         EXPECT_NEAR(b.maxX, fragments[i].maxX, 1e-4);
         EXPECT_NEAR(b.minY, fragments[i].minY, 1e-4);
         EXPECT_NEAR(b.maxY, fragments[i].maxY, 1e-4);
+    }
+}
+
+// How far the closed outline strays from the ellipse that fits it best, as a
+// share of its size; 1 where no ellipse fits it at all.
+double strayFromEllipse(const std::vector<gfx::Point>& outline) {
+    double minX = outline[0].x, maxX = minX, minY = outline[0].y, maxY = minY;
+    for (gfx::Point p : outline) {
+        minX = std::min(minX, p.x), maxX = std::max(maxX, p.x), minY = std::min(minY, p.y), maxY = std::max(maxY, p.y);
+    }
+    const double cx = (minX + maxX) / 2, cy = (minY + maxY) / 2, size = std::max(maxX - minX, maxY - minY);
+    // Least squares for A u^2 + B uv + C v^2 + D u + E v = 1 about the box's centre.
+    auto terms = [&](gfx::Point p) {
+        const double u = (p.x - cx) / size, v = (p.y - cy) / size;
+        return std::array<double, 5>{u * u, u * v, v * v, u, v};
+    };
+    std::array<std::array<double, 6>, 5> m{};
+    for (gfx::Point p : outline) {
+        const auto t = terms(p);
+        for (int i = 0; i < 5; ++i) {
+            for (int j = 0; j < 5; ++j) m[i][j] += t[i] * t[j];
+            m[i][5] += t[i];
+        }
+    }
+    for (int c = 0; c < 5; ++c) {
+        auto smaller = [c](const auto& a, const auto& b) { return std::abs(a[c]) < std::abs(b[c]); };
+        std::swap(m[c], *std::max_element(m.begin() + c, m.end(), smaller));
+        for (int r = 0; r < 5; ++r) {
+            if (r == c) continue;
+            const double f = m[r][c] / m[c][c];
+            for (int k = c; k < 6; ++k) m[r][k] -= f * m[c][k];
+        }
+    }
+    std::array<double, 5> q{};
+    for (int i = 0; i < 5; ++i) q[i] = m[i][5] / m[i][i];
+    if (q[1] * q[1] - 4 * q[0] * q[2] >= 0) return 1;  // not an ellipse
+    double farthest = 0;
+    for (gfx::Point p : outline) {
+        const auto t = terms(p);
+        const double f = q[0] * t[0] + q[1] * t[1] + q[2] * t[2] + q[3] * t[3] + q[4] * t[4] - 1;
+        const double gu = 2 * q[0] * t[3] + q[1] * t[4] + q[3], gv = q[1] * t[3] + 2 * q[2] * t[4] + q[4];
+        farthest = std::max(farthest, std::abs(f) / std::hypot(gu, gv));
+    }
+    return farthest;
+}
+
+// Everything in the family picture is an ellipse: the figures' heads and
+// bodies, the ring's dots and the glimpses of the ring's far side beside and
+// between the figures, which show as more of its dots, not as dashes or specks.
+TEST(TabBarIcons, FamilyIsAllEllipses) {
+    const std::vector<gfx::BezierPath> parts =
+        subpathsOf(record("drawTabIconFamilyWithFrame:colored:", {0, 0, 100, 100}).fills[0].path);
+    ASSERT_EQ(parts.size(), 27u);
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        SCOPED_TRACE("subpath " + std::to_string(i + 1));
+        EXPECT_LT(strayFromEllipse(outlineOf(parts[i], 32)), 0.01);
     }
 }
 
