@@ -55,6 +55,7 @@ DNSProxyProvider::DNSProxyProvider()
     : version_(appVersionString(true)),
       defaults_(shared::appGroupSuite),
       sessionConfig_(http::SessionConfiguration::defaultConfiguration()),
+      headerNamesIgnoreCase_(foundation::isOperatingSystemAtLeast({13, 0, 0})),
       passthroughLimit_(net::queryDescriptorBudget()),
       connections_(std::vector<ConnectionReport>{}),
       lastReportSent_(secondsSince1970()) {
@@ -115,6 +116,10 @@ void DNSProxyProvider::wake() {
 
 void DNSProxyProvider::updateUserDefaults(const ne::ProviderConfiguration& payload) {
     extConfigLogger().info("Updating user defaults from config payload");
+    takeConfiguration(writeConfiguration(payload));
+}
+
+foundation::Dictionary DNSProxyProvider::writeConfiguration(const ne::ProviderConfiguration& payload) {
     // The store keeps the values as given, whatever the provider cannot use of them:
     // the host app shows and saves them again, and a value taken out would read as a
     // fresh install.
@@ -134,40 +139,51 @@ void DNSProxyProvider::updateUserDefaults(const ne::ProviderConfiguration& paylo
     foundation::StoreError error;
     if (!defaults_.update(stored, missing, &error))
         extConfigLogger().error("Failed to write the configuration to the settings store: %{public}s", error.message);
-    auto given = [&stored](const char* key) -> std::optional<std::string> {
-        auto found = stored.find(key);
-        return found == stored.end() ? std::nullopt : foundation::textValue(found->second);
-    };
-    auto refused = [](const char* key, const std::string& problem) {
-        extConfigLogger().error("Refused the configuration's \"%{public}s\": %{public}s", key, problem);
-    };
-    // The fields take what their uses can: checked here once, so that no query pays
-    // for it. A value that no header can carry leaves its field absent.
-    auto forHeaders = [&](const char* key) -> std::optional<std::string> {
-        auto value = given(key);
-        if (!value) return std::nullopt;
-        if (auto problem = headerValueProblem(*value)) {
-            refused(key, *problem);
-            return std::nullopt;
-        }
-        return value;
-    };
+    return stored;
+}
+
+namespace {
+
+void refuseValue(const char* key, const std::string& problem) {
+    extConfigLogger().error("Refused the configuration's \"%{public}s\": %{public}s", key, problem);
+}
+
+std::optional<std::string> givenValue(const foundation::Dictionary& stored, const char* key) {
+    auto found = stored.find(key);
+    return found == stored.end() ? std::nullopt : foundation::textValue(found->second);
+}
+
+// A value that no header can carry leaves its field absent.
+std::optional<std::string> headerSafeValue(const foundation::Dictionary& stored, const char* key) {
+    auto value = givenValue(stored, key);
+    if (!value) return std::nullopt;
+    if (auto problem = headerValueProblem(*value)) {
+        refuseValue(key, *problem);
+        return std::nullopt;
+    }
+    return value;
+}
+
+}  // namespace
+
+void DNSProxyProvider::takeConfiguration(const foundation::Dictionary& stored) {
+    // The fields take what their uses can: checked here once, so that no query pays for it.
     serverAddress_.reset();
-    if (auto server = given(shared::key::serverAddress)) {
+    if (auto server = givenValue(stored, shared::key::serverAddress)) {
         std::string problem;
         serverAddress_ = serverAddressForRoad(*server, &problem);
-        if (!serverAddress_) refused(shared::key::serverAddress, problem);
+        if (!serverAddress_) refuseValue(shared::key::serverAddress, problem);
     }
-    macAddress_ = forHeaders(shared::key::macAddress);
-    deviceId_ = forHeaders(shared::key::deviceId);
-    userName_ = forHeaders(shared::key::userName).value_or("user@ios");
-    region_ = forHeaders(shared::key::region);
+    macAddress_ = headerSafeValue(stored, shared::key::macAddress);
+    deviceId_ = headerSafeValue(stored, shared::key::deviceId);
+    userName_ = headerSafeValue(stored, shared::key::userName).value_or("user@ios");
+    region_ = headerSafeValue(stored, shared::key::region);
     // Only the uploads need a region that names a host; its header takes it as given.
     if (region_ && !region_->empty() && !isHostName(*region_))
-        refused(shared::key::region,
-                "it cannot name the report host (host labels joined by dots): it goes in its header, reports wait");
+        refuseValue(shared::key::region,
+                    "it cannot name the report host (host labels joined by dots): it goes in its header, reports wait");
     // Bypass entries go in no header and no URL; the log escapes what they hold.
-    bypassDomains_ = given(shared::key::bypassDomains);
+    bypassDomains_ = givenValue(stored, shared::key::bypassDomains);
     parseBypassDomains();
 }
 
@@ -251,15 +267,17 @@ void DNSProxyProvider::onDatagramsRead(std::optional<std::vector<ne::Datagram>> 
     ne::Datagram query = std::move(datagrams->front());
     if (debugEnabled())
         dnsFlowLogger().debug("DNS Request [%{public}d bytes] : %{public}s", query.size(), datagramDump(query));
-    // Read on the main queue itself, behind no earlier query: sent on at once.
-    const bool onMainQueue = mainQueue().isCurrent();
+    // Read on the main queue itself, behind no earlier query: sent on at once, with no
+    // lock taken, as the host on the main queue reads every query.
+    if (arrivingCount_.load(std::memory_order_acquire) == 0 && mainQueue().isCurrent())
+        return dispatchQuery(query, std::move(endpoints), std::move(flow));
     bool first = false;
     {
         std::lock_guard lock(arrivingMutex_);
         first = arriving_.empty();
-        if (!first || !onMainQueue) arriving_.push_back({std::move(query), std::move(endpoints), std::move(flow)});
+        arriving_.push_back({std::move(query), std::move(endpoints), std::move(flow)});
+        arrivingCount_.store(arriving_.size(), std::memory_order_release);
     }
-    if (first && onMainQueue) return dispatchQuery(query, std::move(endpoints), std::move(flow));
     // The main queue takes every query that came meanwhile in one task: it is woken
     // once per batch, not once per query.
     if (first) mainQueue().async([self = shared_from_this()] { self->dispatchArrived(); });
@@ -270,6 +288,7 @@ void DNSProxyProvider::dispatchArrived() {
     {
         std::lock_guard lock(arrivingMutex_);
         arrived.swap(arriving_);
+        arrivingCount_.store(0, std::memory_order_release);
     }
     for (auto& [query, endpoints, flow] : arrived) dispatchQuery(query, std::move(endpoints), std::move(flow));
 }
@@ -369,14 +388,14 @@ void DNSProxyProvider::forwardQueryOverHttps(const ne::Datagram& query, std::opt
 
 void DNSProxyProvider::handleVerdictResponse(const http::DataResponse& response,
                                              std::shared_ptr<ne::AppProxyUDPFlow> flow,
-                                             std::optional<ne::EndpointList> endpoints, std::size_t querySize) {
+                                             const std::optional<ne::EndpointList>& endpoints, std::size_t querySize) {
     --httpsInFlight_.queries;
     httpsInFlight_.bytes -= querySize;
     if (debugEnabled()) {
         verdictFlowLogger().debug("Response headers: %{public}s",
                                   response.response ? response.response->headersDescription() : "nil");
     }
-    if (foundation::isOperatingSystemAtLeast({13, 0, 0})) {
+    if (headerNamesIgnoreCase_) {
         updateCookie(response.response ? response.response->valueForHTTPHeaderField(cookieHeader) : std::nullopt);
     } else if (response.response) {
         if (auto value = response.response->headerField(cookieHeader)) updateCookie(value);
@@ -396,7 +415,8 @@ void DNSProxyProvider::handleVerdictResponse(const http::DataResponse& response,
             dnsFlowLogger().debug("DNS response : [%{public}d bytes] : %{public}s", answer.size(),
                                   datagramDump(answer));
         }
-        flow->writeDatagrams({answer}, endpoints.value_or(ne::EndpointList{}),
+        static const ne::EndpointList none;
+        flow->writeDatagrams({answer}, endpoints ? *endpoints : none,
                              [flow](std::optional<ne::FlowError> error) { handleWriteCompletion(error, *flow); });
     }
     recordConnectionReport(response, static_cast<std::int64_t>(querySize));

@@ -15,10 +15,11 @@
 #include "Velmora/SystemResolver.h"
 #include "foundation/UserDefaults.h"
 #include "http/Session.h"
-#include "networkextension/DNSProxyProvider.h"
+#include "networkextension/DNSProxyProviderBase.h"
 
 #include <asio/steady_timer.hpp>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -30,7 +31,7 @@
 
 class Reachability;
 
-class DNSProxyProvider : public ne::DNSProxyProvider, public std::enable_shared_from_this<DNSProxyProvider> {
+class DNSProxyProvider : public ne::DNSProxyProviderBase, public std::enable_shared_from_this<DNSProxyProvider> {
 public:
     using ResolverSet = std::unordered_set<std::shared_ptr<SystemResolver>>;
 
@@ -52,6 +53,10 @@ public:
 
     // ---- Configuration intake (DNSProxyProvider.cpp) ----
     virtual void updateUserDefaults(const ne::ProviderConfiguration& payload);
+    // The store takes the payload as given; returns what it was given.
+    foundation::Dictionary writeConfiguration(const ne::ProviderConfiguration& payload);
+    // The fields take from what was stored what their uses can, and log what they refuse.
+    void takeConfiguration(const foundation::Dictionary& stored);
     virtual void parseBypassDomains();
 
     // ---- The road of a query (DNSProxyProvider.cpp): admission, HTTPS, passthrough ----
@@ -67,7 +72,7 @@ public:
     void onDatagramsRead(std::optional<std::vector<ne::Datagram>> datagrams, std::optional<ne::EndpointList> endpoints,
                          std::optional<ne::FlowError> error, std::shared_ptr<ne::AppProxyUDPFlow> flow);
     void handleVerdictResponse(const http::DataResponse& response, std::shared_ptr<ne::AppProxyUDPFlow> flow,
-                               std::optional<ne::EndpointList> endpoints, std::size_t querySize);
+                               const std::optional<ne::EndpointList>& endpoints, std::size_t querySize);
     static void handleWriteCompletion(const std::optional<ne::FlowError>& error, const ne::AppProxyUDPFlow& flow);
     void respawnSession(std::shared_ptr<http::Session>& session, const std::string& message);
     // True when the configuration holds what an HTTPS exchange needs.
@@ -168,6 +173,8 @@ private:
     foundation::UserDefaults defaults_;
     http::SessionConfiguration sessionConfig_;
     const std::string fallbackDNSServer_ = "1.0.0.1";
+    // From system release 13 on, the cookie header's name is matched ignoring case.
+    const bool headerNamesIgnoreCase_;
     // Each passthrough query holds a descriptor, while it waits for its first answer
     // and while the resolver set keeps its socket open for later ones.
     const std::size_t passthroughLimit_;
@@ -193,9 +200,11 @@ private:
     std::shared_ptr<Reachability> reachability_;
     bool filtering_ = false;
     std::optional<std::vector<ConnectionReport>> connections_;  // at most reportCap
-    // The one field the system's threads touch: guarded by its mutex.
+    // The one field the system's threads touch: guarded by its mutex, which a read on the
+    // main queue takes only while queries from other threads wait (`arrivingCount_`).
     std::mutex arrivingMutex_;
     std::vector<ArrivedQuery> arriving_;
+    std::atomic<std::size_t> arrivingCount_{0};
     std::size_t droppedReports_ = 0;
     std::int64_t lastReportSent_ = 0;
     // Encodes and posts upload batches; made at the first upload, joined with the provider.

@@ -157,7 +157,8 @@ void SystemResolver::handleReceivedDatagram(const ne::Datagram& datagram) {
 
 void SystemResolver::writeResponse(const ne::Datagram& datagram) {
     if (!flow_) return;
-    flow_->writeDatagrams({datagram}, endpoints_.value_or(ne::EndpointList{}),
+    static const ne::EndpointList none;
+    flow_->writeDatagrams({datagram}, endpoints_ ? *endpoints_ : none,
                           [](std::optional<ne::FlowError> error) {
                               if (error) {
                                   passthroughFlowLogger().error("Failed to write datagrams to the flow: %{public}s",

@@ -235,7 +235,7 @@ foundation::Dictionary startOptions(const ne::ProviderConfiguration& configurati
 }
 
 bool startFromPreferences(ne::ProviderHost& host, const std::filesystem::path& preferencesFile,
-                          ne::DNSProxyProvider::StartCompletion completion, std::string* error) {
+                          ne::DNSProxyProviderBase::StartCompletion completion, std::string* error) {
     ne::ManagerError readError;
     auto preferences = ne::readDNSProxyPreferences(preferencesFile, &readError);
     if (!preferences && error) *error = readError.reason;

@@ -42,7 +42,7 @@ foundation::Dictionary startOptions(const ne::ProviderConfiguration& configurati
 // in `error` when the file could not be read. The one place that turns saved
 // preferences into a start.
 bool startFromPreferences(ne::ProviderHost& host, const std::filesystem::path& preferencesFile,
-                          ne::DNSProxyProvider::StartCompletion completion, std::string* error = nullptr);
+                          ne::DNSProxyProviderBase::StartCompletion completion, std::string* error = nullptr);
 
 // SIGTERM, SIGINT and SIGHUP stop the host cleanly. Blocked first thing in main, before
 // any thread starts (threads inherit the block), they wait, pending, until the watch

@@ -1,19 +1,27 @@
 #include "foundation/ProcessInfo.h"
 
-#include <mutex>
+#include <atomic>
+#include <cstdint>
 #include <tuple>
 
 namespace foundation {
 
 namespace {
-std::mutex versionMutex;
+
+// One word, so that a query's check of the version takes no lock: 16 bits a part.
+std::uint64_t packed(OperatingSystemVersion version) {
+    auto part = [](int value) { return static_cast<std::uint64_t>(static_cast<std::uint16_t>(value)); };
+    return part(version.majorVersion) << 32 | part(version.minorVersion) << 16 | part(version.patchVersion);
+}
+
 // This platform layer behaves like the newest system release the code knows of.
-OperatingSystemVersion current{17, 0, 0};
+std::atomic<std::uint64_t> current{packed({17, 0, 0})};
+
 }  // namespace
 
 OperatingSystemVersion operatingSystemVersion() {
-    std::lock_guard lock(versionMutex);
-    return current;
+    const std::uint64_t word = current.load(std::memory_order_relaxed);
+    return {static_cast<int>(word >> 32 & 0xffff), static_cast<int>(word >> 16 & 0xffff), static_cast<int>(word & 0xffff)};
 }
 
 bool isOperatingSystemAtLeast(OperatingSystemVersion version) {
@@ -22,9 +30,6 @@ bool isOperatingSystemAtLeast(OperatingSystemVersion version) {
            std::tie(version.majorVersion, version.minorVersion, version.patchVersion);
 }
 
-void setOperatingSystemVersion(OperatingSystemVersion version) {
-    std::lock_guard lock(versionMutex);
-    current = version;
-}
+void setOperatingSystemVersion(OperatingSystemVersion version) { current.store(packed(version), std::memory_order_relaxed); }
 
 }  // namespace foundation

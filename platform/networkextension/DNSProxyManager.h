@@ -5,7 +5,7 @@
 // process reads; a save the system refuses (this process may not change the
 // system's DNS configuration) fails with errorCodePermissionDenied.
 
-#include "networkextension/DNSProxyProvider.h"
+#include "networkextension/DNSProxyProviderBase.h"
 
 #include <filesystem>
 #include <functional>

@@ -78,7 +78,7 @@ public:
 
     virtual std::shared_ptr<HostEndpoint> localEndpoint() const = 0;
     virtual void readDatagrams(ReadCompletion completion) = 0;
-    virtual void writeDatagrams(std::vector<Datagram> datagrams, EndpointList sentByEndpoints,
+    virtual void writeDatagrams(std::vector<Datagram> datagrams, const EndpointList& sentByEndpoints,
                                 Completion completion) = 0;
 };
 

@@ -15,7 +15,6 @@
 #include <cstring>
 #include <fstream>
 #include <future>
-#include <mutex>
 #include <sstream>
 
 namespace ne {
@@ -140,7 +139,7 @@ struct ProviderHost::Listeners : std::enable_shared_from_this<ProviderHost::List
     asio::ip::tcp::acceptor tcp;
     asio::steady_timer acceptRetry;
     asio::ip::udp::endpoint listening;
-    std::weak_ptr<DNSProxyProvider> provider;
+    std::weak_ptr<DNSProxyProviderBase> provider;
     std::shared_ptr<HostEndpoint> localEndpoint;
     std::string resolverAddress;
     EndpointList resolverEndpoints;  // what every read tells: the system-assigned resolver
@@ -160,11 +159,9 @@ struct ProviderHost::Listeners : std::enable_shared_from_this<ProviderHost::List
     std::array<sockaddr_storage, kBatch> addresses{};
     std::array<ControlSpace, kBatch> controls{};
 
-    // Answers waiting for the end of their writer's task; sends and the socket's
-    // close take turns under `sending`, which also guards the lists a send uses.
-    std::mutex answersMutex;
+    // Answers written during the host queue's task, sent when it ends; all on the host's
+    // queue, as are the lists a send uses, which keep their room from one batch to the next.
     std::vector<Answer> answers;
-    std::mutex sending;
     std::vector<Answer> sendingAnswers;
     std::vector<std::pair<size_t, Datagram*>> datagrams;  // with the answer each belongs to
     std::vector<std::optional<FlowError>> outcomes;
@@ -175,19 +172,19 @@ struct ProviderHost::Listeners : std::enable_shared_from_this<ProviderHost::List
     size_t receiveBatch();
     // Datagram `index` of the batch, to the running provider `owner`, else to the
     // device's resolver.
-    void offer(size_t index, DNSProxyProvider* owner);
+    void offer(size_t index, DNSProxyProviderBase* owner);
     // Whether the datagram comes from this listener's own address and port: its answer
     // would come back to the listener as a new query, and so on.
     bool fromItself(const asio::ip::udp::endpoint& client, const AnswerSource& source) const;
     void acceptNext();
     void accepted(asio::ip::tcp::socket socket);
+    // On the host's queue: `answer` goes out when the task at hand ends.
     void send(Answer answer);
     void sendAnswers();
-    bool severalWaiting();
-    // Under `sending`: datagrams [first, first + count) of the batch, in one system
-    // call when the system takes them all; a failure is its answer's outcome.
+    // Datagrams [first, first + count) of the batch, in one system call when the system
+    // takes them all; a failure is its answer's outcome.
     void sendDatagrams(size_t first, size_t count);
-    // Under `sending`: each answer's completion, all on the host's queue in one task.
+    // Each answer's completion, all in one task.
     void tellOutcomes();
     void close();
 };
@@ -206,7 +203,7 @@ public:
 
     void openWithLocalEndpoint(std::shared_ptr<HostEndpoint>, Completion completion) override;
     void readDatagrams(ReadCompletion completion) override;
-    void writeDatagrams(std::vector<Datagram> datagrams, EndpointList, Completion completion) override;
+    void writeDatagrams(std::vector<Datagram> datagrams, const EndpointList&, Completion completion) override;
     std::string debugDescription() const override;
 
 private:
@@ -217,8 +214,9 @@ private:
     AnswerSource source_;
     Datagram query_;
     unsigned long identifier_;
-    std::atomic<bool> open_{false};  // set on the host's queue, read by writers anywhere
-    bool read_ = false;              // touched on the host's queue only
+    // Touched on the host's queue only.
+    bool open_ = false;
+    bool read_ = false;
 };
 
 class HostTCPFlow : public AppProxyTCPFlow {
@@ -278,14 +276,17 @@ void HostUDPFlow::readDatagrams(ReadCompletion completion) {
     });
 }
 
-void HostUDPFlow::writeDatagrams(std::vector<Datagram> datagrams, EndpointList, Completion completion) {
+void HostUDPFlow::writeDatagrams(std::vector<Datagram> datagrams, const EndpointList&, Completion completion) {
     auto listeners = listeners_.lock();
     if (!listeners) return completion(closed());
-    if (!open_) {
-        listeners->queue.async([completion = std::move(completion)] { completion(notOpen()); });
-        return;
-    }
-    listeners->send({client_, source_, std::move(datagrams), std::move(completion)});
+    // A writer on another queue hands its answer over: what a flow holds lives on the host's.
+    listeners->queue.run([self = shared_from_this(), datagrams = std::move(datagrams),
+                          completion = std::move(completion)]() mutable {
+        auto listeners = self->listeners_.lock();
+        if (!listeners) return completion(closed());
+        if (!self->open_) return completion(notOpen());
+        listeners->send({self->client_, self->source_, std::move(datagrams), std::move(completion)});
+    });
 }
 
 std::string HostUDPFlow::debugDescription() const {
@@ -336,7 +337,7 @@ size_t ProviderHost::Listeners::receiveBatch() {
     return count < 0 ? 0 : static_cast<size_t>(count);  // empty, or closed: the wait ends at once
 }
 
-void ProviderHost::Listeners::offer(size_t index, DNSProxyProvider* owner) {
+void ProviderHost::Listeners::offer(size_t index, DNSProxyProviderBase* owner) {
     auto& header = messages[index].msg_hdr;
     // Larger than any DNS message: there is no whole query to answer.
     if (header.msg_flags & MSG_TRUNC) return;
@@ -366,41 +367,16 @@ bool ProviderHost::Listeners::fromItself(const asio::ip::udp::endpoint& client, 
 }
 
 void ProviderHost::Listeners::send(Answer answer) {
-    bool first = false;
-    {
-        std::lock_guard lock(answersMutex);
-        first = answers.empty();
-        answers.push_back(std::move(answer));
-    }
-    if (!first) return;
-    // Sent when the writer's task is done, together with what it writes meanwhile;
-    // a writer outside any queue sends at once.
-    if (auto* writer = dispatch::DispatchQueue::current()) {
-        writer->async([weak = weak_from_this()] {
-            if (auto self = weak.lock()) self->sendAnswers();
-        });
-    } else {
-        sendAnswers();
-    }
-}
-
-void ProviderHost::Listeners::sendAnswers() {
-    // A lone answer goes at once, so that it waits for no other thread. More than one
-    // come from a busy writer, and the host's queue sends them instead: sending to a
-    // local client costs the sender its delivery and the client's wake-up, about as
-    // much as the writer's own work per answer.
-    if (!queue.isCurrent() && severalWaiting()) {
+    answers.push_back(std::move(answer));
+    // Sent when the task is done, together with what it writes meanwhile.
+    if (answers.size() == 1)
         queue.async([weak = weak_from_this()] {
             if (auto self = weak.lock()) self->sendAnswers();
         });
-        return;
-    }
-    // One sender at a time; the scratch lists keep their room from one batch to the next.
-    std::lock_guard lock(sending);
-    {
-        std::lock_guard answersLock(answersMutex);
-        sendingAnswers.swap(answers);
-    }
+}
+
+void ProviderHost::Listeners::sendAnswers() {
+    sendingAnswers.swap(answers);
     outcomes.assign(sendingAnswers.size(), std::nullopt);
     datagrams.clear();
     for (size_t answer = 0; answer < sendingAnswers.size(); ++answer)
@@ -408,11 +384,6 @@ void ProviderHost::Listeners::sendAnswers() {
     for (size_t first = 0; first < datagrams.size(); first += kBatch)
         sendDatagrams(first, std::min(kBatch, datagrams.size() - first));
     tellOutcomes();
-}
-
-bool ProviderHost::Listeners::severalWaiting() {
-    std::lock_guard lock(answersMutex);
-    return answers.size() > 1;
 }
 
 void ProviderHost::Listeners::sendDatagrams(size_t first, size_t count) {
@@ -443,22 +414,13 @@ void ProviderHost::Listeners::sendDatagrams(size_t first, size_t count) {
 }
 
 void ProviderHost::Listeners::tellOutcomes() {
-    std::vector<std::pair<AppProxyFlow::Completion, std::optional<FlowError>>> completions;
-    completions.reserve(sendingAnswers.size());
-    for (size_t i = 0; i < sendingAnswers.size(); ++i)
-        completions.emplace_back(std::move(sendingAnswers[i].completion), outcomes[i]);
+    for (size_t i = 0; i < sendingAnswers.size(); ++i) sendingAnswers[i].completion(outcomes[i]);
     sendingAnswers.clear();
-    queue.run([completions = std::move(completions)] {
-        for (const auto& [completion, outcome] : completions) completion(outcome);
-    });
 }
 
 void ProviderHost::Listeners::close() {
     std::error_code ignored;
-    {
-        std::lock_guard lock(sending);
-        udp.close(ignored);
-    }
+    udp.close(ignored);
     tcp.close(ignored);
 }
 
@@ -492,7 +454,7 @@ void ProviderHost::Listeners::accepted(asio::ip::tcp::socket socket) {
     owner->handleNewFlow(std::make_shared<HostTCPFlow>(std::move(socket), remote));
 }
 
-ProviderHost::ProviderHost(std::shared_ptr<DNSProxyProvider> provider, ProviderHostOptions options)
+ProviderHost::ProviderHost(std::shared_ptr<DNSProxyProviderBase> provider, ProviderHostOptions options)
     : provider_(std::move(provider)), options_(std::move(options)),
       ownQueue_(options_.queue ? nullptr : std::make_unique<dispatch::DispatchQueue>("com.brimvale.provider-host")),
       systemQueue_(options_.queue ? options_.queue : ownQueue_.get()),
@@ -571,7 +533,7 @@ std::uint16_t ProviderHost::tcpPort() const {
 }
 
 void ProviderHost::startProvider(std::optional<foundation::Dictionary> options,
-                                 DNSProxyProvider::StartCompletion completion) {
+                                 DNSProxyProviderBase::StartCompletion completion) {
     systemQueue_->async([listeners = listeners_, provider = provider_, options = std::move(options),
                          completion = std::move(completion)] {
         const auto start = ++listeners->lifecycle;

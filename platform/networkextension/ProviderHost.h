@@ -9,14 +9,15 @@
 // answer rather than a query, is dropped and counted. Entry points and flow
 // completions run on the host's queue: a serial queue of its own, as the system's
 // threads would, or the queue the options name.
-// Datagrams are taken from the socket in batches; answers written during one task of
-// any queue go out together when that task's turn ends. Flows outliving the host fail
-// their operations at once, on the caller's thread; destroy the host only after the
-// provider has stopped using its flows.
+// Datagrams are taken from the socket in batches; a flow's answer is handed to the
+// host's queue (at once when written there), and the answers written during one of its
+// tasks go out together when that task ends. All of the host's state lives on that
+// queue. Flows outliving the host fail their operations at once, on the caller's
+// thread; destroy the host only after the provider has stopped using its flows.
 
 #include "dispatch/Dispatch.h"
 #include "log/Log.h"
-#include "networkextension/DNSProxyProvider.h"
+#include "networkextension/DNSProxyProviderBase.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -45,7 +46,7 @@ const oslog::Logger& hostLogger();
 
 class ProviderHost {
 public:
-    ProviderHost(std::shared_ptr<DNSProxyProvider> provider, ProviderHostOptions options);
+    ProviderHost(std::shared_ptr<DNSProxyProviderBase> provider, ProviderHostOptions options);
     ~ProviderHost();
     ProviderHost(const ProviderHost&) = delete;
     ProviderHost& operator=(const ProviderHost&) = delete;
@@ -56,17 +57,17 @@ public:
     std::uint16_t tcpPort() const;
 
     // The completion runs on the host's queue.
-    void startProvider(std::optional<foundation::Dictionary> options, DNSProxyProvider::StartCompletion completion);
+    void startProvider(std::optional<foundation::Dictionary> options, DNSProxyProviderBase::StartCompletion completion);
     void stopProvider(ProviderStopReason reason, std::function<void()> completion);
 
-    const std::shared_ptr<DNSProxyProvider>& provider() const { return provider_; }
+    const std::shared_ptr<DNSProxyProviderBase>& provider() const { return provider_; }
     dispatch::DispatchQueue& systemQueue() { return *systemQueue_; }
 
     // The sockets, shared with the flows (which hold them weakly).
     struct Listeners;
 
 private:
-    std::shared_ptr<DNSProxyProvider> provider_;
+    std::shared_ptr<DNSProxyProviderBase> provider_;
     ProviderHostOptions options_;
     std::unique_ptr<dispatch::DispatchQueue> ownQueue_;
     dispatch::DispatchQueue* systemQueue_;

@@ -62,7 +62,7 @@ public:
         ++reads;
         completion(datagrams_, endpoints_, std::nullopt);
     }
-    void writeDatagrams(std::vector<ne::Datagram> datagrams, ne::EndpointList, Completion completion) override {
+    void writeDatagrams(std::vector<ne::Datagram> datagrams, const ne::EndpointList&, Completion completion) override {
         {
             std::lock_guard lock(mutex_);
             written_.insert(written_.end(), datagrams.begin(), datagrams.end());

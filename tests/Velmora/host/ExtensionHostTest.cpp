@@ -23,7 +23,7 @@ HostArguments parse(std::vector<const char*> words) {
 }
 
 // Records the start options it is given.
-class RecordingProvider : public ne::DNSProxyProvider {
+class RecordingProvider : public ne::DNSProxyProviderBase {
 public:
     void startProxy(std::optional<foundation::Dictionary> options, StartCompletion completion) override {
         started.set_value(options);

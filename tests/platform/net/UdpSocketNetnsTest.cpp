@@ -377,7 +377,7 @@ TEST(UdpSocketWorkers, WithNoDescriptorLeftTheWorkersFailTheConnectionWithTheRea
     // process of its own, started afresh.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(connectWithNoDescriptorLeftThenWithSome(), testing::ExitedWithCode(0),
-                "^Cannot connect: Too many open files$");
+                "Cannot connect: Too many open files$");
 }
 
 TEST(UdpSocketWorkers, WhenTheMainQueuesLoopCannotWatchItsSetItsSocketsGoToTheOtherWorkers) {

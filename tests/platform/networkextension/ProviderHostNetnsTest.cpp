@@ -25,7 +25,7 @@ namespace {
 
 // Answers every query with the query itself, through the flow as a provider would:
 // from the host's own queue, or, like the real provider, from a queue of its own.
-class EchoProvider : public ne::DNSProxyProvider {
+class EchoProvider : public ne::DNSProxyProviderBase {
 public:
     explicit EchoProvider(dispatch::DispatchQueue* writer = nullptr) : writer_(writer) {}
     std::atomic<int> completions{0}, failures{0};
@@ -266,7 +266,7 @@ TEST(ProviderHostListener, HostOnTheMainQueueAnswersABurstWholeAndLetsItsPortGo)
 namespace {
 
 // Takes every flow and hands it to the test.
-class KeepingProvider : public ne::DNSProxyProvider {
+class KeepingProvider : public ne::DNSProxyProviderBase {
 public:
     void startProxy(std::optional<foundation::Dictionary>, StartCompletion completion) override { completion(std::nullopt); }
     void stopProxy(ne::ProviderStopReason, std::function<void()> completion) override { completion(); }

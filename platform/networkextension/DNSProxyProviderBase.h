@@ -1,7 +1,7 @@
 #pragma once
-// Base of a DNS proxy provider: the entry points through which the system starts,
-// stops, suspends and wakes the provider and offers it the device's DNS flows. The
-// system calls them on threads of its own.
+// The system's side of a DNS proxy provider: the base class whose entry points the
+// system calls, on threads of its own, to start, stop, suspend and wake the provider
+// and to offer it the device's DNS flows. The extension's own provider derives from it.
 
 #include "foundation/PropertyList.h"
 #include "networkextension/Flow.h"
@@ -24,11 +24,11 @@ struct ProviderError {
     std::string localizedDescription;
 };
 
-class DNSProxyProvider {
+class DNSProxyProviderBase {
 public:
     using StartCompletion = std::function<void(std::optional<ProviderError>)>;
 
-    virtual ~DNSProxyProvider() = default;
+    virtual ~DNSProxyProviderBase() = default;
 
     virtual void startProxy(std::optional<foundation::Dictionary> options, StartCompletion completion) = 0;
     virtual void stopProxy(ProviderStopReason reason, std::function<void()> completion) = 0;
