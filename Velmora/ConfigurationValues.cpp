@@ -47,6 +47,66 @@ std::optional<unsigned> portNumber(std::string_view text) {
     return value;
 }
 
+// Sets `problem`, when asked for, to why a value is refused; the one way the
+// functions here refuse.
+std::nullopt_t refuse(std::string* problem, std::string reason) {
+    if (problem) *problem = std::move(reason);
+    return std::nullopt;
+}
+
+// A server address taken apart: its host as the road writes it, and what follows
+// the host's ":", when there is one.
+struct HostAndPort {
+    std::string host;
+    std::optional<std::string_view> port;
+};
+
+// [IPv6 address], then ":port" or nothing.
+std::optional<HostAndPort> bracketedAddress(std::string_view given, std::string* problem) {
+    const auto close = given.find(']');
+    if (close == std::string_view::npos) return refuse(problem, "its IPv6 address has no closing bracket");
+    const std::string address(given.substr(1, close - 1));
+    in6_addr parsed{};
+    if (::inet_pton(AF_INET6, address.c_str(), &parsed) != 1)
+        return refuse(problem, "it holds no IPv6 address in brackets");
+    const auto rest = given.substr(close + 1);
+    if (!rest.empty() && !rest.starts_with(':'))
+        return refuse(problem, "only \":\" and a port may follow its IPv6 address");
+    HostAndPort result{"[" + address + "]", std::nullopt};
+    if (!rest.empty()) result.port = rest.substr(1);
+    return result;
+}
+
+// A name in Unicode in its ASCII form; one in ASCII as it is.
+std::optional<std::string> asciiName(std::string_view name, std::string* problem) {
+    std::string host(name);
+    if (isAscii(host)) return host;
+    char* ascii = nullptr;
+    const int result = ::idn2_to_ascii_8z(host.c_str(), &ascii, IDN2_NFC_INPUT | IDN2_NONTRANSITIONAL);
+    const std::unique_ptr<char, decltype(&idn2_free)> owner(ascii, &idn2_free);
+    if (result != IDN2_OK)
+        return refuse(problem, std::string("its name has no ASCII form: ") + ::idn2_strerror(result));
+    return std::string(ascii);
+}
+
+// A host name, then ":port" or nothing.
+std::optional<HostAndPort> namedAddress(std::string_view given, std::string* problem) {
+    HostAndPort result;
+    auto name = given;
+    if (const auto colon = given.find(':'); colon != std::string_view::npos) {
+        name = given.substr(0, colon);
+        result.port = given.substr(colon + 1);
+    }
+    // A final dot, as in an absolute name, is no part of the TLS server name.
+    if (name.ends_with('.')) name.remove_suffix(1);
+    auto host = asciiName(name, problem);
+    if (!host) return std::nullopt;
+    if (!isDottedName(*host, isServerNameCharacter))
+        return refuse(problem, "it is not host labels joined by dots (letters, digits, hyphens and underscores)");
+    result.host = std::move(*host);
+    return result;
+}
+
 }  // namespace
 
 std::optional<std::string> headerValueProblem(std::string_view value) {
@@ -55,46 +115,13 @@ std::optional<std::string> headerValueProblem(std::string_view value) {
 }
 
 std::optional<std::string> serverAddressForRoad(std::string_view given, std::string* problem) {
-    auto refuse = [problem](std::string reason) -> std::optional<std::string> {
-        if (problem) *problem = std::move(reason);
-        return std::nullopt;
-    };
-    if (auto control = headerValueProblem(given)) return refuse(*control);
-    std::optional<std::string_view> port;  // what follows ":", when there is one
-    std::string host;
-    if (given.starts_with('[')) {
-        const auto close = given.find(']');
-        if (close == std::string_view::npos) return refuse("its IPv6 address has no closing bracket");
-        const std::string address(given.substr(1, close - 1));
-        in6_addr parsed{};
-        if (::inet_pton(AF_INET6, address.c_str(), &parsed) != 1) return refuse("it holds no IPv6 address in brackets");
-        const auto rest = given.substr(close + 1);
-        if (!rest.empty() && !rest.starts_with(':')) return refuse("only \":\" and a port may follow its IPv6 address");
-        if (!rest.empty()) port = rest.substr(1);
-        host = "[" + address + "]";
-    } else {
-        auto name = given;
-        if (const auto colon = given.find(':'); colon != std::string_view::npos) {
-            name = given.substr(0, colon);
-            port = given.substr(colon + 1);
-        }
-        // A final dot, as in an absolute name, is no part of the TLS server name.
-        if (name.ends_with('.')) name.remove_suffix(1);
-        host = name;
-        if (!isAscii(host)) {
-            char* ascii = nullptr;
-            const int result = ::idn2_to_ascii_8z(host.c_str(), &ascii, IDN2_NFC_INPUT | IDN2_NONTRANSITIONAL);
-            const std::unique_ptr<char, decltype(&idn2_free)> owner(ascii, &idn2_free);
-            if (result != IDN2_OK) return refuse(std::string("its name has no ASCII form: ") + ::idn2_strerror(result));
-            host = ascii;
-        }
-        if (!isDottedName(host, isServerNameCharacter))
-            return refuse("it is not host labels joined by dots (letters, digits, hyphens and underscores)");
-    }
-    if (!port) return host;
-    const auto number = portNumber(*port);
-    if (!number) return refuse("its port is not a number from 1 to 65535");
-    return host + ":" + std::to_string(*number);
+    if (auto control = headerValueProblem(given)) return refuse(problem, *control);
+    const auto address = given.starts_with('[') ? bracketedAddress(given, problem) : namedAddress(given, problem);
+    if (!address) return std::nullopt;
+    if (!address->port) return address->host;
+    const auto number = portNumber(*address->port);
+    if (!number) return refuse(problem, "its port is not a number from 1 to 65535");
+    return address->host + ":" + std::to_string(*number);
 }
 
 bool isHostName(std::string_view text) {

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkg-config git pmccabe
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   libasio-dev libplist-dev libcurl4-openssl-dev libnghttp2-dev libssl-dev libjemalloc-dev libsystemd-dev nlohmann-json3-dev

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <charconv>
 #include <csignal>
+#include <string_view>
 #include <system_error>
 
 namespace {
@@ -41,6 +42,30 @@ bool parseListen(const std::string& text, HostArguments& arguments) {
         arguments.listenPort = static_cast<std::uint16_t>(value);
     }
     return true;
+}
+
+// What each option that takes a value does with it; false when the value is bad.
+struct ValueOption {
+    std::string_view flag;
+    bool (*take)(const std::string& value, HostArguments& arguments);
+};
+
+const ValueOption valueOptions[] = {
+    {"--listen", parseListen},
+    {"--resolver", [](const std::string& text, HostArguments& into) { into.resolver = text; return true; }},
+    {"--config", [](const std::string& text, HostArguments& into) { into.configFile = text; return true; }},
+    {"--resolve",
+     [](const std::string& text, HostArguments& into) {
+         into.resolveOverrides.push_back(text);
+         return true;
+     }},
+    {"--cacert", [](const std::string& text, HostArguments& into) { into.caBundle = text; return true; }},
+};
+
+const ValueOption* valueOption(std::string_view flag) {
+    for (const ValueOption& option : valueOptions)
+        if (option.flag == flag) return &option;
+    return nullptr;
 }
 
 sigset_t stopSignals() {
@@ -134,29 +159,18 @@ std::string ownBundleIdentifier() {
 
 HostArguments parseHostArguments(int argc, const char* const* argv) {
     HostArguments arguments;
-    for (int i = 1; i < argc; ++i) {
+    for (int i = 1; i < argc && !arguments.error; ++i) {
         const std::string flag = argv[i];
-        auto value = [&]() -> std::optional<std::string> {
-            if (i + 1 < argc) return std::string(argv[++i]);
-            arguments.error = flag + " needs a value";
-            return std::nullopt;
-        };
+        const ValueOption* option = valueOption(flag);
         if (flag == "--help" || flag == "-h") {
             arguments.help = true;
-        } else if (flag == "--listen") {
-            if (auto text = value(); text && !parseListen(*text, arguments)) arguments.error = "bad --listen " + *text;
-        } else if (flag == "--resolver") {
-            if (auto text = value()) arguments.resolver = *text;
-        } else if (flag == "--config") {
-            if (auto text = value()) arguments.configFile = *text;
-        } else if (flag == "--resolve") {
-            if (auto text = value()) arguments.resolveOverrides.push_back(*text);
-        } else if (flag == "--cacert") {
-            if (auto text = value()) arguments.caBundle = *text;
-        } else {
+        } else if (!option) {
             arguments.error = "unknown argument " + flag;
+        } else if (i + 1 == argc) {
+            arguments.error = flag + " needs a value";
+        } else if (const std::string value = argv[++i]; !option->take(value, arguments)) {
+            arguments.error = "bad " + flag + " " + value;
         }
-        if (arguments.error) break;
     }
     return arguments;
 }

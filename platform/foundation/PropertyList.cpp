@@ -278,6 +278,92 @@ bool needsQuotes(const std::string& text) {
     return false;
 }
 
+// How `describe` writes each kind of value.
+struct Describer {
+    std::string operator()(const std::string& text) const {
+        if (!needsQuotes(text)) return text;
+        std::string quoted = "\"";
+        for (char c : text) {
+            if (c == '"' || c == '\\') quoted += '\\';
+            quoted += c;
+        }
+        return quoted + "\"";
+    }
+    std::string operator()(bool flag) const { return flag ? "1" : "0"; }
+    std::string operator()(std::int64_t number) const { return std::to_string(number); }
+    std::string operator()(double number) const {
+        std::ostringstream out;
+        out << number;
+        return out.str();
+    }
+    std::string operator()(const Data& data) const {
+        static const char* digits = "0123456789abcdef";
+        std::string hex = "<";
+        for (size_t i = 0; i < data.size(); ++i) {
+            if (i && i % 4 == 0) hex += ' ';
+            hex += digits[data[i] >> 4];
+            hex += digits[data[i] & 15];
+        }
+        return hex + ">";
+    }
+    std::string operator()(const Array& array) const {
+        std::string text = "(";
+        for (size_t i = 0; i < array.size(); ++i) text += (i ? ", " : "") + describe(array[i]);
+        return text + ")";
+    }
+    std::string operator()(const Dictionary& dictionary) const {
+        std::string text = "{";
+        for (const auto& [key, element] : dictionary) text += (*this)(key) + " = " + describe(element) + "; ";
+        return text + "}";
+    }
+};
+
+// What reading an open file came to: the errno of what failed, whether it is a
+// regular file and beyond the size limit, and the bytes read.
+struct FileContents {
+    int error = 0;
+    bool regular = false;
+    bool tooLarge = false;
+    std::string bytes;
+};
+
+// Reads until the end of the file or one chunk past the limit; the errno of a read
+// that failed, else 0.
+int readUntilEndOrPastLimit(int file, std::string& bytes) {
+    char chunk[1 << 16];
+    while (bytes.size() <= maxPropertyListBytes) {
+        const ssize_t got = ::read(file, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return errno;
+        if (got == 0) break;
+        bytes.append(chunk, static_cast<std::size_t>(got));
+    }
+    return 0;
+}
+
+// Only a regular file is read, and only when it reports a size within the limit. The
+// size it reports is not trusted: one that grows while it is read stops one chunk
+// past the limit.
+FileContents readOpenFile(int file) {
+    FileContents contents;
+    struct stat status {};
+    if (::fstat(file, &status) != 0) {
+        contents.error = errno;
+        return contents;
+    }
+    if (S_ISDIR(status.st_mode)) {
+        contents.error = EISDIR;
+        return contents;
+    }
+    contents.regular = S_ISREG(status.st_mode);
+    contents.tooLarge = static_cast<std::uintmax_t>(status.st_size) > maxPropertyListBytes;
+    if (!contents.regular || contents.tooLarge) return contents;
+    contents.bytes.reserve(static_cast<std::size_t>(status.st_size));
+    contents.error = readUntilEndOrPastLimit(file, contents.bytes);
+    contents.tooLarge = contents.bytes.size() > maxPropertyListBytes;
+    return contents;
+}
+
 }  // namespace
 
 std::string tooDeepReason() { return "nested deeper than " + std::to_string(maxPropertyListDepth) + " levels"; }
@@ -285,46 +371,7 @@ std::string tooManyElementsReason() { return "more than " + std::to_string(maxPr
 std::string tooLargeReason() { return "larger than " + std::to_string(maxPropertyListBytes >> 20) + " MiB"; }
 
 std::string describe(const Value& value) {
-    return std::visit(
-        [](const auto& item) -> std::string {
-            using T = std::decay_t<decltype(item)>;
-            if constexpr (std::is_same_v<T, std::string>) {
-                if (!needsQuotes(item)) return item;
-                std::string quoted = "\"";
-                for (char c : item) {
-                    if (c == '"' || c == '\\') quoted += '\\';
-                    quoted += c;
-                }
-                return quoted + "\"";
-            } else if constexpr (std::is_same_v<T, bool>) {
-                return item ? "1" : "0";
-            } else if constexpr (std::is_same_v<T, std::int64_t>) {
-                return std::to_string(item);
-            } else if constexpr (std::is_same_v<T, double>) {
-                std::ostringstream out;
-                out << item;
-                return out.str();
-            } else if constexpr (std::is_same_v<T, Data>) {
-                static const char* digits = "0123456789abcdef";
-                std::string hex = "<";
-                for (size_t i = 0; i < item.size(); ++i) {
-                    if (i && i % 4 == 0) hex += ' ';
-                    hex += digits[item[i] >> 4];
-                    hex += digits[item[i] & 15];
-                }
-                return hex + ">";
-            } else if constexpr (std::is_same_v<T, Array>) {
-                std::string text = "(";
-                for (size_t i = 0; i < item.size(); ++i) text += (i ? ", " : "") + describe(item[i]);
-                return text + ")";
-            } else {
-                std::string text = "{";
-                for (const auto& [key, element] : item)
-                    text += describe(Value(key)) + " = " + describe(element) + "; ";
-                return text + "}";
-            }
-        },
-        static_cast<const Value::variant&>(value));
+    return std::visit(Describer{}, static_cast<const Value::variant&>(value));
 }
 
 std::optional<Value> parsePropertyList(std::string_view bytes, std::string* error) {
@@ -364,30 +411,12 @@ std::optional<std::string> readFileWithinLimit(const std::filesystem::path& path
     // Not blocking, so that a FIFO is seen for what it is before anyone waits on it.
     const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (file < 0) return fail(errno == ENOENT ? ReadError::Kind::missing : ReadError::Kind::unreadable, std::strerror(errno));
-    struct stat status {};
-    int readError = ::fstat(file, &status) == 0 ? 0 : errno;
-    if (!readError && S_ISDIR(status.st_mode)) readError = EISDIR;
-    const bool regular = S_ISREG(status.st_mode);
-    std::string bytes;
-    if (!readError && regular && static_cast<std::uintmax_t>(status.st_size) <= maxPropertyListBytes) {
-        bytes.reserve(static_cast<std::size_t>(status.st_size));
-        char chunk[1 << 16];
-        // The size the file reports is not trusted: one that grows while it is read
-        // stops one chunk past the limit.
-        while (bytes.size() <= maxPropertyListBytes) {
-            const ssize_t got = ::read(file, chunk, sizeof chunk);
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0) readError = errno;
-            if (got <= 0) break;
-            bytes.append(chunk, static_cast<std::size_t>(got));
-        }
-    }
+    FileContents contents = readOpenFile(file);
     ::close(file);
-    if (readError) return fail(ReadError::Kind::unreadable, std::strerror(readError));
-    if (!regular) return fail(ReadError::Kind::unreadable, "not a regular file");
-    if (static_cast<std::uintmax_t>(status.st_size) > maxPropertyListBytes || bytes.size() > maxPropertyListBytes)
-        return fail(ReadError::Kind::malformed, tooLargeReason());
-    return bytes;
+    if (contents.error) return fail(ReadError::Kind::unreadable, std::strerror(contents.error));
+    if (!contents.regular) return fail(ReadError::Kind::unreadable, "not a regular file");
+    if (contents.tooLarge) return fail(ReadError::Kind::malformed, tooLargeReason());
+    return std::move(contents.bytes);
 }
 
 std::optional<Value> readPropertyList(const std::filesystem::path& path, ReadError* error) {

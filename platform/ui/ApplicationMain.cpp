@@ -17,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 
 namespace ui {
 namespace {
@@ -186,19 +187,19 @@ bool hasDisplay() {
     return set("DISPLAY") || set("WAYLAND_DISPLAY");
 }
 
-}  // namespace
-
-int applicationMain(int argc, char** argv, const LaunchDescription& launch) {
-    ScreenOptions options;
+// Reads the command line into `options`; the exit status when the process ends here
+// (the help text, or an option it cannot use).
+std::optional<int> readScreenOptions(int argc, char** argv, ScreenOptions& options) {
     for (int i = 1; i < argc; ++i) {
-        std::string flag = argv[i];
+        const std::string flag = argv[i];
+        const bool hasValue = i + 1 < argc;
         if (flag == "--help") {
             std::cout << "Usage: " << argv[0] << " [options]\n" << usage;
             return 0;
-        } else if (flag == "--png" && i + 1 < argc) {
+        } else if (flag == "--png" && hasValue) {
             options.pngPath = argv[++i];
-        } else if (flag == "--idiom" && i + 1 < argc) {
-            std::string idiom = argv[++i];
+        } else if (flag == "--idiom" && hasValue) {
+            const std::string idiom = argv[++i];
             if (idiom != "phone" && idiom != "pad") {
                 std::cerr << argv[0] << ": unknown idiom " << idiom << "\n" << usage;
                 return 2;
@@ -209,50 +210,84 @@ int applicationMain(int argc, char** argv, const LaunchDescription& launch) {
             return 2;
         }
     }
+    return std::nullopt;
+}
 
+// The screen and the status bar of the device each idiom stands for, in points.
+struct DeviceLayout {
+    Size screen;
+    double statusBarHeight;
+};
+
+DeviceLayout deviceLayout(UserInterfaceIdiom idiom) {
+    if (idiom == UserInterfaceIdiom::pad) return {{820, 1180}, 24.0};
+    return {{390, 844}, 47.0};
+}
+
+// Lays the application out for `idiom`, launches its delegate and connects its scene;
+// null, with the reason written for `program`, when it cannot start.
+std::shared_ptr<SceneDelegate> launchApplication(const LaunchDescription& launch, UserInterfaceIdiom idiom,
+                                                 const char* program) {
     Font::registerFonts(foundation::Bundle::main().path() / "Fonts");
     auto& app = Application::shared();
-    app.setUserInterfaceIdiom(options.idiom);
-    Size windowSize = options.idiom == UserInterfaceIdiom::pad ? Size{820, 1180} : Size{390, 844};
-    app.setScreenSize(windowSize);
-    app.setStatusBarFrame({0, 0, windowSize.width, options.idiom == UserInterfaceIdiom::pad ? 24.0 : 47.0});
-
+    app.setUserInterfaceIdiom(idiom);
+    const DeviceLayout layout = deviceLayout(idiom);
+    app.setScreenSize(layout.screen);
+    app.setStatusBarFrame({0, 0, layout.screen.width, layout.statusBarHeight});
     try {
         app.setDelegate(launch.makeDelegate ? launch.makeDelegate() : std::make_shared<ApplicationDelegate>());
     } catch (const std::exception& e) {
-        std::cerr << argv[0] << ": cannot start: " << e.what() << "\n";
-        return 1;
+        std::cerr << program << ": cannot start: " << e.what() << "\n";
+        return nullptr;
     }
     if (app.delegate()) app.delegate()->didFinishLaunching(app);
-    auto scene = connectScene(launch, windowSize);
-    if (!scene) {
-        std::cerr << argv[0] << ": no scene for the configuration the app asked for\n";
-        return 1;
-    }
+    auto scene = connectScene(launch, layout.screen);
+    if (!scene) std::cerr << program << ": no scene for the configuration the app asked for\n";
+    return scene;
+}
 
+// A desktop window when there is a display and SDL opens one; null otherwise.
+std::unique_ptr<SdlScreen> openSdlScreen(const std::shared_ptr<Window>& window) {
+    if (!hasDisplay() || SDL_Init(SDL_INIT_VIDEO) != 0) return nullptr;
+    auto sdl = std::make_unique<SdlScreen>(window);
+    if (!sdl->ok()) sdl.reset();
+    return sdl;
+}
+
+// The PNG file named on the command line, else <state>/Screen.png, with its folder made.
+std::filesystem::path pngFile(const std::string& pngPath) {
+    const std::filesystem::path file =
+        pngPath.empty() ? foundation::stateDirectory() / "Screen.png" : std::filesystem::path(pngPath);
+    std::error_code ec;
+    if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), ec);
+    return file;
+}
+
+// Shows `window` on a screen and runs the main queue until the window is closed or
+// SIGINT or SIGTERM comes.
+void runScreen(const std::shared_ptr<Window>& window, const std::string& pngPath) {
     asio::signal_set signals(dispatch::DispatchQueue::main().context(), SIGINT, SIGTERM);
     signals.async_wait([](const std::error_code& error, int) {
         if (!error) dispatch::stopMain();
     });
-
-    std::unique_ptr<SdlScreen> sdl;
-    std::unique_ptr<PngScreen> png;
-    if (options.pngPath.empty() && hasDisplay() && SDL_Init(SDL_INIT_VIDEO) == 0) {
-        sdl = std::make_unique<SdlScreen>(scene->window);
-        if (!sdl->ok()) sdl.reset();
-    }
-    if (!sdl) {
-        std::filesystem::path file = options.pngPath.empty() ? foundation::stateDirectory() / "Screen.png"
-                                                             : std::filesystem::path(options.pngPath);
-        std::error_code ec;
-        if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), ec);
-        png = std::make_unique<PngScreen>(scene->window, file);
-    }
+    std::unique_ptr<SdlScreen> sdl = pngPath.empty() ? openSdlScreen(window) : nullptr;
+    std::unique_ptr<PngScreen> png = sdl ? nullptr : std::make_unique<PngScreen>(window, pngFile(pngPath));
     dispatch::runMain();
     signals.cancel();
+    // The screens go before SDL does.
     sdl.reset();
     png.reset();
     if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_Quit();
+}
+
+}  // namespace
+
+int applicationMain(int argc, char** argv, const LaunchDescription& launch) {
+    ScreenOptions options;
+    if (const auto exitStatus = readScreenOptions(argc, argv, options)) return *exitStatus;
+    const auto scene = launchApplication(launch, options.idiom, argv[0]);
+    if (!scene) return 1;
+    runScreen(scene->window, options.pngPath);
     return 0;
 }
 

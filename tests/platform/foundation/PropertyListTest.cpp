@@ -166,6 +166,16 @@ TEST(PropertyListLimits, BinaryTablesAreFollowedSafely) {
     EXPECT_FALSE(parsePropertyList("bplist00", &error));
 }
 
+TEST(PropertyListDescription, EachKindIsWrittenAsTheSystemWritesIt) {
+    const Value value = Dictionary{
+        {"plain_name.v2/x", Array{Value(true), Value(false), Value(std::int64_t{-7}), Value(1.5)}},
+        {"two words", Value(std::string("say \"hi\" \\ ok"))},
+        {"", Value(Data{0x00, 0x1f, 0xab, 0xff, 0x10})},
+    };
+    EXPECT_EQ(describe(value),
+              "{\"\" = <001fabff 10>; plain_name.v2/x = (1, 0, -7, 1.5); \"two words\" = \"say \\\"hi\\\" \\\\ ok\"; }");
+}
+
 TEST_F(PropertyListFiles, ReadErrorsNameTheFileAndTellMissingFromUnreadableFromMalformed) {
     ReadError error;
     EXPECT_FALSE(readPropertyList(folder_ / "absent.plist", &error));
