@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <set>
 #include <sstream>
 
@@ -21,6 +22,8 @@ namespace http {
 
 namespace {
 
+// Locked: the hooks are set on the threads of host processes and tests, and read on the
+// sessions' queues and the curl thread.
 struct HookState {
     std::mutex mutex;
     detail::Hooks hooks;
@@ -400,20 +403,15 @@ DataRequest::DataRequest(std::string url, std::string method, HTTPHeaders header
 }
 
 DataRequest& DataRequest::validate() {
-    std::lock_guard lock(mutex_);
-    validated_ = true;
+    queue_->run([self = shared_from_this()] { self->validated_ = true; });
     return *this;
 }
 
 void DataRequest::deliver(const std::function<void(const DataResponse&)>& handler) {
     // The result is set once, before any delivery, and never changes after.
     const DataResponse& result = *result_;
-    bool unacceptable = false;
-    {
-        std::lock_guard lock(mutex_);
-        unacceptable = validated_ && !result.error && result.response &&
-                       (result.response->statusCode < 200 || result.response->statusCode > 299);
-    }
+    const bool unacceptable = validated_ && !result.error && result.response &&
+                              (result.response->statusCode < 200 || result.response->statusCode > 299);
     if (!unacceptable) {
         handler(result);
         return;
@@ -427,13 +425,13 @@ void DataRequest::deliver(const std::function<void(const DataResponse&)>& handle
 }
 
 DataRequest& DataRequest::responseData(std::function<void(const DataResponse&)> handler) {
-    std::unique_lock lock(mutex_);
-    if (!result_) {
-        handlers_.push_back(std::move(handler));
-        return *this;
-    }
-    lock.unlock();
-    queue_->async([self = shared_from_this(), handler = std::move(handler)] { self->deliver(handler); });
+    queue_->run([self = shared_from_this(), handler = std::move(handler)]() mutable {
+        if (!self->result_) {
+            self->handlers_.push_back(std::move(handler));
+            return;
+        }
+        self->queue_->async([self, handler = std::move(handler)] { self->deliver(handler); });
+    });
     return *this;
 }
 
@@ -456,13 +454,10 @@ DataRequest& DataRequest::responseJSON(std::function<void(const JSONResponse&)> 
 }
 
 bool DataRequest::complete(DataResponse response) {
+    if (result_) return false;
+    result_ = std::move(response);
     std::vector<std::function<void(const DataResponse&)>> handlers;
-    {
-        std::lock_guard lock(mutex_);
-        if (result_) return false;
-        result_ = std::move(response);
-        handlers.swap(handlers_);
-    }
+    handlers.swap(handlers_);
     for (const auto& handler : handlers) deliver(handler);
     return true;
 }
