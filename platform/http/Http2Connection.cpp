@@ -340,7 +340,6 @@ bool Http2Connection::writeFrames() {
     }
 }
 
-// The next batch of frames in output_; false once torn down.
 bool Http2Connection::frameBatch() {
     output_.clear();
     written_ = 0;

@@ -105,8 +105,8 @@ private:
 
     // ---- Reading and writing ----
     void waitReadable();
-    // How one read of the socket ended: it is empty, the turn's share was read, or the
-    // connection ended or waits to write.
+    // How one read of the socket ended: it is empty (TLS wants more), it gave less than
+    // was asked for, the turn's share was read, or the connection ended or waits to write.
     enum class Read { empty, shortRead, turnFull, ended };
     Read readSocket(std::size_t& total);
     void onReadable();
@@ -114,6 +114,7 @@ private:
     void flush();
     // Frames and writes until TLS has taken all or must wait; false once torn down.
     bool writeFrames();
+    // The next batch of frames into output_; false once torn down.
     bool frameBatch();
     void waitWritable();
 
