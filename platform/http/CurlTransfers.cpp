@@ -272,58 +272,68 @@ void CurlTransfers::begin(std::unique_ptr<Transfer> transfer) {
 }
 
 void CurlTransfers::ended(std::unique_ptr<Transfer> transfer, int result) {
-    const auto code = static_cast<CURLcode>(result);
-    CURL* easy = transfer->easy;
     running_.erase(transfer.get());
-    curl_multi_remove_handle(multi_, easy);
-    Origin& origin = *transfer->origin;
-    --origin.running;
+    curl_multi_remove_handle(multi_, transfer->easy);
+    --transfer->origin->running;
+    DataResponse response = outcome(*transfer, result);
+    if (followOriginRules(*transfer, response)) {
+        transfer->reset();
+        enqueue(std::move(transfer));
+        return;
+    }
+    transfer->completion(std::move(response));
+}
 
+DataResponse CurlTransfers::outcome(Transfer& transfer, int result) {
+    const auto code = static_cast<CURLcode>(result);
     long status = 0, osErrno = 0;
-    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-    curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osErrno);
-    DataRequest& request = *transfer->request;
+    curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(transfer.easy, CURLINFO_OS_ERRNO, &osErrno);
+    DataRequest& request = *transfer.request;
     DataResponse response{request.url_, {}, {}, {}};
     if (status != 0) {
         request.receiving_.statusCode = status;
         response.response = std::move(request.receiving_);
     }
     if (code == CURLE_OK || request.gotBody_) response.data = std::move(request.received_);
-    if (transfer->tooLarge) {
+    if (transfer.tooLarge) {
         response.error = makeError(Error::Code::dataLengthExceedsMaximum);
-    } else if (transfer->badField) {
+    } else if (transfer.badField) {
         response.error = makeError(Error::Code::networkConnectionLost, "a header value holds a control character");
     } else if (code != CURLE_OK) {
-        response.error = transportError(code, osErrno, *transfer->errorText ? transfer->errorText
-                                                                             : curl_easy_strerror(code));
+        response.error = transportError(code, osErrno, *transfer.errorText ? transfer.errorText
+                                                                            : curl_easy_strerror(code));
         logConnectionFailure(request.url_, *response.error);
     }
+    return response;
+}
+
+bool CurlTransfers::followOriginRules(Transfer& transfer, const DataResponse& response) {
+    Origin& origin = *transfer.origin;
     // No way out yet, and the session waits for one: the server was not tried. One
     // request tries again shortly; the requests time out meanwhile if it stays so.
-    const bool offline = response.error && response.error->code == Error::Code::notConnectedToInternet &&
-                         transfer->options.waitsForConnectivity;
-    if (offline) {
+    if (response.error && response.error->code == Error::Code::notConnectedToInternet &&
+        transfer.options.waitsForConnectivity) {
         origin.width = 1;
-        if (Clock::now() + kConnectivityRetry < request.deadline_) {
-            transfer->reset();
-            origin.attempts.notBefore = std::max(origin.attempts.notBefore, Clock::now() + kConnectivityRetry);
-            enqueue(std::move(transfer));
-            return;
-        }
-    } else if (code == CURLE_OK && status != 0) {
+        if (Clock::now() + kConnectivityRetry >= transfer.request->deadline_) return false;
+        origin.attempts.notBefore = std::max(origin.attempts.notBefore, Clock::now() + kConnectivityRetry);
+        return true;
+    }
+    if (!response.error && response.response) {
         // Any complete answer, whatever its status, shows the origin is up. One more
         // transfer may run once a new connection has answered (or the first one has):
         // connections are added one at a time too.
         origin.attempts.answered();
         long connects = 0;
-        curl_easy_getinfo(easy, CURLINFO_NUM_CONNECTS, &connects);
+        curl_easy_getinfo(transfer.easy, CURLINFO_NUM_CONNECTS, &connects);
         if (connects > 0 || origin.width == 1) origin.width = std::min(origin.width + 1, kTransfersPerOrigin);
-    } else if (transfer->round == origin.round) {
+    } else if (transfer.round == origin.round) {
+        // The first of this round's transfers to fail: one failed attempt.
         ++origin.round;
         origin.width = 1;
         origin.attempts.failed();
     }
-    transfer->completion(std::move(response));
+    return false;
 }
 
 void CurlTransfers::run() {

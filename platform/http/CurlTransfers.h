@@ -69,8 +69,17 @@ private:
     void enqueue(std::unique_ptr<Transfer> transfer);
     Clock::time_point startInTurn(Clock::time_point now);
     void begin(std::unique_ptr<Transfer> transfer);
-    void ended(std::unique_ptr<Transfer> transfer, int code);
+    // A transfer curl is done with: its outcome, and what that tells of its origin.
+    void ended(std::unique_ptr<Transfer> transfer, int result);
+    // What the transfer brought (`result` is curl's code): the response and body that
+    // came, and the error.
+    static DataResponse outcome(Transfer& transfer, int result);
+    // What the outcome tells of the origin: an answer widens it, a failed attempt
+    // narrows it and delays the next. True when the transfer is to go again (the
+    // network is down and the session waits for it).
+    static bool followOriginRules(Transfer& transfer, const DataResponse& response);
 
+    // Locked: handed over between the sessions' queues (start()) and the curl thread.
     std::mutex mutex_;
     std::vector<std::unique_ptr<Transfer>> incoming_;
     bool stopping_ = false;

@@ -1,6 +1,6 @@
 #pragma once
-// One HTTP/2 connection over TLS to one origin: libnghttp2 frames the requests,
-// OpenSSL encrypts them on the connection's socket, and the event loop of the
+// One HTTP/2 connection over TLS to one origin: libnghttp2 frames the requests, the
+// connection's TLS stream (TlsStream.h) carries them, and the event loop of the
 // session's queue drives both. Requests are framed as they come and written together
 // once per turn of the loop; responses are read until the socket is empty (its waits
 // fire on new data only) and complete on that queue, with no other thread involved.
@@ -16,10 +16,12 @@
 // Bounds: at most as many streams are open as the server allows (and 1,024); the
 // requests beyond wait in the connection, in the order of their deadlines, and end when
 // their time-out passes. A connection closes once its GOAWAY is written after an error
-// in what the server sent, once a few streams in a row timed out with no frame from the
-// server meanwhile, and once a PING (sent with a request after a quiet second) goes
-// unanswered for two seconds.
+// in what the server sent, once a few streams in a row timed out with no frame of any
+// stream meanwhile, and once a PING (sent with a request after a quiet second) goes
+// unanswered for two seconds. Every way it ends goes through tearDown().
 
+
+#include "http/TlsStream.h"
 #include "http/Transfer.h"
 
 #include <asio/io_context.hpp>
@@ -30,17 +32,33 @@
 #include <chrono>
 #include <deque>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
-
-struct ssl_st;
 
 namespace http::detail {
 
 // Tests: streams of new connections start at this identifier, so that a connection can
 // run out of them. 1 unless set.
 void setFirstStreamIdentifier(std::int32_t identifier);
+
+// A request's header block as HTTP/2 frames it: the pseudo-header fields first, then
+// the request's own with lower-case names, no line breaks and none that belong to one
+// HTTP/1.1 connection. Its buffers are kept from one request to the next.
+class RequestHeaderBlock {
+public:
+    // Valid until the next call; nghttp2 copies what it frames.
+    std::span<const nghttp2_nv> fields(std::string_view method, std::string_view authority, std::string_view path,
+                                       const HTTPHeaders& headers);
+
+private:
+    void add(std::string_view name, std::string_view value);
+
+    std::string text_;
+    std::vector<std::pair<std::size_t, std::size_t>> spans_;  // (start, length) of each name and value in text_
+    std::vector<nghttp2_nv> fields_;
+};
 
 class Http2Connection : public std::enable_shared_from_this<Http2Connection> {
 public:
@@ -60,18 +78,21 @@ public:
     bool idle() const { return waiting_.empty() && streams_.empty(); }
 
 private:
-    // `waiting`: for its turn to connect (after a failed attempt, or without a network).
-    enum class State { idle, waiting, connecting, handshaking, open, closed };
+    // `waiting`: for its turn to connect (after a failed attempt, or without a network);
+    // `connecting`: resolving the name, connecting and shaking hands.
+    enum class State { idle, waiting, connecting, open, closed };
 
+    // ---- Connecting ----
     void connectInTurn();
     void waitForTurn(std::chrono::steady_clock::time_point turn);
     void connect();
     template <class Endpoints>
     void connectTo(const Endpoints& endpoints);
     void connectFailed(const Error& error);
-    void giveUp();
-    void handshake();
+    void opened();
     bool startSession();
+
+    // ---- Requests and streams ----
     // A request waits for the connection to open or for a stream.
     void wait(std::shared_ptr<DataRequest> request);
     std::uint32_t streamLimit() const;
@@ -79,8 +100,10 @@ private:
     // The requests still waiting go to the owner, to be sent on another connection.
     void handOverWaiting();
     void submitStream(const std::shared_ptr<DataRequest>& request);
-    void close();
+    void finish(const std::shared_ptr<DataRequest>& request, DataResponse response);
+    void tellClosedStreams();
 
+    // ---- Reading and writing ----
     void waitReadable();
     // How one read of the socket ended: it is empty (TLS wants more), it gave less than
     // was asked for, the turn's share was read, or the connection ended or waits to write.
@@ -89,29 +112,43 @@ private:
     void onReadable();
     void scheduleFlush();
     void flush();
+    // Frames and writes until TLS has taken all or must wait; false once torn down.
+    bool writeFrames();
+    // The next batch of frames into output_; false once torn down.
+    bool frameBatch();
     void waitWritable();
 
+    // ---- Ending ----
+    // What becomes of the requests still waiting when the connection ends: they fail
+    // with its error, or go to the next connection, or to HTTP/1.1.
+    enum class Waiting { fail, toNextConnection, toHttp1 };
+    // The one way a connection ends: it takes no new requests, closes TLS and the socket,
+    // stops its timers, ends its streams with `error`, and does with the waiting requests
+    // as told. Once only.
+    void tearDown(const Error& error, Waiting waiting = Waiting::fail);
     void retire();
-    void fail(const Error& error);
-    void finish(const std::shared_ptr<DataRequest>& request, DataResponse response);
+
+    // ---- Time-outs and liveness ----
     void sweep();
     void armSweep(std::chrono::steady_clock::time_point deadline);
-    // A frame arrived from the server.
-    void heard();
     void askForPingIfQuiet(std::chrono::steady_clock::time_point requestMade);
 
-    std::shared_ptr<DataRequest>* slot(std::int32_t id);
-    DataRequest* stream(std::int32_t id);
-    void dropClosedStreams();
-
-    // What nghttp2 tells while it reads and writes.
+    // ---- What nghttp2 tells while it reads and writes ----
     struct Callbacks;
+    // A framed request, by its stream's identifier.
+    struct Stream {
+        std::int32_t id = 0;
+        std::shared_ptr<DataRequest> request;  // null once its stream has closed
+    };
+    Stream* stream(std::int32_t id);
+    void receivedFrame(const nghttp2_frame_hd& frame);
     void receivedHeader(std::int32_t id, std::string_view name, std::string_view value);
     void receivedData(std::int32_t id, const std::uint8_t* data, std::size_t length);
     void streamClosed(std::int32_t id, std::uint32_t errorCode);
-    void endTooLarge(std::int32_t id);
-    long bodyChunk(std::int32_t id, std::uint8_t* buffer, std::size_t length, std::uint32_t* flags);
-    void tellClosedStreams();
+    void endTooLarge(Stream& stream);
+    // What arrived of a request's response before its stream ended: the response when
+    // its status came, the body when `withBody`, and `error` unless it was answered.
+    static DataResponse received(DataRequest& request, std::optional<Error> error, bool withBody);
 
     asio::io_context& context_;
     URL origin_;
@@ -122,29 +159,25 @@ private:
     bool retired_ = false;
     bool answered_ = false;  // a stream of this connection got a good answer
 
-    asio::ip::tcp::socket socket_;
+    TlsStream tls_;
     std::shared_ptr<asio::ip::tcp::resolver> resolver_;
     // While waiting, until the turn to connect; while connecting, the end of the attempt.
     asio::steady_timer attemptTimer_;
-    ssl_st* ssl_ = nullptr;
-    nghttp2_session* session_ = nullptr;
+    nghttp2_session* session_ = nullptr;  // from the handshake until torn down
 
-    // Requests not yet framed (the connection is not open yet), oldest first.
+    // Requests not yet framed (the connection is not open yet, or has no stream free), in
+    // the order of their deadlines.
     std::deque<std::shared_ptr<DataRequest>> waiting_;
-    // Framed requests by stream: the stream identifiers nghttp2 hands out count up by
-    // two, so the one at index i has firstStream_ + 2i. Closed streams leave an empty
-    // slot until the streams before them close too.
-    std::deque<std::shared_ptr<DataRequest>> streams_;
+    // Framed requests in the order of their streams, which is that of their deadlines.
+    // Each stream's user data in nghttp2 is its entry here, by which its frames find it:
+    // a deque keeps its entries in place while it grows at the back and shrinks at the
+    // front. A closed stream's entry stays, empty, until those before it close too.
+    std::deque<Stream> streams_;
     std::uint32_t openStreams_ = 0;  // until nghttp2 closes them, reset ones included
-    std::int64_t firstStream_ = 1;  // wider: the one after the last identifier is past 2^31
     // Requests whose stream closed while nghttp2 was reading; told after the read.
     std::vector<std::pair<std::shared_ptr<DataRequest>, DataResponse>> closed_;
     std::vector<std::shared_ptr<DataRequest>> refused_;
-
-    // Scratch space for framing a request's headers.
-    std::string headerText_;
-    std::vector<std::pair<std::size_t, std::size_t>> headerSpans_;
-    std::vector<nghttp2_nv> headerFields_;
+    RequestHeaderBlock headerBlock_;
 
     // Bytes framed but not yet taken by TLS; unchanged while a write waits.
     std::vector<std::uint8_t> output_;
@@ -152,14 +185,13 @@ private:
     bool flushScheduled_ = false;
     bool writeWaiting_ = false;
     bool readWaiting_ = false;
-    bool readNeedsWrite_ = false;  // TLS must write before it can read on
-    bool socketEmptied_ = false;   // the socket's last read gave less than was asked for
+    bool readWaitsForWrite_ = false;  // TLS must write before it can read on
 
     asio::steady_timer sweepTimer_;
     bool sweepArmed_ = false;
 
-    std::chrono::steady_clock::time_point lastHeard_{};  // of the last read that held a frame
-    bool heardInRead_ = false;
+    std::uint64_t framesReceived_ = 0;
+    std::chrono::steady_clock::time_point lastHeard_{};  // after the last read that held a frame
     int timeoutsWithoutAnswer_ = 0;  // streams timed out since a frame of any stream
     bool awaitingPing_ = false;
     asio::steady_timer pingTimer_;

@@ -6,6 +6,7 @@
 #include "log/Log.h"
 
 #include <asio/ip/address.hpp>
+#include <curl/curl.h>
 
 #include <algorithm>
 #include <atomic>
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <set>
 #include <sstream>
 
@@ -20,6 +22,8 @@ namespace http {
 
 namespace {
 
+// Locked: the hooks are set on the threads of host processes and tests, and read on the
+// sessions' queues and the curl thread.
 struct HookState {
     std::mutex mutex;
     detail::Hooks hooks;
@@ -132,47 +136,51 @@ std::string URL::authority() const {
 
 std::string URL::origin() const { return scheme + "://" + host + ":" + std::to_string(port); }
 
+namespace {
+
+// One part of a URL curl has read; none when the URL has no such part.
+std::optional<std::string> urlPart(CURLU* url, CURLUPart part, unsigned flags = 0) {
+    char* value = nullptr;
+    if (curl_url_get(url, part, &value, flags) != CURLUE_OK) return std::nullopt;
+    std::string text(value);
+    curl_free(value);
+    return text;
+}
+
+// curl also reads one slash, or three, after the scheme as the start of the host name.
+bool hasTwoSlashes(std::string_view text) {
+    const auto colon = text.find(':');
+    return colon != std::string_view::npos && text.substr(colon + 1).starts_with("//") &&
+           !text.substr(colon + 1).starts_with("///");
+}
+
+// The parts of a URL that curl has read, or none when one is missing or out of range.
+std::optional<URL> partsOf(CURLU* parsed) {
+    auto scheme = urlPart(parsed, CURLUPART_SCHEME);  // in lower case
+    auto host = urlPart(parsed, CURLUPART_HOST);
+    const auto port = urlPart(parsed, CURLUPART_PORT, CURLU_DEFAULT_PORT);
+    auto path = urlPart(parsed, CURLUPART_PATH);  // "/" when the URL has none
+    if (!scheme || !host || !port || !path) return std::nullopt;
+    URL url{std::move(*scheme), std::move(*host), 0, std::move(*path)};
+    if (url.host.size() > 2 && url.host.front() == '[') url.host = url.host.substr(1, url.host.size() - 2);
+    const auto [end, failure] = std::from_chars(port->data(), port->data() + port->size(), url.port);
+    if (failure != std::errc() || url.port == 0) return std::nullopt;
+    if (auto query = urlPart(parsed, CURLUPART_QUERY)) url.path += "?" + *query;
+    return url;
+}
+
+}  // namespace
+
 std::optional<URL> parseURL(std::string_view text) {
-    URL url;
-    const auto schemeEnd = text.find("://");
-    if (schemeEnd == std::string_view::npos) return std::nullopt;
-    for (char c : text.substr(0, schemeEnd)) url.scheme += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (url.scheme == "https")
-        url.port = 443;
-    else if (url.scheme == "http")
-        url.port = 80;
-    else
+    if (!hasTwoSlashes(text) || text.find('\0') != std::string_view::npos) return std::nullopt;
+    const std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> parsed(curl_url(), &curl_url_cleanup);
+    // The path as written, its "." and ".." segments kept.
+    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, std::string(text).c_str(), CURLU_PATH_AS_IS) != CURLUE_OK)
         return std::nullopt;
-    std::string_view rest = text.substr(schemeEnd + 3);
-    const auto pathStart = rest.find_first_of("/?#");
-    std::string_view authority = rest.substr(0, pathStart);
-    std::string_view path = pathStart == std::string_view::npos ? std::string_view() : rest.substr(pathStart);
-    if (auto fragment = path.find('#'); fragment != std::string_view::npos) path = path.substr(0, fragment);
-    if (authority.find('@') != std::string_view::npos) return std::nullopt;  // no credentials in URLs here
-    std::string_view port;
-    if (authority.starts_with("[")) {
-        const auto close = authority.find(']');
-        if (close == std::string_view::npos) return std::nullopt;
-        url.host = std::string(authority.substr(1, close - 1));
-        if (close + 1 < authority.size()) {
-            if (authority[close + 1] != ':') return std::nullopt;
-            port = authority.substr(close + 2);
-        }
-    } else if (const auto colon = authority.rfind(':'); colon != std::string_view::npos) {
-        url.host = std::string(authority.substr(0, colon));
-        port = authority.substr(colon + 1);
-    } else {
-        url.host = std::string(authority);
-    }
-    if (url.host.empty()) return std::nullopt;
-    if (!port.empty()) {
-        unsigned value = 0;
-        auto [end, failure] = std::from_chars(port.data(), port.data() + port.size(), value);
-        if (failure != std::errc() || end != port.data() + port.size() || value == 0 || value > 65535)
-            return std::nullopt;
-        url.port = static_cast<std::uint16_t>(value);
-    }
-    url.path = path.empty() || path.front() == '?' ? "/" + std::string(path) : std::string(path);
+    // No credentials in URLs here.
+    if (urlPart(parsed.get(), CURLUPART_USER) || urlPart(parsed.get(), CURLUPART_PASSWORD)) return std::nullopt;
+    auto url = partsOf(parsed.get());
+    if (!url || (url->scheme != "https" && url->scheme != "http")) return std::nullopt;
     return url;
 }
 
@@ -395,20 +403,15 @@ DataRequest::DataRequest(std::string url, std::string method, HTTPHeaders header
 }
 
 DataRequest& DataRequest::validate() {
-    std::lock_guard lock(mutex_);
-    validated_ = true;
+    queue_->run([self = shared_from_this()] { self->validated_ = true; });
     return *this;
 }
 
 void DataRequest::deliver(const std::function<void(const DataResponse&)>& handler) {
     // The result is set once, before any delivery, and never changes after.
     const DataResponse& result = *result_;
-    bool unacceptable = false;
-    {
-        std::lock_guard lock(mutex_);
-        unacceptable = validated_ && !result.error && result.response &&
-                       (result.response->statusCode < 200 || result.response->statusCode > 299);
-    }
+    const bool unacceptable = validated_ && !result.error && result.response &&
+                              (result.response->statusCode < 200 || result.response->statusCode > 299);
     if (!unacceptable) {
         handler(result);
         return;
@@ -422,13 +425,13 @@ void DataRequest::deliver(const std::function<void(const DataResponse&)>& handle
 }
 
 DataRequest& DataRequest::responseData(std::function<void(const DataResponse&)> handler) {
-    std::unique_lock lock(mutex_);
-    if (!result_) {
-        handlers_.push_back(std::move(handler));
-        return *this;
-    }
-    lock.unlock();
-    queue_->async([self = shared_from_this(), handler = std::move(handler)] { self->deliver(handler); });
+    queue_->run([self = shared_from_this(), handler = std::move(handler)]() mutable {
+        if (!self->result_) {
+            self->handlers_.push_back(std::move(handler));
+            return;
+        }
+        self->queue_->async([self, handler = std::move(handler)] { self->deliver(handler); });
+    });
     return *this;
 }
 
@@ -451,13 +454,10 @@ DataRequest& DataRequest::responseJSON(std::function<void(const JSONResponse&)> 
 }
 
 bool DataRequest::complete(DataResponse response) {
+    if (result_) return false;
+    result_ = std::move(response);
     std::vector<std::function<void(const DataResponse&)>> handlers;
-    {
-        std::lock_guard lock(mutex_);
-        if (result_) return false;
-        result_ = std::move(response);
-        handlers.swap(handlers_);
-    }
+    handlers.swap(handlers_);
     for (const auto& handler : handlers) deliver(handler);
     return true;
 }

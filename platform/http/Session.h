@@ -15,7 +15,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -167,7 +166,8 @@ private:
     bool done_ = false;          // handed to the session
     bool refusedOnce_ = false;   // a server refused it unprocessed, and it went again
 
-    mutable std::mutex mutex_;
+    // The request's queue's own, without a lock: validate() and responseData() called
+    // on another thread hand their part to the queue, which keeps their order.
     bool validated_ = false;
     std::optional<DataResponse> result_;
     std::vector<std::function<void(const DataResponse&)>> handlers_;

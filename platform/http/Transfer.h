@@ -30,6 +30,7 @@ Error makeError(Error::Code code, std::string detail = {});
 // descriptors run out), at most once a second per kind.
 void logConnectionFailure(std::string_view origin, const Error& error);
 inline DataResponse failure(const std::string& url, Error error) { return DataResponse{url, {}, {}, std::move(error)}; }
+inline Error connectionLost(std::string detail) { return makeError(Error::Code::networkConnectionLost, std::move(detail)); }
 
 // The test hooks as they are now (set only by host processes and tests).
 struct Hooks {

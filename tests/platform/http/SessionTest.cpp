@@ -1,5 +1,6 @@
 #include "dispatch/Dispatch.h"
 #include "http/Session.h"
+#include "http/Transfer.h"
 #include "LoopbackListener.h"
 
 #include <gtest/gtest.h>
@@ -183,4 +184,25 @@ TEST(HttpSession, HeaderValueWithAControlCharacterFailsItsResponseAsOverHttp2) {
     auto taken = await(*session.request(server.url()));
     ASSERT_TRUE(taken && taken->isSuccess()) << taken->error->detail;
     EXPECT_EQ(taken->response->valueForHTTPHeaderField("X-Brimvale-Cookie"), "a\tb\xe9");
+}
+
+TEST(HttpSession, URLsAreReadIntoTheirPartsAndBadOnesFailAsBadURLs) {
+    const auto parts = [](const std::string& text) {
+        const auto url = http::detail::parseURL(text);
+        return url ? url->scheme + " " + url->host + " " + std::to_string(url->port) + " " + url->path : "bad";
+    };
+    EXPECT_EQ(parts("HTTPS://Dns.Example:8443/dns-query?dns=AAAB#top"), "https Dns.Example 8443 /dns-query?dns=AAAB");
+    EXPECT_EQ(parts("http://[::1]/a/../b"), "http ::1 80 /a/../b");
+    EXPECT_EQ(parts("https://host"), "https host 443 /");
+    EXPECT_EQ(parts("https://host?x"), "https host 443 /?x");
+    EXPECT_EQ(parts("https://a_b.example.:/x?"), "https a_b.example. 443 /x?");
+    for (const char* bad : {"ftp://host/", "host/x", "https://", "https:///x", "https:/host/", "https://u:p@host/",
+                            "https://@host/", "https://host:0/", "https://host:65536/", "https://host:8x/",
+                            "https://[::1/"})
+        EXPECT_EQ(parts(bad), "bad") << bad;
+
+    http::Session session(http::SessionConfiguration::defaultConfiguration());
+    auto refused = await(*session.request("https:///dns-query"));
+    ASSERT_TRUE(refused && refused->error);
+    EXPECT_EQ(refused->error->code, http::Error::Code::badURL);
 }
