@@ -2,7 +2,9 @@
 // Work queues: one main queue whose tasks run on the thread that runs the main
 // loop, and serial queues that each run their tasks in order on a thread of their own.
 // Tasks may be posted from any thread; delayed tasks cannot be cancelled, so a task
-// that may outlive its owner should hold a weak reference to it.
+// that may outlive its owner should hold a weak reference to it. A task is whatever
+// the queue's loop runs as one piece: a posted task, a timer's, an I/O completion.
+// Its end is a step of its own, where work it gathered can go out in one piece.
 
 // Asio chooses how it allocates by what the standard library has defined before it is
 // included; the build fixes that choice for every translation unit alike.
@@ -16,6 +18,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace dispatch {
 
@@ -48,7 +51,12 @@ public:
             async(Task(std::forward<F>(task)));
     }
 
-    // True when called from a task of this queue.
+    // Called from a task of this queue: runs `step` once that task has returned, before
+    // the queue's next task, with the other steps left for its end, in the order given.
+    // Called from elsewhere: runs `step` as a task of its own.
+    void atEndOfTask(Task step);
+
+    // True when called from a task of this queue, or from a step at its end.
     bool isCurrent() const;
     // The queue whose task is running on this thread, or null on other threads.
     static DispatchQueue* current();
@@ -59,13 +67,18 @@ public:
     asio::io_context& context() { return *context_; }
 
 private:
+    friend struct Loop;
     struct MainTag {};
     DispatchQueue(std::string label, MainTag);
+
+    // On the queue's thread, after each task.
+    void endTask();
 
     std::string label_;
     std::unique_ptr<asio::io_context> context_;
     std::unique_ptr<asio::executor_work_guard<asio::io_context::executor_type>> work_;
     std::thread worker_;
+    std::vector<Task> endOfTask_, ending_;  // touched on the queue's thread only; both keep their room
 };
 
 // Runs the main loop on the calling thread until stopMain() is called.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -57,4 +58,40 @@ TEST(Dispatch, SerialQueueRunsOnItsOwnThreadAndDropsPendingWorkOnDestruction) {
     EXPECT_EQ(count, 100);
     EXPECT_TRUE(onQueue);
     EXPECT_FALSE(lateRan);
+}
+
+TEST(Dispatch, StepsLeftForATasksEndRunAfterItBeforeTheNextTaskAndAsTheQueuesOwn) {
+    auto record = [](DispatchQueue& queue, std::vector<std::string>& order) {
+        queue.async([&] {
+            queue.atEndOfTask([&] {
+                order.push_back(queue.isCurrent() ? "end 1" : "end off the queue");
+                queue.atEndOfTask([&] { order.push_back("end 2"); });  // left by a step
+            });
+            queue.atEndOfTask([&] { order.push_back("end 3"); });
+            order.push_back("task");
+        });
+        queue.async([&] { order.push_back("next"); });
+    };
+    const std::vector<std::string> expected = {"task", "end 1", "end 3", "end 2", "next"};
+    std::vector<std::string> onMain;
+    record(DispatchQueue::main(), onMain);
+    dispatch::drainMain();
+    EXPECT_EQ(onMain, expected);
+
+    std::vector<std::string> onSerial;
+    {
+        DispatchQueue queue("test.serial");
+        record(queue, onSerial);
+        std::atomic<bool> done{false};
+        queue.async([&] { done = true; });
+        while (!done) std::this_thread::yield();
+    }
+    EXPECT_EQ(onSerial, expected);
+
+    // Left from outside any task of the queue, a step is a task of its own.
+    bool ran = false;
+    DispatchQueue::main().atEndOfTask([&] { ran = DispatchQueue::main().isCurrent(); });
+    EXPECT_FALSE(ran);
+    dispatch::drainMain();
+    EXPECT_TRUE(ran);
 }
