@@ -36,9 +36,7 @@ constexpr size_t kMainQueueSocketsPerTask = 2;
 // Rounds of answers the main queue reads in one task before its other work gets a turn.
 constexpr int kMainQueueRoundsPerTurn = 8;
 
-std::string systemErrorText(int number) {
-    return std::error_code(number, asio::error::get_system_category()).message();
-}
+std::string systemErrorText(int number) { return Error::system(number).reason; }
 
 // What a worker's epoll set holds: something to tell when its descriptor is readable.
 class Watched {
@@ -99,19 +97,19 @@ class MainQueueWorker;
 // not get.
 class SocketWorker {
 public:
-    // True once the worker is set up. One that could not be, for want of descriptors
-    // say, tries again at most once a second; `error` tells why it does not run.
-    bool setUp(std::string& error) {
-        if (runs_.load(std::memory_order_acquire)) return true;
+    // Succeeds once the worker is set up. One that could not be, for want of
+    // descriptors say, tries again at most once a second, and fails meanwhile with the
+    // reason it does not run.
+    Result<> setUp() {
+        if (runs_.load(std::memory_order_acquire)) return {};
         std::lock_guard lock(setUpMutex_);
         const auto now = std::chrono::steady_clock::now();
         if (!runs_ && (!triedAt_ || now - *triedAt_ >= kSetUpRetry)) {
             triedAt_ = now;
-            setUpError_ = trySetUp();
-            runs_.store(setUpError_.empty(), std::memory_order_release);
+            setUpResult_ = trySetUp();
+            runs_.store(static_cast<bool>(setUpResult_), std::memory_order_release);
         }
-        error = setUpError_;
-        return runs_;
+        return setUpResult_;
     }
 
     // Runs `task`, added by a task of `owner` or from elsewhere, on the worker.
@@ -159,25 +157,25 @@ private:
     static constexpr auto kSetUpRetry = std::chrono::seconds(1);
 
     ThreadWorker& threaded();
-    // Once the epoll set exists: the reason the rest of the set-up failed, or "".
-    std::string start();
+    // Once the epoll set exists: the rest of the set-up.
+    Result<> start();
 
-    std::string trySetUp() {
+    Result<> trySetUp() {
         epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
-        if (epoll_ < 0) return systemErrorText(errno);
-        std::string failure = start();
-        if (!failure.empty()) {
+        if (epoll_ < 0) return Error::system(errno);
+        auto started = start();
+        if (!started) {
             ::close(epoll_);
             epoll_ = -1;
         }
-        return failure;
+        return started;
     }
 
     MainQueueWorker* const mainQueue_;
     std::atomic<bool> runs_{false};
     std::mutex setUpMutex_;
     std::optional<std::chrono::steady_clock::time_point> triedAt_;
-    std::string setUpError_;
+    Result<> setUpResult_;
     std::vector<std::shared_ptr<Watched>> retired_;
     std::vector<std::uint8_t> buffer_ = std::vector<std::uint8_t>(kMaximumDatagram);
 };
@@ -230,18 +228,18 @@ private:
         reports_.back().second.push_back(std::move(task));
     }
 
-    std::string startThread() {
+    Result<> startThread() {
         wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         epoll_event event{EPOLLIN, {.ptr = nullptr}};
-        std::string failure;
+        Error failure;
         if (wake_ < 0 || ::epoll_ctl(epoll_, EPOLL_CTL_ADD, wake_, &event) != 0) {
-            failure = systemErrorText(errno);
+            failure = Error::system(errno);
         } else {
             try {
                 thread_ = std::thread([this] { run(); });
-                return "";
+                return {};
             } catch (const std::system_error& error) {
-                failure = error.code().message();
+                failure = {error.code().value(), error.code().message()};
             }
         }
         if (wake_ >= 0) ::close(wake_);
@@ -316,12 +314,12 @@ private:
     }
 
     // The loop may watch a descriptor for the first time here, and then makes its poller.
-    std::string startWatching() {
+    Result<> startWatching() {
         try {
             readiness_.emplace(queue_.context(), epoll_);
-            return "";
+            return {};
         } catch (const std::system_error& error) {
-            return error.code().message();
+            return Error{error.code().value(), error.code().message()};
         }
     }
 
@@ -375,13 +373,12 @@ struct Workers {
 Workers& workers() {
     static Workers* all = [] {
         auto* made = new Workers;
-        std::string ignored;
         for (size_t i = 0; i < kSocketWorkers; ++i) {
             made->threads[i] = new ThreadWorker(i);
-            made->threads[i]->setUp(ignored);
+            made->threads[i]->setUp();
         }
         made->mainQueue = new MainQueueWorker(dispatch::DispatchQueue::main());
-        made->mainQueue->setUp(ignored);
+        made->mainQueue->setUp();
         std::atexit([] {
             for (auto* each : workers().threads) each->stop();
         });
@@ -390,24 +387,27 @@ Workers& workers() {
     return *all;
 }
 
-// The next threaded worker in turn that runs, or null with the reason when none does.
-ThreadWorker* nextThreadWorker(std::string& error) {
+// The next threaded worker in turn that runs, or why none does.
+Result<ThreadWorker*> nextThreadWorker() {
     auto& all = workers();
+    Result<> setUp;
     for (size_t tried = 0; tried < kSocketWorkers; ++tried) {
         auto* each = all.threads[all.next++ % kSocketWorkers];
-        if (each->setUp(error)) return each;
+        if ((setUp = each->setUp())) return each;
     }
-    return nullptr;
+    return setUp.error();
 }
 
-// The worker for a new socket of `owner`, or null with the reason when none runs.
-SocketWorker* workerFor(dispatch::DispatchQueue& owner, std::string& error) {
+// The worker for a new socket of `owner`, or why none runs.
+Result<SocketWorker*> workerFor(dispatch::DispatchQueue& owner) {
     auto& all = workers();
-    if (&owner == &dispatch::DispatchQueue::main() && all.mainQueue->setUp(error)) {
+    if (&owner == &dispatch::DispatchQueue::main() && all.mainQueue->setUp()) {
         if (all.mainQueueSocketsThisTask == 0) owner.async([] { workers().mainQueueSocketsThisTask = 0; });
         if (all.mainQueueSocketsThisTask++ < kMainQueueSocketsPerTask) return all.mainQueue;
     }
-    return nextThreadWorker(error);
+    auto next = nextThreadWorker();
+    if (!next) return next.error();
+    return *next;
 }
 
 // Work for the threaded workers goes over in batches: waking a sleeping worker costs
@@ -508,8 +508,7 @@ SocketWorker& SocketWorker::closer() {
     if (!mainQueue_) return *this;
     // The main queue lets many sockets go at once, and a close costs a system call: a
     // threaded worker makes it, when one runs.
-    std::string ignored;
-    if (auto* worker = nextThreadWorker(ignored)) return *worker;
+    if (auto worker = nextThreadWorker()) return **worker;
     return *this;
 }
 
@@ -517,7 +516,7 @@ bool SocketWorker::watch(int fd, Watched* watched) {
     return mainQueue_ ? mainQueue_->watch(fd, watched) : add(fd, watched);
 }
 
-std::string SocketWorker::start() { return mainQueue_ ? mainQueue_->startWatching() : threaded().startThread(); }
+Result<> SocketWorker::start() { return mainQueue_ ? mainQueue_->startWatching() : threaded().startThread(); }
 
 }  // namespace
 
@@ -632,16 +631,12 @@ UdpSocket::~UdpSocket() {
     if (channel_) channel_->close();
 }
 
-bool UdpSocket::connectToHost(const std::string& host, std::uint16_t port, std::string* error) {
-    auto fail = [&](std::string text) {
-        if (error) *error = std::move(text);
-        return false;
-    };
-    if (state_ != State::idle) return fail("Cannot connect: socket is already connected or closed");
+Result<> UdpSocket::connectToHost(const std::string& host, std::uint16_t port) {
+    if (state_ != State::idle) return Error{EISCONN, "Cannot connect: socket is already connected or closed"};
     std::error_code parseError;
     auto address = asio::ip::make_address(host, parseError);
-    if (!parseError) return connectTo({address, port}, error);
-    if (host.empty()) return fail("Cannot connect: no host");
+    if (!parseError) return connectTo({address, port});
+    if (host.empty()) return Error{EDESTADDRREQ, "Cannot connect: no host"};
     // Names are resolved off the queue so that it never blocks.
     state_ = State::resolving;
     resolver_ = std::make_shared<asio::ip::udp::resolver>(queue_.context());
@@ -658,38 +653,33 @@ bool UdpSocket::connectToHost(const std::string& host, std::uint16_t port, std::
                                      self->closeWithError(reason);
                                      return;
                                  }
-                                 std::string failure;
-                                 if (!self->connectTo(results.begin()->endpoint(), &failure))
-                                     self->closeWithError(failure);
+                                 if (auto connected = self->connectTo(results.begin()->endpoint()); !connected)
+                                     self->closeWithError(connected.error().reason);
                              });
-    return true;
+    return {};
 }
 
-bool UdpSocket::connectTo(const asio::ip::udp::endpoint& peer, std::string* error) {
-    std::string reason;
-    auto* worker = workerFor(queue_, reason);
+Result<> UdpSocket::connectTo(const asio::ip::udp::endpoint& peer) {
+    auto worker = workerFor(queue_);
     if (!worker) {
-        oslog::networkFailures("descriptors").add("No socket worker runs: " + reason);
-        if (error) *error = "Cannot connect: " + reason;
-        return false;
+        oslog::networkFailures("descriptors").add("No socket worker runs: " + worker.error().reason);
+        return Error{worker.error().code, "Cannot connect: " + worker.error().reason};
     }
-    channel_ = std::make_shared<Channel>(*worker, queue_, weak_from_this());
+    channel_ = std::make_shared<Channel>(**worker, queue_, weak_from_this());
     channel_->open(peer);
     setPeer(peer);
     state_ = State::connected;
     if (receiving_) receiveNext();
     flushSends();
-    return true;
+    return {};
 }
 
-bool UdpSocket::beginReceiving(std::string* error) {
-    if (state_ == State::closed || state_ == State::idle) {
-        if (error) *error = "Must bind or connect socket before receiving";
-        return false;
-    }
+Result<> UdpSocket::beginReceiving() {
+    if (state_ == State::closed || state_ == State::idle)
+        return Error{ENOTCONN, "Must bind or connect socket before receiving"};
     receiving_ = true;
     if (state_ == State::connected) receiveNext();
-    return true;
+    return {};
 }
 
 void UdpSocket::sendData(Datagram data, dispatch::Duration timeout, long tag) {
