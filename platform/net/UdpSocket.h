@@ -26,6 +26,10 @@ namespace net {
 
 using Datagram = std::vector<std::uint8_t>;
 
+namespace detail {
+class Channel;
+}
+
 class UdpSocket;
 
 class UdpSocketDelegate {
@@ -70,7 +74,7 @@ private:
 
     UdpSocket(std::weak_ptr<UdpSocketDelegate> delegate, dispatch::DispatchQueue& queue);
 
-    class Channel;
+    friend class detail::Channel;  // the socket's system side, on its worker (SocketWorkers.h)
 
     // Fails when no socket worker runs.
     Result<> connectTo(const asio::ip::udp::endpoint& peer);
@@ -88,7 +92,7 @@ private:
 
     std::weak_ptr<UdpSocketDelegate> delegate_;
     dispatch::DispatchQueue& queue_;
-    std::shared_ptr<Channel> channel_;
+    std::shared_ptr<detail::Channel> channel_;
     std::shared_ptr<asio::ip::udp::resolver> resolver_;
     std::optional<asio::ip::udp::endpoint> peer_;
     std::string peerText_;  // "address:port", told with every datagram
