@@ -63,7 +63,8 @@ public:
     const std::string& label() const { return label_; }
 
     // The event loop behind the queue, for I/O objects whose completions must run
-    // on this queue (sockets, timers, the HTTP client).
+    // on this queue (sockets, timers, the HTTP client). Its tasks are run by the
+    // functions below, which end each task; a loop run otherwise ends none.
     asio::io_context& context() { return *context_; }
 
 private:

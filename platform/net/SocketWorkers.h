@@ -32,8 +32,9 @@ using Token = std::uint64_t;
 
 // The worker a channel lives on: its kind is chosen when the channel is made, and each
 // call goes to that kind's function of the same name. The kind is a variant rather than
-// a base with virtual functions: the undefined-behaviour sanitizer checks a call of a
-// virtual function with a pipe, which a process out of descriptors may not get.
+// a base with virtual functions, and nothing on the workers' side is polymorphic: the
+// undefined-behaviour sanitizer checks a polymorphic object's type with a pipe, which a
+// process out of descriptors may not get.
 class Worker {
 public:
     explicit Worker(std::variant<ThreadWorker*, MainQueueWorker*> kind) : kind_(kind) {}
