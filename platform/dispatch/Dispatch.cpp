@@ -6,27 +6,8 @@
 namespace dispatch {
 
 namespace {
-thread_local DispatchQueue* workerQueue = nullptr;        // the serial queue this thread runs
-thread_local const DispatchQueue* endingTaskOf = nullptr;  // the queue whose task's end runs here
+thread_local DispatchQueue* workerQueue = nullptr;  // the serial queue this thread runs
 }  // namespace
-
-// Runs a queue's loop one task at a time, each followed by its end.
-struct Loop {
-    // `runOne` runs at most one task of the loop it is given, and says whether it did.
-    template <class RunOne>
-    static bool runOne(DispatchQueue& queue, RunOne runOne) {
-        if (!runOne(*queue.context_)) return false;
-        queue.endTask();
-        return true;
-    }
-
-    // Until `runOne` runs none.
-    template <class RunOne>
-    static void run(DispatchQueue& queue, RunOne runOne) {
-        while (Loop::runOne(queue, runOne)) {
-        }
-    }
-};
 
 DispatchQueue& DispatchQueue::main() {
     // Never destroyed: other threads may post to it until the very end of the process,
@@ -45,9 +26,10 @@ DispatchQueue::DispatchQueue(std::string label, MainTag)
 
 DispatchQueue::DispatchQueue(std::string label)
     : DispatchQueue(std::move(label), MainTag{}) {
-    worker_ = std::thread([this] {
+    worker_ = std::thread([this, context = context_.get()] {
         workerQueue = this;
-        Loop::run(*this, [](asio::io_context& loop) { return loop.run_one(); });
+        context->run();
+        endTask();  // the steps whose turn did not come before the queue stopped
     });
 }
 
@@ -69,25 +51,22 @@ void DispatchQueue::asyncAfter(Duration delay, Task task) {
 }
 
 void DispatchQueue::atEndOfTask(Task step) {
-    if (isCurrent())
-        endOfTask_.push_back(std::move(step));
-    else
+    if (!isCurrent()) {
         async(std::move(step));
+        return;
+    }
+    if (endOfTask_.empty()) async([this] { endTask(); });
+    endOfTask_.push_back(std::move(step));
 }
 
 void DispatchQueue::endTask() {
-    if (endOfTask_.empty()) return;
-    endingTaskOf = this;
-    while (!endOfTask_.empty()) {  // a step may leave another
-        ending_.swap(endOfTask_);
-        for (const auto& step : ending_) step();
-        ending_.clear();
-    }
-    endingTaskOf = nullptr;
+    ending_.swap(endOfTask_);
+    for (const auto& step : ending_) step();
+    ending_.clear();
 }
 
 bool DispatchQueue::isCurrent() const {
-    return context_->get_executor().running_in_this_thread() || endingTaskOf == this;
+    return context_->get_executor().running_in_this_thread();
 }
 
 DispatchQueue* DispatchQueue::current() {
@@ -97,9 +76,9 @@ DispatchQueue* DispatchQueue::current() {
 }
 
 void runMain() {
-    auto& queue = DispatchQueue::main();
-    queue.context().restart();
-    Loop::run(queue, [](asio::io_context& loop) { return loop.run_one(); });
+    auto& context = DispatchQueue::main().context();
+    context.restart();
+    context.run();
 }
 
 void stopMain() {
@@ -107,32 +86,30 @@ void stopMain() {
 }
 
 bool runMainUntil(const std::function<bool()>& done, Duration timeout) {
-    auto& queue = DispatchQueue::main();
+    auto& context = DispatchQueue::main().context();
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    queue.context().restart();
+    context.restart();
     while (!done()) {
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) return false;
         // Wake at least every 10 ms so `done` is also checked when it is set from
         // another thread.
-        const auto wake = std::min(deadline, now + std::chrono::milliseconds(10));
-        Loop::runOne(queue, [wake](asio::io_context& loop) { return loop.run_one_until(wake); });
-        if (queue.context().stopped()) queue.context().restart();
+        context.run_one_until(std::min(deadline, now + std::chrono::milliseconds(10)));
+        if (context.stopped()) context.restart();
     }
     return true;
 }
 
 void runMainFor(Duration duration) {
-    auto& queue = DispatchQueue::main();
-    const auto deadline = std::chrono::steady_clock::now() + duration;
-    queue.context().restart();
-    Loop::run(queue, [deadline](asio::io_context& loop) { return loop.run_one_until(deadline); });
+    auto& context = DispatchQueue::main().context();
+    context.restart();
+    context.run_for(duration);
 }
 
 void drainMain() {
-    auto& queue = DispatchQueue::main();
-    queue.context().restart();
-    Loop::run(queue, [](asio::io_context& loop) { return loop.poll_one(); });
+    auto& context = DispatchQueue::main().context();
+    context.restart();
+    context.poll();
 }
 
 }  // namespace dispatch

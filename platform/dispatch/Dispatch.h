@@ -4,7 +4,6 @@
 // Tasks may be posted from any thread; delayed tasks cannot be cancelled, so a task
 // that may outlive its owner should hold a weak reference to it. A task is whatever
 // the queue's loop runs as one piece: a posted task, a timer's, an I/O completion.
-// Its end is a step of its own, where work it gathered can go out in one piece.
 
 // Asio chooses how it allocates by what the standard library has defined before it is
 // included; the build fixes that choice for every translation unit alike.
@@ -51,28 +50,28 @@ public:
             async(Task(std::forward<F>(task)));
     }
 
-    // Called from a task of this queue: runs `step` once that task has returned, before
-    // the queue's next task, with the other steps left for its end, in the order given.
-    // Called from elsewhere: runs `step` as a task of its own.
+    // Called from a task of this queue: runs `step` once that task is done, in a task
+    // queued after it that runs every step left until then, in the order given; work
+    // that the tasks in between gathered thus goes out in one piece. A serial queue
+    // that stops first runs them on its thread as it ends. Called from elsewhere: runs
+    // `step` as a task of its own.
     void atEndOfTask(Task step);
 
-    // True when called from a task of this queue, or from a step at its end.
+    // True when called from a task of this queue.
     bool isCurrent() const;
     // The queue whose task is running on this thread, or null on other threads.
     static DispatchQueue* current();
     const std::string& label() const { return label_; }
 
     // The event loop behind the queue, for I/O objects whose completions must run
-    // on this queue (sockets, timers, the HTTP client). Its tasks are run by the
-    // functions below, which end each task; a loop run otherwise ends none.
+    // on this queue (sockets, timers, the HTTP client).
     asio::io_context& context() { return *context_; }
 
 private:
-    friend struct Loop;
     struct MainTag {};
     DispatchQueue(std::string label, MainTag);
 
-    // On the queue's thread, after each task.
+    // On the queue's thread: runs the steps left for the end of a task.
     void endTask();
 
     std::string label_;

@@ -14,8 +14,9 @@ namespace {
 // spares most of the wake-ups.
 constexpr std::size_t kHandoffBatch = 6;
 
-// The work added during the task in progress on this thread, by worker, until that
-// task ends. A thread runs one task at a time, so this takes no lock.
+// The work that tasks of the queue this thread runs added, by worker, until the step at
+// the end of the task that added the first of it. A queue's tasks and that step run on
+// the queue's one thread, so this takes no lock.
 struct Waiting {
     std::vector<dispatch::Task> tasks[kSocketWorkers];
     bool endOfTaskQueued = false;
