@@ -64,6 +64,7 @@ TEST(Dispatch, SerialQueueRunsOnItsOwnThreadAndDropsPendingWorkOnDestruction) {
 TEST(Dispatch, StepsLeftForATasksEndRunOnItsQueueAfterItAndTheWorkQueuedBefore) {
     auto record = [](DispatchQueue& queue, std::vector<std::string>& order) {
         queue.async([&] {
+            queue.async([&] { order.push_back("queued before"); });
             queue.atEndOfTask([&] {
                 order.push_back(queue.isCurrent() ? "end 1" : "end off the queue");
                 queue.atEndOfTask([&] { order.push_back("end 3"); });  // left by a step
@@ -71,7 +72,6 @@ TEST(Dispatch, StepsLeftForATasksEndRunOnItsQueueAfterItAndTheWorkQueuedBefore) 
             queue.atEndOfTask([&] { order.push_back("end 2"); });
             order.push_back("task");
         });
-        queue.async([&] { order.push_back("queued before"); });
     };
     const std::vector<std::string> expected = {"task", "queued before", "end 1", "end 2", "end 3"};
     std::vector<std::string> onMain;
