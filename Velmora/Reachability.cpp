@@ -70,15 +70,15 @@ std::shared_ptr<Reachability> Reachability::make(dispatch::DispatchQueue* notifi
     any.sin_family = AF_INET;
     const auto& address = reinterpret_cast<const sockaddr&>(any);
     auto reference = net::makeReachabilityWithAddress(address);
-    if (!reference) throw ReachabilityError::withAddress(address, net::lastReachabilityError());
-    return make(std::move(reference), notificationQueue);
+    if (!reference) throw ReachabilityError::withAddress(address, reference.error().code);
+    return make(std::move(*reference), notificationQueue);
 }
 
 std::shared_ptr<Reachability> Reachability::makeWithHostname(const std::string& hostname,
                                                              dispatch::DispatchQueue* notificationQueue) {
     auto reference = net::makeReachabilityWithName(hostname);
-    if (!reference) throw ReachabilityError::withHostname(hostname, net::lastReachabilityError());
-    return make(std::move(reference), notificationQueue);
+    if (!reference) throw ReachabilityError::withHostname(hostname, reference.error().code);
+    return make(std::move(*reference), notificationQueue);
 }
 
 Reachability::~Reachability() {
@@ -92,17 +92,17 @@ Reachability::~Reachability() {
 void Reachability::startNotifier() {
     if (notifierRunning_) return;
     auto weakifier = std::make_shared<Weakifier>(Weakifier{weak_from_this()});
-    if (!reachabilityRef_->setCallback([weakifier](Flags flags) {
-            // Reported flags are taken as they are, without reading them again.
-            if (auto self = weakifier->reachability.lock()) self->setFlags(flags);
-        })) {
+    auto set = reachabilityRef_->setCallback([weakifier](Flags flags) {
+        // Reported flags are taken as they are, without reading them again.
+        if (auto self = weakifier->reachability.lock()) self->setFlags(flags);
+    });
+    if (!set) {
         stopNotifier();
-        throw ReachabilityError(ReachabilityError::Kind::unableToSetCallback, net::lastReachabilityError());
+        throw ReachabilityError(ReachabilityError::Kind::unableToSetCallback, set.error().code);
     }
-    if (!reachabilityRef_->setDispatchQueue(reachabilitySerialQueue_.get())) {
+    if (auto delivered = reachabilityRef_->setDispatchQueue(reachabilitySerialQueue_.get()); !delivered) {
         stopNotifier();
-        throw ReachabilityError(ReachabilityError::Kind::unableToSetDispatchQueue,
-                                net::lastReachabilityError());
+        throw ReachabilityError(ReachabilityError::Kind::unableToSetDispatchQueue, delivered.error().code);
     }
     onSerialQueue([this] { refreshFlags(true); });
     notifierRunning_ = true;
@@ -145,19 +145,21 @@ void Reachability::onSerialQueue(const std::function<void()>& work) {
 }
 
 void Reachability::refreshFlags(bool stopOnFailure) {
-    Flags flags = 0;
-    bool read = false;
+    std::optional<Flags> flags;
     int code = EIO;  // for a read that throws, which failed like any other
     try {
-        read = reachabilityRef_->getFlags(flags);
-        if (!read) code = net::lastReachabilityError();
+        auto read = reachabilityRef_->getFlags();
+        if (read)
+            flags = *read;
+        else
+            code = read.error().code;
     } catch (...) {
     }
-    if (!read) {
+    if (!flags) {
         if (stopOnFailure) stopNotifier();
         throw ReachabilityError(ReachabilityError::Kind::unableToGetFlags, code);
     }
-    setFlags(flags);
+    setFlags(*flags);
 }
 
 void Reachability::refreshIfAbsent() {

@@ -29,6 +29,7 @@ DispatchQueue::DispatchQueue(std::string label)
     worker_ = std::thread([this, context = context_.get()] {
         workerQueue = this;
         context->run();
+        endTask();  // the steps whose turn did not come before the queue stopped
     });
 }
 
@@ -47,6 +48,21 @@ void DispatchQueue::asyncAfter(Duration delay, Task task) {
     timer->async_wait([timer, task = std::move(task)](const std::error_code& error) {
         if (!error) task();
     });
+}
+
+void DispatchQueue::atEndOfTask(Task step) {
+    if (!isCurrent()) {
+        async(std::move(step));
+        return;
+    }
+    if (endOfTask_.empty()) async([this] { endTask(); });
+    endOfTask_.push_back(std::move(step));
+}
+
+void DispatchQueue::endTask() {
+    ending_.swap(endOfTask_);
+    for (const auto& step : ending_) step();
+    ending_.clear();
 }
 
 bool DispatchQueue::isCurrent() const {

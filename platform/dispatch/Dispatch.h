@@ -2,7 +2,8 @@
 // Work queues: one main queue whose tasks run on the thread that runs the main
 // loop, and serial queues that each run their tasks in order on a thread of their own.
 // Tasks may be posted from any thread; delayed tasks cannot be cancelled, so a task
-// that may outlive its owner should hold a weak reference to it.
+// that may outlive its owner should hold a weak reference to it. A task is whatever
+// the queue's loop runs as one piece: a posted task, a timer's, an I/O completion.
 
 // Asio chooses how it allocates by what the standard library has defined before it is
 // included; the build fixes that choice for every translation unit alike.
@@ -16,6 +17,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace dispatch {
 
@@ -48,6 +50,13 @@ public:
             async(Task(std::forward<F>(task)));
     }
 
+    // Called from a task of this queue: runs `step` once that task is done, in a task
+    // queued after it that runs every step left until then, in the order given; work
+    // that the tasks in between gathered thus goes out in one piece. A serial queue
+    // that stops first runs them on its thread as it ends. Called from elsewhere: runs
+    // `step` as a task of its own.
+    void atEndOfTask(Task step);
+
     // True when called from a task of this queue.
     bool isCurrent() const;
     // The queue whose task is running on this thread, or null on other threads.
@@ -62,10 +71,14 @@ private:
     struct MainTag {};
     DispatchQueue(std::string label, MainTag);
 
+    // On the queue's thread: runs the steps left for the end of a task.
+    void endTask();
+
     std::string label_;
     std::unique_ptr<asio::io_context> context_;
     std::unique_ptr<asio::executor_work_guard<asio::io_context::executor_type>> work_;
     std::thread worker_;
+    std::vector<Task> endOfTask_, ending_;  // touched on the queue's thread only; both keep their room
 };
 
 // Runs the main loop on the calling thread until stopMain() is called.

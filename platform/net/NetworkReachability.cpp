@@ -21,12 +21,8 @@
 namespace net {
 namespace {
 
-thread_local int lastError = 0;
-
-bool fail(int code) {
-    lastError = code ? code : EIO;
-    return false;
-}
+// A call that failed without saying why counts as an I/O error.
+Error failure(int code) { return Error::system(code ? code : EIO); }
 
 bool isAnyAddress(const sockaddr_storage& address) {
     if (address.ss_family == AF_INET)
@@ -68,11 +64,11 @@ public:
     bool watching() const { return socket_ >= 0; }
     std::uint64_t count() const { return count_.load(std::memory_order_acquire); }
 
-    bool add(std::shared_ptr<Subscriber> subscriber) {
-        if (!watching()) return fail(openError_);
+    Result<> add(std::shared_ptr<Subscriber> subscriber) {
+        if (!watching()) return failure(openError_);
         std::lock_guard lock(mutex_);
         subscribers_.push_back(std::move(subscriber));
-        return true;
+        return {};
     }
 
     // Once this returns nothing more is posted for the subscriber, and a task still
@@ -134,35 +130,30 @@ public:
 
     ~RouteReachability() override { stopWatch(); }
 
-    bool setCallback(Callback callback) override {
+    Result<> setCallback(Callback callback) override {
         std::lock_guard lock(mutex_);
         callback_ = std::move(callback);
-        return true;
+        return {};
     }
 
-    bool setDispatchQueue(dispatch::DispatchQueue* queue) override {
+    Result<> setDispatchQueue(dispatch::DispatchQueue* queue) override {
         stopWatch();
-        if (!queue) return true;
+        if (!queue) return {};
         {
             std::lock_guard lock(mutex_);
-            if (!callback_) return fail(EINVAL);
+            if (!callback_) return failure(EINVAL);
             delivered_.reset();
         }
         auto subscriber = std::make_shared<ChangeSource::Subscriber>(*queue, [weak = weak_from_this()] {
             if (auto self = weak.lock()) self->deliverChange();
         });
-        if (!ChangeSource::shared().add(subscriber)) return false;
+        if (auto added = ChangeSource::shared().add(subscriber); !added) return added;
         std::lock_guard lock(mutex_);
         subscriber_ = std::move(subscriber);
-        return true;
+        return {};
     }
 
-    bool getFlags(ReachabilityFlags& flags) override {
-        auto current = readFlags();
-        if (!current) return false;
-        flags = *current;
-        return true;
-    }
+    Result<ReachabilityFlags> getFlags() override { return readFlags(); }
 
 private:
     void stopWatch() {
@@ -181,28 +172,28 @@ private:
         Callback callback;
         {
             std::lock_guard lock(mutex_);
-            if (delivered_ == flags) return;
-            delivered_ = flags;
+            if (delivered_ == *flags) return;
+            delivered_ = *flags;
             callback = callback_;
         }
         if (callback) callback(*flags);
     }
 
-    std::optional<ReachabilityFlags> readFlags() {
+    Result<ReachabilityFlags> readFlags() {
         auto links = netlink::links();
-        if (!links) return fail(errno), std::nullopt;
+        if (!links) return failure(errno);
         std::optional<sockaddr_storage> target = address_;
         if (!hostname_.empty()) target = resolve();
         if (!target) return ReachabilityFlags{0};
 
         if (isAnyAddress(*target)) {
             auto routes = netlink::defaultRoutes();
-            if (!routes) return fail(errno), std::nullopt;
+            if (!routes) return failure(errno);
             auto path = netlink::usableDefaultPath(*links, *routes);
-            return path ? pathFlags(path->route, path->link) : 0;
+            return path ? pathFlags(path->route, path->link) : ReachabilityFlags{0};
         }
         auto route = netlink::routeTo(reinterpret_cast<const sockaddr&>(*target));
-        if (!route) return fail(errno), std::nullopt;
+        if (!route) return failure(errno);
         if (route->type == RTN_LOCAL)
             return reachability::reachable | reachability::isLocalAddress | reachability::isDirect;
         if (route->type != RTN_UNICAST) return ReachabilityFlags{0};
@@ -236,33 +227,26 @@ private:
 
 }  // namespace
 
-int lastReachabilityError() { return lastError; }
-
 std::optional<std::uint64_t> networkChangeCount() {
     auto& source = ChangeSource::shared();
     if (!source.watching()) return std::nullopt;
     return source.count();
 }
 
-std::shared_ptr<ReachabilityTarget> makeReachabilityWithAddress(const sockaddr& address) {
+Result<std::shared_ptr<ReachabilityTarget>> makeReachabilityWithAddress(const sockaddr& address) {
     sockaddr_storage copy{};
-    if (address.sa_family == AF_INET) {
+    if (address.sa_family == AF_INET)
         std::memcpy(&copy, &address, sizeof(sockaddr_in));
-    } else if (address.sa_family == AF_INET6) {
+    else if (address.sa_family == AF_INET6)
         std::memcpy(&copy, &address, sizeof(sockaddr_in6));
-    } else {
-        fail(EAFNOSUPPORT);
-        return nullptr;
-    }
-    return std::make_shared<RouteReachability>(copy);
+    else
+        return failure(EAFNOSUPPORT);
+    return std::shared_ptr<ReachabilityTarget>(std::make_shared<RouteReachability>(copy));
 }
 
-std::shared_ptr<ReachabilityTarget> makeReachabilityWithName(const std::string& hostname) {
-    if (hostname.empty()) {
-        fail(EINVAL);
-        return nullptr;
-    }
-    return std::make_shared<RouteReachability>(hostname);
+Result<std::shared_ptr<ReachabilityTarget>> makeReachabilityWithName(const std::string& hostname) {
+    if (hostname.empty()) return failure(EINVAL);
+    return std::shared_ptr<ReachabilityTarget>(std::make_shared<RouteReachability>(hostname));
 }
 
 }  // namespace net

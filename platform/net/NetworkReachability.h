@@ -3,7 +3,9 @@
 // flags word read from the kernel's routing tables, and change callbacks delivered
 // on a dispatch queue when link, address or route events arrive over rtnetlink.
 // Those events come from one subscription for the whole process, read on a thread
-// of its own.
+// of its own. A failure comes back as an Error whose code is the system's error number.
+
+#include "net/Result.h"
 
 #include <sys/socket.h>
 
@@ -39,17 +41,14 @@ public:
     using Callback = std::function<void(ReachabilityFlags)>;
     virtual ~ReachabilityTarget() = default;
 
-    // Installs the change callback; an empty one removes it. False on failure.
-    virtual bool setCallback(Callback callback) = 0;
+    // Installs the change callback; an empty one removes it.
+    virtual Result<> setCallback(Callback callback) = 0;
     // Starts delivering changes on `queue`; nullptr stops. The queue must outlive
-    // the delivery (stop before destroying it). False on failure.
-    virtual bool setDispatchQueue(dispatch::DispatchQueue* queue) = 0;
-    // Reads the current flags. False on failure.
-    virtual bool getFlags(ReachabilityFlags& flags) = 0;
+    // the delivery (stop before destroying it).
+    virtual Result<> setDispatchQueue(dispatch::DispatchQueue* queue) = 0;
+    // Reads the current flags.
+    virtual Result<ReachabilityFlags> getFlags() = 0;
 };
-
-// The error code of the last failing reachability call on this thread (errno style).
-int lastReachabilityError();
 
 // How many batches of link, address and route changes the process has read so far.
 // The count has grown by the time any target delivers the change, so a cache of
@@ -60,9 +59,10 @@ std::optional<std::uint64_t> networkChangeCount();
 
 // Reachability of an address; the all-zero address stands for the default route:
 // reachable when a default route leaves through an interface that is up and running.
-// nullptr (with lastReachabilityError set) for an unsupported address family.
-std::shared_ptr<ReachabilityTarget> makeReachabilityWithAddress(const sockaddr& address);
-// Reachability of a host name, resolved whenever the flags are read.
-std::shared_ptr<ReachabilityTarget> makeReachabilityWithName(const std::string& hostname);
+// Fails for an unsupported address family.
+Result<std::shared_ptr<ReachabilityTarget>> makeReachabilityWithAddress(const sockaddr& address);
+// Reachability of a host name, resolved whenever the flags are read. Fails for an
+// empty name.
+Result<std::shared_ptr<ReachabilityTarget>> makeReachabilityWithName(const std::string& hostname);
 
 }  // namespace net

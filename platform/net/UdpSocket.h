@@ -11,6 +11,7 @@
 // closes the socket with the error, as a receive error does.
 
 #include "dispatch/Dispatch.h"
+#include "net/Result.h"
 
 #include <asio/ip/udp.hpp>
 
@@ -24,6 +25,10 @@
 namespace net {
 
 using Datagram = std::vector<std::uint8_t>;
+
+namespace detail {
+class Channel;
+}
 
 class UdpSocket;
 
@@ -46,10 +51,11 @@ public:
     UdpSocket(const UdpSocket&) = delete;
     UdpSocket& operator=(const UdpSocket&) = delete;
 
-    // False with `error` set when the socket is already connected or closed, or has no
-    // host to connect to; the connection itself is made in the background.
-    bool connectToHost(const std::string& host, std::uint16_t port, std::string* error = nullptr);
-    bool beginReceiving(std::string* error = nullptr);
+    // Fails when the socket is already connected or closed, has no host to connect to,
+    // or no socket worker runs; the connection itself is made in the background.
+    Result<> connectToHost(const std::string& host, std::uint16_t port);
+    // Fails before a connection is asked for, and once the socket is closed.
+    Result<> beginReceiving();
     void sendData(Datagram data, dispatch::Duration timeout, long tag);
     void close();
 
@@ -68,10 +74,10 @@ private:
 
     UdpSocket(std::weak_ptr<UdpSocketDelegate> delegate, dispatch::DispatchQueue& queue);
 
-    class Channel;
+    friend class detail::Channel;  // the socket's system side, on its worker (SocketWorkers.h)
 
-    // False with `error` set when no socket worker runs.
-    bool connectTo(const asio::ip::udp::endpoint& peer, std::string* error);
+    // Fails when no socket worker runs.
+    Result<> connectTo(const asio::ip::udp::endpoint& peer);
     void sendFinished(long tag, bool sent, int errorNumber);
     void received(const Datagram& datagram);
     // The socket failed on its worker: says why, and closes with the reason.
@@ -86,7 +92,7 @@ private:
 
     std::weak_ptr<UdpSocketDelegate> delegate_;
     dispatch::DispatchQueue& queue_;
-    std::shared_ptr<Channel> channel_;
+    std::shared_ptr<detail::Channel> channel_;
     std::shared_ptr<asio::ip::udp::resolver> resolver_;
     std::optional<asio::ip::udp::endpoint> peer_;
     std::string peerText_;  // "address:port", told with every datagram

@@ -26,7 +26,6 @@ using netns::sh;
 
 TEST(ReachabilityNetlink, DefaultRouteDecidesReachability) {
     RUN_IN_OWN_NETNS();
-    net::ReachabilityFlags flags = 0;
     auto watch = Reachability::make();
     EXPECT_EQ(watch->connection(), Reachability::Connection::unavailable);
 
@@ -43,12 +42,18 @@ TEST(ReachabilityNetlink, DefaultRouteDecidesReachability) {
     auto target = net::makeReachabilityWithAddress(reinterpret_cast<const sockaddr&>(any));
     addLink("wwan0", "10.2.0.2/24");
     sh("ip route replace default dev wwan0");
-    ASSERT_TRUE(target->getFlags(flags));
-    EXPECT_EQ(flags, flag::reachable | flag::isDirect | flag::isWWAN);
+    auto read = (*target)->getFlags();
+    ASSERT_TRUE(read);
+    EXPECT_EQ(*read, flag::reachable | flag::isDirect | flag::isWWAN);
 
     // A link that is not running does not count (its carrier goes a moment later).
     sh("ip link set wwan0p down");
-    EXPECT_TRUE(dispatch::runMainUntil([&] { return target->getFlags(flags) && flags == 0; }, 2s));
+    EXPECT_TRUE(dispatch::runMainUntil(
+        [&] {
+            read = (*target)->getFlags();
+            return read && *read == 0;
+        },
+        2s));
 }
 
 TEST(ReachabilityNetlink, AddressTargets) {
@@ -58,9 +63,9 @@ TEST(ReachabilityNetlink, AddressTargets) {
         sockaddr_in address{};
         address.sin_family = AF_INET;
         inet_pton(AF_INET, text, &address.sin_addr);
-        net::ReachabilityFlags flags = 0;
-        EXPECT_TRUE(net::makeReachabilityWithAddress(reinterpret_cast<const sockaddr&>(address))->getFlags(flags));
-        return flags;
+        auto flags = (*net::makeReachabilityWithAddress(reinterpret_cast<const sockaddr&>(address)))->getFlags();
+        EXPECT_TRUE(flags);
+        return flags ? *flags : 0;
     };
     EXPECT_EQ(at("10.1.0.2"), flag::reachable | flag::isLocalAddress | flag::isDirect);
     EXPECT_EQ(at("10.1.0.9"), flag::reachable | flag::isDirect);

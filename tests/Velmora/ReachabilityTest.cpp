@@ -21,18 +21,19 @@ namespace {
 // A reachability reference whose flags the test sets and reports.
 class FakeTarget : public net::ReachabilityTarget {
 public:
-    bool setCallback(Callback newCallback) override {
+    net::Result<> setCallback(Callback newCallback) override {
         callback = std::move(newCallback);
-        return true;
+        return {};
     }
-    bool setDispatchQueue(dispatch::DispatchQueue* newQueue) override {
+    net::Result<> setDispatchQueue(dispatch::DispatchQueue* newQueue) override {
         queue = failQueue ? nullptr : newQueue;
-        return !failQueue;
+        if (failQueue) return net::Error::system(EIO);
+        return {};
     }
-    bool getFlags(net::ReachabilityFlags& out) override {
+    net::Result<net::ReachabilityFlags> getFlags() override {
         if (throwOnRead) throw std::runtime_error("no flags");
-        out = flags;
-        return !failFlags;
+        if (failFlags) return net::Error::system(EIO);
+        return flags;
     }
     // Reports new flags on the registered queue, as the system would, and waits.
     void report(net::ReachabilityFlags newFlags) {

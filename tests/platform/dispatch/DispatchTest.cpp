@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -57,4 +59,57 @@ TEST(Dispatch, SerialQueueRunsOnItsOwnThreadAndDropsPendingWorkOnDestruction) {
     EXPECT_EQ(count, 100);
     EXPECT_TRUE(onQueue);
     EXPECT_FALSE(lateRan);
+}
+
+TEST(Dispatch, StepsLeftForATasksEndRunOnItsQueueAfterItAndTheWorkQueuedBefore) {
+    auto record = [](DispatchQueue& queue, std::vector<std::string>& order) {
+        queue.async([&] {
+            queue.async([&] { order.push_back("queued before"); });
+            queue.atEndOfTask([&] {
+                order.push_back(queue.isCurrent() ? "end 1" : "end off the queue");
+                queue.atEndOfTask([&] { order.push_back("end 3"); });  // left by a step
+            });
+            queue.atEndOfTask([&] { order.push_back("end 2"); });
+            order.push_back("task");
+        });
+    };
+    const std::vector<std::string> expected = {"task", "queued before", "end 1", "end 2", "end 3"};
+    std::vector<std::string> onMain;
+    record(DispatchQueue::main(), onMain);
+    dispatch::drainMain();
+    EXPECT_EQ(onMain, expected);
+
+    std::vector<std::string> onSerial;
+    {
+        DispatchQueue queue("test.serial");
+        record(queue, onSerial);
+        auto recorded = [&] {
+            std::promise<std::size_t> size;
+            queue.async([&] { size.set_value(onSerial.size()); });
+            return size.get_future().get();
+        };
+        while (recorded() < expected.size()) std::this_thread::yield();
+    }
+    EXPECT_EQ(onSerial, expected);
+
+    // A queue that stops before the steps' turn runs them on its thread as it ends.
+    std::vector<std::string> whenStopped;
+    {
+        DispatchQueue queue("test.stopping");
+        std::promise<void> started;
+        queue.async([&] {
+            queue.atEndOfTask([&] { whenStopped.push_back("end"); });
+            started.set_value();
+            while (!queue.context().stopped()) std::this_thread::yield();
+        });
+        started.get_future().wait();
+    }
+    EXPECT_EQ(whenStopped, std::vector<std::string>{"end"});
+
+    // Left from outside any task of the queue, a step is a task of its own.
+    bool ran = false;
+    DispatchQueue::main().atEndOfTask([&] { ran = DispatchQueue::main().isCurrent(); });
+    EXPECT_FALSE(ran);
+    dispatch::drainMain();
+    EXPECT_TRUE(ran);
 }

@@ -45,10 +45,11 @@ TEST(UdpSocket, ConnectedSocketSendsAndReceivesEveryAnswer) {
     UdpAnswerServer server(0, 2);
     auto delegate = std::make_shared<RecordingDelegate>();
     auto socket = net::UdpSocket::make(delegate, dispatch::DispatchQueue::main());
-    std::string error;
-    ASSERT_TRUE(socket->connectToHost("127.0.0.1", server.port(), &error)) << error;
-    ASSERT_TRUE(socket->beginReceiving(&error)) << error;
-    EXPECT_FALSE(socket->connectToHost("127.0.0.1", server.port(), &error));
+    auto connected = socket->connectToHost("127.0.0.1", server.port());
+    ASSERT_TRUE(connected) << connected.error().reason;
+    auto receiving = socket->beginReceiving();
+    ASSERT_TRUE(receiving) << receiving.error().reason;
+    EXPECT_FALSE(socket->connectToHost("127.0.0.1", server.port()));
     socket->sendData({1, 2, 3, 4}, 2s, 123456);
     ASSERT_TRUE(dispatch::runMainUntil([&] { return delegate->received.size() == 2; }, 2s));
     EXPECT_EQ(delegate->received[0], UdpAnswerServer::answerTo({1, 2, 3, 4}, 0));
