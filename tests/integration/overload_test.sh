@@ -8,8 +8,8 @@
 velmora=$1
 : "${UDP_FLOOD:?the flood sender}"
 sanitized=${ASAN_OPTIONS:-}${TSAN_OPTIONS:-}
-peak_limit_kb=$((200 * 1024)) answer_within=1 address_space="ulimit -v $((3 * 1024 * 1024))"
-[ -z "$sanitized" ] || { answer_within=5 address_space=:; }
+peak_limit_kb=$((200 * 1024)) answer_within=1 attempts=1 address_space="ulimit -v $((3 * 1024 * 1024))"
+[ -z "$sanitized" ] || { answer_within=5 attempts=3 address_space=:; }
 
 it_start_unbound 127.0.0.2
 it_make_certificate dns.brimvale.example
@@ -25,10 +25,15 @@ echo '{"deviceName": "it", "serverAddress": "dns.brimvale.example", "macAddress"
  "deviceId": "dev-1", "userName": "alice", "region": "syd-1", "bypassDomains": ""}' > "$IT_DIR/config.json"
 
 # Answered within a second. Made once the flood has stopped for 0.3 s: its last queries
-# hold the passthrough road's room for up to 0.2 s, as the newest queries would.
+# hold the passthrough road's room for up to 0.2 s, as the newest queries would. Under a
+# sanitizer the 10,000 queries the flood left in flight can take longer than that to
+# drain, and a query made meanwhile is dropped: it asks again, up to three times.
 answered_at_once() {
-    [ "$(kdig @127.0.0.1 www.example.test A +timeout=$answer_within +retry=0 2>&1 |
-        awk '$1 !~ /^;/ && $4 == "A" { print $5; exit }')" = 192.0.2.10 ]
+    for _ in $(seq "$attempts"); do
+        [ "$(kdig @127.0.0.1 www.example.test A +timeout=$answer_within +retry=0 2>&1 |
+            awk '$1 !~ /^;/ && $4 == "A" { print $5; exit }')" = 192.0.2.10 ] && return 0
+    done
+    return 1
 }
 
 # One host process per road, started with the probe's answer that picks it, its address
