@@ -370,7 +370,7 @@ void ProviderHost::Listeners::send(Answer answer) {
     answers.push_back(std::move(answer));
     // Sent when the task is done, together with what it writes meanwhile.
     if (answers.size() == 1)
-        queue.async([weak = weak_from_this()] {
+        queue.atEndOfTask([weak = weak_from_this()] {
             if (auto self = weak.lock()) self->sendAnswers();
         });
 }
