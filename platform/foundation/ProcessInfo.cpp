@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <tuple>
 
 namespace foundation {
 
@@ -24,10 +23,9 @@ OperatingSystemVersion operatingSystemVersion() {
     return {static_cast<int>(word >> 32 & 0xffff), static_cast<int>(word >> 16 & 0xffff), static_cast<int>(word & 0xffff)};
 }
 
+// The packed words order as the versions do: the major part is the highest.
 bool isOperatingSystemAtLeast(OperatingSystemVersion version) {
-    auto now = operatingSystemVersion();
-    return std::tie(now.majorVersion, now.minorVersion, now.patchVersion) >=
-           std::tie(version.majorVersion, version.minorVersion, version.patchVersion);
+    return current.load(std::memory_order_relaxed) >= packed(version);
 }
 
 void setOperatingSystemVersion(OperatingSystemVersion version) { current.store(packed(version), std::memory_order_relaxed); }

@@ -75,7 +75,6 @@ public:
     void submit(std::shared_ptr<DataRequest> request);
     // Ends every request with `error` and closes; the owner hears nothing more.
     void cancel(const Error& error);
-    bool idle() const { return waiting_.empty() && streams_.empty(); }
 
 private:
     // `waiting`: for its turn to connect (after a failed attempt, or without a network);
@@ -124,7 +123,8 @@ private:
     enum class Waiting { fail, toNextConnection, toHttp1 };
     // The one way a connection ends: it takes no new requests, closes TLS and the socket,
     // stops its timers, ends its streams with `error`, and does with the waiting requests
-    // as told. Once only.
+    // as told. Once only, and never from nghttp2's callbacks: it deletes the session they
+    // run in, so they record what happened and the caller ends the connection afterwards.
     void tearDown(const Error& error, Waiting waiting = Waiting::fail);
     void retire();
 

@@ -90,6 +90,7 @@ void RequestHeaderBlock::add(std::string_view name, std::string_view value) {
 
 // ---- What nghttp2 tells ----
 
+// They record what a frame says and never end the connection themselves (see tearDown).
 struct Http2Connection::Callbacks {
     static Http2Connection& of(void* user) { return *static_cast<Http2Connection*>(user); }
 

@@ -147,6 +147,13 @@ std::optional<std::string> urlPart(CURLU* url, CURLUPart part, unsigned flags = 
     return text;
 }
 
+// A URL ending in "?" keeps its empty query, as curl before 8.8 returned it unasked.
+#ifdef CURLU_GET_EMPTY
+constexpr unsigned keepEmptyQuery = CURLU_GET_EMPTY;
+#else
+constexpr unsigned keepEmptyQuery = 0;
+#endif
+
 // curl also reads one slash, or three, after the scheme as the start of the host name.
 bool hasTwoSlashes(std::string_view text) {
     const auto colon = text.find(':');
@@ -165,7 +172,7 @@ std::optional<URL> partsOf(CURLU* parsed) {
     if (url.host.size() > 2 && url.host.front() == '[') url.host = url.host.substr(1, url.host.size() - 2);
     const auto [end, failure] = std::from_chars(port->data(), port->data() + port->size(), url.port);
     if (failure != std::errc() || url.port == 0) return std::nullopt;
-    if (auto query = urlPart(parsed, CURLUPART_QUERY)) url.path += "?" + *query;
+    if (auto query = urlPart(parsed, CURLUPART_QUERY, keepEmptyQuery)) url.path += "?" + *query;
     return url;
 }
 
