@@ -311,11 +311,11 @@ DataResponse CurlTransfers::outcome(Transfer& transfer, int result) {
 bool CurlTransfers::followOriginRules(Transfer& transfer, const DataResponse& response) {
     Origin& origin = *transfer.origin;
     // No way out yet, and the session waits for one: the server was not tried. One
-    // request tries again shortly; the requests time out meanwhile if it stays so.
+    // request tries again shortly; the requests wait, and time out at their deadlines
+    // if it stays so.
     if (response.error && response.error->code == Error::Code::notConnectedToInternet &&
         transfer.options.waitsForConnectivity) {
         origin.width = 1;
-        if (Clock::now() + kConnectivityRetry >= transfer.request->deadline_) return false;
         origin.attempts.notBefore = std::max(origin.attempts.notBefore, Clock::now() + kConnectivityRetry);
         return true;
     }

@@ -30,11 +30,6 @@ constexpr auto kConnectivityRetry = 250ms;
 // connection's own queue, where expiring one costs nothing, not in nghttp2's, where
 // resetting one is a search of that queue.
 constexpr std::uint32_t kMostOpenStreams = 1024;
-// A connection on which this many streams in a row timed out, with no stream answered
-// meanwhile, has stopped serving: it is closed, and new requests take another. PING
-// and SETTINGS frames do not count, as a server whose workers hung while its I/O loop
-// lives still acknowledges them.
-constexpr int kSilentTimeouts = 3;
 // A request sent after this long without a frame from the server asks for a PING, and
 // a PING not answered within kPingTimeout closes the connection.
 constexpr auto kQuietBeforePing = 1s;
@@ -394,7 +389,7 @@ void Http2Connection::tearDown(const Error& error, Waiting waiting) {
     std::vector<std::shared_ptr<DataRequest>> requests(std::make_move_iterator(waiting_.begin()),
                                                        std::make_move_iterator(waiting_.end()));
     waiting_.clear();
-    for (auto& [id, request] : streams) {
+    for (auto& [id, request, answersBefore] : streams) {
         if (!request || request->done_) continue;
         finish(request, received(*request, error, request->gotBody_));
     }
@@ -413,12 +408,15 @@ void Http2Connection::cancel(const Error& error) {
 // ---- Time-outs: one timer for the whole connection ----
 
 void Http2Connection::armSweep(Clock::time_point deadline) {
-    if (sweepArmed_) return;
+    if (sweepArmed_ && sweepAt_ <= deadline) return;
     sweepArmed_ = true;
+    sweepAt_ = deadline;
+    // Setting the time cancels a later wait, whose handler then does nothing.
     sweepTimer_.expires_at(deadline);
     sweepTimer_.async_wait([self = shared_from_this()](const std::error_code& error) {
+        if (error) return;
         self->sweepArmed_ = false;
-        if (!error) self->sweep();
+        self->sweep();
     });
 }
 
@@ -432,8 +430,10 @@ void Http2Connection::sweep() {
         waiting_.pop_front();
     }
     const std::size_t waitingExpired = expired.size();
+    const std::uint64_t answers = answers_;
     auto next = waiting_.empty() ? Clock::time_point::max() : waiting_.front()->deadline_;
-    for (const auto& [id, request] : streams_) {
+    bool stoppedServing = false;
+    for (const auto& [id, request, answersBefore] : streams_) {
         if (!request || request->done_) continue;
         if (request->deadline_ > now) {
             next = std::min(next, request->deadline_);
@@ -442,15 +442,16 @@ void Http2Connection::sweep() {
         // The stream stays until nghttp2 closes it, after the reset is written.
         nghttp2_submit_rst_stream(session_, NGHTTP2_FLAG_NONE, id, NGHTTP2_CANCEL);
         expired.push_back(request);
+        // It waited a whole time-out, and no stream was answered meanwhile.
+        if (answers == answersBefore) stoppedServing = true;
     }
-    const std::size_t streamsExpired = expired.size() - waitingExpired;
-    if (streamsExpired > 0) scheduleFlush();
+    if (expired.size() > waitingExpired) scheduleFlush();
+    // Retired first, so that what the handlers ask for next goes to a new connection.
+    if (stoppedServing) {
+        retire();
+        handOverWaiting();
+    }
     for (const auto& request : expired) finish(request, failure(request->url_, makeError(Error::Code::timedOut)));
-    timeoutsWithoutAnswer_ += static_cast<int>(std::min<std::size_t>(streamsExpired, kSilentTimeouts));
-    if (state_ == State::open && timeoutsWithoutAnswer_ >= kSilentTimeouts) {
-        tearDown(connectionLost("The server stopped answering."));
-        return;
-    }
     if (state_ != State::closed && next != Clock::time_point::max()) armSweep(next);
 }
 

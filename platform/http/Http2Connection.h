@@ -16,9 +16,13 @@
 // Bounds: at most as many streams are open as the server allows (and 1,024); the
 // requests beyond wait in the connection, in the order of their deadlines, and end when
 // their time-out passes. A connection closes once its GOAWAY is written after an error
-// in what the server sent, once a few streams in a row timed out with no frame of any
-// stream meanwhile, and once a PING (sent with a request after a quiet second) goes
-// unanswered for two seconds. Every way it ends goes through tearDown().
+// in what the server sent, and once a PING (sent with a request after a quiet second)
+// goes unanswered for two seconds. It retires once a stream has waited its whole
+// time-out with no stream answered meanwhile (PING and SETTINGS acknowledgements do not
+// count: a server whose workers hung while its I/O loop lives still sends them), and
+// when the server sends GOAWAY or the stream identifiers run out: new requests then
+// take another connection, while the streams it carries run on to their own deadlines,
+// and it closes with the last of them. Every way it ends goes through tearDown().
 
 
 #include "http/TlsStream.h"
@@ -139,6 +143,7 @@ private:
     struct Stream {
         std::int32_t id = 0;
         std::shared_ptr<DataRequest> request;  // null once its stream has closed
+        std::uint64_t answersBefore = 0;       // answers_ when it was framed
     };
     Stream* stream(std::int32_t id);
     void receivedFrame(const nghttp2_frame_hd& frame);
@@ -189,10 +194,11 @@ private:
 
     asio::steady_timer sweepTimer_;
     bool sweepArmed_ = false;
+    std::chrono::steady_clock::time_point sweepAt_{};  // while armed
 
     std::uint64_t framesReceived_ = 0;
     std::chrono::steady_clock::time_point lastHeard_{};  // after the last read that held a frame
-    int timeoutsWithoutAnswer_ = 0;  // streams timed out since a frame of any stream
+    std::uint64_t answers_ = 0;  // streams the server has answered
     bool awaitingPing_ = false;
     asio::steady_timer pingTimer_;
 };

@@ -163,7 +163,7 @@ void Http2Connection::submitStream(const std::shared_ptr<DataRequest>& request) 
     const bool hasBody = request->method_ != "GET" || !request->body_.empty();
     request->bodySent_ = 0;
     request->headerBytes_ = 0;
-    Stream& entry = streams_.emplace_back(Stream{0, request});
+    Stream& entry = streams_.emplace_back(Stream{0, request, answers_});
     const std::int32_t id = nghttp2_submit_request(session_, nullptr, fields.data(), fields.size(),
                                                    hasBody ? &body : nullptr, &entry);
     if (id < 0) {
@@ -197,6 +197,9 @@ void Http2Connection::tellClosedStreams() {
         closed.clear();
         if (closed_.empty()) closed_.swap(closed);
     }
+    // A retired connection ends with its last stream.
+    if (retired_ && openStreams_ == 0 && waiting_.empty() && state_ == State::open)
+        tearDown(connectionLost("The connection was retired."));
 }
 
 Http2Connection::Stream* Http2Connection::stream(std::int32_t id) {
@@ -210,8 +213,6 @@ void Http2Connection::receivedFrame(const nghttp2_frame_hd& frame) {
         awaitingPing_ = false;
         pingTimer_.cancel();
     }
-    // Only a frame of a stream shows that the server still serves them.
-    if (frame.stream_id != 0) timeoutsWithoutAnswer_ = 0;
     // The server ends the connection: new requests, and those waiting for a stream,
     // go to another one, and nghttp2 refuses the streams the server will not answer.
     if (frame.type == NGHTTP2_GOAWAY) {
@@ -232,6 +233,7 @@ void Http2Connection::receivedHeader(std::int32_t id, std::string_view name, std
     auto& response = request.receiving_;
     if (response.headerFields.empty()) response.headerFields.reserve(8);
     if (name == ":status") {
+        ++answers_;  // the server serves streams
         // An informational answer (1xx) is followed by the final one, which replaces it.
         response.headerFields.clear();
         response.statusCode = 0;

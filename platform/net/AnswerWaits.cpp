@@ -21,7 +21,7 @@ constexpr std::size_t kMostQueryDescriptors = 10000;
 }  // namespace
 
 AnswerWaits::AnswerWaits(dispatch::DispatchQueue& queue, dispatch::Duration wait)
-    : wait_(wait), timer_(queue.context()) {}
+    : wait_(wait), timer_(queue.context()), alive_(std::make_shared<AnswerWaits*>(this)) {}
 
 AnswerWaits::~AnswerWaits() {
     for (auto& wait : waits_)
@@ -75,11 +75,13 @@ void AnswerWaits::arm() {
     if (armed_ || waits_.empty()) return;
     armed_ = true;
     timer_.expires_at(std::max(waits_.front().deadline, lastExpiry_ + kTick));
-    // A cancelled wait, also the one of a set that is gone, touches nothing.
-    timer_.async_wait([this](const std::error_code& error) {
-        if (error) return;
-        armed_ = false;
-        expireDue();
+    // An expired wait may already be queued when the set goes: it cannot be cancelled
+    // then, so it reaches the set only through a reference that goes with the set.
+    timer_.async_wait([set = std::weak_ptr<AnswerWaits*>(alive_)](const std::error_code& error) {
+        auto waits = set.lock();
+        if (error || !waits) return;
+        (*waits)->armed_ = false;
+        (*waits)->expireDue();
     });
 }
 

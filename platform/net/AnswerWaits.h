@@ -65,6 +65,7 @@ private:
     asio::steady_timer timer_;
     bool armed_ = false;
     std::chrono::steady_clock::time_point lastExpiry_;
+    std::shared_ptr<AnswerWaits*> alive_;  // the timer's handler reaches the set through it
 };
 
 // How many descriptors the process may spend on the UDP sockets of queries: all that

@@ -1,10 +1,11 @@
 #pragma once
 // The host's road for queries while no provider runs, as the device resolves with no
 // DNS proxy: each query goes to the system-assigned resolver from a UDP socket of its
-// own, and its first answer goes back unchanged. Bounded as a provider's passthrough
-// road is: a query waits at most 2 s, and those in flight keep within the descriptors
-// the process can spare and 16 MB; a query beyond is dropped and counted. Nothing is
-// logged per query. Lives on the host's queue.
+// own, and the first datagram that answers it (its ID and question) goes back
+// unchanged. Bounded as a provider's passthrough road is: a query waits at most 2 s,
+// and those in flight keep within the descriptors the process can spare and 16 MB; a
+// query beyond is dropped and counted. Nothing is logged per query. Lives on the
+// host's queue.
 
 #include "log/Log.h"
 #include "net/AnswerWaits.h"

@@ -11,6 +11,7 @@ By path:
   /refuse                  the stream is refused (RST_STREAM REFUSED_STREAM)
   /refuse-once             refused the first time this path is asked, answered after
   /close                   200 and part of the body, then the connection closes
+  /delay/MS                200 and the request body back, MS milliseconds after the request
   anything else            200 and the request body back
 --as-path PATH answers every request as if it had asked for PATH.
 
@@ -84,6 +85,7 @@ class Connection:
         self.requests = {}   # stream id -> (path, body)
         self.bodies = {}     # stream id -> octets still to send, None without end
         self.closing = False  # GOAWAY sent: nothing more is answered
+        self.delayed = []     # (when, stream id, body) of answers to send later
 
     def run(self):
         self.tls.do_handshake()
@@ -104,8 +106,10 @@ class Connection:
             return
         while True:
             sending = self.send_bodies()
+            self.send_delayed()
             flush(self.tls, self.conn)
-            if not self.receive(timeout=0 if sending else 5):
+            wait = min([when for when, _, _ in self.delayed], default=time.monotonic() + 5) - time.monotonic()
+            if not self.receive(timeout=0 if sending else max(wait, 0)):
                 return
 
     def receive(self, timeout):
@@ -141,8 +145,12 @@ class Connection:
             conn.acknowledge_received_data(event.flow_controlled_length, event.stream_id)
         elif isinstance(event, h2.events.StreamEnded):
             if event.stream_id in self.requests and not self.closing:
-                _, body = self.requests.pop(event.stream_id)
+                path, body = self.requests.pop(event.stream_id)
                 mode = self.args.mode if self.bad else "answer"
+                parts = path.split("/")
+                if mode == "answer" and len(parts) == 3 and parts[1] == "delay":
+                    self.delayed.append((time.monotonic() + int(parts[2]) / 1000, event.stream_id, body))
+                    return True
                 if mode == "hung":
                     return True
                 if mode == "push-promise":
@@ -216,6 +224,16 @@ class Connection:
             flush(self.tls, conn)
             return False
         return True
+
+    def send_delayed(self):
+        """Answers the delayed requests whose time has come and whose streams are open."""
+        now = time.monotonic()
+        for entry in [entry for entry in self.delayed if entry[0] <= now]:
+            self.delayed.remove(entry)
+            try:
+                answer(self.conn, entry[1], entry[2], self.args.status)
+            except h2.exceptions.ProtocolError:
+                pass  # the stream was reset by the client, maybe long enough ago to be forgotten
 
     def send_bodies(self):
         """Sends what the windows allow of the bodies, up to 1 MiB each time; True while

@@ -1,6 +1,7 @@
 // The host that plays the system for a DNS proxy provider, under a burst of queries
 // far faster than one datagram per wake-up could take.
 
+#include "networkextension/DeviceResolver.h"
 #include "networkextension/ProviderHost.h"
 
 #include <arpa/inet.h>
@@ -328,4 +329,57 @@ TEST(ProviderHostFlows, FailuresCarryTheirNamedCodes) {
     EXPECT_EQ(openAfter.get(), ne::flowErrorClosed);
     EXPECT_EQ(readAfter.get(), ne::flowErrorClosed);
     EXPECT_EQ(writeAfter.get(), ne::flowErrorClosed);
+}
+
+// With no provider running, a datagram that reaches a query's socket before the
+// resolver's answer and does not answer it (another ID, another question) is passed
+// over: each client gets the resolver's answer, its name in another case or not.
+TEST(DeviceRoad, DatagramsThatDoNotAnswerTheQueryLeaveItWaitingForTheAnswer) {
+    const int resolver = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{AF_INET, htons(53), {htonl(INADDR_LOOPBACK)}, {}};
+    ASSERT_EQ(::bind(resolver, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    timeval wait{0, 100000};
+    ::setsockopt(resolver, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    std::atomic<bool> stop{false};
+    std::thread forger([&] {
+        std::uint8_t buffer[512];
+        while (!stop) {
+            sockaddr_in from{};
+            socklen_t length = sizeof from;
+            const ssize_t size = ::recvfrom(resolver, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
+            if (size < 17) continue;
+            ne::Datagram answer(buffer, buffer + size);
+            answer[2] |= 0x80;
+            auto otherId = answer, otherQuestion = answer, upperCase = answer;
+            otherId[1] ^= 0xff;
+            otherQuestion[13] ^= 0x01;
+            for (std::size_t i = 13; i < upperCase.size() - 5; ++i)
+                if (upperCase[i] >= 'a' && upperCase[i] <= 'z') upperCase[i] -= 'a' - 'A';
+            for (const auto* reply : {&otherId, &otherQuestion, &upperCase})
+                ::sendto(resolver, reply->data(), reply->size(), 0, reinterpret_cast<sockaddr*>(&from), length);
+        }
+    });
+
+    ne::DeviceResolver device(dispatch::DispatchQueue::main(), "127.0.0.1", ne::hostLogger());
+    constexpr int kClients = 20;
+    std::vector<std::optional<ne::Datagram>> answers(kClients);
+    int answered = 0;
+    for (int client = 0; client < kClients; ++client) {
+        // A query for "name.test" of type A, class IN, with the client's ID.
+        ne::Datagram query = {0, static_cast<std::uint8_t>(client), 1, 0, 0, 1, 0, 0, 0, 0, 0, 0,
+                              4, 'n', 'a', 'm', 'e', 4, 't', 'e', 's', 't', 0, 0, 1, 0, 1};
+        device.resolve(query, [&, client](ne::Datagram answer) {
+            answers[client] = std::move(answer);
+            ++answered;
+        });
+    }
+    dispatch::runMainUntil([&] { return answered == kClients; }, 10s);
+    stop = true;
+    forger.join();
+    ::close(resolver);
+    ASSERT_EQ(answered, kClients);
+    for (int client = 0; client < kClients; ++client) {
+        EXPECT_EQ((*answers[client])[1], client);
+        EXPECT_EQ((*answers[client])[13], 'N') << "client " << client << " took a datagram that did not answer it";
+    }
 }
