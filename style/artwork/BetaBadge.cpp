@@ -1,6 +1,9 @@
 // Beta badge: the word BETA in white capitals on a blue rounded rectangle,
 // drawn at 200 x 100 and fitted into the frame.
 
+#include <cmath>
+#include <numbers>
+
 #include "graphics/Context.h"
 #include "style/StyleKit.h"
 #include "style/artwork/Fill.h"
@@ -33,16 +36,24 @@ gfx::BezierPath lettering() {
         .arc(39.9, 40.445, 7.4, 6.215, 90, -90, 8)
         .line(32.6, 34.23)
         .close();
-    // B, outline: the upper bowl, the notch where the bowls meet, the wider
-    // lower bowl, then the straight stem.
-    g.move(39.49, 27)
-        .corner(56.9, 27, 56.9, 36.5, 4)
-        .corner(56.9, 47, 51.5, 49.6, 3)
-        .corner(58.11, 52.8, 58.11, 60.5, 3)
-        .corner(58.11, 73, 41.2, 73, 4)
+    // B, outline: the straight top, the upper bowl round to the notch at the
+    // waist, the wider lower bowl round to the straight bottom, then the stem.
+    // Each bowl is an ellipse off the top or bottom bar, as its counter is,
+    // made to pass the notch, so the two meet there at an inward point.
+    const double notchX = 52.5, notchY = 49.6;
+    auto notchAngle = [&](double cx, double rx) { return std::acos((notchX - cx) / rx) * 180 / std::numbers::pi; };
+    const double upperX = 39.49, upperRx = 56.9 - upperX, upperAt = notchAngle(upperX, upperRx);
+    const double upperRy = (notchY - 27) / (1 + std::sin(upperAt * std::numbers::pi / 180));
+    const double lowerX = 40.83, lowerRx = 58.11 - lowerX, lowerAt = notchAngle(lowerX, lowerRx);
+    const double lowerRy = (73 - notchY) / (1 + std::sin(lowerAt * std::numbers::pi / 180));
+    g.move(upperX, 27)
+        .arc(upperX, 27 + upperRy, upperRx, upperRy, 270, 360, 4)
+        .arc(upperX, 27 + upperRy, upperRx, upperRy, 0, upperAt, 3)
+        .arc(lowerX, 73 - lowerRy, lowerRx, lowerRy, -lowerAt, 0, 3)
+        .arc(lowerX, 73 - lowerRy, lowerRx, lowerRy, 0, 90, 4)
         .line(23, 73)
         .line(23, 27)
-        .line(39.49, 27)
+        .line(upperX, 27)
         .close();
     // E.
     g.polygon({{75.14, 34.45}, {75.14, 46.27}, {90.64, 46.27}, {90.64, 53.47}, {75.14, 53.47}, {75.14, 65.55},

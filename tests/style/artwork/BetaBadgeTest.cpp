@@ -1,9 +1,11 @@
 // The beta badge: its fit for each resizing behaviour, the lettering's
-// subpaths against their table, and pixels of the letters and counters.
+// subpaths against their table, the B's bowls, and pixels of the letters
+// and counters.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -76,6 +78,36 @@ TEST(BetaBadge, LetteringSubpaths) {
         EXPECT_NEAR(b.maxX, want.maxX, 0.005);
         EXPECT_NEAR(b.maxY, want.maxY, 0.005);
     }
+}
+
+// Both bowls of the B are round in the one style: each bends clockwise all
+// the way from the bar it leaves to the notch where they meet, evenly, with
+// neither a straight run nor a squared corner, and as sharply at most as the
+// other; the upper is the narrower.
+TEST(BetaBadge, BowlsOfTheBAreRoundAlikeAndTheUpperIsTheNarrower) {
+    const gfx::BezierPath b = subpathsOf(record(badge, {0, 0, 200, 100}).fills.at(1).path).at(2);
+    std::vector<gfx::Point> corners = cornersOf(b, 30);
+    ASSERT_EQ(corners.size(), 3u) << "the stem's two ends and the notch";
+    std::sort(corners.begin(), corners.end(), [](gfx::Point p, gfx::Point q) { return p.y < q.y; });
+    const gfx::Point stemTop = corners[0], notch = corners[1], stemFoot = corners[2];
+    const std::vector<Cubic> bowls[] = {curvesBetween(b, {0, 0, 1, 1}, stemTop, notch),
+                                        curvesBetween(b, {0, 0, 1, 1}, notch, stemFoot)};
+    double sharpest[2] = {0, 0}, widest[2] = {0, 0};
+    for (int bowl : {0, 1}) {
+        SCOPED_TRACE(bowl == 0 ? "upper bowl" : "lower bowl");
+        ASSERT_FALSE(bowls[bowl].empty());
+        double gentlest = std::numeric_limits<double>::infinity();
+        for (const Cubic& c : bowls[bowl])
+            for (int i = 0; i <= 16; ++i) {
+                gentlest = std::min(gentlest, curvatureAt(c, i / 16.0));
+                sharpest[bowl] = std::max(sharpest[bowl], curvatureAt(c, i / 16.0));
+                widest[bowl] = std::max(widest[bowl], pointAt(c, i / 16.0).x);
+            }
+        EXPECT_GT(gentlest, 0.4 * sharpest[bowl]);
+    }
+    EXPECT_LT(sharpest[0], 1.25 * sharpest[1]);
+    EXPECT_LT(sharpest[1], 1.25 * sharpest[0]);
+    EXPECT_LT(widest[0], widest[1]);
 }
 
 TEST(BetaBadge, Pixels) {

@@ -174,7 +174,7 @@ TEST(CircleIconPixels, HolesShowTheCircleAndGlyphsAreWhite) {
         {"drawCircleIconPlayWithFrame:colored:", 0, 33, 47, true},    // direction cross
         {"drawCircleIconSchoolWithFrame:colored:", 1, 40, 58, true},    // pocket slot
         {"drawCircleIconSchoolWithFrame:colored:", 1, 69.5, 50, true},  // gap before the strap
-        {"drawCircleIconSchoolWithFrame:colored:", 1, 47, 25, true},    // inside the carrying loop
+        {"drawCircleIconSchoolWithFrame:colored:", 1, 52.2, 26, true},  // inside the carrying loop
         {"drawCircleIconSchoolWithFrame:colored:", 1, 61, 60, true},    // between the front and the back
         {"drawCircleIconNoFilterWithFrame:", 0, 50, 50, false},       // bar
         {"drawCircleIconNoFilterWithFrame:", 0, 65, 65, true},        // segment below the bar

@@ -27,7 +27,7 @@ const std::vector<CircleIconRow>& rows() {
         {"drawCircleIconTwoWithFrame:", "bvBlue", nullptr, {{"whiteColor", "7+32*", {0.35, 0.29, 0.65, 0.73}}}},
         {"drawCircleIconSleepWithFrame:colored:", "bvBlue", "grey3", {{"whiteColor", "0+6*", {0.23, 0.23, 0.78, 0.76}}}},
         {"drawCircleIconSchoolWithFrame:colored:", "bvBlue", "grey3",
-         {{"white", "5+11a 2+42c 0+5a 1+32c", {0.24, 0.19, 0.79, 0.80}}}},
+         {{"white", "5+11c 2+42a 0+5c 1+32a", {0.24, 0.19, 0.79, 0.80}}}},
         {"drawCircleIconStudyWithFrame:colored:", "bvBlue", "grey3",
          {{"whiteColor", "2+7c 2+7c 3+6c 3+6c", {0.20, 0.26, 0.80, 0.74}}}},
         {"drawCircleIconPlayWithFrame:colored:", "bvBlue", "grey3",

@@ -1,6 +1,6 @@
 // The school and study icons drawn as what they show: the backpack's parts
-// keep apart and its top sweeps on into the strap; the book's pages are bent
-// sheets, mirrored about the spine.
+// keep apart, its top sweeps on into the strap and it is the locked-school
+// icon's bag; the book's pages are bent sheets, mirrored about the spine.
 
 #include <gtest/gtest.h>
 
@@ -17,6 +17,7 @@ namespace {
 using namespace artwork_test;
 
 const char* const school = "drawCircleIconSchoolWithFrame:colored:";
+const char* const schoolLocked = "drawCircleIconSchoolLockedWithFrame:colored:";
 const char* const study = "drawCircleIconStudyWithFrame:colored:";
 
 // The glyph's subpaths, drawn in (0, 0, 100, 100).
@@ -66,7 +67,7 @@ TEST(CircleIconsActivity, OutlinesTurnOnlyAtTheirCorners) {
         const char* which;
     };
     const Row rows[] = {
-        {school, 3, 3, "the loop's left foot and the two feet of its opening"},
+        {school, 3, 4, "the loop's left foot, the two feet of its opening and the side panel's square foot"},
         {study, 0, 4, "a page's four corners: no rolled sides"},
         {study, 1, 4, "a page's four corners: no rolled sides"},
     };
@@ -98,12 +99,24 @@ TEST(CircleIconsActivity, SchoolBagPartsKeepApartAndItsTopSweepsIntoTheStrap) {
         SCOPED_TRACE(gap.what);
         EXPECT_GE(narrowestGap(outlines[gap.a], outlines[gap.b]), gap.atLeast);
     }
-    // The back's outline from the loop's top over to the strap's outermost
-    // point is one sweep: no notch where a shoulder meets a dome.
+    // The back's outline between the loop's top and the strap's outermost
+    // point (it runs anticlockwise, so from the latter up to the former) is
+    // one sweep: no notch where a shoulder meets a dome.
     const std::vector<gfx::Point>& back = outlines[3];
     const auto top = std::min_element(back.begin(), back.end(), [](auto a, auto b) { return a.y < b.y; });
     const auto outer = std::max_element(back.begin(), back.end(), [](auto a, auto b) { return a.x < b.x; });
-    EXPECT_TRUE(bendsOneWay(back, std::size_t(top - back.begin()), std::size_t(outer - back.begin())));
+    EXPECT_TRUE(bendsOneWay(back, std::size_t(outer - back.begin()), std::size_t(top - back.begin())));
+}
+
+// The school and locked-school icons show one bag, point for point, with and
+// without the padlock badge, wherever the frame puts them.
+TEST(CircleIconsActivity, SchoolBagIsTheLockedSchoolBag) {
+    for (const gfx::Rect& frame : {gfx::Rect{0, 0, 100, 100}, gfx::Rect{10.3, 20.7, 99.6, 101.2}}) {
+        SCOPED_TRACE(std::to_string(frame.minX()) + ", " + std::to_string(frame.minY()));
+        const gfx::BezierPath bag = record(school, frame, 1).fills.at(1).path;
+        const gfx::BezierPath locked = record(schoolLocked, frame, 1).fills.at(1).path;
+        EXPECT_TRUE(bag.elements() == locked.elements());
+    }
 }
 
 TEST(CircleIconsActivity, StudyPagesAreBentSheetsMirroredAboutTheSpine) {
