@@ -28,11 +28,12 @@ constexpr std::size_t maxCachedQueryLengths = 512;
 
 bool debugEnabled() { return oslog::isEnabled(oslog::Level::debug); }
 
-// Queries on the HTTPS road at once, and the octets of the queries on each road: a
-// flood from the device waits in the kernel's socket buffer and is dropped there, not
-// held here. Far above what the filtering service takes within a query's time-out.
+// Queries on the HTTPS road at once, and the octets of the queries on each road
+// (net::mostQueryBytesInFlight): a flood from the device waits in the kernel's socket
+// buffer and is dropped there, not held here. Far above what the filtering service
+// takes within a query's time-out.
 constexpr std::size_t mostHttpsInFlight = 10000;
-constexpr std::size_t mostQueryBytesInFlight = 16 << 20;
+using net::mostQueryBytesInFlight;
 
 }  // namespace
 

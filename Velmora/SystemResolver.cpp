@@ -61,7 +61,7 @@ std::size_t SystemResolver::awaitingFirstAnswerBytes() { return passthroughSocke
 bool SystemResolver::makeRoom(std::size_t mostSockets, std::size_t mostBytes, std::size_t size) {
     auto& sockets = passthroughSockets();
     // Sockets kept for late answers give way first: the queries in flight need theirs.
-    while (sockets.waits.count() + sockets.kept >= mostSockets && !sockets.keptOrder.empty()) {
+    while (net::AnswerWaits::countEverywhere() + sockets.kept >= mostSockets && !sockets.keptOrder.empty()) {
         auto resolver = sockets.keptOrder.front().lock();
         sockets.keptOrder.pop_front();
         if (resolver) resolver->closeKeptSocket();

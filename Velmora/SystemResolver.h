@@ -15,10 +15,10 @@ class SystemResolver : public net::UdpSocketDelegate,
                        public net::AnswerWaits::Waiter,
                        public std::enable_shared_from_this<SystemResolver> {
 public:
-    static constexpr std::uint16_t port = 53;
+    static constexpr std::uint16_t port = net::dnsPort;
     static constexpr std::chrono::milliseconds sendTimeout{2000};
     // How long a resolver keeps itself alive for its first answer, whoever else holds it.
-    static constexpr std::chrono::milliseconds firstAnswerWait{2000};
+    static constexpr std::chrono::milliseconds firstAnswerWait = net::answerWait;
 
     SystemResolver() = delete;
     ~SystemResolver() override;

@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <atomic>
 #include <optional>
 
 namespace net {
@@ -18,19 +19,23 @@ constexpr auto kJostleAfter = std::chrono::milliseconds(200);
 constexpr rlim_t kReservedDescriptors = 256;
 constexpr std::size_t kMostQueryDescriptors = 10000;
 
+// Waits of every set: the roads may run on different queues.
+std::atomic<std::size_t> waitsEverywhere{0};
+
 }  // namespace
 
 AnswerWaits::AnswerWaits(dispatch::DispatchQueue& queue, dispatch::Duration wait)
     : wait_(wait), timer_(queue.context()), alive_(std::make_shared<AnswerWaits*>(this)) {}
 
 AnswerWaits::~AnswerWaits() {
+    waitsEverywhere -= count_;
     for (auto& wait : waits_)
         if (auto waiter = wait.waiter.lock()) waiter->self_.reset();
 }
 
 bool AnswerWaits::makeRoom(std::size_t mostQueries, std::size_t mostBytes, std::size_t size) {
     std::optional<std::chrono::steady_clock::time_point> now;
-    while (count_ >= mostQueries || bytes_ + size > mostBytes) {
+    while (waitsEverywhere >= mostQueries || bytes_ + size > mostBytes) {
         if (waits_.empty()) return false;
         auto waiter = waits_.front().waiter.lock();
         if (waiter && waiter->awaitingAnswer()) {
@@ -47,6 +52,7 @@ void AnswerWaits::begin(const std::shared_ptr<Waiter>& waiter, std::size_t bytes
     waiter->self_ = waiter;
     waiter->bytes_ = bytes;
     ++count_;
+    ++waitsEverywhere;
     bytes_ += bytes;
     waits_.push_back({std::chrono::steady_clock::now() + wait_, waiter});
     arm();
@@ -55,6 +61,7 @@ void AnswerWaits::begin(const std::shared_ptr<Waiter>& waiter, std::size_t bytes
 void AnswerWaits::end(Waiter& waiter) {
     if (!waiter.self_) return;
     --count_;
+    --waitsEverywhere;
     bytes_ -= waiter.bytes_;
     waiter.self_.reset();
     if (count_ > 0) return;
@@ -101,6 +108,8 @@ void AnswerWaits::expireDue() {
     }
     arm();
 }
+
+std::size_t AnswerWaits::countEverywhere() { return waitsEverywhere; }
 
 std::size_t queryDescriptorBudget() {
     rlimit limit{};

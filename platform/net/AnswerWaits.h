@@ -9,7 +9,9 @@
 
 #include <asio/steady_timer.hpp>
 
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <memory>
 
@@ -38,9 +40,11 @@ public:
     AnswerWaits(const AnswerWaits&) = delete;
     AnswerWaits& operator=(const AnswerWaits&) = delete;
 
-    // Whether one more query of `size` octets fits within the limits. At the limits the
-    // oldest waits end once they have lasted a while, as unbound's jostling does: a
-    // flood's last queries then keep new ones out for that long, not for their whole wait.
+    // Whether one more query of `size` octets fits within the limits: `mostQueries`
+    // waits in every set together, whose sockets share the descriptors, and `mostBytes`
+    // in this one. At the limits this set's oldest waits end once they have lasted a
+    // while, as unbound's jostling does: a flood's last queries then keep new ones out
+    // for that long, not for their whole wait.
     bool makeRoom(std::size_t mostQueries, std::size_t mostBytes, std::size_t size);
     void begin(const std::shared_ptr<Waiter>& waiter, std::size_t bytes);
     // Ends the wait of `waiter`, whose answer came; the caller holds a reference.
@@ -48,6 +52,8 @@ public:
 
     std::size_t count() const { return count_; }
     std::size_t bytes() const { return bytes_; }
+    // The waits of every set of the process; any thread.
+    static std::size_t countEverywhere();
 
 private:
     struct Wait {
@@ -68,8 +74,14 @@ private:
     std::shared_ptr<AnswerWaits*> alive_;  // the timer's handler reaches the set through it
 };
 
-// How many descriptors the process may spend on the UDP sockets of queries: all that
-// its limit allows but a reserve for the listener, the HTTPS connections and the rest.
+// Bounds of every road that sends queries over UDP and waits for their answers.
+inline constexpr std::uint16_t dnsPort = 53;
+inline constexpr std::chrono::seconds answerWait{2};  // for a query's first answer
+inline constexpr std::size_t mostQueryBytesInFlight = 16 << 20;
+
+// How many descriptors the process may spend on the UDP sockets of queries, on every
+// road together: all that its limit allows but a reserve for the listener, the HTTPS
+// connections and the rest.
 std::size_t queryDescriptorBudget();
 
 }  // namespace net

@@ -1,6 +1,7 @@
 #include "net/SocketWorkers.h"
 
 #include "net/Handoff.h"
+#include "net/UdpSocket.h"
 
 #include <asio/posix/stream_descriptor.hpp>
 
@@ -22,7 +23,6 @@ namespace net::detail {
 
 namespace {
 
-constexpr std::size_t kMaximumDatagram = 65536;
 constexpr int kEventsPerWait = 256;
 // The first sockets made in one task of the main queue stay on the main queue: a query
 // that comes alone is sent and answered with no other thread woken, while the sockets
@@ -96,7 +96,7 @@ private:
     void unwatch(Token token);
 
     std::vector<Slot> slots_;  // by descriptor number; on the worker
-    std::vector<std::uint8_t> buffer_ = std::vector<std::uint8_t>(kMaximumDatagram);
+    std::vector<std::uint8_t> buffer_ = std::vector<std::uint8_t>(largestDatagram);
     std::atomic<bool> runs_{false};
     std::mutex setUpMutex_;
     std::optional<std::chrono::steady_clock::time_point> triedAt_;

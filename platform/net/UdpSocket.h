@@ -25,6 +25,8 @@
 namespace net {
 
 using Datagram = std::vector<std::uint8_t>;
+// Room for the largest datagram a socket can take, on every road.
+inline constexpr std::size_t largestDatagram = 65536;
 
 namespace detail {
 class Channel;

@@ -8,9 +8,6 @@ namespace ne {
 
 namespace {
 
-constexpr std::uint16_t kDnsPort = 53;
-constexpr auto kAnswerWait = std::chrono::seconds(2);
-constexpr std::size_t kMostBytesInFlight = 16 << 20;
 constexpr std::size_t kHeader = 12;
 
 // Where a query's first question ends, or its header's end when it has none that can be
@@ -59,8 +56,8 @@ public:
         socket_ = net::UdpSocket::make(weak_from_this(), queue);
         waits_.begin(shared_from_this(), query.size());
         // A socket that cannot be set up closes with its reason, which ends the wait.
-        if (socket_->connectToHost(resolver, kDnsPort) && socket_->beginReceiving())
-            socket_->sendData(std::move(query), kAnswerWait, 0);
+        if (socket_->connectToHost(resolver, net::dnsPort) && socket_->beginReceiving())
+            socket_->sendData(std::move(query), net::answerWait, 0);
         else
             finish();
     }
@@ -93,14 +90,14 @@ private:
 
 DeviceResolver::DeviceResolver(dispatch::DispatchQueue& queue, std::string resolverAddress,
                                const oslog::Logger& logger)
-    : queue_(queue), resolverAddress_(std::move(resolverAddress)), waits_(queue, kAnswerWait),
+    : queue_(queue), resolverAddress_(std::move(resolverAddress)), waits_(queue, net::answerWait),
       mostInFlight_(net::queryDescriptorBudget()), drops_(logger) {}
 
 DeviceResolver::~DeviceResolver() = default;
 
 void DeviceResolver::resolve(Datagram query, Answer answer) {
     if (resolverAddress_.empty()) return drops_.add("Dropped a query with no provider running: no system resolver");
-    if (!waits_.makeRoom(mostInFlight_, kMostBytesInFlight, query.size())) {
+    if (!waits_.makeRoom(mostInFlight_, net::mostQueryBytesInFlight, query.size())) {
         return drops_.add("Dropped a query with no provider running: " + std::to_string(waits_.count()) +
                           " already waiting for an answer, " + std::to_string(waits_.bytes()) + " octets");
     }

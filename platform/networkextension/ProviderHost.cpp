@@ -1,5 +1,6 @@
 #include "networkextension/ProviderHost.h"
 
+#include "net/UdpSocket.h"
 #include "networkextension/DeviceResolver.h"
 
 #include <asio/ip/tcp.hpp>
@@ -21,7 +22,6 @@ namespace ne {
 
 namespace {
 
-constexpr size_t kMaximumDatagram = 65536;
 constexpr size_t kBatch = 64;  // datagrams per system call
 // Batches taken in one task before the queue's other work gets its turn.
 constexpr size_t kBatchesPerTurn = 16;
@@ -153,7 +153,7 @@ struct ProviderHost::Listeners : std::enable_shared_from_this<ProviderHost::List
     oslog::FailureLog ownDatagrams, answersAsQueries;
 
     // The receive batch, used on the host's queue only.
-    std::vector<std::uint8_t> buffers = std::vector<std::uint8_t>(kBatch * kMaximumDatagram);
+    std::vector<std::uint8_t> buffers = std::vector<std::uint8_t>(kBatch * net::largestDatagram);
     std::array<mmsghdr, kBatch> messages{};
     std::array<iovec, kBatch> vectors{};
     std::array<sockaddr_storage, kBatch> addresses{};
@@ -326,7 +326,7 @@ void ProviderHost::Listeners::receiveBatches() {
 
 size_t ProviderHost::Listeners::receiveBatch() {
     for (size_t i = 0; i < kBatch; ++i) {
-        vectors[i] = {buffers.data() + i * kMaximumDatagram, kMaximumDatagram};
+        vectors[i] = {buffers.data() + i * net::largestDatagram, net::largestDatagram};
         messages[i].msg_hdr = {&addresses[i], sizeof addresses[i], &vectors[i], 1,
                                controls[i].bytes.data(), controls[i].bytes.size(), 0};
     }
@@ -344,7 +344,7 @@ void ProviderHost::Listeners::offer(size_t index, DNSProxyProviderBase* owner) {
     asio::ip::udp::endpoint client;
     std::memcpy(client.data(), header.msg_name, header.msg_namelen);
     client.resize(header.msg_namelen);
-    const auto* start = buffers.data() + index * kMaximumDatagram;
+    const auto* start = buffers.data() + index * net::largestDatagram;
     Datagram query(start, start + messages[index].msg_len);
     AnswerSource source = AnswerSource::of(header);
     if (fromItself(client, source)) return ownDatagrams.add("Dropped a datagram from this listener's own address");
