@@ -94,7 +94,7 @@ void Reachability::startNotifier() {
     auto weakifier = std::make_shared<Weakifier>(Weakifier{weak_from_this()});
     auto set = reachabilityRef_->setCallback([weakifier](Flags flags) {
         // Reported flags are taken as they are, without reading them again.
-        if (auto self = weakifier->reachability.lock()) self->setFlags(flags);
+        if (auto self = weakifier->reachability.lock()) self->setReportedFlags(flags);
     });
     if (!set) {
         stopNotifier();
@@ -145,6 +145,7 @@ void Reachability::onSerialQueue(const std::function<void()>& work) {
 }
 
 void Reachability::refreshFlags(bool stopOnFailure) {
+    const auto reportsBefore = reportedChanges();
     std::optional<Flags> flags;
     int code = EIO;  // for a read that throws, which failed like any other
     try {
@@ -159,7 +160,7 @@ void Reachability::refreshFlags(bool stopOnFailure) {
         if (stopOnFailure) stopNotifier();
         throw ReachabilityError(ReachabilityError::Kind::unableToGetFlags, code);
     }
-    setFlags(*flags);
+    setReadFlags(*flags, reportsBefore);
 }
 
 void Reachability::refreshIfAbsent() {
@@ -176,12 +177,29 @@ std::optional<Reachability::Flags> Reachability::flags() const {
     return flags_;
 }
 
-void Reachability::setFlags(Flags flags) {
-    {
-        std::lock_guard lock(mutex_);
-        if (flags_ == flags) return;
-        flags_ = flags;
-    }
+std::uint64_t Reachability::reportedChanges() const {
+    std::lock_guard lock(mutex_);
+    return reportedChanges_;
+}
+
+void Reachability::setReportedFlags(Flags flags) {
+    std::unique_lock lock(mutex_);
+    ++reportedChanges_;
+    setFlags(lock, flags);
+}
+
+void Reachability::setReadFlags(Flags flags, std::uint64_t reportsBefore) {
+    std::unique_lock lock(mutex_);
+    // A read may run off the serial queue, beside a delivery: a change reported
+    // since it began is newer than what it read.
+    if (reportedChanges_ != reportsBefore) return;
+    setFlags(lock, flags);
+}
+
+void Reachability::setFlags(std::unique_lock<std::mutex>& lock, Flags flags) {
+    if (flags_ == flags) return;
+    flags_ = flags;
+    lock.unlock();
     notifyChange();
 }
 

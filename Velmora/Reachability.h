@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 
 #include <atomic>
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -118,7 +119,13 @@ private:
     // stops the notifier when asked and throws ReachabilityError.
     void refreshFlags(bool stopOnFailure);
     void refreshIfAbsent();
-    void setFlags(Flags flags);
+    std::uint64_t reportedChanges() const;
+    // Reported flags are the newest; read flags are dropped when a change was
+    // reported after `reportsBefore` was taken.
+    void setReportedFlags(Flags flags);
+    void setReadFlags(Flags flags, std::uint64_t reportsBefore);
+    // Called with the lock held; releases it before notifying.
+    void setFlags(std::unique_lock<std::mutex>& lock, Flags flags);
     void notifyChange();
     void unregister();
 
@@ -132,6 +139,7 @@ private:
     std::unique_ptr<dispatch::DispatchQueue> reachabilitySerialQueue_;
     dispatch::DispatchQueue* notificationQueue_;
     std::optional<Flags> flags_;
+    std::uint64_t reportedChanges_ = 0;
 };
 
 std::string description(Reachability::Connection connection);

@@ -5,10 +5,12 @@
 #include "foundation/UserDefaults.h"
 
 #include <asio/posix/stream_descriptor.hpp>
+#include <asio/steady_timer.hpp>
 #include <sys/inotify.h>
 
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <system_error>
 
@@ -84,13 +86,48 @@ struct PreferencesWatch::State : std::enable_shared_from_this<State> {
         : file(std::move(file)),
           changed(std::move(changed)),
           refused(std::move(refused)),
-          events(dispatch::DispatchQueue::main().context()) {}
+          events(dispatch::DispatchQueue::main().context()),
+          retry(dispatch::DispatchQueue::main().context()) {}
 
+    // Returns whether the folder is watched; it may be missing.
+    bool addFolderWatch(int fd) {
+        folderWatch = inotify_add_watch(fd, file.parent_path().c_str(),
+                                        IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE | IN_MOVE_SELF);
+        return folderWatch >= 0;
+    }
     void readEvents() {
-        events.async_read_some(asio::buffer(buffer), [self = shared_from_this()](std::error_code error, std::size_t) {
-            if (error) return;  // closed by the destructor
+        auto read = [self = shared_from_this()](std::error_code error, std::size_t size) {
+            if (error || !self->events.is_open()) return;  // closed by the destructor
             self->check();
+            if (self->folderWatchEnded(size)) self->watchFolderAgain();
             self->readEvents();
+        };
+        events.async_read_some(asio::buffer(buffer), std::move(read));
+    }
+    // True when the folder went away (removed or moved) and its watch with it.
+    bool folderWatchEnded(std::size_t size) {
+        bool ended = false;
+        for (std::size_t at = 0; at + sizeof(inotify_event) <= size;) {
+            inotify_event event;
+            std::memcpy(&event, buffer.data() + at, sizeof event);
+            at += sizeof event + event.len;
+            if (event.wd != folderWatch || !(event.mask & (IN_IGNORED | IN_MOVE_SELF))) continue;
+            // A moved folder keeps its watch, which would follow it elsewhere.
+            if (event.mask & IN_MOVE_SELF) inotify_rm_watch(events.native_handle(), folderWatch);
+            folderWatch = -1;
+            ended = true;
+        }
+        return ended;
+    }
+    // Tries again on a timer while the folder is missing; a save may have come before the watch.
+    void watchFolderAgain() {
+        if (addFolderWatch(events.native_handle())) {
+            check();
+            return;
+        }
+        retry.expires_after(std::chrono::milliseconds(200));
+        retry.async_wait([self = shared_from_this()](std::error_code error) {
+            if (!error && self->events.is_open()) self->watchFolderAgain();
         });
     }
     // Events only say that something in the folder moved; the content decides.
@@ -108,7 +145,9 @@ struct PreferencesWatch::State : std::enable_shared_from_this<State> {
     Refused refused;
     DNSProxyPreferences last;
     asio::posix::stream_descriptor events;
-    std::array<char, 4096> buffer{};
+    asio::steady_timer retry;
+    int folderWatch = -1;
+    alignas(inotify_event) std::array<char, 4096> buffer{};
 };
 
 PreferencesWatch::PreferencesWatch(fs::path file, Changed changed, Refused refused) {
@@ -117,21 +156,24 @@ PreferencesWatch::PreferencesWatch(fs::path file, Changed changed, Refused refus
     int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     state_ = std::make_shared<State>(file, std::move(changed), std::move(refused));
     // Watched before the first read, so that a change right after it is not missed.
-    if (fd >= 0)
-        inotify_add_watch(fd, file.parent_path().c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE);
+    const bool watched = fd >= 0 && state_->addFolderWatch(fd);
     state_->last = readDNSProxyPreferences(file).value_or(DNSProxyPreferences{});
     if (fd < 0) return;
     state_->events.assign(fd);
-    dispatch::DispatchQueue::main().async([state = state_] { state->readEvents(); });
+    dispatch::DispatchQueue::main().async([state = state_, watched] {
+        if (!watched) state->watchFolderAgain();
+        state->readEvents();
+    });
 }
 
 PreferencesWatch::~PreferencesWatch() {
-    // Closing on the main queue keeps the descriptor's handlers on one thread.
+    // Closing on the main queue keeps the descriptor's and the timer's handlers on one thread.
     dispatch::DispatchQueue::main().async([state = state_] {
         state->changed = nullptr;
         state->refused = nullptr;
         std::error_code ec;
         state->events.close(ec);
+        state->retry.cancel();
     });
 }
 

@@ -58,7 +58,8 @@ bool writeDNSProxyPreferences(const std::filesystem::path& file, const DNSProxyP
 // `changed` on the main queue with the new preferences each time the file's
 // content changes (replaced, rewritten or removed), and `refused` with the reason
 // each time it finds the file unreadable (the last readable preferences stay in
-// force). Creates the file's folder.
+// force). Creates the file's folder; when the folder is removed or moved away, it
+// is watched again once a folder is back on its path.
 class PreferencesWatch {
 public:
     using Changed = std::function<void(const DNSProxyPreferences&)>;

@@ -9,8 +9,10 @@
 #include <chrono>
 #include <functional>
 #include <future>
+#include <optional>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 using namespace std::chrono_literals;
 using Connection = Reachability::Connection;
@@ -33,7 +35,10 @@ public:
     net::Result<net::ReachabilityFlags> getFlags() override {
         if (throwOnRead) throw std::runtime_error("no flags");
         if (failFlags) return net::Error::system(EIO);
-        return flags;
+        const auto read = flags;
+        // A change the system reports while this read is under way.
+        if (auto newer = std::exchange(reportDuringRead, std::nullopt)) report(*newer);
+        return read;
     }
     // Reports new flags on the registered queue, as the system would, and waits.
     void report(net::ReachabilityFlags newFlags) {
@@ -52,6 +57,7 @@ public:
     std::atomic<bool> failFlags{false};
     std::atomic<bool> throwOnRead{false};
     bool failQueue = false;
+    std::optional<net::ReachabilityFlags> reportDuringRead;
 };
 
 template <typename T>
@@ -174,6 +180,21 @@ TEST(ReachabilityWatch, StartAndStatusOnTheNotificationQueueWaitForNoOtherQueue)
     release.set_value();
     ASSERT_TRUE(took);
     EXPECT_LT(*took, 1s);
+}
+
+// A read on the notification queue runs beside the serial queue's deliveries.
+TEST(ReachabilityWatch, ReadCannotOverwriteFlagsReportedMeanwhile) {
+    auto target = std::make_shared<FakeTarget>();
+    target->reportDuringRead = flag::reachable;
+    auto watch = Reachability::make(target, &dispatch::DispatchQueue::main());
+    bool started = false;
+    dispatch::DispatchQueue::main().async([&] {
+        watch->startNotifier();
+        started = true;
+    });
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return started; }, 10s));
+    EXPECT_EQ(watch->flags(), flag::reachable) << "the read's older flags were kept";
+    dispatch::drainMain();
 }
 
 TEST(ReachabilityWatch, FailedReads) {

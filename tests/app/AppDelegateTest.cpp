@@ -101,6 +101,25 @@ TEST_F(Enabling, WatchReportsOnlyChangedPreferences) {
     EXPECT_EQ(seen[2], ne::DNSProxyPreferences{}) << "no file reads as no preferences";
 }
 
+TEST_F(Enabling, WatchFollowsTheFolderRemovedAndMadeAgain) {
+    auto file = ne::dnsProxyPreferencesPath();
+    ne::DNSProxyPreferences prefs{"DNS", false, "com.brimvale.ios-dns.ext", ne::ProviderConfiguration{{"a", "1"}}};
+    ASSERT_TRUE(ne::writeDNSProxyPreferences(file, prefs));
+    std::vector<ne::DNSProxyPreferences> seen;
+    ne::PreferencesWatch watch(file, [&](const ne::DNSProxyPreferences& now) { seen.push_back(now); });
+
+    // Removed while the main queue waits, so that one read takes the file's and the folder's end.
+    std::filesystem::remove_all(systemFolder());
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return !seen.empty(); }, 10s));
+    EXPECT_EQ(seen.back(), ne::DNSProxyPreferences{});
+
+    std::filesystem::create_directories(systemFolder());
+    prefs.enabled = true;
+    ASSERT_TRUE(ne::writeDNSProxyPreferences(file, prefs));
+    ASSERT_TRUE(dispatch::runMainUntil([&] { return seen.size() == 2; }, 10s)) << "saved after the folder came back";
+    EXPECT_EQ(seen.back(), prefs);
+}
+
 TEST_F(Enabling, FreshInstallSeedsTheStoreAndSavesEnabledPreferences) {
     auto window = showWindow();
     auto delegate = std::make_shared<app::AppDelegate>(std::make_shared<ne::DNSProxyManager>());
