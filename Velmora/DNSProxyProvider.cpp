@@ -58,6 +58,8 @@ DNSProxyProvider::DNSProxyProvider()
       sessionConfig_(http::SessionConfiguration::defaultConfiguration()),
       headerNamesIgnoreCase_(foundation::isOperatingSystemAtLeast({13, 0, 0})),
       passthroughLimit_(net::queryDescriptorBudget()),
+      verdictFailures_(verdictFlowLogger()),
+      flowWriteFailures_(std::make_shared<oslog::FailureLog>(dnsFlowLogger())),
       connections_(std::vector<ConnectionReport>{}),
       lastReportSent_(secondsSince1970()) {
     extLogger().info("Network extension - init");
@@ -404,12 +406,12 @@ void DNSProxyProvider::handleVerdictResponse(const http::DataResponse& response,
 
     const long status = response.response ? response.response->statusCode : constUnknownResponse_;
     if (response.error) {
-        verdictFlowLogger().error("Failed when getting verdict response: (%{public}d), error: %{public}s", status,
-                                  response.error->localizedDescription);
+        verdictFailures_.add(oslog::format("Failed when getting verdict response: (%{public}d), error: %{public}s",
+                                           {status, response.error->localizedDescription}));
     } else if (!response.data || response.data->empty()) {
         // Nothing to hand back; the application's resolver will time out as on a failure.
-        verdictFlowLogger().error("Failed when getting verdict response: (%{public}d), error: %{public}s", status,
-                                  "empty response body");
+        verdictFailures_.add(oslog::format("Failed when getting verdict response: (%{public}d), error: %{public}s",
+                                           {status, "empty response body"}));
     } else {
         const ne::Datagram& answer = *response.data;
         if (debugEnabled()) {
@@ -418,16 +420,20 @@ void DNSProxyProvider::handleVerdictResponse(const http::DataResponse& response,
         }
         static const ne::EndpointList none;
         flow->writeDatagrams({answer}, endpoints ? *endpoints : none,
-                             [flow](std::optional<ne::FlowError> error) { handleWriteCompletion(error, *flow); });
+                             [failures = flowWriteFailures_, flow](std::optional<ne::FlowError> error) {
+                                 handleWriteCompletion(error, *flow, *failures);
+                             });
     }
     recordConnectionReport(response, static_cast<std::int64_t>(querySize));
 }
 
 void DNSProxyProvider::handleWriteCompletion(const std::optional<ne::FlowError>& error,
-                                             const ne::AppProxyUDPFlow& flow) {
+                                             const ne::AppProxyUDPFlow& flow, oslog::FailureLog& failures) {
     if (error) {
-        dnsFlowLogger().error("Failed to write datagrams to the flow: %{public}s, error: %{public}s",
-                              flow.debugDescription(), error->localizedDescription);
+        // Each flow describes itself apart: a flood of failed writes, such as answers
+        // too large for a datagram, is counted rather than written line by line.
+        failures.add(oslog::format("Failed to write datagrams to the flow: %{public}s, error: %{public}s",
+                                   {flow.debugDescription(), error->localizedDescription}));
     } else {
         dnsFlowLogger().debug("Wrote datagrams back to the flow");
     }

@@ -15,6 +15,7 @@
 #include "Velmora/SystemResolver.h"
 #include "foundation/UserDefaults.h"
 #include "http/Session.h"
+#include "log/Log.h"
 #include "networkextension/DNSProxyProviderBase.h"
 
 #include <asio/steady_timer.hpp>
@@ -73,7 +74,8 @@ public:
                          std::optional<ne::FlowError> error, std::shared_ptr<ne::AppProxyUDPFlow> flow);
     void handleVerdictResponse(const http::DataResponse& response, std::shared_ptr<ne::AppProxyUDPFlow> flow,
                                const std::optional<ne::EndpointList>& endpoints, std::size_t querySize);
-    static void handleWriteCompletion(const std::optional<ne::FlowError>& error, const ne::AppProxyUDPFlow& flow);
+    static void handleWriteCompletion(const std::optional<ne::FlowError>& error, const ne::AppProxyUDPFlow& flow,
+                                      oslog::FailureLog& failures);
     void respawnSession(std::shared_ptr<http::Session>& session, const std::string& message);
     // True when the configuration holds what an HTTPS exchange needs.
     bool hasForwardingConfiguration() const;
@@ -181,6 +183,11 @@ private:
     Drops passthroughDrops_;
     InFlight httpsInFlight_;
     Drops httpsDrops_;
+    // Failures a remote server or a flood can repeat per query, counted once a second:
+    // the HTTPS exchange's, and the answer's write to its flow, whose completion holds
+    // its log and not the provider (it may come on another queue).
+    oslog::FailureLog verdictFailures_;
+    const std::shared_ptr<oslog::FailureLog> flowWriteFailures_;
     // Sessions and passthrough resolvers.
     std::shared_ptr<http::Session> alamofireManager_;
     std::shared_ptr<http::Session> alamofireProbeManager_;

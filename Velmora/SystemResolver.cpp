@@ -53,6 +53,18 @@ PassthroughSockets& passthroughSockets() {
     return *sockets;
 }
 
+// The road's failures that a remote server or a flood can repeat per query, counted
+// once a second; any thread, never destroyed.
+struct PassthroughFailures {
+    oslog::FailureLog setup{passthroughFlowLogger()};
+    oslog::FailureLog writes{passthroughFlowLogger()};
+};
+
+PassthroughFailures& passthroughFailures() {
+    static auto* failures = new PassthroughFailures;
+    return *failures;
+}
+
 }  // namespace
 
 std::size_t SystemResolver::awaitingFirstAnswerCount() { return passthroughSockets().waits.count(); }
@@ -115,7 +127,7 @@ std::shared_ptr<SystemResolver> SystemResolver::make(ne::Datagram data, std::opt
 void SystemResolver::sendQuery() {
     const std::string server = selectServer();
     if (!passthroughSocket_->connectToHost(server, port) || !passthroughSocket_->beginReceiving()) {
-        passthroughFlowLogger().error("Error setting up DNS passthrough service");
+        passthroughFailures().setup.add("Error setting up DNS passthrough service");
     }
     // Stay alive for the first answer even when the resolver set lets go of us.
     passthroughSockets().waits.begin(shared_from_this(), data_ ? data_->size() : 0);
@@ -161,8 +173,9 @@ void SystemResolver::writeResponse(const ne::Datagram& datagram) {
     flow_->writeDatagrams({datagram}, endpoints_ ? *endpoints_ : none,
                           [](std::optional<ne::FlowError> error) {
                               if (error) {
-                                  passthroughFlowLogger().error("Failed to write datagrams to the flow: %{public}s",
-                                                                error->localizedDescription);
+                                  passthroughFailures().writes.add(oslog::format(
+                                      "Failed to write datagrams to the flow: %{public}s",
+                                      {error->localizedDescription}));
                               } else {
                                   passthroughFlowLogger().debug("Wrote datagrams back to the flow");
                               }

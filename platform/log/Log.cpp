@@ -7,10 +7,12 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <thread>
 #include <utility>
 
 namespace oslog {
@@ -301,9 +303,10 @@ void setMinimumLevel(Level level) { currentLevel().store(level); }
 
 Level minimumLevel() { return currentLevel().load(std::memory_order_relaxed); }
 
-void Logger::write(Level level, std::string message) const {
-    if (!isEnabled(level)) return;
-    Record record{level, subsystem_, category_, std::move(message)};
+namespace {
+
+// Hands a kept record to the sinks and the output.
+void submit(const Record& record) {
     {
         auto& all = sinks();
         std::lock_guard lock(all.mutex);
@@ -314,7 +317,88 @@ void Logger::write(Level level, std::string message) const {
     for (const Record& line : out.repeats.pass(record, RepeatCollapser::Clock::now())) writeOut(line);
 }
 
+}  // namespace
+
+void Logger::write(Level level, std::string message) const {
+    if (!isEnabled(level)) return;
+    submit(Record{level, subsystem_, category_, std::move(message)});
+}
+
+// The failure counts due later: one due time per FailureLog that holds unwritten
+// failures, and the thread that writes them when it comes. Never destroyed.
+class FailureWriter {
+public:
+    static FailureWriter& instance() {
+        static FailureWriter& writer = *new FailureWriter;
+        return writer;
+    }
+
+    void schedule(FailureLog* log, FailureLog::Clock::time_point due) {
+        {
+            std::lock_guard lock(mutex_);
+            due_.emplace_back(log, due);
+            if (!started_) {
+                started_ = true;
+                std::thread([this] { run(); }).detach();
+            }
+        }
+        wake_.notify_one();
+    }
+
+    // The log's line for its unwritten failures; the writer forgets the log.
+    std::optional<Record> forget(FailureLog* log) {
+        std::lock_guard lock(mutex_);
+        std::erase_if(due_, [log](const auto& entry) { return entry.first == log; });
+        return log->takeUnwritten(FailureLog::Clock::now(), nullptr);
+    }
+
+    // Every line still due, due now or not.
+    std::vector<Record> takeAll() { return take(false); }
+
+private:
+    // The lines due now, or all of them.
+    std::vector<Record> take(bool dueOnly) {
+        std::vector<Record> lines;
+        std::lock_guard lock(mutex_);
+        const auto now = FailureLog::Clock::now();
+        std::erase_if(due_, [&](auto& entry) {
+            if (dueOnly && entry.second > now) return false;
+            std::optional<FailureLog::Clock::time_point> later;
+            if (auto line = entry.first->takeUnwritten(now, dueOnly ? &later : nullptr))
+                lines.push_back(std::move(*line));
+            if (later) entry.second = *later;
+            return !later;
+        });
+        return lines;
+    }
+
+    [[noreturn]] void run() {
+        for (;;) {
+            {
+                std::unique_lock lock(mutex_);
+                wake_.wait(lock, [this] { return !due_.empty(); });
+                auto earliest = std::min_element(due_.begin(), due_.end(), [](const auto& a, const auto& b) {
+                                    return a.second < b.second;
+                                })->second;
+                // Woken early by a new due time, or not: the earliest is looked at again.
+                if (FailureLog::Clock::now() < earliest) {
+                    wake_.wait_until(lock, earliest);
+                    continue;
+                }
+            }
+            // Written with no lock held.
+            for (const Record& line : take(true)) submit(line);
+        }
+    }
+
+    std::mutex mutex_;  // before any FailureLog's
+    std::condition_variable wake_;
+    std::vector<std::pair<FailureLog*, FailureLog::Clock::time_point>> due_;
+    bool started_ = false;
+};
+
 void flush() {
+    for (const Record& line : FailureWriter::instance().takeAll()) submit(line);
     auto& out = output();
     std::lock_guard lock(out.mutex);
     for (const Record& line : out.repeats.flush()) writeOut(line);
@@ -359,20 +443,49 @@ void MemorySink::add(const Record& record) {
     records_.push_back(record);
 }
 
+Record FailureLog::line(std::string_view reason, std::uint64_t count) const {
+    std::string message(reason);
+    if (count != 1) message += " (" + std::to_string(count) + " times since the last line)";
+    return {Level::error, logger_.subsystem(), logger_.category(), std::move(message)};
+}
+
 void FailureLog::add(std::string_view reason) {
     std::uint64_t count = 0;
+    Clock::time_point due;
     {
         std::lock_guard lock(mutex_);
         ++unwritten_;
-        const auto now = std::chrono::steady_clock::now();
-        if (lastLine_ && now - *lastLine_ < RepeatCollapser::window) return;
-        lastLine_ = now;
-        count = std::exchange(unwritten_, 0);
+        const auto now = Clock::now();
+        if (lastLine_ && now - *lastLine_ < RepeatCollapser::window) {
+            unwrittenReason_.assign(reason);
+            if (scheduled_) return;
+            scheduled_ = true;
+            due = *lastLine_ + RepeatCollapser::window;
+        } else {
+            lastLine_ = now;
+            count = std::exchange(unwritten_, 0);
+        }
     }
-    if (count == 1)
-        logger_.error("%{public}s", reason);
-    else
-        logger_.error("%{public}s (%{public}d times since the last line)", reason, count);
+    // Neither lock is held while the other is taken.
+    if (count == 0) return FailureWriter::instance().schedule(this, due);
+    submit(line(reason, count));
+}
+
+std::optional<Record> FailureLog::takeUnwritten(Clock::time_point now, std::optional<Clock::time_point>* later) {
+    std::lock_guard lock(mutex_);
+    if (unwritten_ > 0 && later && *lastLine_ + RepeatCollapser::window > now) {
+        // A line was written since the due time was set (by add(), the writer late).
+        *later = *lastLine_ + RepeatCollapser::window;
+        return std::nullopt;
+    }
+    scheduled_ = false;
+    if (unwritten_ == 0) return std::nullopt;
+    lastLine_ = now;
+    return line(unwrittenReason_, std::exchange(unwritten_, 0));
+}
+
+FailureLog::~FailureLog() {
+    if (auto last = FailureWriter::instance().forget(this)) submit(*last);
 }
 
 FailureLog& networkFailures(std::string_view kind) {

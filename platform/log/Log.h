@@ -134,22 +134,45 @@ private:
     std::string category_;
 };
 
+class FailureWriter;
+
 // One kind of failure that may come many times a second (a refused query, a socket
 // that cannot be made): written at error level at once, then at most once a second,
-// each line with the number of such failures since the line before. Any thread.
+// each line with the number of such failures since the line before, as
+// "<reason> (N times since the last line)" under the reason of the latest failure it
+// counts (a line that counts one failure is the reason alone). A burst's count is
+// written within about a second after the burst ends, also when no later failure
+// comes: a process-wide writer thread, started on first need and never destroyed,
+// sleeps until the earliest count is due. A FailureLog destroyed with a count not yet
+// written writes it; flush() writes every such count. Any thread.
+//
+// Locks: the writer's lock is taken before a FailureLog's, never after it; add()
+// takes them one after the other, never both.
 class FailureLog {
 public:
     explicit FailureLog(Logger logger) : logger_(std::move(logger)) {}
+    ~FailureLog();
     FailureLog(const FailureLog&) = delete;
     FailureLog& operator=(const FailureLog&) = delete;
 
     void add(std::string_view reason);
 
 private:
+    friend class FailureWriter;
+    using Clock = std::chrono::steady_clock;
+    // The line for the failures not yet written, if any, as written at `now`, after
+    // which the writer holds no due time for this log; with `later`, and a line
+    // written less than a second ago, no line but `later` set to when it is due.
+    // Under the writer's lock.
+    std::optional<Record> takeUnwritten(Clock::time_point now, std::optional<Clock::time_point>* later);
+    Record line(std::string_view reason, std::uint64_t count) const;
+
     Logger logger_;
     std::mutex mutex_;
-    std::optional<std::chrono::steady_clock::time_point> lastLine_;
+    std::optional<Clock::time_point> lastLine_;
     std::uint64_t unwritten_ = 0;
+    std::string unwrittenReason_;  // the latest unwritten failure's
+    bool scheduled_ = false;       // the writer holds a due time for the unwritten ones
 };
 
 // The platform's network stack says why a connection, a datagram or a socket failed,
@@ -160,7 +183,8 @@ FailureLog& networkFailures(std::string_view kind);
 // A plain message without subsystem or category, as a process's own diagnostic print.
 void nsLog(std::string_view message);
 
-// Writes the repeat counts still pending, as a process does before it ends.
+// Writes the repeat counts and failure counts still pending, as a process does before
+// it ends.
 void flush();
 
 // Captures every kept record, repeats included, while it exists (several may exist

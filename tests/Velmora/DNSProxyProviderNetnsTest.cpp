@@ -315,9 +315,60 @@ TEST_F(ProviderVerdict, SuccessWritesTheBodyUnchangedAndEveryExchangeIsReported)
         flow, ne::EndpointList{}, 12);
     EXPECT_EQ(flow->written().size(), 1u);
     EXPECT_TRUE(log_.contains("Failed when getting verdict response: (404), error: bad status"));
-    EXPECT_TRUE(log_.contains("Failed when getting verdict response: (418), error: The request timed out."));
+    // The second failure within the second is written when the second is over.
+    EXPECT_TRUE(dispatch::runMainUntil(
+        [&] { return log_.contains("Failed when getting verdict response: (418), error: The request timed out."); }, 5s));
     ASSERT_EQ(provider_->reports.size(), 3u);
     EXPECT_EQ(provider_->reports[0].second, 33);
+}
+
+TEST_F(ProviderVerdict, AnswersNoFlowCanTakeAreCountedOnAFewLinesEachCarryingItsText) {
+    // A filtering service whose answers are 65,520 octets, legal over HTTP and too large
+    // for a UDP datagram: every write to a flow fails, each flow describing itself apart.
+    // At the shipped level: a debug log dumps every answer.
+    oslog::setMinimumLevel(oslog::Level::info);
+    http::HTTPURLResponse ok{200, "https://dns.brimvale.example/dns-query", {{"content-type", "application/dns-message"}}};
+    const http::DataResponse response{"", ok, http::Bytes(65520, 0), {}};
+    constexpr std::uint64_t queries = 2000;
+    const auto begun = std::chrono::steady_clock::now();
+    for (std::uint64_t i = 0; i < queries; ++i) {
+        auto flow = udpFlow("q" + std::to_string(i) + ".test");
+        flow->description = "UDP flow " + std::to_string(i);
+        flow->writeError = ne::FlowError{ne::flowErrorSendFailed, "Message too long"};
+        provider_->handleVerdictResponse(response, flow, ne::EndpointList{}, 33);
+    }
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - begun);
+
+    constexpr std::string_view text = "Failed to write datagrams to the flow: UDP flow ";
+    constexpr std::string_view tail = " times since the last line)";
+    std::vector<oslog::Record> lines;
+    auto counted = [&] {
+        lines.clear();
+        std::uint64_t total = 0;
+        for (auto& record : log_.records()) {
+            if (!record.message.starts_with(text)) continue;
+            const auto open = record.message.rfind(" (");
+            total += record.message.ends_with(tail) && open != std::string::npos
+                         ? std::stoull(record.message.substr(open + 2))
+                         : 1;
+            lines.push_back(std::move(record));
+        }
+        return total;
+    };
+    // Every failure counted, summed over the lines that carry them, the last soon after the burst.
+    EXPECT_TRUE(dispatch::runMainUntil([&] { return counted() == queries; }, 5s)) << counted();
+    // The first at once, at most one a second while they come, and the rest's count.
+    EXPECT_LE(lines.size(), 2u + static_cast<std::size_t>(seconds.count())) << lines.size() << " lines";
+    for (const auto& line : lines) {
+        EXPECT_EQ(line.category, "dnsflow");
+        EXPECT_EQ(line.level, oslog::Level::error);
+        EXPECT_NE(line.message.find(", error: Message too long"), std::string::npos) << line.message;
+    }
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front().message, "Failed to write datagrams to the flow: UDP flow 0, error: Message too long");
+    EXPECT_TRUE(lines.back().message.starts_with("Failed to write datagrams to the flow: UDP flow 1999, error: "
+                                                 "Message too long"))
+        << lines.back().message;
 }
 
 TEST_F(ProviderVerdict, CookieFollowsTheServiceAfterAStart) {

@@ -63,13 +63,14 @@ public:
         completion(datagrams_, endpoints_, std::nullopt);
     }
     void writeDatagrams(std::vector<ne::Datagram> datagrams, const ne::EndpointList&, Completion completion) override {
+        if (writeError) return completion(writeError);
         {
             std::lock_guard lock(mutex_);
             written_.insert(written_.end(), datagrams.begin(), datagrams.end());
         }
         completion(std::nullopt);
     }
-    std::string debugDescription() const override { return "fake UDP flow"; }
+    std::string debugDescription() const override { return description; }
 
     std::vector<ne::Datagram> written() const {
         std::lock_guard lock(mutex_);
@@ -79,6 +80,8 @@ public:
     std::atomic<int> opens{0};
     std::atomic<int> reads{0};
     std::optional<ne::FlowError> openError;
+    std::optional<ne::FlowError> writeError;  // every write fails with it, writing nothing
+    std::string description = "fake UDP flow";
 
 private:
     std::vector<ne::Datagram> datagrams_;

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 using oslog::format;
 
@@ -97,6 +100,72 @@ TEST(LogRepeats, PendingCountsAreWrittenOnceTheirSecondIsOverOrOnFlush) {
     ASSERT_EQ(rest.size(), 1u);
     EXPECT_EQ(rest[0], record("probe", "last message repeated 1 time"));
     EXPECT_TRUE(collapser.flush().empty());
+}
+
+namespace {
+
+// The failures the records of `category` count: a line with a count counts that many,
+// a line without one a single failure.
+std::uint64_t failuresCounted(const oslog::MemorySink& sink, const std::string& category) {
+    constexpr std::string_view tail = " times since the last line)";
+    std::uint64_t total = 0;
+    for (const auto& record : sink.records()) {
+        if (record.category != category) continue;
+        const std::string& message = record.message;
+        const auto open = message.rfind(" (");
+        if (message.ends_with(tail) && open != std::string::npos)
+            total += std::stoull(message.substr(open + 2, message.size() - tail.size() - open - 2));
+        else
+            total += 1;
+    }
+    return total;
+}
+
+// Polls until `category` counts `expected` failures, for at most `bound`.
+bool waitForCount(const oslog::MemorySink& sink, const std::string& category, std::uint64_t expected,
+                  std::chrono::milliseconds bound = std::chrono::seconds(5)) {
+    const auto end = std::chrono::steady_clock::now() + bound;
+    while (failuresCounted(sink, category) != expected) {
+        if (std::chrono::steady_clock::now() >= end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST(LogFailures, ABurstsCountIsWrittenAfterItEndsWithNoLaterFailure) {
+    oslog::MemorySink sink;
+    oslog::FailureLog failures(oslog::Logger("com.example.test", "burst"));
+    for (int i = 0; i < 1000; ++i) failures.add("Datagram " + std::to_string(i) + " dropped");
+    // The first at once, then the count of the rest, with no later failure to carry it.
+    ASSERT_TRUE(waitForCount(sink, "burst", 1000)) << failuresCounted(sink, "burst");
+    const auto records = sink.records();
+    EXPECT_LE(records.size(), 3u);
+    EXPECT_EQ(records.front().message, "Datagram 0 dropped");
+    // Under the latest reason it counts; a loaded machine may have split the burst.
+    EXPECT_TRUE(records.back().message.starts_with("Datagram 999 dropped")) << records.back().message;
+    for (const auto& record : records) EXPECT_EQ(record.level, oslog::Level::error);
+    // The next burst, a single failure, is written too.
+    failures.add("Datagram 1000 dropped");
+    EXPECT_TRUE(waitForCount(sink, "burst", 1001));
+    EXPECT_EQ(sink.records().back().message, "Datagram 1000 dropped");
+}
+
+TEST(LogFailures, ACountPendingIsWrittenByFlushAndWhenItsLogIsDestroyed) {
+    oslog::MemorySink sink;
+    {
+        oslog::FailureLog failures(oslog::Logger("com.example.test", "destroyed"));
+        for (int i = 0; i < 3; ++i) failures.add("refused " + std::to_string(i));
+    }
+    EXPECT_EQ(failuresCounted(sink, "destroyed"), 3u);
+    EXPECT_TRUE(sink.records().back().message.starts_with("refused 2")) << sink.records().back().message;
+
+    oslog::FailureLog failures(oslog::Logger("com.example.test", "flushed"));
+    for (int i = 0; i < 3; ++i) failures.add("refused " + std::to_string(i));
+    oslog::flush();
+    EXPECT_EQ(failuresCounted(sink, "flushed"), 3u);
+    EXPECT_TRUE(sink.records().back().message.starts_with("refused 2")) << sink.records().back().message;
 }
 
 TEST(LogOutput, ControlCharactersOfAMessageAreWrittenEscaped) {
