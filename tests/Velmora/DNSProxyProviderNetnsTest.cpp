@@ -273,18 +273,36 @@ TEST_F(ProviderRoad, PassthroughQueriesBeyondTheLimitInFlightAreDroppedAndCounte
     ::close(spare);
 }
 
-TEST_F(ProviderRoad, QueryAwaitingItsAnswerWakesTheLoopOnlyAtItsDeadline) {
+TEST_F(ProviderRoad, QueryAwaitingItsAnswerWakesTheLoopOnlyAtItsDeadlineAndAnAnsweredOneNotAtAll) {
+    auto& loop = dispatch::DispatchQueue::main().context();
+    // The handlers the main loop runs from now until `end`.
+    auto handlersUntil = [&](std::chrono::steady_clock::time_point end) {
+        std::size_t handlers = 0;
+        loop.restart();
+        while (std::chrono::steady_clock::now() < end) handlers += loop.run_one_until(end);
+        return handlers;
+    };
+    // The waits of queries asked before, in this process, are over.
+    ASSERT_TRUE(dispatch::runMainUntil([] { return SystemResolver::awaitingFirstAnswerCount() == 0; }, 5s));
+    {
+        UdpAnswerServer server(53);
+        auto flow = udpFlow("answered.test");
+        const auto asked = std::chrono::steady_clock::now();
+        provider_->handleNewFlow(flow);
+        ASSERT_TRUE(waitForAnswers({flow}));
+        loop.restart();
+        while (loop.poll() > 0) {}  // the answer's own work
+        // Until well past the end the wait would have had.
+        EXPECT_EQ(handlersUntil(asked + SystemResolver::firstAnswerWait + 1s), 0u)
+            << "the loop woke after the query was answered";
+    }
+
     UdpAnswerServer silent(53, 0);
     provider_->handleNewFlow(udpFlow("silent.test"));
     ASSERT_TRUE(dispatch::runMainUntil([&] { return SystemResolver::awaitingFirstAnswerCount() == 1; }, 2s));
     dispatch::runMainFor(100ms);  // the query's own work
-    // The handlers the main loop runs in the next 1.4 s of the 2 s wait.
-    auto& loop = dispatch::DispatchQueue::main().context();
-    std::size_t handlers = 0;
-    loop.restart();
-    for (const auto end = std::chrono::steady_clock::now() + 1400ms; std::chrono::steady_clock::now() < end;)
-        handlers += loop.run_one_until(end);
-    EXPECT_EQ(handlers, 0u) << "the loop woke before the wait's end";
+    // The next 1.4 s of the 2 s wait.
+    EXPECT_EQ(handlersUntil(std::chrono::steady_clock::now() + 1400ms), 0u) << "the loop woke before the wait's end";
 }
 
 TEST_F(ProviderRoad, ResolverLeftWithoutAnAnswerIsReleasedAfterItsWait) {

@@ -13,6 +13,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <csignal>
@@ -54,6 +55,13 @@ public:
 
 net::Datagram query(int number) {
     return {static_cast<std::uint8_t>(number >> 8), static_cast<std::uint8_t>(number), 0x01, 0x00, 0x00};
+}
+
+// New descriptors take the lowest free number.
+int lowestFreeDescriptor() {
+    int descriptor = 0;
+    while (::fcntl(descriptor, F_GETFD) >= 0) ++descriptor;
+    return descriptor;
 }
 
 size_t openDescriptors() {
@@ -112,6 +120,54 @@ TEST(UdpSocketChannel, ClosedOrDroppedSocketsTellNothingMore) {
     EXPECT_TRUE(droppedDelegate->received.empty());
     EXPECT_EQ(droppedDelegate->closed, 0);
     EXPECT_FALSE(closing->connectToHost("127.0.0.1", server.port()));
+}
+
+// A main-queue socket's close is made by a threaded worker and reported back later; a
+// socket made meanwhile takes the same descriptor number, and the late report of the
+// close must not take its place in the main queue's set.
+TEST(UdpSocketChannel, TheReusedDescriptorsAnswersArriveWhileTheFormerSocketsCloseIsReported) {
+    UdpAnswerServer server(0, 1, 50ms);  // the close is reported before the answer comes
+    auto& main = dispatch::DispatchQueue::main();
+    constexpr int rounds = 20;
+    int reused = 0;
+    std::vector<std::shared_ptr<CountingDelegate>> delegates;
+    std::vector<std::shared_ptr<net::UdpSocket>> sockets;
+    // The workers' own descriptors exist from the first socket on.
+    auto first = net::UdpSocket::make(std::make_shared<CountingDelegate>(), main);
+    ASSERT_TRUE(first->connectToHost("127.0.0.1", server.port()));
+    for (int i = 0; i < rounds; ++i) {
+        main.async([&, i] {
+            const int descriptor = lowestFreeDescriptor();  // the next socket's
+            auto closing = net::UdpSocket::make(std::make_shared<CountingDelegate>(), main);
+            closing->connectToHost("127.0.0.1", server.port());
+            closing->beginReceiving();
+            closing->close();
+            // After the step that hands the close to a worker at the end of this task.
+            main.async([&, i, descriptor] {
+                // The worker has closed it; the report of the close waits for this task.
+                const auto deadline = std::chrono::steady_clock::now() + 5s;
+                while (::fcntl(descriptor, F_GETFD) >= 0 && std::chrono::steady_clock::now() < deadline)
+                    std::this_thread::yield();
+                delegates.push_back(std::make_shared<CountingDelegate>());
+                sockets.push_back(net::UdpSocket::make(delegates.back(), main));
+                sockets.back()->connectToHost("127.0.0.1", server.port());
+                sockets.back()->beginReceiving();
+                reused += ::fcntl(descriptor, F_GETFD) >= 0;
+                sockets.back()->sendData(query(i), 2s, 100000 + i);
+            });
+        });
+        ASSERT_TRUE(dispatch::runMainUntil([&] { return sockets.size() == i + 1u; }, 10s));
+    }
+    EXPECT_EQ(reused, rounds) << "the new sockets did not take the closed ones' descriptors";
+    dispatch::runMainUntil(
+        [&] {
+            return std::all_of(delegates.begin(), delegates.end(), [](const auto& each) { return !each->received.empty(); });
+        },
+        5s);
+    int answered = 0;
+    for (int i = 0; i < rounds; ++i)
+        answered += delegates[i]->received == std::vector<net::Datagram>{UdpAnswerServer::answerTo(query(i), 0)};
+    EXPECT_EQ(answered, rounds);
 }
 
 TEST(UdpSocketChannel, UnreachableAddressClosesTheSocketWithTheError) {
@@ -240,9 +296,7 @@ namespace {
     ::getrlimit(RLIMIT_NOFILE, &before);
     auto delegate = std::make_shared<CountingDelegate>();
     auto socket = net::UdpSocket::make(delegate, dispatch::DispatchQueue::main());
-    int lowestFree = 0;  // new descriptors take the lowest free number
-    while (::fcntl(lowestFree, F_GETFD) >= 0) ++lowestFree;
-    const rlimit none{static_cast<rlim_t>(lowestFree), before.rlim_max};
+    const rlimit none{static_cast<rlim_t>(lowestFreeDescriptor()), before.rlim_max};
     ::setrlimit(RLIMIT_NOFILE, &none);
     const auto connected = socket->connectToHost("127.0.0.1", server.port());
     std::cerr << (connected ? "connected" : connected.error().reason);
