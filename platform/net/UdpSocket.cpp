@@ -129,12 +129,6 @@ void Channel::fail(int number) {
 
 }  // namespace detail
 
-namespace {
-
-std::string systemErrorText(int number) { return Error::system(number).reason; }
-
-}  // namespace
-
 // ---- UdpSocket, on the owner's queue ----
 
 std::shared_ptr<UdpSocket> UdpSocket::make(std::weak_ptr<UdpSocketDelegate> delegate,
@@ -166,14 +160,16 @@ Result<> UdpSocket::connectToHost(const std::string& host, std::uint16_t port) {
                                  auto self = weak.lock();
                                  if (!self || self->state_ != State::resolving) return;
                                  if (resolveError || results.empty()) {
-                                     const std::string reason =
-                                         resolveError ? resolveError.message() : "No address for host";
-                                     oslog::networkFailures("udp").add("Cannot resolve " + host + ": " + reason);
-                                     self->closeWithError(reason);
+                                     // A name with no address leaves no way to the host.
+                                     const Error unresolved{EHOSTUNREACH, resolveError ? resolveError.message()
+                                                                                       : "No address for host"};
+                                     oslog::networkFailures("udp").add("Cannot resolve " + host + ": " +
+                                                                       unresolved.reason);
+                                     self->closeWithError(unresolved);
                                      return;
                                  }
                                  if (auto connected = self->connectTo(results.begin()->endpoint()); !connected)
-                                     self->closeWithError(connected.error().reason);
+                                     self->closeWithError(connected.error());
                              });
     return {};
 }
@@ -223,7 +219,8 @@ void UdpSocket::flushSends() {
             PendingSend expired = std::move(send);
             pending_.pop_front();
             if (auto delegate = delegate_.lock())
-                delegate->udpSocketDidNotSendDataWithTag(*this, expired.tag, "Send operation timed out");
+                delegate->udpSocketDidNotSendDataWithTag(*this, expired.tag,
+                                                         Error{ETIMEDOUT, "Send operation timed out"});
             continue;
         }
         PendingSend current = std::move(send);
@@ -236,13 +233,13 @@ void UdpSocket::flushSends() {
 }
 
 void UdpSocket::sendFinished(long tag, bool sent, int errorNumber) {
-    if (!sent) sayWhy(errorNumber);
-    auto delegate = delegate_.lock();
-    if (!delegate) return;
-    if (sent)
-        delegate->udpSocketDidSendDataWithTag(*this, tag);
-    else
-        delegate->udpSocketDidNotSendDataWithTag(*this, tag, systemErrorText(errorNumber));
+    if (sent) {
+        if (auto delegate = delegate_.lock()) delegate->udpSocketDidSendDataWithTag(*this, tag);
+        return;
+    }
+    const Error error = Error::system(errorNumber);
+    sayWhy(error);
+    if (auto delegate = delegate_.lock()) delegate->udpSocketDidNotSendDataWithTag(*this, tag, error);
 }
 
 void UdpSocket::receiveNext() {
@@ -261,18 +258,19 @@ void UdpSocket::received(const Datagram& datagram) {
 void UdpSocket::close() { closeWithError(std::nullopt); }
 
 void UdpSocket::failed(int number) {
-    sayWhy(number);
-    closeWithError(systemErrorText(number));
+    const Error error = Error::system(number);
+    sayWhy(error);
+    closeWithError(error);
 }
 
-void UdpSocket::sayWhy(int number) const {
-    if (number == EMFILE || number == ENFILE || number == ENOBUFS || number == ENOMEM)
-        oslog::networkFailures("descriptors").add("Cannot open a UDP socket: " + systemErrorText(number));
+void UdpSocket::sayWhy(const Error& error) const {
+    if (error.code == EMFILE || error.code == ENFILE || error.code == ENOBUFS || error.code == ENOMEM)
+        oslog::networkFailures("descriptors").add("Cannot open a UDP socket: " + error.reason);
     else
-        oslog::networkFailures("udp").add("Datagrams to " + peerText_ + ": " + systemErrorText(number));
+        oslog::networkFailures("udp").add("Datagrams to " + peerText_ + ": " + error.reason);
 }
 
-void UdpSocket::closeWithError(const std::optional<std::string>& error) {
+void UdpSocket::closeWithError(const std::optional<Error>& error) {
     if (state_ == State::closed) return;
     state_ = State::closed;
     if (resolver_) resolver_->cancel();

@@ -36,10 +36,10 @@ class UdpSocketDelegate {
 public:
     virtual ~UdpSocketDelegate() = default;
     virtual void udpSocketDidSendDataWithTag(UdpSocket&, long) {}
-    virtual void udpSocketDidNotSendDataWithTag(UdpSocket&, long, const std::string& /*error*/) {}
+    virtual void udpSocketDidNotSendDataWithTag(UdpSocket&, long, const Error& /*error*/) {}
     virtual void udpSocketDidReceiveData(UdpSocket&, const Datagram&, const std::string& /*fromAddress*/) {}
     // `error` is absent when the socket was closed on request.
-    virtual void udpSocketDidClose(UdpSocket&, const std::optional<std::string>& /*error*/) {}
+    virtual void udpSocketDidClose(UdpSocket&, const std::optional<Error>& /*error*/) {}
 };
 
 class UdpSocket : public std::enable_shared_from_this<UdpSocket> {
@@ -80,15 +80,15 @@ private:
     Result<> connectTo(const asio::ip::udp::endpoint& peer);
     void sendFinished(long tag, bool sent, int errorNumber);
     void received(const Datagram& datagram);
-    // The socket failed on its worker: says why, and closes with the reason.
+    // The socket failed on its worker: says why, and closes with the error.
     void failed(int errorNumber);
     // Says why a socket or a datagram failed, under the network stack's name: the
-    // delegate may not log the reason it is told.
-    void sayWhy(int errorNumber) const;
+    // delegate may not log the error it is told.
+    void sayWhy(const Error& error) const;
     void setPeer(const asio::ip::udp::endpoint& peer);
     void flushSends();
     void receiveNext();
-    void closeWithError(const std::optional<std::string>& error);
+    void closeWithError(const std::optional<Error>& error);
 
     std::weak_ptr<UdpSocketDelegate> delegate_;
     dispatch::DispatchQueue& queue_;

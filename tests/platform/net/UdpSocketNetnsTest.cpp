@@ -39,9 +39,9 @@ public:
         answeredBeforeSent += sent == 0;
         received.push_back(data);
     }
-    void udpSocketDidClose(net::UdpSocket&, const std::optional<std::string>& error) override {
+    void udpSocketDidClose(net::UdpSocket&, const std::optional<net::Error>& error) override {
         ++closed;
-        closeError = error.value_or("");
+        closeError = error ? error->reason : "";
     }
 
     int sent = 0;
