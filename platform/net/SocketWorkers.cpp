@@ -377,13 +377,14 @@ struct Workers {
 
 Workers& workers() {
     static Workers* all = [] {
+        // A worker that cannot be set up now is tried again when a socket asks for it.
         auto* made = new Workers;
         for (std::size_t i = 0; i < kSocketWorkers; ++i) {
             made->threads[i] = new ThreadWorker(i);
-            made->threads[i]->setUp();
+            static_cast<void>(made->threads[i]->setUp());
         }
         made->mainQueue = new MainQueueWorker(dispatch::DispatchQueue::main());
-        made->mainQueue->setUp();
+        static_cast<void>(made->mainQueue->setUp());
         std::atexit([] {
             for (auto* each : workers().threads) each->stop();
         });
