@@ -21,7 +21,7 @@ public:
     Channel(Worker worker, dispatch::DispatchQueue& owner, std::weak_ptr<UdpSocket> socket)
         : worker_(worker), owner_(owner), socket_(std::move(socket)) {}
 
-    // Each call is handed to the worker with the rest of the owner's task.
+    // Each call is handed off to the worker with the rest of the owner's task.
     void open(const asio::ip::udp::endpoint& peer);
     void startReceiving();
     void send(Datagram data, long tag);
@@ -57,7 +57,7 @@ void Channel::report(Action action) {
 }
 
 void Channel::open(const asio::ip::udp::endpoint& peer) {
-    worker_.handOver(owner_, [self = shared_from_this(), peer] {
+    worker_.handOff(owner_, [self = shared_from_this(), peer] {
         if (self->closed_) return;
         // A socket of its own per query: the system picks a fresh source port for each.
         self->fd_ = ::socket(peer.protocol().family(), SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -70,7 +70,7 @@ void Channel::open(const asio::ip::udp::endpoint& peer) {
 }
 
 void Channel::startReceiving() {
-    worker_.handOver(owner_, [self = shared_from_this()] {
+    worker_.handOff(owner_, [self = shared_from_this()] {
         self->receiving_ = true;
         self->watchWhenReady();
     });
@@ -86,7 +86,7 @@ void Channel::watchWhenReady() {
 }
 
 void Channel::send(Datagram data, long tag) {
-    worker_.handOver(owner_, [self = shared_from_this(), data = std::move(data), tag] {
+    worker_.handOff(owner_, [self = shared_from_this(), data = std::move(data), tag] {
         const bool open = !self->closed_ && self->fd_ >= 0;
         const bool sent = open && ::send(self->fd_, data.data(), data.size(), 0) >= 0;
         const int number = open ? errno : ENOTCONN;
@@ -95,7 +95,7 @@ void Channel::send(Datagram data, long tag) {
 }
 
 void Channel::close() {
-    worker_.handOver(owner_, [self = shared_from_this()] {
+    worker_.handOff(owner_, [self = shared_from_this()] {
         if (self->closed_) return;
         self->closed_ = true;
         self->closeDescriptor();

@@ -3,7 +3,7 @@
 // operations on that queue, which must outlive the socket's work in the background. A
 // host name is resolved in the background; sends made meanwhile wait for the
 // connection (or their time-out). The socket itself lives on one of a few socket
-// workers: the operations of one task of the owner's queue are handed over in small
+// workers: the operations of one task of the owner's queue are handed off in small
 // batches, the last when that task ends, and the worker creates, connects, sends,
 // receives and closes; its results come back in batches, told on the delegate's queue
 // in order. The first sockets of each task of the main queue stay on the main queue,
