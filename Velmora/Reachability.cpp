@@ -113,8 +113,9 @@ void Reachability::stopNotifier() {
 }
 
 void Reachability::unregister() {
-    reachabilityRef_->setCallback({});
-    reachabilityRef_->setDispatchQueue(nullptr);
+    // Letting go of the callback and the queue has nothing to fail for.
+    static_cast<void>(reachabilityRef_->setCallback({}));
+    static_cast<void>(reachabilityRef_->setDispatchQueue(nullptr));
     notifierRunning_ = false;
 }
 

@@ -153,7 +153,7 @@ void SystemResolver::udpSocketDidReceiveData(net::UdpSocket&, const net::Datagra
     handleReceivedDatagram(data);
 }
 
-void SystemResolver::udpSocketDidClose(net::UdpSocket&, const std::optional<std::string>& error) {
+void SystemResolver::udpSocketDidClose(net::UdpSocket&, const std::optional<net::Error>& error) {
     handleSocketClosed(error);
 }
 
@@ -182,6 +182,6 @@ void SystemResolver::writeResponse(const ne::Datagram& datagram) {
                           });
 }
 
-void SystemResolver::handleSocketClosed(const std::optional<std::string>& error) {
-    passthroughFlowLogger().debug("Datagram closed [Error: %{public}s]", error.value_or("none"));
+void SystemResolver::handleSocketClosed(const std::optional<net::Error>& error) {
+    passthroughFlowLogger().debug("Datagram closed [Error: %{public}s]", error ? error->reason : "none");
 }

@@ -41,7 +41,7 @@ public:
     void udpSocketDidSendDataWithTag(net::UdpSocket& socket, long tag) override;
     void udpSocketDidReceiveData(net::UdpSocket& socket, const net::Datagram& data,
                                  const std::string& fromAddress) override;
-    void udpSocketDidClose(net::UdpSocket& socket, const std::optional<std::string>& error) override;
+    void udpSocketDidClose(net::UdpSocket& socket, const std::optional<net::Error>& error) override;
 
     virtual void sendQuery();
     virtual void writeResponse(const ne::Datagram& datagram);
@@ -73,7 +73,7 @@ private:
     void keepSocket();
     void closeKeptSocket();
     void handleReceivedDatagram(const ne::Datagram& datagram);
-    void handleSocketClosed(const std::optional<std::string>& error);
+    void handleSocketClosed(const std::optional<net::Error>& error);
 
     std::shared_ptr<net::UdpSocket> passthroughSocket_;
     std::optional<ne::Datagram> data_;

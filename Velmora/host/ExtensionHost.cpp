@@ -248,12 +248,12 @@ foundation::Dictionary startOptions(const ne::ProviderConfiguration& configurati
     return foundation::Dictionary{{shared::vendorDataKey, std::move(vendorData)}};
 }
 
-bool startFromPreferences(ne::ProviderHost& host, const std::filesystem::path& preferencesFile,
-                          ne::DNSProxyProviderBase::StartCompletion completion, std::string* error) {
+net::Result<bool> startFromPreferences(ne::ProviderHost& host, const std::filesystem::path& preferencesFile,
+                                       ne::DNSProxyProviderBase::StartCompletion completion) {
     ne::ManagerError readError;
     auto preferences = ne::readDNSProxyPreferences(preferencesFile, &readError);
-    if (!preferences && error) *error = readError.reason;
-    if (!preferences || !preferences->enabled || !preferences->providerConfiguration ||
+    if (!preferences) return net::Error{EIO, readError.reason};
+    if (!preferences->enabled || !preferences->providerConfiguration ||
         preferences->providerBundleIdentifier != ownBundleIdentifier()) {
         return false;
     }

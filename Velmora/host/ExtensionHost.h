@@ -38,11 +38,10 @@ std::optional<ne::ProviderConfiguration> readConfigurationFile(const std::filesy
 foundation::Dictionary startOptions(const ne::ProviderConfiguration& configuration);
 
 // Starts the provider from the DNS proxy preferences file when it enables this
-// extension with a provider configuration; false when it does not, with the reason
-// in `error` when the file could not be read. The one place that turns saved
-// preferences into a start.
-bool startFromPreferences(ne::ProviderHost& host, const std::filesystem::path& preferencesFile,
-                          ne::DNSProxyProviderBase::StartCompletion completion, std::string* error = nullptr);
+// extension with a provider configuration; whether it did, or why the file could not
+// be read. The one place that turns saved preferences into a start.
+net::Result<bool> startFromPreferences(ne::ProviderHost& host, const std::filesystem::path& preferencesFile,
+                                       ne::DNSProxyProviderBase::StartCompletion completion);
 
 // SIGTERM, SIGINT and SIGHUP stop the host cleanly. Blocked first thing in main, before
 // any thread starts (threads inherit the block), they wait, pending, until the watch

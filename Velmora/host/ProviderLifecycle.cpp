@@ -29,9 +29,9 @@ ProviderLifecycle::ProviderLifecycle(ne::ProviderHost& host, std::optional<ne::P
 }
 
 void ProviderLifecycle::start() {
-    std::string error;
-    started_ = startFromPreferences(host_, ne::dnsProxyPreferencesPath(), logStartOutcome, &error);
-    if (!error.empty()) logUnreadablePreferences(error);
+    auto fromPreferences = startFromPreferences(host_, ne::dnsProxyPreferencesPath(), logStartOutcome);
+    if (!fromPreferences) logUnreadablePreferences(fromPreferences.error().reason);
+    started_ = fromPreferences && *fromPreferences;
     if (started_) return;
     if (fileConfiguration_) {
         host_.startProvider(startOptions(*fileConfiguration_), logStartOutcome);

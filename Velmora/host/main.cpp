@@ -76,9 +76,8 @@ int main(int argc, char** argv) {
 
     raiseDescriptorLimit();
     auto host = std::make_unique<ne::ProviderHost>(DNSProxyProvider::make(), options);
-    std::string listenError;
-    if (!host->listen(&listenError)) {
-        std::cerr << program << ": cannot listen on " << listenError << "\n";
+    if (auto listening = host->listen(); !listening) {
+        std::cerr << program << ": cannot listen on " << listening.error().reason << "\n";
         return 1;
     }
     ne::hostLogger().info("Answering DNS on %{public}s:%{public}d, system resolver %{public}s", options.listenAddress,

@@ -9,9 +9,9 @@ namespace net::detail {
 
 namespace {
 
-// Operations handed to a worker at the latest once this many wait: the first sockets
-// of a long task of the owner's queue go out before the task ends, and the batch still
-// spares most of the wake-ups.
+// A worker's operations are handed off at the latest once this many wait: the first
+// sockets of a long task of the owner's queue go out before the task ends, and the batch
+// still spares most of the wake-ups.
 constexpr std::size_t kHandoffBatch = 6;
 
 // The work that tasks of the queue this thread runs added, by worker, until the step at
@@ -31,8 +31,8 @@ std::vector<dispatch::Task> take(std::vector<dispatch::Task>& pending) {
     return batch;
 }
 
-// At the end of the owner's task.
-void handOverTheRest() {
+// The rest, at the end of the owner's task.
+void handOffAtEndOfTask() {
     waiting.endOfTaskQueued = false;
     for (std::size_t i = 0; i < kSocketWorkers; ++i)
         if (!waiting.tasks[i].empty()) postToThreadWorker(i, take(waiting.tasks[i]));
@@ -40,7 +40,7 @@ void handOverTheRest() {
 
 }  // namespace
 
-void handOff(dispatch::DispatchQueue& owner, std::size_t worker, dispatch::Task task) {
+void handOffToThreadWorker(dispatch::DispatchQueue& owner, std::size_t worker, dispatch::Task task) {
     if (!owner.isCurrent()) {
         std::vector<dispatch::Task> single;
         single.push_back(std::move(task));
@@ -49,7 +49,7 @@ void handOff(dispatch::DispatchQueue& owner, std::size_t worker, dispatch::Task 
     }
     if (!waiting.endOfTaskQueued) {
         waiting.endOfTaskQueued = true;
-        owner.atEndOfTask(handOverTheRest);
+        owner.atEndOfTask(handOffAtEndOfTask);
     }
     auto& pending = waiting.tasks[worker];
     pending.push_back(std::move(task));

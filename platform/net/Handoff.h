@@ -2,8 +2,8 @@
 // How work reaches the threaded socket workers, for the network layer only. Waking a
 // sleeping worker costs the sender a system call, which would otherwise be paid for
 // nearly every socket operation; so work added during one task of an owner's queue
-// waits, and goes in batches of a few, the rest at the end of that task. Work added
-// from outside the owner's queue goes at once.
+// waits, and is handed off in batches of a few, the rest at the end of that task. Work
+// added from outside the owner's queue is handed off at once.
 
 #include "dispatch/Dispatch.h"
 
@@ -11,7 +11,7 @@
 
 namespace net::detail {
 
-// Runs `task` on threaded worker `worker`, after the work handed to it before.
-void handOff(dispatch::DispatchQueue& owner, std::size_t worker, dispatch::Task task);
+// Runs `task` on threaded worker `worker`, after the work handed off to it before.
+void handOffToThreadWorker(dispatch::DispatchQueue& owner, std::size_t worker, dispatch::Task task);
 
 }  // namespace net::detail

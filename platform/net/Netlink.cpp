@@ -14,64 +14,59 @@
 namespace net::netlink {
 namespace {
 
+// The descriptor of a bound rtnetlink socket.
+Result<int> openSocket(unsigned groups = 0, bool nonBlocking = false) {
+    const int fd = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC | (nonBlocking ? SOCK_NONBLOCK : 0), NETLINK_ROUTE);
+    if (fd < 0) return Error::system(errno);
+    sockaddr_nl local{};
+    local.nl_family = AF_NETLINK;
+    local.nl_groups = groups;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+        const Error error = Error::system(errno);
+        ::close(fd);
+        return error;
+    }
+    return fd;
+}
+
 class Socket {
 public:
-    explicit Socket(unsigned groups = 0, bool nonBlocking = false) {
-        fd_ = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC | (nonBlocking ? SOCK_NONBLOCK : 0),
-                       NETLINK_ROUTE);
-        if (fd_ < 0) return;
-        sockaddr_nl local{};
-        local.nl_family = AF_NETLINK;
-        local.nl_groups = groups;
-        if (::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) close();
-    }
-    ~Socket() { close(); }
+    explicit Socket(int fd) : fd_(fd) {}
+    ~Socket() { ::close(fd_); }
     Socket(const Socket&) = delete;
     Socket& operator=(const Socket&) = delete;
 
-    bool valid() const { return fd_ >= 0; }
-    int release() {
-        int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
     // Sends one request and hands every answer message to `onMessage` until the
     // dump ends (or the single answer of a non-dump request arrives).
-    bool transact(nlmsghdr& request, const std::function<void(const nlmsghdr&)>& onMessage) {
+    Result<> transact(nlmsghdr& request, const std::function<void(const nlmsghdr&)>& onMessage) {
         request.nlmsg_seq = ++sequence_;
-        if (::send(fd_, &request, request.nlmsg_len, 0) < 0) return false;
+        if (::send(fd_, &request, request.nlmsg_len, 0) < 0) return Error::system(errno);
         const bool dump = request.nlmsg_flags & NLM_F_DUMP;
         alignas(nlmsghdr) char buffer[32768];
         for (;;) {
             ssize_t length = ::recv(fd_, buffer, sizeof buffer, 0);
             if (length < 0) {
                 if (errno == EINTR) continue;
-                return false;
+                return Error::system(errno);
             }
             auto remaining = static_cast<unsigned>(length);
             for (auto* message = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(message, remaining);
                  message = NLMSG_NEXT(message, remaining)) {
                 if (message->nlmsg_seq != sequence_) continue;
-                if (message->nlmsg_type == NLMSG_DONE) return true;
+                if (message->nlmsg_type == NLMSG_DONE) return {};
                 if (message->nlmsg_type == NLMSG_ERROR) {
                     auto* error = static_cast<nlmsgerr*>(NLMSG_DATA(message));
-                    if (error->error == 0) return true;
-                    errno = -error->error;
-                    return false;
+                    if (error->error == 0) return {};
+                    return Error::system(-error->error);
                 }
                 onMessage(*message);
-                if (!dump) return true;
+                if (!dump) return {};
             }
         }
     }
 
 private:
-    void close() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-    int fd_ = -1;
+    const int fd_;
     std::uint32_t sequence_ = 0;
 };
 
@@ -104,16 +99,17 @@ Route readRoute(const nlmsghdr& message) {
 
 }  // namespace
 
-std::optional<std::vector<Link>> links() {
-    Socket socket;
-    if (!socket.valid()) return std::nullopt;
+Result<std::vector<Link>> links() {
+    auto fd = openSocket();
+    if (!fd) return fd.error();
+    Socket socket(*fd);
     Request<ifinfomsg> request{};
     request.header.nlmsg_len = NLMSG_LENGTH(sizeof(ifinfomsg));
     request.header.nlmsg_type = RTM_GETLINK;
     request.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
     request.payload.ifi_family = AF_UNSPEC;
     std::vector<Link> result;
-    bool ok = socket.transact(request.header, [&](const nlmsghdr& message) {
+    auto asked = socket.transact(request.header, [&](const nlmsghdr& message) {
         if (message.nlmsg_type != RTM_NEWLINK) return;
         auto* body = static_cast<const ifinfomsg*>(NLMSG_DATA(&message));
         Link link{body->ifi_index, {}, body->ifi_flags};
@@ -125,13 +121,14 @@ std::optional<std::vector<Link>> links() {
         }
         result.push_back(std::move(link));
     });
-    if (!ok) return std::nullopt;
+    if (!asked) return asked.error();
     return result;
 }
 
-std::optional<std::vector<Route>> defaultRoutes() {
-    Socket socket;
-    if (!socket.valid()) return std::nullopt;
+Result<std::vector<Route>> defaultRoutes() {
+    auto fd = openSocket();
+    if (!fd) return fd.error();
+    Socket socket(*fd);
     std::vector<Route> result;
     for (int family : {AF_INET, AF_INET6}) {
         Request<rtmsg> request{};
@@ -139,20 +136,21 @@ std::optional<std::vector<Route>> defaultRoutes() {
         request.header.nlmsg_type = RTM_GETROUTE;
         request.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
         request.payload.rtm_family = static_cast<unsigned char>(family);
-        bool ok = socket.transact(request.header, [&](const nlmsghdr& message) {
+        auto asked = socket.transact(request.header, [&](const nlmsghdr& message) {
             if (message.nlmsg_type != RTM_NEWROUTE) return;
             auto* body = static_cast<const rtmsg*>(NLMSG_DATA(&message));
             if (body->rtm_dst_len != 0 || body->rtm_table != RT_TABLE_MAIN) return;
             result.push_back(readRoute(message));
         });
-        if (!ok) return std::nullopt;
+        if (!asked) return asked.error();
     }
     return result;
 }
 
-std::optional<Route> routeTo(const sockaddr& address) {
-    Socket socket;
-    if (!socket.valid()) return std::nullopt;
+Result<Route> routeTo(const sockaddr& address) {
+    auto fd = openSocket();
+    if (!fd) return fd.error();
+    Socket socket(*fd);
     Request<rtmsg> request{};
     request.header.nlmsg_type = RTM_GETROUTE;
     request.header.nlmsg_flags = NLM_F_REQUEST;
@@ -169,32 +167,33 @@ std::optional<Route> routeTo(const sockaddr& address) {
         std::memcpy(RTA_DATA(attribute), &in6.sin6_addr, sizeof in6.sin6_addr);
         request.payload.rtm_dst_len = 128;
     } else {
-        errno = EAFNOSUPPORT;
-        return std::nullopt;
+        return Error::system(EAFNOSUPPORT);
     }
     request.payload.rtm_family = static_cast<unsigned char>(address.sa_family);
     request.header.nlmsg_len = NLMSG_LENGTH(sizeof(rtmsg)) + RTA_ALIGN(attribute->rta_len);
     std::optional<Route> route;
-    if (!socket.transact(request.header, [&](const nlmsghdr& message) {
-            if (message.nlmsg_type == RTM_NEWROUTE) route = readRoute(message);
-        })) {
+    auto asked = socket.transact(request.header, [&](const nlmsghdr& message) {
+        if (message.nlmsg_type == RTM_NEWROUTE) route = readRoute(message);
+    });
+    if (!asked) {
         // No route at all is an answer, not a failure of the question.
-        if (errno == ENETUNREACH || errno == EHOSTUNREACH || errno == EACCES) {
+        const int code = asked.error().code;
+        if (code == ENETUNREACH || code == EHOSTUNREACH || code == EACCES) {
             Route none;
             none.family = address.sa_family;
             none.type = RTN_UNREACHABLE;
             return none;
         }
-        return std::nullopt;
+        return asked.error();
     }
-    return route;
+    // An answer that names no route fails without saying why.
+    if (!route) return Error::system(EIO);
+    return *route;
 }
 
-int openEventSocket() {
-    Socket socket(RTMGRP_LINK | RTMGRP_IPV4_IFADDR | RTMGRP_IPV6_IFADDR | RTMGRP_IPV4_ROUTE |
-                      RTMGRP_IPV6_ROUTE,
-                  true);
-    return socket.valid() ? socket.release() : -1;
+Result<int> openEventSocket() {
+    return openSocket(RTMGRP_LINK | RTMGRP_IPV4_IFADDR | RTMGRP_IPV6_IFADDR | RTMGRP_IPV4_ROUTE | RTMGRP_IPV6_ROUTE,
+                      true);
 }
 
 bool drainEvents(int fd) {

@@ -2,6 +2,8 @@
 // Small rtnetlink reader: links, default routes, the route to one address, and a
 // socket that wakes on link, address and route changes.
 
+#include "net/Result.h"
+
 #include <sys/socket.h>
 
 #include <cstdint>
@@ -25,16 +27,16 @@ struct Route {
     std::uint8_t type = 0;  // RTN_* kind
 };
 
-// Every link of the namespace; nullopt when the kernel could not be asked.
-std::optional<std::vector<Link>> links();
+// Every link of the namespace; fails when the kernel could not be asked.
+Result<std::vector<Link>> links();
 // Default routes (prefix length 0) of the main table, IPv4 and IPv6.
-std::optional<std::vector<Route>> defaultRoutes();
+Result<std::vector<Route>> defaultRoutes();
 // The route the kernel picks for one address (RTM_GETROUTE); a route of type
 // RTN_UNREACHABLE when there is none.
-std::optional<Route> routeTo(const sockaddr& address);
+Result<Route> routeTo(const sockaddr& address);
 
-// A non-blocking socket subscribed to link, address and route events; -1 on failure.
-int openEventSocket();
+// The descriptor of a non-blocking socket subscribed to link, address and route events.
+Result<int> openEventSocket();
 // Reads every pending event; true when at least one arrived (or some were lost).
 bool drainEvents(int fd);
 

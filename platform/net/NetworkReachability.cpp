@@ -21,9 +21,6 @@
 namespace net {
 namespace {
 
-// A call that failed without saying why counts as an I/O error.
-Error failure(int code) { return Error::system(code ? code : EIO); }
-
 bool isAnyAddress(const sockaddr_storage& address) {
     if (address.ss_family == AF_INET)
         return reinterpret_cast<const sockaddr_in&>(address).sin_addr.s_addr == INADDR_ANY;
@@ -61,11 +58,11 @@ public:
         return source;
     }
 
-    bool watching() const { return socket_ >= 0; }
+    bool watching() const { return static_cast<bool>(socket_); }
     std::uint64_t count() const { return count_.load(std::memory_order_acquire); }
 
     Result<> add(std::shared_ptr<Subscriber> subscriber) {
-        if (!watching()) return failure(openError_);
+        if (!watching()) return socket_.error();
         std::lock_guard lock(mutex_);
         subscribers_.push_back(std::move(subscriber));
         return {};
@@ -83,16 +80,16 @@ public:
     }
 
 private:
-    ChangeSource() : socket_(netlink::openEventSocket()), openError_(errno) {
+    ChangeSource() : socket_(netlink::openEventSocket()) {
         if (watching()) std::thread([this] { run(); }).detach();
     }
 
     void run() {
-        pollfd events{socket_, POLLIN, 0};
+        pollfd events{*socket_, POLLIN, 0};
         for (;;) {
             if (::poll(&events, 1, -1) < 0 && errno != EINTR) return;
             if (events.revents & POLLNVAL) return;
-            if (!netlink::drainEvents(socket_)) continue;
+            if (!netlink::drainEvents(*socket_)) continue;
             count_.fetch_add(1, std::memory_order_acq_rel);
             std::lock_guard lock(mutex_);
             for (const auto& subscriber : subscribers_) tell(subscriber);
@@ -115,8 +112,7 @@ private:
         });
     }
 
-    const int socket_;
-    const int openError_;
+    const Result<int> socket_;  // the descriptor, or why there is none
     std::atomic<std::uint64_t> count_{0};
     std::mutex mutex_;
     std::vector<std::shared_ptr<Subscriber>> subscribers_;
@@ -141,7 +137,7 @@ public:
         if (!queue) return {};
         {
             std::lock_guard lock(mutex_);
-            if (!callback_) return failure(EINVAL);
+            if (!callback_) return Error::system(EINVAL);
             delivered_.reset();
         }
         auto subscriber = std::make_shared<ChangeSource::Subscriber>(*queue, [weak = weak_from_this()] {
@@ -181,19 +177,19 @@ private:
 
     Result<ReachabilityFlags> readFlags() {
         auto links = netlink::links();
-        if (!links) return failure(errno);
+        if (!links) return links.error();
         std::optional<sockaddr_storage> target = address_;
         if (!hostname_.empty()) target = resolve();
         if (!target) return ReachabilityFlags{0};
 
         if (isAnyAddress(*target)) {
             auto routes = netlink::defaultRoutes();
-            if (!routes) return failure(errno);
+            if (!routes) return routes.error();
             auto path = netlink::usableDefaultPath(*links, *routes);
             return path ? pathFlags(path->route, path->link) : ReachabilityFlags{0};
         }
         auto route = netlink::routeTo(reinterpret_cast<const sockaddr&>(*target));
-        if (!route) return failure(errno);
+        if (!route) return route.error();
         if (route->type == RTN_LOCAL)
             return reachability::reachable | reachability::isLocalAddress | reachability::isDirect;
         if (route->type != RTN_UNICAST) return ReachabilityFlags{0};
@@ -240,12 +236,12 @@ Result<std::shared_ptr<ReachabilityTarget>> makeReachabilityWithAddress(const so
     else if (address.sa_family == AF_INET6)
         std::memcpy(&copy, &address, sizeof(sockaddr_in6));
     else
-        return failure(EAFNOSUPPORT);
+        return Error::system(EAFNOSUPPORT);
     return std::shared_ptr<ReachabilityTarget>(std::make_shared<RouteReachability>(copy));
 }
 
 Result<std::shared_ptr<ReachabilityTarget>> makeReachabilityWithName(const std::string& hostname) {
-    if (hostname.empty()) return failure(EINVAL);
+    if (hostname.empty()) return Error::system(EINVAL);
     return std::shared_ptr<ReachabilityTarget>(std::make_shared<RouteReachability>(hostname));
 }
 

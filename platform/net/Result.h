@@ -19,9 +19,10 @@ struct Error {
     static Error system(int code) { return {code, std::system_category().message(code)}; }
 };
 
-// True when it holds the value; error() only when it does not.
+// True when it holds the value; error() only when it does not. A Result left unread
+// is a failure nobody hears of: the compiler says so.
 template <class T = void>
-class Result {
+class [[nodiscard]] Result {
 public:
     Result(T value) : outcome_(std::in_place_index<0>, std::move(value)) {}
     Result(Error error) : outcome_(std::in_place_index<1>, std::move(error)) {}
@@ -38,7 +39,7 @@ private:
 
 // An operation that gives nothing but its success.
 template <>
-class Result<void> {
+class [[nodiscard]] Result<void> {
 public:
     Result() = default;
     Result(Error error) : error_(std::move(error)) {}

@@ -171,7 +171,9 @@ public:
     void stop();
 
     // The worker's calls (see Worker).
-    void handOver(dispatch::DispatchQueue& owner, dispatch::Task task) { handOff(owner, index_, std::move(task)); }
+    void handOff(dispatch::DispatchQueue& owner, dispatch::Task task) {
+        handOffToThreadWorker(owner, index_, std::move(task));
+    }
     void report(dispatch::DispatchQueue& owner, dispatch::Task task);
     Result<Token> watch(int fd, Channel& channel) { return EventSet::watch(fd, channel); }
     void close(int fd, Token token, const std::shared_ptr<Channel>&) {
@@ -301,7 +303,7 @@ public:
     }
 
     // The worker's calls (see Worker).
-    void handOver(dispatch::DispatchQueue&, dispatch::Task task) { queue_.run(std::move(task)); }
+    void handOff(dispatch::DispatchQueue&, dispatch::Task task) { queue_.run(std::move(task)); }
     void report(dispatch::DispatchQueue& owner, dispatch::Task task);
     Result<Token> watch(int fd, Channel& channel) {
         auto token = EventSet::watch(fd, channel);
@@ -377,13 +379,14 @@ struct Workers {
 
 Workers& workers() {
     static Workers* all = [] {
+        // A worker that cannot be set up now is tried again when a socket asks for it.
         auto* made = new Workers;
         for (std::size_t i = 0; i < kSocketWorkers; ++i) {
             made->threads[i] = new ThreadWorker(i);
-            made->threads[i]->setUp();
+            static_cast<void>(made->threads[i]->setUp());
         }
         made->mainQueue = new MainQueueWorker(dispatch::DispatchQueue::main());
-        made->mainQueue->setUp();
+        static_cast<void>(made->mainQueue->setUp());
         std::atexit([] {
             for (auto* each : workers().threads) each->stop();
         });
@@ -416,14 +419,14 @@ void MainQueueWorker::close(int fd, Token token, std::shared_ptr<Channel> channe
     }
     // Until then the channel stays in this set, and sees to it that a datagram that
     // comes meanwhile keeps the set from staying ready.
-    (*closer)->handOver(queue_, [this, closer = *closer, fd, token, channel = std::move(channel)] {
+    (*closer)->handOff(queue_, [this, closer = *closer, fd, token, channel = std::move(channel)] {
         ::close(fd);
         closer->report(queue_, [this, token, channel] { forget(token); });
     });
 }
 
-void Worker::handOver(dispatch::DispatchQueue& owner, dispatch::Task task) const {
-    std::visit([&](auto* kind) { kind->handOver(owner, std::move(task)); }, kind_);
+void Worker::handOff(dispatch::DispatchQueue& owner, dispatch::Task task) const {
+    std::visit([&](auto* kind) { kind->handOff(owner, std::move(task)); }, kind_);
 }
 
 void Worker::report(dispatch::DispatchQueue& owner, dispatch::Task task) const {

@@ -41,7 +41,7 @@ public:
 
     // Runs `task` on the worker, in order: with the rest of the owner's task when
     // called from one.
-    void handOver(dispatch::DispatchQueue& owner, dispatch::Task task) const;
+    void handOff(dispatch::DispatchQueue& owner, dispatch::Task task) const;
 
     // The rest runs on the worker.
 

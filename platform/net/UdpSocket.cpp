@@ -21,7 +21,7 @@ public:
     Channel(Worker worker, dispatch::DispatchQueue& owner, std::weak_ptr<UdpSocket> socket)
         : worker_(worker), owner_(owner), socket_(std::move(socket)) {}
 
-    // Each call is handed to the worker with the rest of the owner's task.
+    // Each call is handed off to the worker with the rest of the owner's task.
     void open(const asio::ip::udp::endpoint& peer);
     void startReceiving();
     void send(Datagram data, long tag);
@@ -57,7 +57,7 @@ void Channel::report(Action action) {
 }
 
 void Channel::open(const asio::ip::udp::endpoint& peer) {
-    worker_.handOver(owner_, [self = shared_from_this(), peer] {
+    worker_.handOff(owner_, [self = shared_from_this(), peer] {
         if (self->closed_) return;
         // A socket of its own per query: the system picks a fresh source port for each.
         self->fd_ = ::socket(peer.protocol().family(), SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -70,7 +70,7 @@ void Channel::open(const asio::ip::udp::endpoint& peer) {
 }
 
 void Channel::startReceiving() {
-    worker_.handOver(owner_, [self = shared_from_this()] {
+    worker_.handOff(owner_, [self = shared_from_this()] {
         self->receiving_ = true;
         self->watchWhenReady();
     });
@@ -86,7 +86,7 @@ void Channel::watchWhenReady() {
 }
 
 void Channel::send(Datagram data, long tag) {
-    worker_.handOver(owner_, [self = shared_from_this(), data = std::move(data), tag] {
+    worker_.handOff(owner_, [self = shared_from_this(), data = std::move(data), tag] {
         const bool open = !self->closed_ && self->fd_ >= 0;
         const bool sent = open && ::send(self->fd_, data.data(), data.size(), 0) >= 0;
         const int number = open ? errno : ENOTCONN;
@@ -95,7 +95,7 @@ void Channel::send(Datagram data, long tag) {
 }
 
 void Channel::close() {
-    worker_.handOver(owner_, [self = shared_from_this()] {
+    worker_.handOff(owner_, [self = shared_from_this()] {
         if (self->closed_) return;
         self->closed_ = true;
         self->closeDescriptor();
@@ -129,12 +129,6 @@ void Channel::fail(int number) {
 
 }  // namespace detail
 
-namespace {
-
-std::string systemErrorText(int number) { return Error::system(number).reason; }
-
-}  // namespace
-
 // ---- UdpSocket, on the owner's queue ----
 
 std::shared_ptr<UdpSocket> UdpSocket::make(std::weak_ptr<UdpSocketDelegate> delegate,
@@ -166,14 +160,16 @@ Result<> UdpSocket::connectToHost(const std::string& host, std::uint16_t port) {
                                  auto self = weak.lock();
                                  if (!self || self->state_ != State::resolving) return;
                                  if (resolveError || results.empty()) {
-                                     const std::string reason =
-                                         resolveError ? resolveError.message() : "No address for host";
-                                     oslog::networkFailures("udp").add("Cannot resolve " + host + ": " + reason);
-                                     self->closeWithError(reason);
+                                     // A name with no address leaves no way to the host.
+                                     const Error unresolved{EHOSTUNREACH, resolveError ? resolveError.message()
+                                                                                       : "No address for host"};
+                                     oslog::networkFailures("udp").add("Cannot resolve " + host + ": " +
+                                                                       unresolved.reason);
+                                     self->closeWithError(unresolved);
                                      return;
                                  }
                                  if (auto connected = self->connectTo(results.begin()->endpoint()); !connected)
-                                     self->closeWithError(connected.error().reason);
+                                     self->closeWithError(connected.error());
                              });
     return {};
 }
@@ -223,7 +219,8 @@ void UdpSocket::flushSends() {
             PendingSend expired = std::move(send);
             pending_.pop_front();
             if (auto delegate = delegate_.lock())
-                delegate->udpSocketDidNotSendDataWithTag(*this, expired.tag, "Send operation timed out");
+                delegate->udpSocketDidNotSendDataWithTag(*this, expired.tag,
+                                                         Error{ETIMEDOUT, "Send operation timed out"});
             continue;
         }
         PendingSend current = std::move(send);
@@ -236,13 +233,13 @@ void UdpSocket::flushSends() {
 }
 
 void UdpSocket::sendFinished(long tag, bool sent, int errorNumber) {
-    if (!sent) sayWhy(errorNumber);
-    auto delegate = delegate_.lock();
-    if (!delegate) return;
-    if (sent)
-        delegate->udpSocketDidSendDataWithTag(*this, tag);
-    else
-        delegate->udpSocketDidNotSendDataWithTag(*this, tag, systemErrorText(errorNumber));
+    if (sent) {
+        if (auto delegate = delegate_.lock()) delegate->udpSocketDidSendDataWithTag(*this, tag);
+        return;
+    }
+    const Error error = Error::system(errorNumber);
+    sayWhy(error);
+    if (auto delegate = delegate_.lock()) delegate->udpSocketDidNotSendDataWithTag(*this, tag, error);
 }
 
 void UdpSocket::receiveNext() {
@@ -261,18 +258,19 @@ void UdpSocket::received(const Datagram& datagram) {
 void UdpSocket::close() { closeWithError(std::nullopt); }
 
 void UdpSocket::failed(int number) {
-    sayWhy(number);
-    closeWithError(systemErrorText(number));
+    const Error error = Error::system(number);
+    sayWhy(error);
+    closeWithError(error);
 }
 
-void UdpSocket::sayWhy(int number) const {
-    if (number == EMFILE || number == ENFILE || number == ENOBUFS || number == ENOMEM)
-        oslog::networkFailures("descriptors").add("Cannot open a UDP socket: " + systemErrorText(number));
+void UdpSocket::sayWhy(const Error& error) const {
+    if (error.code == EMFILE || error.code == ENFILE || error.code == ENOBUFS || error.code == ENOMEM)
+        oslog::networkFailures("descriptors").add("Cannot open a UDP socket: " + error.reason);
     else
-        oslog::networkFailures("udp").add("Datagrams to " + peerText_ + ": " + systemErrorText(number));
+        oslog::networkFailures("udp").add("Datagrams to " + peerText_ + ": " + error.reason);
 }
 
-void UdpSocket::closeWithError(const std::optional<std::string>& error) {
+void UdpSocket::closeWithError(const std::optional<Error>& error) {
     if (state_ == State::closed) return;
     state_ = State::closed;
     if (resolver_) resolver_->cancel();

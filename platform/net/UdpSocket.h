@@ -3,7 +3,7 @@
 // operations on that queue, which must outlive the socket's work in the background. A
 // host name is resolved in the background; sends made meanwhile wait for the
 // connection (or their time-out). The socket itself lives on one of a few socket
-// workers: the operations of one task of the owner's queue are handed over in small
+// workers: the operations of one task of the owner's queue are handed off in small
 // batches, the last when that task ends, and the worker creates, connects, sends,
 // receives and closes; its results come back in batches, told on the delegate's queue
 // in order. The first sockets of each task of the main queue stay on the main queue,
@@ -38,10 +38,10 @@ class UdpSocketDelegate {
 public:
     virtual ~UdpSocketDelegate() = default;
     virtual void udpSocketDidSendDataWithTag(UdpSocket&, long) {}
-    virtual void udpSocketDidNotSendDataWithTag(UdpSocket&, long, const std::string& /*error*/) {}
+    virtual void udpSocketDidNotSendDataWithTag(UdpSocket&, long, const Error& /*error*/) {}
     virtual void udpSocketDidReceiveData(UdpSocket&, const Datagram&, const std::string& /*fromAddress*/) {}
     // `error` is absent when the socket was closed on request.
-    virtual void udpSocketDidClose(UdpSocket&, const std::optional<std::string>& /*error*/) {}
+    virtual void udpSocketDidClose(UdpSocket&, const std::optional<Error>& /*error*/) {}
 };
 
 class UdpSocket : public std::enable_shared_from_this<UdpSocket> {
@@ -82,15 +82,15 @@ private:
     Result<> connectTo(const asio::ip::udp::endpoint& peer);
     void sendFinished(long tag, bool sent, int errorNumber);
     void received(const Datagram& datagram);
-    // The socket failed on its worker: says why, and closes with the reason.
+    // The socket failed on its worker: says why, and closes with the error.
     void failed(int errorNumber);
     // Says why a socket or a datagram failed, under the network stack's name: the
-    // delegate may not log the reason it is told.
-    void sayWhy(int errorNumber) const;
+    // delegate may not log the error it is told.
+    void sayWhy(const Error& error) const;
     void setPeer(const asio::ip::udp::endpoint& peer);
     void flushSends();
     void receiveNext();
-    void closeWithError(const std::optional<std::string>& error);
+    void closeWithError(const std::optional<Error>& error);
 
     std::weak_ptr<UdpSocketDelegate> delegate_;
     dispatch::DispatchQueue& queue_;

@@ -70,7 +70,7 @@ public:
         finish();
         answer(data);
     }
-    void udpSocketDidClose(net::UdpSocket&, const std::optional<std::string>&) override { finish(); }
+    void udpSocketDidClose(net::UdpSocket&, const std::optional<net::Error>&) override { finish(); }
 
 private:
     void waitEnded() override { socket_->close(); }

@@ -480,7 +480,7 @@ ProviderHost::~ProviderHost() {
     ownQueue_.reset();
 }
 
-bool ProviderHost::listen(std::string* error) {
+net::Result<> ProviderHost::listen() {
     std::error_code failure;
     auto address = asio::ip::make_address(options_.listenAddress, failure);
     if (!failure) {
@@ -507,17 +507,16 @@ bool ProviderHost::listen(std::string* error) {
         if (!failure) listeners_->tcp.bind(tcpEndpoint, failure);
         if (!failure) listeners_->tcp.listen(asio::socket_base::max_listen_connections, failure);
     }
-    if (failure) {
-        if (error) *error = options_.listenAddress + ":" + std::to_string(options_.listenPort) + ": " + failure.message();
-        return false;
-    }
+    if (failure)
+        return net::Error{failure.value(),
+                          options_.listenAddress + ":" + std::to_string(options_.listenPort) + ": " + failure.message()};
     listeners_->listening = listeners_->udp.local_endpoint();
     listeners_->localEndpoint = HostEndpoint::make(options_.listenAddress, std::to_string(udpPort()));
     systemQueue_->async([listeners = listeners_] {
         listeners->receiveNext();
         listeners->acceptNext();
     });
-    return true;
+    return {};
 }
 
 std::uint16_t ProviderHost::udpPort() const {

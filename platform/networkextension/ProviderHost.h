@@ -17,6 +17,7 @@
 
 #include "dispatch/Dispatch.h"
 #include "log/Log.h"
+#include "net/Result.h"
 #include "networkextension/DNSProxyProviderBase.h"
 
 #include <cstdint>
@@ -51,8 +52,8 @@ public:
     ProviderHost(const ProviderHost&) = delete;
     ProviderHost& operator=(const ProviderHost&) = delete;
 
-    // Binds the UDP and TCP listeners; false with `error` set on failure.
-    bool listen(std::string* error);
+    // Binds the UDP and TCP listeners; the error's reason names the address and port.
+    net::Result<> listen();
     std::uint16_t udpPort() const;
     std::uint16_t tcpPort() const;
 

@@ -113,20 +113,20 @@ TEST_F(HostConfiguration, StartsFromPreferencesOnlyWhenTheyEnableThisExtension) 
     const fs::path file = root_ / "System/DNSProxy.plist";
     auto noop = [](std::optional<ne::ProviderError>) {};
 
-    EXPECT_FALSE(startFromPreferences(host, file, noop));  // no preferences yet
+    EXPECT_FALSE(*startFromPreferences(host, file, noop));  // no preferences yet
 
     ne::DNSProxyPreferences preferences{"DNS", false, shared::extensionBundleIdentifier, ne::ProviderConfiguration{{"userName", "ios"}}};
     ASSERT_TRUE(ne::writeDNSProxyPreferences(file, preferences));
-    EXPECT_FALSE(startFromPreferences(host, file, noop));  // disabled
+    EXPECT_FALSE(*startFromPreferences(host, file, noop));  // disabled
 
     preferences.enabled = true;
     preferences.providerBundleIdentifier = "com.example.other";
     ASSERT_TRUE(ne::writeDNSProxyPreferences(file, preferences));
-    EXPECT_FALSE(startFromPreferences(host, file, noop));  // names another extension
+    EXPECT_FALSE(*startFromPreferences(host, file, noop));  // names another extension
 
     preferences.providerBundleIdentifier = shared::extensionBundleIdentifier;
     ASSERT_TRUE(ne::writeDNSProxyPreferences(file, preferences));
-    ASSERT_TRUE(startFromPreferences(host, file, noop));
+    ASSERT_TRUE(*startFromPreferences(host, file, noop));
     auto options = provider->started.get_future().get();
     ASSERT_TRUE(options);
     EXPECT_EQ(*options, startOptions({{"userName", "ios"}}));

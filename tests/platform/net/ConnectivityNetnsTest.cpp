@@ -16,14 +16,14 @@ namespace {
 class RecordingDelegate : public net::UdpSocketDelegate {
 public:
     void udpSocketDidSendDataWithTag(net::UdpSocket&, long tag) override { sentTags.push_back(tag); }
-    void udpSocketDidNotSendDataWithTag(net::UdpSocket&, long tag, const std::string&) override {
+    void udpSocketDidNotSendDataWithTag(net::UdpSocket&, long tag, const net::Error&) override {
         failedTags.push_back(tag);
     }
     void udpSocketDidReceiveData(net::UdpSocket&, const net::Datagram& data, const std::string& from) override {
         received.push_back(data);
         lastFrom = from;
     }
-    void udpSocketDidClose(net::UdpSocket&, const std::optional<std::string>& error) override {
+    void udpSocketDidClose(net::UdpSocket&, const std::optional<net::Error>& error) override {
         closed = true;
         closeError = error;
     }
@@ -31,7 +31,7 @@ public:
     std::vector<net::Datagram> received;
     std::string lastFrom;
     bool closed = false;
-    std::optional<std::string> closeError;
+    std::optional<net::Error> closeError;
 };
 
 std::uint16_t closedPort() {
@@ -70,7 +70,7 @@ TEST(UdpSocket, HostNamesResolveInTheBackgroundAndRefusalClosesTheSocket) {
     ASSERT_TRUE(dispatch::runMainUntil([&] { return delegate->closed; }, 3s));
     EXPECT_EQ(delegate->sentTags, std::vector<long>{100001});
     ASSERT_TRUE(delegate->closeError);
-    EXPECT_NE(delegate->closeError->find("refused"), std::string::npos) << *delegate->closeError;
+    EXPECT_NE(delegate->closeError->reason.find("refused"), std::string::npos) << delegate->closeError->reason;
 }
 
 // A 600 ms resource time-out, with or without waiting for connectivity.

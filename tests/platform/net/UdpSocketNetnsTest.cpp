@@ -40,9 +40,9 @@ public:
         answeredBeforeSent += sent == 0;
         received.push_back(data);
     }
-    void udpSocketDidClose(net::UdpSocket&, const std::optional<std::string>& error) override {
+    void udpSocketDidClose(net::UdpSocket&, const std::optional<net::Error>& error) override {
         ++closed;
-        closeError = error.value_or("");
+        closeError = error ? error->reason : "";
     }
 
     int sent = 0;
@@ -191,8 +191,8 @@ TEST(UdpSocketChannel, MainQueueSocketsMadeAloneOrInBurstsAreAnsweredOnFreshPort
     auto make = [&](int i) {
         delegates.push_back(std::make_shared<CountingDelegate>());
         sockets.push_back(net::UdpSocket::make(delegates.back(), main));
-        sockets.back()->connectToHost("127.0.0.1", server.port());
-        sockets.back()->beginReceiving();
+        EXPECT_TRUE(sockets.back()->connectToHost("127.0.0.1", server.port()));
+        EXPECT_TRUE(sockets.back()->beginReceiving());
         sockets.back()->sendData(query(i), 2s, 100000 + i);
     };
     auto allAnswered = [&] {
@@ -238,8 +238,8 @@ TEST(UdpSocketChannel, AnOwnersWorkGoesOutWithoutWaitingForAnotherOwnersQueue) {
         for (int i = 0; i < 8; ++i) {
             waitingDelegates.push_back(std::make_shared<CountingDelegate>());
             waiting.push_back(net::UdpSocket::make(waitingDelegates.back(), dispatch::DispatchQueue::main()));
-            waiting.back()->connectToHost("127.0.0.1", server.port());
-            waiting.back()->beginReceiving();
+            EXPECT_TRUE(waiting.back()->connectToHost("127.0.0.1", server.port()));
+            EXPECT_TRUE(waiting.back()->beginReceiving());
             waiting.back()->sendData(query(i), 2s, 100000 + i);
         }
     });
@@ -263,8 +263,8 @@ TEST(UdpSocketChannel, AnOwnersWorkGoesOutWithoutWaitingForAnotherOwnersQueue) {
     std::shared_ptr<net::UdpSocket> socket;
     queue.async([&] {
         socket = net::UdpSocket::make(delegate, queue);
-        socket->connectToHost("127.0.0.1", server.port());
-        socket->beginReceiving();
+        EXPECT_TRUE(socket->connectToHost("127.0.0.1", server.port()));
+        EXPECT_TRUE(socket->beginReceiving());
         socket->sendData(query(100), 2s, 100100);
     });
     {

@@ -110,8 +110,8 @@ int answeredOfBurst(ne::ProviderHost& host, int count, const std::string& addres
 TEST(ProviderHostListener, BurstOfTenThousandQueriesIsAnsweredWhole) {
     auto provider = std::make_shared<EchoProvider>();
     ne::ProviderHost host(provider, {"127.0.0.1", 0, "127.0.0.2"});
-    std::string error;
-    ASSERT_TRUE(host.listen(&error)) << error;
+    auto listening = host.listen();
+    ASSERT_TRUE(listening) << listening.error().reason;
     start(host);
     EXPECT_EQ(answeredOfBurst(host, 10000), 10000);
 }
@@ -123,8 +123,8 @@ TEST(ProviderHostListener, WildcardListenerAnswersFromEachQueriedAddress) {
     for (const std::string wildcard : {"0.0.0.0", "::"}) {
         auto provider = std::make_shared<EchoProvider>();
         ne::ProviderHost host(provider, {wildcard, 0, "127.0.0.2"});
-        std::string error;
-        ASSERT_TRUE(host.listen(&error)) << error;
+        auto listening = host.listen();
+        ASSERT_TRUE(listening) << listening.error().reason;
         start(host);
         std::vector<std::string> addresses{"127.0.0.1", "127.0.0.22"};
         if (wildcard == "::") addresses.insert(addresses.end(), {"::1", "fd00::22"});
@@ -183,8 +183,8 @@ int connectedClient(const std::string& source, const std::string& server, std::u
 TEST(ProviderHostListener, WildcardListenerAnswersOverTheRouteBackNotTheQuerysLink) {
     auto provider = std::make_shared<EchoProvider>();
     ne::ProviderHost host(provider, {"::", 0, "127.0.0.2"});
-    std::string error;
-    ASSERT_TRUE(host.listen(&error)) << error;
+    auto listening = host.listen();
+    ASSERT_TRUE(listening) << listening.error().reason;
     start(host);
     for (const char* setting : {"all", "default"})
         std::ofstream(std::string("/proc/sys/net/ipv4/conf/") + setting + "/rp_filter") << 0;
@@ -229,8 +229,8 @@ TEST(ProviderHostListener, BurstAnsweredFromAnotherQueueIsAnsweredWhole) {
     dispatch::DispatchQueue writer("writer");
     auto provider = std::make_shared<EchoProvider>(&writer);
     ne::ProviderHost host(provider, {"127.0.0.1", 0, "127.0.0.2"});
-    std::string error;
-    ASSERT_TRUE(host.listen(&error)) << error;
+    auto listening = host.listen();
+    ASSERT_TRUE(listening) << listening.error().reason;
     start(host);
     EXPECT_EQ(answeredOfBurst(host, 10000), 10000);
     // A lone answer, when the writer has nothing else to send.
@@ -248,8 +248,8 @@ TEST(ProviderHostListener, HostOnTheMainQueueAnswersABurstWholeAndLetsItsPortGo)
     ne::ProviderHostOptions options{"127.0.0.1", 0, "127.0.0.2"};
     options.queue = &dispatch::DispatchQueue::main();
     auto host = std::make_unique<ne::ProviderHost>(provider, options);
-    std::string error;
-    ASSERT_TRUE(host->listen(&error)) << error;
+    auto listening = host->listen();
+    ASSERT_TRUE(listening) << listening.error().reason;
     start(*host);
     auto answered = std::async(std::launch::async, [&] { return answeredOfBurst(*host, 10000); });
     ASSERT_TRUE(dispatch::runMainUntil([&] { return answered.wait_for(0s) == std::future_status::ready; }, 15s));
@@ -261,7 +261,8 @@ TEST(ProviderHostListener, HostOnTheMainQueueAnswersABurstWholeAndLetsItsPortGo)
     dispatch::DispatchQueue::main().async([&] { host.reset(); });
     ASSERT_TRUE(dispatch::runMainUntil([&] { return !host; }, 2s));
     ne::ProviderHost again(provider, {"127.0.0.1", port, "127.0.0.2"});
-    EXPECT_TRUE(again.listen(&error)) << error;
+    listening = again.listen();
+    EXPECT_TRUE(listening) << listening.error().reason;
 }
 
 namespace {
@@ -297,8 +298,8 @@ struct Outcome {
 TEST(ProviderHostFlows, FailuresCarryTheirNamedCodes) {
     auto provider = std::make_shared<KeepingProvider>();
     auto host = std::make_unique<ne::ProviderHost>(provider, ne::ProviderHostOptions{"127.0.0.1", 0, "127.0.0.2"});
-    std::string error;
-    ASSERT_TRUE(host->listen(&error)) << error;
+    auto listening = host->listen();
+    ASSERT_TRUE(listening) << listening.error().reason;
     start(*host);
     const int client = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     sockaddr_in server{AF_INET, htons(host->udpPort()), {htonl(INADDR_LOOPBACK)}, {}};
