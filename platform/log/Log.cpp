@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -337,10 +338,7 @@ public:
         {
             std::lock_guard lock(mutex_);
             due_.emplace_back(log, due);
-            if (!started_) {
-                started_ = true;
-                std::thread([this] { run(); }).detach();
-            }
+            start();
         }
         wake_.notify_one();
     }
@@ -388,6 +386,23 @@ private:
             }
             // Written with no lock held.
             for (const Record& line : take(true)) submit(line);
+        }
+    }
+
+    // The thread starts with the first FailureLog, before the failures it counts can
+    // leave none to start with (a process out of descriptors or threads). One that
+    // cannot start is tried again with the next count due; meanwhile each count waits
+    // for the next failure of its kind, which writes it.
+    FailureWriter() {
+        std::lock_guard lock(mutex_);
+        start();
+    }
+    void start() {
+        if (started_) return;
+        try {
+            std::thread([this] { run(); }).detach();
+            started_ = true;
+        } catch (const std::system_error&) {
         }
     }
 
@@ -442,6 +457,8 @@ void MemorySink::add(const Record& record) {
     std::lock_guard lock(mutex_);
     records_.push_back(record);
 }
+
+FailureLog::FailureLog(Logger logger) : logger_(std::move(logger)) { FailureWriter::instance(); }
 
 Record FailureLog::line(std::string_view reason, std::uint64_t count) const {
     std::string message(reason);

@@ -150,7 +150,7 @@ class FailureWriter;
 // takes them one after the other, never both.
 class FailureLog {
 public:
-    explicit FailureLog(Logger logger) : logger_(std::move(logger)) {}
+    explicit FailureLog(Logger logger);
     ~FailureLog();
     FailureLog(const FailureLog&) = delete;
     FailureLog& operator=(const FailureLog&) = delete;

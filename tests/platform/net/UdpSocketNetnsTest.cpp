@@ -139,8 +139,8 @@ TEST(UdpSocketChannel, TheReusedDescriptorsAnswersArriveWhileTheFormerSocketsClo
         main.async([&, i] {
             const int descriptor = lowestFreeDescriptor();  // the next socket's
             auto closing = net::UdpSocket::make(std::make_shared<CountingDelegate>(), main);
-            closing->connectToHost("127.0.0.1", server.port());
-            closing->beginReceiving();
+            EXPECT_TRUE(closing->connectToHost("127.0.0.1", server.port()));
+            EXPECT_TRUE(closing->beginReceiving());
             closing->close();
             // After the step that hands the close to a worker at the end of this task.
             main.async([&, i, descriptor] {
@@ -150,8 +150,8 @@ TEST(UdpSocketChannel, TheReusedDescriptorsAnswersArriveWhileTheFormerSocketsClo
                     std::this_thread::yield();
                 delegates.push_back(std::make_shared<CountingDelegate>());
                 sockets.push_back(net::UdpSocket::make(delegates.back(), main));
-                sockets.back()->connectToHost("127.0.0.1", server.port());
-                sockets.back()->beginReceiving();
+                EXPECT_TRUE(sockets.back()->connectToHost("127.0.0.1", server.port()));
+                EXPECT_TRUE(sockets.back()->beginReceiving());
                 reused += ::fcntl(descriptor, F_GETFD) >= 0;
                 sockets.back()->sendData(query(i), 2s, 100000 + i);
             });
