@@ -1,6 +1,8 @@
 #include "log/Log.h"
 
 #include <systemd/sd-journal.h>
+#include <pthread.h>
+#include <signal.h>
 #include <syslog.h>
 #include <unistd.h>
 
@@ -389,21 +391,27 @@ private:
         }
     }
 
-    // The thread starts with the first FailureLog, before the failures it counts can
-    // leave none to start with (a process out of descriptors or threads). One that
-    // cannot start is tried again with the next count due; meanwhile each count waits
-    // for the next failure of its kind, which writes it.
+    // The thread starts with the process (failureWriter below), before the failures it
+    // counts can leave none to start with (a process out of descriptors or threads).
+    // One that cannot start is tried again with the next count due; meanwhile each
+    // count waits for the next failure of its kind, which writes it.
     FailureWriter() {
         std::lock_guard lock(mutex_);
         start();
     }
     void start() {
         if (started_) return;
+        // With every signal blocked, which it keeps: it may start before main blocks the
+        // stop signals that the process reads from a descriptor of its own.
+        sigset_t all, previous;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, &previous);
         try {
             std::thread([this] { run(); }).detach();
             started_ = true;
         } catch (const std::system_error&) {
         }
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     }
 
     std::mutex mutex_;  // before any FailureLog's
@@ -411,6 +419,10 @@ private:
     std::vector<std::pair<FailureLog*, FailureLog::Clock::time_point>> due_;
     bool started_ = false;
 };
+
+namespace {
+[[maybe_unused]] FailureWriter& failureWriter = FailureWriter::instance();
+}  // namespace
 
 void flush() {
     for (const Record& line : FailureWriter::instance().takeAll()) submit(line);
@@ -457,8 +469,6 @@ void MemorySink::add(const Record& record) {
     std::lock_guard lock(mutex_);
     records_.push_back(record);
 }
-
-FailureLog::FailureLog(Logger logger) : logger_(std::move(logger)) { FailureWriter::instance(); }
 
 Record FailureLog::line(std::string_view reason, std::uint64_t count) const {
     std::string message(reason);

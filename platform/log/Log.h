@@ -142,7 +142,7 @@ class FailureWriter;
 // "<reason> (N times since the last line)" under the reason of the latest failure it
 // counts (a line that counts one failure is the reason alone). A burst's count is
 // written within about a second after the burst ends, also when no later failure
-// comes: a process-wide writer thread, started on first need and never destroyed,
+// comes: a process-wide writer thread, started with the process and never destroyed,
 // sleeps until the earliest count is due. A FailureLog destroyed with a count not yet
 // written writes it; flush() writes every such count. Any thread.
 //
@@ -150,7 +150,7 @@ class FailureWriter;
 // takes them one after the other, never both.
 class FailureLog {
 public:
-    explicit FailureLog(Logger logger);
+    explicit FailureLog(Logger logger) : logger_(std::move(logger)) {}
     ~FailureLog();
     FailureLog(const FailureLog&) = delete;
     FailureLog& operator=(const FailureLog&) = delete;
