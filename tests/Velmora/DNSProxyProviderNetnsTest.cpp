@@ -4,6 +4,7 @@
 #include "EngineTestSupport.h"
 
 #include "../platform/foundation/FileReplacementCounter.h"
+#include "../platform/log/FailuresCounted.h"
 #include "foundation/ProcessInfo.h"
 
 #include <gtest/gtest.h>
@@ -361,17 +362,13 @@ TEST_F(ProviderVerdict, AnswersNoFlowCanTakeAreCountedOnAFewLinesEachCarryingIts
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - begun);
 
     constexpr std::string_view text = "Failed to write datagrams to the flow: UDP flow ";
-    constexpr std::string_view tail = " times since the last line)";
     std::vector<oslog::Record> lines;
     auto counted = [&] {
         lines.clear();
         std::uint64_t total = 0;
         for (auto& record : log_.records()) {
             if (!record.message.starts_with(text)) continue;
-            const auto open = record.message.rfind(" (");
-            total += record.message.ends_with(tail) && open != std::string::npos
-                         ? std::stoull(record.message.substr(open + 2))
-                         : 1;
+            total += failuresCounted(record.message);
             lines.push_back(std::move(record));
         }
         return total;

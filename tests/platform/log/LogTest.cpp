@@ -1,3 +1,4 @@
+#include "log/FailuresCounted.h"
 #include "log/Log.h"
 
 #include <gtest/gtest.h>
@@ -107,17 +108,9 @@ namespace {
 // The failures the records of `category` count: a line with a count counts that many,
 // a line without one a single failure.
 std::uint64_t failuresCounted(const oslog::MemorySink& sink, const std::string& category) {
-    constexpr std::string_view tail = " times since the last line)";
     std::uint64_t total = 0;
-    for (const auto& record : sink.records()) {
-        if (record.category != category) continue;
-        const std::string& message = record.message;
-        const auto open = message.rfind(" (");
-        if (message.ends_with(tail) && open != std::string::npos)
-            total += std::stoull(message.substr(open + 2, message.size() - tail.size() - open - 2));
-        else
-            total += 1;
-    }
+    for (const auto& record : sink.records())
+        if (record.category == category) total += ::failuresCounted(record.message);
     return total;
 }
 
